@@ -1,0 +1,126 @@
+#include "base/codepage.h"
+
+namespace orbisk {
+namespace {
+#include "base/codepage_tables.inc"
+
+inline unsigned char Map(const unsigned char (&table)[128], unsigned char c) {
+    return c < 0x80 ? c : table[c - 0x80];
+}
+
+std::string MapAll(std::string_view s, const unsigned char (&table)[128]) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(Map(table, static_cast<unsigned char>(c)));
+    return out;
+}
+
+char16_t ToUnicode(unsigned char c) { return c < 0x80 ? c : kAnsiToUnicode[c - 0x80]; }
+
+char FromUnicode(char32_t u) {
+    if (u < 0x80) return static_cast<char>(u);
+    for (int i = 0; i < 128; ++i)
+        if (kAnsiToUnicode[i] == u) return static_cast<char>(0x80 + i);
+    return '?';
+}
+}  // namespace
+
+std::string OemToAnsi(std::string_view s) { return MapAll(s, kOemToAnsi); }
+std::string AnsiToOem(std::string_view s) { return MapAll(s, kAnsiToOem); }
+char AnsiToOemChar(char c) { return static_cast<char>(Map(kAnsiToOem, static_cast<unsigned char>(c))); }
+char OemToAnsiChar(char c) { return static_cast<char>(Map(kOemToAnsi, static_cast<unsigned char>(c))); }
+std::string Koi8BytesToAnsi(std::string_view s) { return MapAll(s, kKoi8ToAnsi); }
+
+std::u16string AnsiToUtf16(std::string_view s) {
+    std::u16string out;
+    out.reserve(s.size());
+    for (char c : s) out.push_back(ToUnicode(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string AnsiToUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() * 2);
+    for (char c : s) {
+        char16_t u = ToUnicode(static_cast<unsigned char>(c));
+        if (u < 0x80) {
+            out.push_back(static_cast<char>(u));
+        } else if (u < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (u >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToAnsi(std::u16string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char32_t u = s[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) ++i;  // one "?" per pair
+        out.push_back(FromUnicode(u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u));
+    }
+    return out;
+}
+
+std::string Utf8ToAnsi(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    std::size_t i = 0;
+    while (i < s.size()) {
+        auto b = static_cast<unsigned char>(s[i]);
+        int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
+        if (extra < 0 || i + extra >= s.size()) {
+            out.push_back('?');
+            ++i;
+            continue;
+        }
+        char32_t u = extra == 0 ? b : (b & (0x3F >> extra));
+        bool ok = true;
+        for (int k = 1; k <= extra; ++k) {
+            auto cb = static_cast<unsigned char>(s[i + k]);
+            if ((cb & 0xC0) != 0x80) { ok = false; break; }
+            u = (u << 6) | (cb & 0x3F);
+        }
+        if (!ok) {
+            out.push_back('?');
+            ++i;
+            continue;
+        }
+        out.push_back(FromUnicode(u));
+        i += extra + 1;
+    }
+    return out;
+}
+
+char AnsiUpperChar(char c) { return static_cast<char>(kAnsiUpper[static_cast<unsigned char>(c)]); }
+char AnsiLowerChar(char c) { return static_cast<char>(kAnsiLower[static_cast<unsigned char>(c)]); }
+
+std::string AnsiUpper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = AnsiUpperChar(c);
+    return out;
+}
+
+std::string AnsiLower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = AnsiLowerChar(c);
+    return out;
+}
+
+int AnsiCompareText(std::string_view a, std::string_view b) {
+    std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        // Compare as Unicode so that "Ё" sorts next to "Е" rather than below "А".
+        char16_t x = ToUnicode(kAnsiLower[static_cast<unsigned char>(a[i])]);
+        char16_t y = ToUnicode(kAnsiLower[static_cast<unsigned char>(b[i])]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+}  // namespace orbisk

@@ -1,0 +1,11 @@
+#include "base/error.h"
+
+namespace orbisk {
+
+std::string Format(const std::string& pattern, const std::string& arg) {
+    auto p = pattern.find('%');
+    if (p == std::string::npos || p + 1 >= pattern.size()) return pattern;
+    return pattern.substr(0, p) + arg + pattern.substr(p + 2);
+}
+
+}  // namespace orbisk
