@@ -2,7 +2,7 @@
 # build, the tests and the program need, only when some are missing.
 ORBISK_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev nlohmann-json3-dev
   qt6-base-dev libgl-dev
   crashmail at xmltv-util xvfb xauth
 )
