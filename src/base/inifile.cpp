@@ -1,0 +1,369 @@
+#include "base/inifile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "base/codepage.h"
+#include "base/error.h"
+#include "base/strings.h"
+
+namespace orbisk {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t\r\v\f";
+constexpr auto npos = std::string::npos;
+
+std::string_view Trim(std::string_view s) {
+    auto b = s.find_first_not_of(kBlanks);
+    if (b == std::string_view::npos) return {};
+    return s.substr(b, s.find_last_not_of(kBlanks) - b + 1);
+}
+
+// A CR or LF inside a written name or value would start a new line.
+std::string OneLine(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c == '\r' || c == '\n') c = ' ';
+    return out;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+IniFile::IniFile(const std::string& path) {
+    std::error_code ec;
+    auto abs = std::filesystem::absolute(path, ec);
+    path_ = ec ? path : abs.lexically_normal().string();
+}
+
+bool IniFile::Exists() const {
+    struct stat st;
+    return ::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+IniFile::Line IniFile::ParseLine(std::string text, std::string eol) {
+    Line l;
+    l.text = std::move(text);
+    l.eol = std::move(eol);
+    std::string_view t = Trim(l.text);
+    if (t.empty() || t[0] == ';') return l;
+    if (t[0] == '[') {
+        auto close = t.find(']');
+        if (close != std::string_view::npos) {
+            l.kind = Kind::Section;
+            l.name = Trim(t.substr(1, close - 1));
+        }
+        return l;
+    }
+    auto eq = t.find('=');
+    if (eq == std::string_view::npos) return l;
+    auto key = Trim(t.substr(0, eq));
+    if (key.empty()) return l;
+    l.kind = Kind::Key;
+    l.name = key;
+    auto v = Trim(t.substr(eq + 1));
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    l.value = v.substr(0, kMaxValueLength);
+    return l;
+}
+
+IniFile::Stamp IniFile::StampOf(const struct ::stat& st) {
+    Stamp s;
+    s.exists = true;
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
+    s.size = st.st_size;
+    s.mtimeSec = st.st_mtim.tv_sec;
+    s.mtimeNsec = st.st_mtim.tv_nsec;
+    s.ctimeSec = st.st_ctim.tv_sec;
+    s.ctimeNsec = st.st_ctim.tv_nsec;
+    return s;
+}
+
+void IniFile::Refresh() const {
+    auto forget = [this](bool unreadable) {
+        lines_.clear();
+        stamp_ = {};
+        unreadable_ = unreadable;
+        loaded_ = true;
+    };
+    struct stat st;
+    if (::stat(path_.c_str(), &st) != 0) {
+        forget(errno != ENOENT && errno != ENOTDIR);
+        return;
+    }
+    if (loaded_ && !unreadable_ && StampOf(st) == stamp_) return;
+
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        forget(errno != ENOENT && errno != ENOTDIR);
+        return;
+    }
+    std::string data;
+    bool ok = ::fstat(fd, &st) == 0;
+    if (ok) {
+        char buf[65536];
+        for (;;) {
+            ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ok = n == 0;
+                break;
+            }
+            data.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    if (!ok) {
+        forget(true);
+        return;
+    }
+
+    std::vector<Line> lines;
+    std::size_t pos = 0;
+    while (pos < data.size()) {
+        auto nl = data.find('\n', pos);
+        if (nl == npos) {
+            lines.push_back(ParseLine(data.substr(pos), ""));
+            break;
+        }
+        std::size_t end = nl;
+        const char* eol = "\n";
+        if (end > pos && data[end - 1] == '\r') {
+            --end;
+            eol = "\r\n";
+        }
+        lines.push_back(ParseLine(data.substr(pos, end - pos), eol));
+        pos = nl + 1;
+    }
+    lines_ = std::move(lines);
+    stamp_ = StampOf(st);
+    unreadable_ = false;
+    loaded_ = true;
+}
+
+std::size_t IniFile::FindSection(std::string_view section) const {
+    section = Trim(section);
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+        if (lines_[i].kind == Kind::Section && AnsiSameText(lines_[i].name, section)) return i;
+    return npos;
+}
+
+std::size_t IniFile::FindKey(std::size_t header, std::string_view key) const {
+    key = Trim(key);
+    for (std::size_t i = header + 1; i < lines_.size() && lines_[i].kind != Kind::Section; ++i)
+        if (lines_[i].kind == Kind::Key && AnsiSameText(lines_[i].name, key)) return i;
+    return npos;
+}
+
+std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
+    Refresh();
+    auto h = FindSection(section);
+    auto k = h == npos ? npos : FindKey(h, key);
+    return k == npos ? std::string(def) : lines_[k].value;
+}
+
+std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const {
+    Refresh();
+    auto h = FindSection(section);
+    auto k = h == npos ? npos : FindKey(h, key);
+    if (k == npos) return def;
+    return StrToIntDef(lines_[k].value, def);
+}
+
+bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+bool IniFile::SectionExists(std::string_view section) const {
+    Refresh();
+    return FindSection(section) != npos;
+}
+
+bool IniFile::ValueExists(std::string_view section, std::string_view key) const {
+    Refresh();
+    auto h = FindSection(section);
+    return h != npos && FindKey(h, key) != npos;
+}
+
+std::vector<std::string> IniFile::ReadSections() const {
+    Refresh();
+    std::vector<std::string> names;
+    for (const auto& l : lines_) {
+        if (l.kind != Kind::Section) continue;
+        bool seen = false;
+        for (const auto& n : names)
+            if (AnsiSameText(n, l.name)) seen = true;
+        if (!seen) names.push_back(l.name);
+    }
+    return names;
+}
+
+std::vector<std::pair<std::string, std::string>> IniFile::ReadSectionValues(std::string_view section) const {
+    Refresh();
+    std::vector<std::pair<std::string, std::string>> pairs;
+    auto h = FindSection(section);
+    if (h == npos) return pairs;
+    for (std::size_t i = h + 1; i < lines_.size() && lines_[i].kind != Kind::Section; ++i) {
+        if (lines_[i].kind != Kind::Key) continue;
+        bool seen = false;
+        for (const auto& p : pairs)
+            if (AnsiSameText(p.first, lines_[i].name)) seen = true;
+        if (!seen) pairs.emplace_back(lines_[i].name, lines_[i].value);
+    }
+    return pairs;
+}
+
+std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
+    std::vector<std::string> keys;
+    for (auto& p : ReadSectionValues(section)) keys.push_back(std::move(p.first));
+    return keys;
+}
+
+std::string IniFile::NewLineEnd() const {
+    // Follow the file's own habit; a new file gets the platform's CRLF.
+    for (const auto& l : lines_)
+        if (!l.eol.empty()) return l.eol;
+    return "\r\n";
+}
+
+void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    Refresh();
+    if (unreadable_) WriteFailed();
+    std::string s(Trim(OneLine(section))), k(Trim(OneLine(key))), v = OneLine(value);
+    std::string nl = NewLineEnd();
+    std::vector<Line> lines = lines_;
+    auto h = FindSection(s);
+    if (h == npos) {
+        if (!lines.empty() && lines.back().eol.empty()) lines.back().eol = nl;
+        lines.push_back(ParseLine("[" + s + "]", nl));
+        lines.push_back(ParseLine(k + "=" + v, nl));
+    } else if (auto i = FindKey(h, k); i != npos) {
+        // Keep the key as the file spells it.
+        lines[i] = ParseLine(lines[i].name + "=" + v, lines[i].eol);
+    } else {
+        // After the section's last non-blank line, so that a blank line
+        // separating it from the next section stays where it is.
+        std::size_t last = h;
+        for (std::size_t j = h + 1; j < lines.size() && lines[j].kind != Kind::Section; ++j)
+            if (!Trim(lines[j].text).empty()) last = j;
+        if (lines[last].eol.empty()) lines[last].eol = nl;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(last) + 1, ParseLine(k + "=" + v, nl));
+    }
+    Commit(std::move(lines));
+}
+
+void IniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    WriteString(section, key, std::to_string(value));
+}
+
+void IniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
+    WriteString(section, key, value ? "1" : "0");
+}
+
+void IniFile::EraseSection(std::string_view section) {
+    Refresh();
+    if (unreadable_) WriteFailed();
+    std::vector<Line> lines;
+    lines.reserve(lines_.size());
+    bool inErased = false;
+    for (const auto& l : lines_) {
+        if (l.kind == Kind::Section) inErased = AnsiSameText(l.name, Trim(section));
+        if (!inErased) lines.push_back(l);
+    }
+    Commit(std::move(lines));
+}
+
+void IniFile::Commit(std::vector<Line> lines) {
+    std::string content, old;
+    for (const auto& l : lines) content.append(l.text).append(l.eol);
+    for (const auto& l : lines_) old.append(l.text).append(l.eol);
+    if (content == old) {
+        // Nothing changes, but a write to a file that cannot be written still
+        // fails, as it would on the original platform.
+        if (stamp_.exists && ::access(path_.c_str(), W_OK) != 0) WriteFailed();
+        return;
+    }
+    ReplaceFile(content);
+    lines_ = std::move(lines);
+    struct stat st;
+    if (::stat(path_.c_str(), &st) == 0) {
+        stamp_ = StampOf(st);
+    } else {
+        loaded_ = false;
+    }
+}
+
+void IniFile::ReplaceFile(const std::string& content) const {
+    namespace fs = std::filesystem;
+    static std::atomic<unsigned> counter{0};
+
+    // Through a symbolic link: replace the file it points at, not the link.
+    std::string target = path_;
+    std::error_code ec;
+    if (fs::is_symlink(path_, ec)) {
+        auto real = fs::canonical(path_, ec);
+        if (!ec) target = real.string();
+    }
+    struct stat st;
+    bool exists = ::stat(target.c_str(), &st) == 0;
+    // rename() would ignore the file's own permission bits.
+    if (exists && ::access(target.c_str(), W_OK) != 0) WriteFailed();
+
+    fs::path tp(target);
+    std::string dir = tp.parent_path().string();
+    if (dir.empty()) dir = ".";
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tmp = dir + "/." + tp.filename().string() + "." + std::to_string(::getpid()) + "." +
+              std::to_string(counter++) + ".tmp";
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) WriteFailed();
+
+    bool ok = WriteAll(fd, content);
+    if (ok && exists) {
+        // Best effort: keep the permission bits and the owner.
+        [[maybe_unused]] int r = ::fchmod(fd, st.st_mode & 07777);
+        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) r = ::fchown(fd, st.st_uid, st.st_gid);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || ::rename(tmp.c_str(), target.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        WriteFailed();
+    }
+    // Make the rename itself durable.
+    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+void IniFile::WriteFailed() const {
+    throw Error(Format("Unable to write to %s", Utf8ToAnsi(path_)));
+}
+
+}  // namespace orbisk

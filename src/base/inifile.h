@@ -1,0 +1,105 @@
+#pragma once
+// An INI file read and written with the semantics of the Windows profile
+// functions, so that an Orbisk.ini made for the original platform reads the
+// same here:
+//  - section and key names compare without regard to case (Cyrillic too);
+//  - the first occurrence of a section, and of a key inside it, is the one
+//    read and the one written; a key before any section belongs to none;
+//  - values lose the blanks around them and one pair of matching enclosing
+//    quotes ('...' or "..."), and are cut to 2047 characters;
+//  - lines starting with ';' are comments, lines that are neither a section
+//    header nor key=value are kept but mean nothing.
+// Every write reaches the disk at once and changes only the line(s) it must:
+// every other byte of the file (comments, garbage, Windows-1251 text, CRLF or
+// LF line ends) stays as it was. A write replaces the file through a
+// temporary file and a rename, so a full disk or a crash never leaves a
+// truncated file behind.
+//
+// The parsed lines are kept in memory and parsed again only when the file on
+// disk has changed (device, inode, size, modification or change time).
+// Paths are native file-system paths (UTF-8 on Linux).
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace orbisk {
+
+class IniFile {
+public:
+    static constexpr std::size_t kMaxValueLength = 2047;
+
+    // The path is made absolute; nothing is read until the first access.
+    explicit IniFile(const std::string& path);
+
+    // The full path, as the error texts name it.
+    const std::string& FileName() const { return path_; }
+    bool Exists() const;
+
+    std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
+    // Missing key or no valid integer text -> def.
+    std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const;
+    bool ReadBool(std::string_view section, std::string_view key, bool def) const;
+    bool SectionExists(std::string_view section) const;
+    bool ValueExists(std::string_view section, std::string_view key) const;
+    // Section names in file order, each name once (as first spelled).
+    std::vector<std::string> ReadSections() const;
+    // Keys of the section in file order, each key once (as first spelled).
+    std::vector<std::string> ReadSection(std::string_view section) const;
+    // (key, value) pairs of ReadSection, each value as ReadString gives it.
+    std::vector<std::pair<std::string, std::string>> ReadSectionValues(std::string_view section) const;
+
+    // Writes throw Error("Unable to write to <full path>") when the file
+    // cannot be written; the file and this object then stay as they were.
+    // CR and LF inside names and values become blanks (they would split the
+    // line). A new key goes after the last non-blank line of its section, a
+    // new section at the end of the file; a file made new uses CRLF.
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
+    void WriteBool(std::string_view section, std::string_view key, bool value);
+    // Removes every occurrence of the section with all of its lines.
+    void EraseSection(std::string_view section);
+
+private:
+    enum class Kind { Other, Section, Key };
+    struct Line {
+        std::string text;  // without its line end
+        std::string eol;   // "\r\n", "\n" or "" (last line without one)
+        Kind kind = Kind::Other;
+        std::string name;   // section or key name, blanks trimmed
+        std::string value;  // key value as read (trimmed, unquoted, cut)
+    };
+    struct Stamp {
+        bool exists = false;
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t size = 0;
+        long long mtimeSec = 0, mtimeNsec = 0, ctimeSec = 0, ctimeNsec = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+
+    static Line ParseLine(std::string text, std::string eol);
+    static Stamp StampOf(const struct ::stat& st);
+
+    void Refresh() const;
+    std::size_t FindSection(std::string_view section) const;  // header index or npos
+    std::size_t FindKey(std::size_t header, std::string_view key) const;
+    std::string NewLineEnd() const;
+    void Commit(std::vector<Line> lines);
+    void ReplaceFile(const std::string& content) const;
+    [[noreturn]] void WriteFailed() const;
+
+    std::string path_;
+    mutable std::vector<Line> lines_;
+    mutable Stamp stamp_;
+    mutable bool loaded_ = false;
+    // The file exists but could not be read: writing would replace settings
+    // that were never seen, so writes are refused.
+    mutable bool unreadable_ = false;
+};
+
+}  // namespace orbisk
