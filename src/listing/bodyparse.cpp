@@ -1,0 +1,265 @@
+#include "listing/bodyparse.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "base/codepage.h"
+#include "base/strings.h"
+#include "base/timetext.h"
+#include "base/ui.h"
+#include "listing/channels.h"
+#include "listing/subject.h"
+
+namespace orbisk {
+
+// "Ошибка рассылки"
+const char* const kStructureWarningCaption = "\xCE\xF8\xE8\xE1\xEA\xE0\x20\xF0\xE0\xF1\xF1\xFB\xEB\xEA\xE8";
+// "Нарушение в структуре рассырки. Некоторых заявленных сообщений не хватает.
+// Часть информации не будет отображена" (the typo is the program's own text)
+const char* const kStructureWarningText =
+    "\xCD\xE0\xF0\xF3\xF8\xE5\xED\xE8\xE5\x20\xE2\x20\xF1\xF2\xF0\xF3\xEA\xF2\xF3\xF0\xE5\x20\xF0\xE0\xF1\xF1\xFB"
+    "\xF0\xEA\xE8\x2E\x20\xCD\xE5\xEA\xEE\xF2\xEE\xF0\xFB\xF5\x20\xE7\xE0\xFF\xE2\xEB\xE5\xED\xED\xFB\xF5\x20\xF1"
+    "\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9\x20\xED\xE5\x20\xF5\xE2\xE0\xF2\xE0\xE5\xF2\x2E\x20\xD7\xE0\xF1\xF2\xFC\x20"
+    "\xE8\xED\xF4\xEE\xF0\xEC\xE0\xF6\xE8\xE8\x20\xED\xE5\x20\xE1\xF3\xE4\xE5\xF2\x20\xEE\xF2\xEE\xE1\xF0\xE0\xE6"
+    "\xE5\xED\xE0";
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlankOrControl(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlankOrControl(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+void Append(StringList& day, std::string_view text) {
+    StringList lines = SplitLines(text);
+    day.insert(day.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+}
+
+void DropFront(StringList& lines, int count) {
+    const auto n = std::min<std::size_t>(lines.size(), static_cast<std::size_t>(std::max(count, 0)));
+    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+void DropBack(StringList& lines, int count) {
+    const auto n = std::min<std::size_t>(lines.size(), static_cast<std::size_t>(std::max(count, 0)));
+    lines.resize(lines.size() - n);
+}
+
+}  // namespace
+
+void StructureWarning::Raise() {
+    ++raised_;
+    if (shown_ || !enabled_) return;
+    notifier_.Show(kStructureWarningText, kStructureWarningCaption, MsgIcon::Warning);
+    shown_ = true;
+}
+
+StringList SplitLines(std::string_view text) {
+    StringList lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
+}
+
+// ---- Building a week's days ------------------------------------------------
+
+void TWeek::BuildDays(const DayLayout& layout, StructureWarning* warning) {
+    while (Days.size() < 7) Days.emplace_back();
+    // Only descriptors that still hold their lines take part, so a second
+    // call neither repeats text nor raises the warning again.
+    if (std::none_of(Messages.begin(), Messages.end(), [](const TMSGDesc& m) { return m.Lines.has_value(); })) return;
+    std::stable_sort(Messages.begin(), Messages.end(),
+                     [](const TMSGDesc& a, const TMSGDesc& b) { return a.PartNo < b.PartNo; });
+
+    int day = 0;
+    std::int64_t prev = Messages.front().PartNo;
+    for (std::size_t k = 0; k < Messages.size(); ++k) {
+        TMSGDesc& msg = Messages[k];
+        StringList lines = msg.Lines ? std::move(*msg.Lines) : StringList{};
+        msg.Lines.reset();
+        bool inSequence;
+        if (k == 0) {
+            auto caption = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
+                return StartsWith(line, layout.FirstCaptionRow);
+            });
+            lines.erase(lines.begin(), caption);
+            if (!FromFiles) DropBack(lines, layout.DelFromEnd);
+            inSequence = msg.PartNo == 1;
+        } else {
+            inSequence = static_cast<std::int64_t>(msg.PartNo) == prev + 1;
+            if (!FromFiles) {
+                if (inSequence) DropFront(lines, layout.DelFromBegin);
+                DropBack(lines, layout.DelFromEnd);
+            }
+        }
+        const bool goOn = DistributeText(lines, inSequence, day, layout, warning);
+        if (k > 0 && !goOn) break;
+        prev = msg.PartNo;
+    }
+    // Messages after a stop are not distributed; their text goes as well.
+    for (auto& msg : Messages) msg.Lines.reset();
+}
+
+bool TWeek::DistributeText(const StringList& lines, bool inSequence, int& day, const DayLayout& layout,
+                           StructureWarning* warning) {
+    while (Days.size() < 7) Days.emplace_back();
+    std::string text;
+    for (const auto& line : lines) {
+        text += line;
+        text += kCrLf;
+    }
+    const std::string captionMark = std::string(kCrLf) + layout.FirstCaptionRow;
+
+    if (!inSequence) {
+        if (warning) warning->Raise();
+        const auto caption = text.find(captionMark);
+        if (caption == std::string::npos) return true;
+        text.erase(0, caption + kCrLf.size());
+        // The caption line names the day: "<day name>. <day> <month> ..."
+        const auto lineBreak = text.find(kCrLf);
+        if (lineBreak != std::string::npos) {
+            const auto from = lineBreak + kCrLf.size();
+            const auto dot = text.find('.', from);
+            const std::string_view dayName =
+                dot == std::string::npos ? std::string_view{} : Trim(std::string_view(text).substr(from, dot - from));
+            for (int i = 1; i <= 7 && !dayName.empty(); ++i) {
+                if (AnsiSameText(dayName, layout.Days[i])) {
+                    day = i == 1 ? 6 : i - 2;
+                    break;
+                }
+            }
+        }
+    }
+
+    if (day < 0 || day >= 7) return false;
+    const auto marker = text.find(std::string(kCrLf) + layout.LastDayRow);
+    if (marker == std::string::npos) {
+        Append(Days[static_cast<std::size_t>(day)], text);
+    } else {
+        Append(Days[static_cast<std::size_t>(day)], std::string_view(text).substr(0, marker));
+        if (day == 6) return false;
+        const std::string_view rest = std::string_view(text).substr(marker);
+        const auto caption = rest.find(captionMark);
+        ++day;
+        // Without a caption row after the marker the next day starts with an
+        // empty line and the marker line itself.
+        Days[static_cast<std::size_t>(day)] =
+            SplitLines(caption == std::string_view::npos ? rest.substr(1) : rest.substr(caption + kCrLf.size()));
+    }
+    ++day;
+    return true;
+}
+
+// ---- Parsing a day -----------------------------------------------------------
+
+void ParseDayText(TChannels& channels, const StringList& day, bool fromFiles, std::string_view firstCaptionRow) {
+    try {
+        const std::size_t n = day.size();
+        std::size_t i = 0;
+        while (i < n) {
+            if (StartsWith(day[i], firstCaptionRow)) {
+                // The caption row, the caption line and the closing row; a
+                // block that ends the text gives no channel.
+                if (n <= i + 2) break;
+                channels.AddChannel(CaptionTail(day[i + 1]));
+                i += 3;
+                if (i >= n) break;
+            }
+            if (channels.Current()) channels.AddLine(day[i]);
+            ++i;
+        }
+    } catch (...) {
+        channels.Normalize(fromFiles);
+        throw;
+    }
+    channels.Normalize(fromFiles);
+}
+
+// ---- Normalising entries -------------------------------------------------------
+
+std::string NormalizeTime(std::string_view prefix) {
+    std::string p;
+    for (char c : prefix)
+        if (c != ' ') p += c;
+    if (p.find('.') == std::string::npos && p.size() >= 2 && p.size() <= 4) p.insert(2, ".");
+    // No point to pad against (a lone letter, five or more digits): nothing
+    // here is a time to repair, so the blank-free prefix comes back as it
+    // is and Normalize leaves such a line alone.
+    if (p.find('.') == std::string::npos) return p;
+    while (p.find('.') < 2) p.insert(0, "0");
+    p = ReplaceAll(p, "..", ".");
+    while (p.size() < 5) p += '0';
+    return p;
+}
+
+void TChannels::Normalize(bool fromFiles) {
+    for (auto& channel : list_) {
+        if (fromFiles)
+            NormalizeFileChannel(*channel);
+        else
+            NormalizeMessageChannel(*channel);
+    }
+}
+
+void TChannels::NormalizeMessageChannel(TChannel& channel) {
+    // A line without a start time continues the title before it.
+    int i = 0;
+    while (i < channel.EntryCount()) {
+        if (IsProgrammeLine(channel.Lines[static_cast<std::size_t>(i)]))
+            ++i;
+        else
+            channel.JoinWithPrevious(i);
+    }
+}
+
+void TChannels::NormalizeFileChannel(TChannel& channel) {
+    constexpr std::size_t kTimeLength = 5;  // "HH.MM", as the files write it
+    int i = 0;
+    while (i < channel.EntryCount()) {
+        const auto index = static_cast<std::size_t>(i);
+        std::string s(Trim(channel.Lines[index]));
+        TDateTime t;
+        const std::string_view head = std::string_view(s).substr(0, kTimeLength);
+        if (s.size() >= kTimeLength && head.find(' ') == std::string_view::npos &&
+            (s.size() == kTimeLength || s[kTimeLength] == ' ') && TryStrToTime(head, separator_, t)) {
+            channel.Times[index] = std::string(head);
+        } else {
+            // The time runs over digits, blanks and points up to the title.
+            std::size_t k = 1;
+            while (k < s.size() && ((s[k] >= '0' && s[k] <= '9') || s[k] == ' ' || s[k] == '.')) ++k;
+            if (k < s.size()) {
+                const std::string prefix = s.substr(0, k);
+                if (!(prefix.size() == kTimeLength && TryStrToTime(prefix, separator_, t))) {
+                    const std::string repaired = NormalizeTime(prefix);
+                    if (repaired.find('.') != std::string::npos) {
+                        s = repaired + " " + s.substr(k);
+                        channel.Times[index] = repaired;
+                    }
+                }
+            }
+        }
+        if (s.empty()) {
+            channel.DeleteEntry(i);
+        } else {
+            channel.Lines[index] = std::move(s);
+            ++i;
+        }
+    }
+}
+
+}  // namespace orbisk

@@ -1,0 +1,62 @@
+#pragma once
+// Message body parsing: spreading a week's messages over its seven day
+// texts, and turning one day's text into channels and programme entries.
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "base/names.h"
+#include "listing/weeks.h"
+
+namespace orbisk {
+
+class Notifier;
+class TChannels;
+
+// The layout settings (section MSG and the day names) that the day texts
+// are cut and distributed by.
+struct DayLayout {
+    std::string FirstCaptionRow = "======";
+    std::string LastDayRow = "--=tobra-attach";
+    int DelFromBegin = 5;
+    int DelFromEnd = 2;
+    TDays Days;  // 1 = Sunday ... 7 = Saturday, as the captions write them
+};
+
+// The mailing-structure warning: shown at most once while `shownFlag` (the
+// main window's flag, cleared only when the window is created) stays set.
+// A false MAIN/EnableWarning keeps it silent without setting the flag.
+class StructureWarning {
+public:
+    StructureWarning(Notifier& notifier, bool enabled, bool& shownFlag)
+        : notifier_(notifier), enabled_(enabled), shown_(shownFlag) {}
+    // A message that does not follow its predecessor in part order.
+    void Raise();
+    // How many messages were out of sequence since this object was made.
+    int RaisedCount() const { return raised_; }
+
+private:
+    Notifier& notifier_;
+    bool enabled_;
+    bool& shown_;
+    int raised_ = 0;
+};
+
+// Caption and text of the warning box (Windows-1251).
+extern const char* const kStructureWarningCaption;
+extern const char* const kStructureWarningText;
+
+// Lines of a text as the lists read it: a line ends at CR LF, LF or CR; a
+// final line break adds no empty line.
+StringList SplitLines(std::string_view text);
+
+// Fills `channels` (a fresh list) from the text of one day: a channel per
+// caption block, its programme lines as entries. Normalize(fromFiles) runs
+// at the end also when the parse was interrupted by an error.
+void ParseDayText(TChannels& channels, const StringList& day, bool fromFiles, std::string_view firstCaptionRow);
+
+// Repairs the start-time prefix of a text-file programme line: blanks
+// removed, "1930" -> "19.30", "9.30" -> "09.30", "19." -> "19.00".
+std::string NormalizeTime(std::string_view prefix);
+
+}  // namespace orbisk
