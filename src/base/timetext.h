@@ -29,8 +29,9 @@ TDateTime StrToTime(std::string_view text, char separator);
 // Format letters (case-insensitive, as on the original platform):
 //   d / dd        day of the month / two digits
 //   ddd, dddd     long day name from settings.longDayNames (no short names
-//                 are configured, so three letters print the long name too)
-//   m / mm        month number / two digits; mmm, mmmm long month name
+//                 are configured, so three or more letters print the long
+//                 name)
+//   m / mm        month number / two digits; three or more: long month name
 //   yy / yyyy     two-digit / four-digit year
 //   h / hh        hour (24-hour clock) / two digits
 //   n / nn        minutes / two digits; m or mm right after an h letter
