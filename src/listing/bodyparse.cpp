@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "app/config/config.h"
 #include "base/codepage.h"
 #include "base/strings.h"
 #include "base/timetext.h"
@@ -127,9 +128,14 @@ bool TWeek::DistributeText(const StringList& lines, bool inSequence, int& day, c
 
     if (!inSequence) {
         if (warning) warning->Raise();
-        const auto caption = text.find(captionMark);
-        if (caption == std::string::npos) return true;
-        text.erase(0, caption + kCrLf.size());
+        // Text before the first caption row is lost; a text that begins with
+        // one (the first message, cut to it, and every text file) keeps its
+        // first block rather than losing it to the search for a line break.
+        if (!StartsWith(text, layout.FirstCaptionRow)) {
+            const auto caption = text.find(captionMark);
+            if (caption == std::string::npos) return true;
+            text.erase(0, caption + kCrLf.size());
+        }
         // The caption line names the day: "<day name>. <day> <month> ..."
         const auto lineBreak = text.find(kCrLf);
         if (lineBreak != std::string::npos) {
@@ -165,7 +171,26 @@ bool TWeek::DistributeText(const StringList& lines, bool inSequence, int& day, c
     return true;
 }
 
+DayLayout LayoutFromConfig(const Config& config) {
+    DayLayout layout;
+    layout.FirstCaptionRow = config.FirstCaptionRow();
+    layout.LastDayRow = config.LastDayRow();
+    layout.DelFromBegin = config.DelFromBegin();
+    layout.DelFromEnd = config.DelFromEnd();
+    layout.Days = config.Days();
+    return layout;
+}
+
 // ---- Parsing a day -----------------------------------------------------------
+
+void ParseDay(std::unique_ptr<TChannels>& channels, const TWeeks& weeks, TDateTime date, Config& config) {
+    channels.reset();
+    channels = std::make_unique<TChannels>(config);
+    const TWeek* week = weeks.FindWeek(date);
+    const StringList* day = week ? week->GetDay(date) : nullptr;
+    ParseDayText(*channels, day ? *day : StringList{}, week && week->FromFiles, config.FirstCaptionRow());
+}
+
 
 void ParseDayText(TChannels& channels, const StringList& day, bool fromFiles, std::string_view firstCaptionRow) {
     try {

@@ -10,6 +10,7 @@
 
 namespace orbisk {
 
+class Config;
 class Notifier;
 class TChannels;
 
@@ -22,6 +23,9 @@ struct DayLayout {
     int DelFromEnd = 2;
     TDays Days;  // 1 = Sunday ... 7 = Saturday, as the captions write them
 };
+
+// The layout as the configuration holds it.
+DayLayout LayoutFromConfig(const Config& config);
 
 // The mailing-structure warning: shown at most once while `shownFlag` (the
 // main window's flag, cleared only when the window is created) stays set.
@@ -54,6 +58,12 @@ StringList SplitLines(std::string_view text);
 // caption block, its programme lines as entries. Normalize(fromFiles) runs
 // at the end also when the parse was interrupted by an error.
 void ParseDayText(TChannels& channels, const StringList& day, bool fromFiles, std::string_view firstCaptionRow);
+
+// Main-window operation: `channels` is replaced by a new list on the
+// configuration file, filled from the text of the day that holds `date`
+// (left empty when no week has text for it). When the parse fails the error
+// goes on, and `channels` holds what was built, normalised.
+void ParseDay(std::unique_ptr<TChannels>& channels, const TWeeks& weeks, TDateTime date, Config& config);
 
 // Repairs the start-time prefix of a text-file programme line: blanks
 // removed, "1930" -> "19.30", "9.30" -> "09.30", "19." -> "19.00".

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "app/config/config.h"
 #include "base/error.h"
 #include "base/inifile.h"
 #include "base/timetext.h"
@@ -88,6 +89,9 @@ TChannels::TChannels(IniFile* ini, std::string_view timeFormat, char timeSeparat
     if (!ini_) return;
     for (const auto& [key, value] : ini_->ReadSectionValues(kChannelsSection)) SavedNames.push_back(key + "=" + value);
 }
+
+TChannels::TChannels(Config& config)
+    : TChannels(&config.Ini(), config.TimeFormat(), config.Format().timeSeparator) {}
 
 void TChannels::Clear() {
     current_ = nullptr;

@@ -13,6 +13,7 @@
 
 namespace orbisk {
 
+class Config;
 class IniFile;
 
 // One channel of the day. An entry is the pair (Lines[i], Times[i]): the
@@ -53,6 +54,8 @@ public:
     // The time texts are Length(timeFormat) characters long and read with
     // `timeSeparator`. The saved names are read from section "Channels".
     TChannels(IniFile* ini, std::string_view timeFormat, char timeSeparator);
+    // On the configuration file, with its TimeFormat and time separator.
+    explicit TChannels(Config& config);
     TChannels(const TChannels&) = delete;
     TChannels& operator=(const TChannels&) = delete;
 
