@@ -287,7 +287,15 @@ TEST(IniFile, FailedWritesLeaveTheFileIntact) {
         }
     }
 
+}
+
+TEST(IniFile, RespectsFilePermissions) {
     if (::geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
+    TempDir dir;
+    auto path = dir / "Orbisk.ini";
+    const std::string original = "[MSG]\r\nDelFromBegin=5\r\nDelFromEnd=2\r\n";
+    WriteFile(path, original);
+    IniFile ini(path);
 
     // A read-only file: even writing the value it already holds fails.
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);

@@ -322,8 +322,12 @@ TEST(Config, UnwritableFileFailsTheLoad) {
         EXPECT_EQ(std::string(e.what()), "Unable to write to " + sub + "/Orbisk.ini");
     }
     EXPECT_EQ(prompts.baseCalls, 0) << "the load stops at the write-back";
+}
 
+TEST(Config, ReadOnlyFileFailsTheLoad) {
     if (::geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
+    TempDir dir;
+    FakePrompts prompts;
     auto path = dir / "Orbisk.ini";
     WriteFile(path, FullFile());
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
