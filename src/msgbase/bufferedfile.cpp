@@ -44,19 +44,13 @@ void BufferedFile::RestartWindow(std::int64_t at) {
 void BufferedFile::Seek(std::int64_t p) {
     p = std::max<std::int64_t>(p, 0);
     const auto room = winStart_ + static_cast<std::int64_t>(buf_.size());
-    if (p >= winStart_ && p < WindowEnd()) {
-        pos_ = p;
-    } else if (p >= WindowEnd() && p < room && p >= fileSize_ && WindowEnd() >= fileSize_) {
-        // Past the end of the file but inside the window's room: the gap
-        // becomes zero bytes, which a later write carries into the file.
-        const auto off = static_cast<std::size_t>(p - winStart_);
-        std::fill(buf_.begin() + static_cast<std::ptrdiff_t>(valid_), buf_.begin() + static_cast<std::ptrdiff_t>(off), 0);
-        valid_ = off;
-        pos_ = p;
-    } else {
-        RestartWindow(p);
-        pos_ = p;
-    }
+    const bool inValid = p >= winStart_ && p < WindowEnd();
+    // Right after the valid bytes (a sequential write goes on in the same
+    // window), or past the end of the file while the window holds the end:
+    // the bytes up to p are written into the window by the next Write.
+    const bool extends = p >= WindowEnd() && p < room && (p == WindowEnd() || (p >= fileSize_ && WindowEnd() >= fileSize_));
+    if (!inValid && !extends) RestartWindow(p);
+    pos_ = p;
 }
 
 bool BufferedFile::FlushWindow() {
@@ -115,6 +109,10 @@ bool BufferedFile::Write(const void* buffer, std::size_t count) {
             RestartWindow(pos_);
             off = 0;
             if (flushFailed_) break;
+        }
+        if (off > valid_) {  // past the end of the file: the gap reads as zeros
+            std::fill(buf_.begin() + static_cast<std::ptrdiff_t>(valid_), buf_.begin() + static_cast<std::ptrdiff_t>(off), 0);
+            valid_ = off;
         }
         const std::size_t n = std::min(count, buf_.size() - off);
         std::memcpy(buf_.data() + off, in, n);

@@ -87,7 +87,15 @@ std::uint16_t OpenOnce(FileHandle& f, const std::string& name, int flags) {
     int fd;
     do fd = ::open(name.c_str(), flags | O_CLOEXEC, 0666);
     while (fd < 0 && errno == EINTR);
-    if (fd < 0) return IoResultFromErrno(errno);
+    if (fd < 0) {
+        // As DOS tells them apart: the file, or already its directory, is missing.
+        if (errno == ENOENT) {
+            const auto slash = name.rfind('/');
+            if (slash != std::string::npos && slash > 0 && !DirectoryExists(name.substr(0, slash)))
+                return kIoPathNotFound;
+        }
+        return IoResultFromErrno(errno);
+    }
     FileHandle h(fd);
     struct stat st {};
     if (fstat(fd, &st) != 0) return IoResultFromErrno(errno);

@@ -10,7 +10,8 @@
 // LastIoError, which the storage kinds turn into their own result codes.
 //
 // errno -> result code:
-//   ENOENT                                   2   file not found
+//   ENOENT                                   2   file not found (3 when an
+//                                                open finds the directory missing)
 //   ENOTDIR, ENAMETOOLONG, ELOOP             3   path not found
 //   EMFILE, ENFILE                           4   too many open files
 //   EACCES, EPERM, EAGAIN/EWOULDBLOCK,
