@@ -108,7 +108,7 @@ public:
     virtual char ReadChar();                                     // 34
     virtual bool AtTextEnd();                                    // 35 (*)
     // Next text line, converted to ANSI (rules in messagearea.cpp). maxLen
-    // 0 counts as 1.
+    // 0 counts as 1. Byte 0x8D stays (the 866 letter EN); NUL ends the text.
     virtual std::string ReadTextLine(std::uint16_t maxLen);      // 36 shared
     // Next line that is not a control line (^A); see messagearea.cpp.
     virtual std::string ReadTextLineNoKludge(std::uint16_t maxLen);  // 37 (*) shared
