@@ -63,22 +63,22 @@ void TChannel::JoinWithPrevious(int index) {
 
 int TChannel::FindCurrent(TDateTime t) const {
     if (Times.empty()) return -1;
+    // Everything is compared in listing time: a start or a moment before
+    // 04:30 counts one day later. Comparing the moment in calendar time
+    // whenever the day's first entry is itself before 04:30 missed the night
+    // programmes of a day that starts after midnight (01.00, 02.00 at 01:30).
     // Whole milliseconds, so that a start equal to the queried time compares
     // equal however either value was computed.
     constexpr std::int64_t kDay = kMSecsPerDay;
     const std::int64_t boundary = TimeMSecs(DayStartTime);
-    std::int64_t now = TimeMSecs(t);
-    const std::int64_t first = TimeTextMSecs(Times.front(), TimeSeparator);
-    std::int64_t last = TimeTextMSecs(Times.back(), TimeSeparator);
-    if (first > last) last += kDay;
-    if (first > now && now < boundary) now += kDay;
+    auto listing = [&](std::int64_t ms) { return ms < boundary ? ms + kDay : ms; };
+    const std::int64_t now = listing(TimeMSecs(t));
+    const std::int64_t first = listing(TimeTextMSecs(Times.front(), TimeSeparator));
+    // Read for its check only: an invalid last start fails every query.
+    (void)TimeTextMSecs(Times.back(), TimeSeparator);
     if (now < first) return -1;
-    if (now > last && now < boundary) return -1;
-    for (std::size_t i = 0; i < Times.size(); ++i) {
-        std::int64_t start = TimeTextMSecs(Times[i], TimeSeparator);
-        if (start < boundary) start += kDay;
-        if (start > now) return static_cast<int>(i) - 1;
-    }
+    for (std::size_t i = 0; i < Times.size(); ++i)
+        if (listing(TimeTextMSecs(Times[i], TimeSeparator)) > now) return static_cast<int>(i) - 1;
     return static_cast<int>(Times.size()) - 1;
 }
 
