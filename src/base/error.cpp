@@ -8,4 +8,9 @@ std::string Format(const std::string& pattern, const std::string& arg) {
     return pattern.substr(0, p) + arg + pattern.substr(p + 2);
 }
 
+std::string WithFullStop(std::string text) {
+    if (text.empty() || text.back() != '.') text.push_back('.');
+    return text;
+}
+
 }  // namespace orbisk

@@ -14,4 +14,8 @@ public:
 // Text with a %s (or %d) replaced, as the error texts are written.
 std::string Format(const std::string& pattern, const std::string& arg);
 
+// The text as the general error box shows it: a full stop appended when it
+// does not already end with one.
+std::string WithFullStop(std::string text);
+
 }  // namespace orbisk
