@@ -30,6 +30,22 @@ char AnsiToOemChar(char c) { return static_cast<char>(Map(kAnsiToOem, static_cas
 char OemToAnsiChar(char c) { return static_cast<char>(Map(kOemToAnsi, static_cast<unsigned char>(c))); }
 std::string Koi8BytesToAnsi(std::string_view s) { return MapAll(s, kKoi8ToAnsi); }
 
+std::string AnsiToKoi8(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x80) continue;
+        char koi = '?';
+        for (int i = 0; i < 128; ++i)
+            if (kKoi8ToAnsi[i] == u) {
+                koi = static_cast<char>(0x80 + i);
+                break;
+            }
+        c = koi;
+    }
+    return out;
+}
+
 std::u16string AnsiToUtf16(std::string_view s) {
     std::u16string out;
     out.reserve(s.size());

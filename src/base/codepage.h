@@ -16,6 +16,9 @@ char OemToAnsiChar(char c);
 
 // KOI8-R -> 1251 by code page only (no letter substitutions).
 std::string Koi8BytesToAnsi(std::string_view s);
+// 1251 -> KOI8-R, for writing internet listings; a character KOI8-R lacks
+// becomes "?".
+std::string AnsiToKoi8(std::string_view s);
 
 std::u16string AnsiToUtf16(std::string_view s);
 std::string AnsiToUtf8(std::string_view s);
