@@ -1,0 +1,351 @@
+#include "app/singleinstance.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/qtext.h"
+#include "app/startup.h"
+#include "support/tempdir.h"
+
+using namespace orbisk;
+using orbisk::test::TempDir;
+
+namespace {
+
+// "Первый канал"
+const std::string kChannel = "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB";
+
+constexpr int kNoAnswer = -1;
+constexpr int kNoConnection = -2;
+
+// A client made of plain system calls only, so it can run in a forked child
+// of this (threaded) test process. Returns the answer byte, kNoAnswer when
+// the server closed without one, kNoConnection when it could not connect.
+int RawRequest(const char* socketPath, const char* data, size_t size, bool thenHangUp = false) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return kNoConnection;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    strncpy(addr.sun_path, socketPath, sizeof addr.sun_path - 1);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        close(fd);
+        return kNoConnection;
+    }
+    timeval tv{10, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = write(fd, data + done, size - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    if (thenHangUp) shutdown(fd, SHUT_WR);
+    unsigned char answer = 0;
+    const ssize_t n = read(fd, &answer, 1);
+    close(fd);
+    return n == 1 ? answer : kNoAnswer;
+}
+
+// Runs `client` on a thread while this thread's event loop serves; returns
+// its result.
+int ServeWhile(const std::function<int()>& client) {
+    std::atomic<bool> finished{false};
+    int result = 0;
+    std::thread t([&] {
+        result = client();
+        finished = true;
+    });
+    const bool inTime = QTest::qWaitFor([&] { return finished.load(); }, 15000);
+    t.join();
+    EXPECT_TRUE(inTime) << "client did not finish";
+    return result;
+}
+
+// Runs `child` in a forked process while this process's event loop serves;
+// returns the child's exit code (or -1 when it did not end normally).
+int ServeWhileChild(const std::function<int()>& child) {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(child());
+    int status = 0;
+    const bool ended = QTest::qWaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 15000);
+    if (!ended) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "child did not end";
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct Served {
+    std::vector<ReminderRecord> records;
+    std::vector<qint64> pids;
+    int rejected = 0;
+};
+
+void Observe(ReminderServer& server, Served& served) {
+    QObject::connect(&server, &ReminderServer::RecordHandled, &server,
+                     [&served](const ReminderRecord& r, qint64 pid, int) {
+                         served.records.push_back(r);
+                         served.pids.push_back(pid);
+                     });
+    QObject::connect(&server, &ReminderServer::RequestRejected, &server, [&served] { ++served.rejected; });
+}
+
+// The handler of the main window in miniature: 1 when the record names the
+// one channel it knows.
+int KnowsOneChannel(const ReminderRecord& r) { return r.ReminderChannel() == kChannel ? 1 : 0; }
+
+TEST(SingleInstanceTest, RuntimeFolderIsPrivate) {
+    TempDir dir;
+    const QByteArray oldXdg = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.str()));
+    const std::string folder = RuntimeFolder();
+    EXPECT_EQ(folder, dir / "orbisk");
+    struct stat st {};
+    ASSERT_EQ(stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    // Left open to others (by hand, by an old umask): closed again.
+    chmod(folder.c_str(), 0755);
+    EXPECT_EQ(RuntimeFolder(), folder);
+    ASSERT_EQ(stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    // A symlink in its place is never followed.
+    std::filesystem::remove(folder);
+    std::filesystem::create_directory(dir / "elsewhere");
+    std::filesystem::create_directory_symlink(dir / "elsewhere", folder);
+    EXPECT_NE(RuntimeFolder(), folder);
+
+    if (oldXdg.isNull()) qunsetenv("XDG_RUNTIME_DIR");
+    else qputenv("XDG_RUNTIME_DIR", oldXdg);
+}
+
+TEST(SingleInstanceTest, LockIsHeldUntilItsHolderEndsHoweverItEnds) {
+    TempDir dir;
+    {
+        InstanceLock first(dir.str());
+        EXPECT_TRUE(first.Owned());
+        EXPECT_FALSE(first.HeldElsewhere());
+        InstanceLock second(dir.str());
+        EXPECT_FALSE(second.Owned());
+        EXPECT_TRUE(second.HeldElsewhere());
+    }
+    EXPECT_TRUE(InstanceLock(dir.str()).Owned()) << "released with its holder";
+
+    // A holder killed outright leaves the lock file behind, but not the lock.
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        InstanceLock held(dir.str());
+        const char c = held.Owned() ? 'y' : 'n';
+        if (write(ready[1], &c, 1) != 1) _exit(1);
+        pause();
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    EXPECT_EQ(c, 'y');
+    EXPECT_TRUE(InstanceLock(dir.str()).HeldElsewhere());
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_TRUE(std::filesystem::exists(dir / kMutexName));
+    InstanceLock after(dir.str());
+    EXPECT_TRUE(after.Owned());
+    EXPECT_FALSE(after.HeldElsewhere());
+
+    // No folder at all: counted as the first instance, without a lock.
+    InstanceLock none("");
+    EXPECT_FALSE(none.HeldElsewhere());
+    EXPECT_FALSE(none.Owned());
+}
+
+TEST(SingleInstanceTest, RecordCrossesToAnotherProcessAndTheAnswerComesBack) {
+    TempDir dir;
+    ReminderServer server(dir.str());
+    Served served;
+    Observe(server, served);
+    server.SetHandler(KnowsOneChannel);
+    // A socket file left by a crashed instance doesn't stop the next one.
+    test::WriteFile(server.SocketPath().toStdString(), "stale");
+    ASSERT_TRUE(server.Listen());
+
+    const std::string path = server.SocketPath().toStdString();
+    for (const auto& [channel, expected] : {std::pair{kChannel, 1}, std::pair{std::string("Nope"), 0}}) {
+        const ReminderRecord sent = ReminderRecord::FromArguments("21.30", channel);
+        const QByteArray request = HandOverRequest(0, sent);
+        served = {};
+        pid_t childPid = 0;
+        const int answer = ServeWhileChild([&] {
+            QByteArray mine = request;  // the pid is the child's own
+            const auto p = static_cast<quint32>(getpid());
+            for (int i = 0; i < 4; ++i) mine[i] = static_cast<char>((p >> (8 * i)) & 0xFF);
+            return RawRequest(path.c_str(), mine.constData(), static_cast<size_t>(mine.size())) + 10;
+        });
+        EXPECT_EQ(answer, expected + 10) << channel;
+        ASSERT_EQ(served.records.size(), 1u);
+        EXPECT_EQ(served.records[0].Serialise(), sent.Serialise()) << "byte for byte";
+        EXPECT_GT(served.pids[0], 0);
+        EXPECT_NE(served.pids[0], QCoreApplication::applicationPid());
+        (void)childPid;
+    }
+
+    // The program's own client, on a thread of this process.
+    const ReminderRecord sent = ReminderRecord::FromArguments("07.05", kChannel);
+    const int viaClient = ServeWhile([&] { return HandOverReminder(dir.str(), sent, 10000).value_or(-1); });
+    EXPECT_EQ(viaClient, 1);
+    EXPECT_EQ(served.records.back(), sent);
+    EXPECT_EQ(served.pids.back(), QCoreApplication::applicationPid());
+    EXPECT_EQ(served.rejected, 0);
+}
+
+TEST(SingleInstanceTest, NobodyListening) {
+    TempDir dir;
+    EXPECT_FALSE(HandOverReminder(dir.str(), ReminderRecord(), 2000).has_value());
+    EXPECT_FALSE(HandOverReminder("", ReminderRecord(), 2000).has_value());
+}
+
+TEST(SingleInstanceTest, MalformedRequestsNeverReachTheHandler) {
+    TempDir dir;
+    ReminderServer server(dir.str());
+    Served served;
+    Observe(server, served);
+    int calls = 0;
+    server.SetHandler([&](const ReminderRecord&) { return ++calls, 1; });
+    ASSERT_TRUE(server.Listen());
+    const std::string path = server.SocketPath().toStdString();
+    const QByteArray good = HandOverRequest(getpid(), ReminderRecord::FromArguments("10.00", kChannel));
+    auto send = [&](QByteArray bytes, bool thenHangUp = false) {
+        return ServeWhile([&] {
+            return RawRequest(path.c_str(), bytes.constData(), static_cast<size_t>(bytes.size()), thenHangUp);
+        });
+    };
+
+    QByteArray badLength = good;
+    badLength[4] = 11;  // a time text longer than its field
+    EXPECT_EQ(send(badLength), 0);
+    QByteArray otherPid = HandOverRequest(getpid() + 1, ReminderRecord::FromArguments("10.00", kChannel));
+    EXPECT_EQ(send(otherPid), 0);  // names a process that isn't the sender
+    EXPECT_EQ(send(HandOverRequest(0, ReminderRecord())), 0);
+    EXPECT_EQ(send(good + QByteArray(1, 'x')), kNoAnswer);  // longer than a request
+    EXPECT_EQ(send(good.left(100), true), kNoAnswer);       // gives up half-way
+    EXPECT_EQ(calls, 0);
+    EXPECT_TRUE(served.records.empty());
+    EXPECT_GE(served.rejected, 4);
+
+    EXPECT_EQ(send(good), 1);  // and the server still serves
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(SingleInstanceTest, PeerOfAnotherUserIsRefused) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run a client under another uid";
+    TempDir dir;
+    ReminderServer server(dir.str());
+    Served served;
+    Observe(server, served);
+    int calls = 0;
+    server.SetHandler([&](const ReminderRecord&) { return ++calls, 1; });
+    ASSERT_TRUE(server.Listen());
+    // Open the way to the socket, so that only the credential check stands.
+    chmod(dir.str().c_str(), 0711);
+    const std::string path = server.SocketPath().toStdString();
+    chmod(path.c_str(), 0777);
+
+    const QByteArray request = HandOverRequest(0, ReminderRecord::FromArguments("10.00", kChannel));
+    const int code = ServeWhileChild([&] {
+        if (setgid(65534) != 0 || setuid(65534) != 0) return 99;
+        QByteArray mine = request;
+        const auto p = static_cast<quint32>(getpid());
+        for (int i = 0; i < 4; ++i) mine[i] = static_cast<char>((p >> (8 * i)) & 0xFF);
+        return RawRequest(path.c_str(), mine.constData(), static_cast<size_t>(mine.size())) + 10;
+    });
+    EXPECT_EQ(code, kNoAnswer + 10) << "connected, and cut off without an answer";
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(served.rejected, 1);
+}
+
+TEST(SingleInstanceTest, OwnRecordWaitsForTheEventLoopAndWindowComesToTheFront) {
+    TempDir dir;
+    ReminderServer server(dir.str());
+    std::vector<ReminderRecord> handled;
+    server.SetHandler([&](const ReminderRecord& r) { return handled.push_back(r), 1; });
+    const ReminderRecord own = ReminderRecord::FromArguments("19.00", kChannel);
+    server.PostOwnRecord(own);
+    EXPECT_TRUE(handled.empty()) << "posted, not sent";
+    QCoreApplication::processEvents();
+    ASSERT_EQ(handled.size(), 1u);
+    EXPECT_EQ(handled[0], own);
+
+    QWidget window;
+    window.setWindowState(Qt::WindowMaximized);
+    window.show();
+    window.showMinimized();
+    ASSERT_TRUE(window.isMinimized());
+    server.SetWindow(&window);
+    ASSERT_TRUE(server.Listen());
+    EXPECT_EQ(ServeWhile([&] { return HandOverReminder(dir.str(), ReminderRecord(), 10000).value_or(-1); }), 1);
+    EXPECT_FALSE(window.isMinimized());
+    EXPECT_TRUE(window.isMaximized()) << "brought back as it was before";
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST(StartupTest, ReminderBoxAndConfigPath) {
+    QString caption, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    Qt::WindowModality modality = Qt::NonModal;
+    bool owned = true;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        caption = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        modality = box->windowModality();
+        owned = box->parentWidget() != nullptr;
+        box->button(QMessageBox::Ok)->click();
+    });
+    const QByteArray dismiss = qgetenv(kDismissBoxesEnvironment);
+    qunsetenv(kDismissBoxesEnvironment);
+    ShowReminderBox(Q(kChannel));
+    if (!dismiss.isNull()) qputenv(kDismissBoxesEnvironment, dismiss);
+    EXPECT_EQ(caption, Q("\xC2\xED\xE8\xEC\xE0\xED\xE8\xE5!"));  // Внимание!
+    EXPECT_EQ(text, Q(kChannel));
+    EXPECT_EQ(icon, QMessageBox::Information);
+    EXPECT_EQ(modality, Qt::ApplicationModal);
+    EXPECT_FALSE(owned);
+
+    const QByteArray oldIni = qgetenv(kIniEnvironment);
+    qunsetenv(kIniEnvironment);
+    EXPECT_EQ(QString::fromStdString(ConfigFilePath()),
+              QCoreApplication::applicationDirPath() + QStringLiteral("/Orbisk.ini"));
+    qputenv(kIniEnvironment, "/some/where/test.ini");
+    EXPECT_EQ(ConfigFilePath(), "/some/where/test.ini");
+    if (oldIni.isNull()) qunsetenv(kIniEnvironment);
+    else qputenv(kIniEnvironment, oldIni);
+
+    EXPECT_FALSE(AppIcon().isNull());
+    EXPECT_FALSE(AppIcon().pixmap(32, 32).isNull());
+}
+
+}  // namespace
