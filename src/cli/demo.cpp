@@ -1,5 +1,6 @@
 #include "cli/demo.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <iterator>
@@ -24,6 +25,7 @@ constexpr char kFirstCaptionRow[] = "======";
 constexpr char kLastCaptionRow[] = "-----------------";
 constexpr char kLastDayRow[] = "--=tobra-attach";
 constexpr char kCrLf[] = "\r\n";
+constexpr int kLatestClosing = 1440 + 3 * 60;
 // "Телепрограмма" in KOI8-R, base64: the encoded subject of the mail that the
 // mailing was made from.
 constexpr char kEncodedSubject[] = "=?koi8-r?B?9MXMxdDSz8fSwc3NwQ==?=";
@@ -82,7 +84,8 @@ std::vector<Entry> ChannelDay(int channel, TDateTime date) {
     const DemoChannel& c = kDemoChannels[channel];
     Random random(static_cast<std::uint64_t>(static_cast<std::int64_t>(date)) * 131u + static_cast<unsigned>(channel));
     std::vector<Entry> day;
-    for (int t = c.first; t < c.last;) {
+    int t = c.first;
+    while (t < c.last) {
         const std::string kinds = c.bands[Band(t)];
         const Kind& kind = KindOf(kinds[static_cast<std::size_t>(random.Below(static_cast<int>(kinds.size())))]);
         int pick = random.Below(kind.count);
@@ -91,6 +94,9 @@ std::vector<Entry> ChannelDay(int channel, TDateTime date) {
         day.push_back(std::move(e));
         t += kind.shortest + 5 * random.Below((kind.longest - kind.shortest) / 5 + 1);
     }
+    // Every channel signs off after midnight, by 03:00 at the latest, well
+    // inside the listing day.
+    day.push_back({std::min(t, kLatestClosing), kClosingTitle, ""});
     return day;
 }
 

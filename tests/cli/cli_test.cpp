@@ -1,0 +1,330 @@
+// orbisk-cli end to end: the built program is run on demo listings made by
+// its own "demo" command, and on broken configurations.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "base/codepage.h"
+#include "base/datetime.h"
+#include "base/strings.h"
+#include "base/timetext.h"
+#include "base/ui.h"
+#include "support/listing_names.h"
+#include "support/tempdir.h"
+
+extern char** environ;
+
+namespace orbisk {
+namespace {
+
+using nlohmann::json;
+using test::TempDir;
+
+constexpr const char* kProgram = ORBISK_BINARY_DIR "/orbisk-cli";
+
+// The demo's channels, in caption order (Windows-1251).
+const char* const kChannels[] = {
+    "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB",  // Первый канал
+    "\xD0\xEE\xF1\xF1\xE8\xFF 1",                     // Россия 1
+    "\xCD\xD2\xC2",                                   // НТВ
+    "\xCA\xF3\xEB\xFC\xF2\xF3\xF0\xE0",               // Культура
+    "\xD1\xD2\xD1",                                   // СТС
+    "\xD2\xCD\xD2",                                   // ТНТ
+    "\xD0\xC5\xCD \xD2\xC2",                          // РЕН ТВ
+    "\xCF\xFF\xF2\xFB\xE9 \xEA\xE0\xED\xE0\xEB",      // Пятый канал
+    "\xC7\xE2\xE5\xE7\xE4\xE0",                       // Звезда
+    "\xCC\xE0\xF2\xF7 \xD2\xC2",                      // Матч ТВ
+};
+
+// Text files arrive in KOI8-R, whose capital EN the loader turns into a
+// Latin H.
+std::string Utf8Name(const char* ansi, bool fromFiles) {
+    return AnsiToUtf8(fromFiles ? ReplaceAll(ansi, "\xCD", "H") : std::string(ansi));
+}
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+Result RunCli(const TempDir& dir, std::vector<std::string> args, const std::string& program = kProgram) {
+    const std::string outPath = dir / "cli-stdout", errPath = dir / "cli-stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    Result r;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    r.out = test::ReadFile(outPath);
+    r.err = test::ReadFile(errPath);
+    return r;
+}
+
+json RunJson(const TempDir& dir, const std::vector<std::string>& args) {
+    const Result r = RunCli(dir, args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    return r.status == 0 ? json::parse(r.out) : json::object();
+}
+
+std::string Iso(TDateTime date) {
+    int y, m, d;
+    DecodeDate(date, y, m, d);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
+    return buf;
+}
+
+// Listing minutes of a "HH.MM" text: past 1440 before 04:30.
+int Minutes(const std::string& text) {
+    TDateTime t;
+    if (!TryStrToTime(text, '.', t)) ADD_FAILURE() << "bad time text " << text;
+    return ListingMinutes(t);
+}
+
+// The dates are written without a year, which a load takes from its clock:
+// the demo week must be the week of today.
+const TDateTime kToday = ListingDate(SystemClock().Now());
+const TDateTime kMonday = kToday - (DayOfWeek(kToday) + 5) % 7;
+
+// Checks one day of the demo and returns its channels.
+json CheckDemoDay(const TempDir& dir, const std::string& ini, TDateTime date, bool fromFiles) {
+    const json day = RunJson(dir, {"--ini", ini, "day", Iso(date)});
+    EXPECT_EQ(day.value("date", ""), Iso(date));
+    EXPECT_TRUE(day.value("has_text", false));
+    const json& channels = day["channels"];
+    EXPECT_EQ(channels.size(), std::size(kChannels));
+    for (std::size_t i = 0; i < channels.size() && i < std::size(kChannels); ++i) {
+        const json& c = channels[i];
+        const std::string name = Utf8Name(kChannels[i], fromFiles);
+        EXPECT_EQ(c["name"], name);
+        EXPECT_EQ(c["desc"], name);
+        EXPECT_FALSE(c["hide"].get<bool>());
+        const json& entries = c["entries"];
+        EXPECT_GE(entries.size(), 10u) << name;
+        if (entries.empty()) continue;
+        // From the morning to past midnight, in listing order.
+        EXPECT_GE(Minutes(entries.front()["time"]), 6 * 60) << name;
+        EXPECT_LE(Minutes(entries.front()["time"]), 7 * 60) << name;
+        EXPECT_GT(Minutes(entries.back()["time"]), 1440) << name;
+        int previous = 0;
+        for (const auto& e : entries) {
+            const std::string line = e["line"], time = e["time"];
+            EXPECT_EQ(line.substr(0, 6), time + " ");
+            EXPECT_GT(Minutes(time), previous) << line;
+            previous = Minutes(time);
+            EXPECT_EQ(line.find("Origin"), std::string::npos) << line;
+            EXPECT_EQ(line.find("---"), std::string::npos) << line;
+        }
+    }
+    return channels;
+}
+
+// What runs at `minutes` (listing minutes) on a channel of the day output:
+// the last entry that started by then.
+std::pair<std::string, std::string> Expected(const json& channel, int minutes) {
+    const json& entries = channel["entries"];
+    for (std::size_t i = entries.size(); i-- > 0;) {
+        if (Minutes(entries[i]["time"]) > minutes) continue;
+        const std::string line = entries[i]["line"];
+        const std::string end = i + 1 < entries.size() ? entries[i + 1]["time"].get<std::string>() : "???";
+        return {line.substr(6), entries[i]["time"].get<std::string>() + "-" + end};
+    }
+    return {"", ""};
+}
+
+TEST(Cli, TextDemoLoadsAndShowsTheDay) {
+    TempDir dir;
+    Result r = RunCli(dir, {"demo", "--out", dir / "demo"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string ini = dir / "demo/Orbisk.ini";
+    // The INI is Windows-1251 with CRLF and points at the files.
+    const std::string iniText = test::ReadFile(ini);
+    EXPECT_NE(iniText.find("FIDOPath=I" + dir.str() + "/demo/tv\r\n"), std::string::npos);
+    EXPECT_NE(iniText.find(std::string("12=") + test::kMonthNames[12] + "\r\n"), std::string::npos);
+    EXPECT_EQ(test::ReadFile(dir / "demo/tv/1.txt").rfind("[tv.all]\r\n======\r\n", 0), 0u);
+
+    const json weeks = RunJson(dir, {"--ini", ini, "weeks"});
+    ASSERT_EQ(weeks["weeks"].size(), 1u);
+    const json& week = weeks["weeks"][0];
+    EXPECT_EQ(week["start"], Iso(kMonday));
+    EXPECT_EQ(week["end"], Iso(kMonday + 6));
+    EXPECT_TRUE(week["from_files"].get<bool>());
+    ASSERT_EQ(week["messages"].size(), 7u);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(week["messages"][i], json({{"part", i + 1}, {"count", 7}, {"msgnum", i + 1}}));
+        EXPECT_EQ(week["days"][i]["date"], Iso(kMonday + i));
+        EXPECT_GT(week["days"][i]["lines"].get<int>(), 100);
+    }
+    EXPECT_EQ(weeks["other_messages"], json::array());
+
+    const json channels = CheckDemoDay(dir, ini, kToday, true);
+
+    // The grid at fixed moments of today's listing day.
+    const json at21 = RunJson(dir, {"--ini", ini, "now", "--date", Iso(kToday), "--time", "21:00"});
+    EXPECT_EQ(at21["date"], Iso(kToday));
+    EXPECT_EQ(at21["time"], "21.00");
+    ASSERT_EQ(at21["rows"].size(), channels.size());
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        const auto [title, time] = Expected(channels[i], 21 * 60);
+        EXPECT_EQ(at21["rows"][i]["channel"], channels[i]["desc"]);
+        EXPECT_EQ(at21["rows"][i]["title"], title);
+        EXPECT_EQ(at21["rows"][i]["time"], time);
+        EXPECT_NE(title, "");
+    }
+    // Before the first programme nothing runs; at 03:00 the next calendar
+    // day the last programme of each channel still does.
+    const json at5 = RunJson(dir, {"--ini", ini, "now", "--date", Iso(kToday), "--time", "5:00"});
+    for (const auto& row : at5["rows"]) EXPECT_EQ(row, json({{"channel", row["channel"]}, {"title", ""}, {"time", ""}}));
+    const json at3 = RunJson(dir, {"--ini", ini, "now", "--date", Iso(kToday + 1), "--time", "03:00"});
+    EXPECT_EQ(at3["date"], Iso(kToday));
+    ASSERT_EQ(at3["rows"].size(), channels.size());
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        const std::string time = at3["rows"][i]["time"];
+        EXPECT_EQ(time, channels[i]["entries"].back()["time"].get<std::string>() + "-???");
+    }
+
+    // A day of no week.
+    const json none = RunJson(dir, {"--ini", ini, "day", Iso(kMonday - 1)});
+    EXPECT_FALSE(none["has_text"].get<bool>());
+    EXPECT_EQ(none["channels"], json::array());
+}
+
+TEST(Cli, MailingDemoInAMsgArea) {
+    TempDir dir;
+    ASSERT_EQ(RunCli(dir, {"demo", "--out", dir / "text", "--date", Iso(kToday)}).status, 0);
+    Result r = RunCli(dir, {"demo", "--out", dir / "msg", "--format", "msg", "--date", Iso(kToday)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // A second run replaces the area's messages rather than adding to them.
+    ASSERT_EQ(RunCli(dir, {"demo", "--out", dir / "msg", "--format", "msg", "--date", Iso(kToday)}).status, 0);
+    const std::string ini = dir / "msg/Orbisk.ini";
+    EXPECT_NE(test::ReadFile(ini).find("FIDOPath=F" + dir.str() + "/msg/echo\r\n"), std::string::npos);
+
+    const json weeks = RunJson(dir, {"--ini", ini, "weeks"});
+    ASSERT_EQ(weeks["weeks"].size(), 1u);
+    const json& week = weeks["weeks"][0];
+    EXPECT_EQ(week["start"], Iso(kMonday));
+    EXPECT_FALSE(week["from_files"].get<bool>());
+    ASSERT_EQ(week["messages"].size(), 7u);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(week["messages"][i], json({{"part", i + 1}, {"count", 7}, {"msgnum", i + 2}}));
+        EXPECT_GT(week["days"][i]["lines"].get<int>(), 100);
+    }
+    EXPECT_EQ(weeks["other_messages"], json({1, 9, 10}));
+
+    // The same programme as the text files (film notes joined to their
+    // titles, trailer lines cut), the names with their Cyrillic EN.
+    for (int day = 0; day < 7; ++day) {
+        const json fromMsg = CheckDemoDay(dir, ini, kMonday + day, false);
+        const json fromText = RunJson(dir, {"--ini", dir / "text/Orbisk.ini", "day", Iso(kMonday + day)})["channels"];
+        ASSERT_EQ(fromMsg.size(), fromText.size());
+        for (std::size_t c = 0; c < fromMsg.size(); ++c) {
+            ASSERT_EQ(fromMsg[c]["entries"].size(), fromText[c]["entries"].size()) << day << " " << c;
+            for (std::size_t e = 0; e < fromMsg[c]["entries"].size(); ++e) {
+                const std::string line = fromMsg[c]["entries"][e]["line"];
+                EXPECT_EQ(ReplaceAll(line, "\xD0\x9D", "H"), fromText[c]["entries"][e]["line"]);
+            }
+        }
+    }
+}
+
+TEST(Cli, ErrorsEndWithStatusOneAndTheTitleLine) {
+    TempDir dir;
+    const std::string title = "\xD0\x9E\xD1\x80\xD0\xB1\xD0\xB8\xD1\x81\xD0\xBA: ";  // "Орбиск: " in UTF-8
+
+    Result r = RunCli(dir, {"--ini", dir / "none.ini", "weeks"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, title + AnsiToUtf8("\xCD\xE5 \xEE\xE1\xED\xE0\xF0\xF3\xE6\xE5\xED \xF4\xE0\xE9\xEB "
+                                        "\"Orbisk.ini\". \xCF\xF0\xEE\xE4\xEE\xEB\xE6\xE5\xED\xE8\xE5 "
+                                        "\xED\xE5 \xE2\xEE\xE7\xEC\xEE\xE6\xED\xEE.\n"));
+
+    // First-run settings missing: named, never asked for.
+    test::WriteFile(dir / "first.ini", "[MAIN]\r\nFIDOPath=I/tmp\r\n[DAYS]\r\n1=x\r\n");
+    r = RunCli(dir, {"--ini", dir / "first.ini", "day", "2026-12-09"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind(title, 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find("MAIN/FIDOPath"), std::string::npos);
+    EXPECT_EQ(r.err.find("DAYS/1,"), std::string::npos);
+    EXPECT_NE(r.err.find("DAYS/2, DAYS/3"), std::string::npos);
+    EXPECT_NE(r.err.find("MONTHS/12."), std::string::npos);
+    test::WriteListingIni(dir / "params.ini", "I" + dir.str(), "[MSG]\r\nLastDayRow=\r\n");
+    r = RunCli(dir, {"--ini", dir / "params.ini", "weeks"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(": MSG/LastDayRow.\n"), std::string::npos) << r.err;
+
+    // An area that does not open.
+    test::WriteListingIni(dir / "area.ini", "Z" + dir.str());
+    r = RunCli(dir, {"--ini", dir / "area.ini", "weeks"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, title + AnsiToUtf8("\xCD\xE5 \xEC\xEE\xE3\xF3 \xEE\xF2\xEA\xF0\xFB\xF2\xFC \xE1\xE0\xE7\xF3 "
+                                        "\xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9.\n"));
+
+    // Arguments.
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--ini", dir / "area.ini", "day", "2026-02-30"},
+                                               {"--ini", dir / "area.ini", "now", "--time", "24:00"},
+                                               {"--ini", dir / "area.ini", "now", "--when", "1"},
+                                               {"demo"},
+                                               {"demo", "--out", dir / "d", "--format", "jam"},
+                                               {"frobnicate"}}) {
+        r = RunCli(dir, args);
+        EXPECT_EQ(r.status, 1) << args.back();
+        EXPECT_EQ(r.err.rfind(title, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    }
+}
+
+TEST(Cli, NoticesGoToStderrAndTheLoadGoesOn) {
+    TempDir dir;
+    // A text file in Windows-1251 instead of KOI8-R: its month is unknown.
+    test::WriteFile(dir / "1.txt", std::string("[tv.all]\r\n======\r\n") + test::kDayNames[2] + ". 7 " +
+                                       test::kMonthNames[12] + ". One\r\n---\r\n06.00 News\r\n");
+    test::WriteListingIni(dir / "Orbisk.ini", "I" + dir.str());
+    const Result r = RunCli(dir, {"--ini", dir / "Orbisk.ini", "weeks"});
+    EXPECT_EQ(r.status, 0);
+    // "Ошибка: Неопознанный месяц "<the month read as KOI8-R>""
+    EXPECT_EQ(r.err.rfind(AnsiToUtf8("\xCE\xF8\xE8\xE1\xEA\xE0: \xCD\xE5\xEE\xEF\xEE\xE7\xED\xE0\xED\xED\xFB\xE9 "
+                                     "\xEC\xE5\xF1\xFF\xF6 \""),
+                          0),
+              0u)
+        << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
+    const json out = json::parse(r.out);
+    ASSERT_EQ(out["weeks"].size(), 1u);
+    EXPECT_EQ(out["weeks"][0]["start"], "1899-12-25");  // the zero date's week
+}
+
+TEST(Cli, ConfigurationBesideTheProgram) {
+    TempDir dir;
+    const std::string bin = dir / "bin";
+    std::filesystem::create_directory(bin);
+    std::filesystem::copy_file(kProgram, bin + "/orbisk-cli");
+    Result r = RunCli(dir, {"weeks"}, bin + "/orbisk-cli");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("\"Orbisk.ini\""), std::string::npos);
+    ASSERT_EQ(RunCli(dir, {"demo", "--out", bin}).status, 0);
+    r = RunCli(dir, {"day", Iso(kToday)}, bin + "/orbisk-cli");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(json::parse(r.out)["has_text"].get<bool>());
+}
+
+}  // namespace
+}  // namespace orbisk
