@@ -1,0 +1,211 @@
+// The Fido *.MSG kind against a real tosser: crashmail writes the areas we
+// read and delete from, crashmaint checks what we leave behind and what we
+// write.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/codepage.h"
+#include "base/datetime.h"
+#include "msgbase/fidomsgarea.h"
+#include "msgbase/messagearea.h"
+#include "support/crashmail.h"
+
+namespace orbisk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kTearline = "--- CrashWrite II/Linux 1.7";
+
+// Every line of the current message, control lines included.
+std::vector<std::string> AllLines(MessageArea& a) {
+    std::vector<std::string> out;
+    a.StartText();
+    for (int guard = 0; !a.AtTextEnd() && guard < 10000; ++guard) out.push_back(a.ReadTextLine(255));
+    return out;
+}
+
+// What crashmail stores for a body, as our reader must give it back (ANSI).
+std::vector<std::string> Expected(const std::vector<std::string>& oemBody, const std::string& origin) {
+    std::vector<std::string> out;
+    for (const auto& l : oemBody) out.push_back(OemToAnsi(l));
+    out.push_back(kTearline);
+    out.push_back(" * Origin: " + origin + " (2:5020/1.0)");
+    out.push_back("SEEN-BY: 5020/1 9999");
+    out.push_back("\x01PATH: 5020/9999");
+    return out;
+}
+
+std::string Join(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const auto& l : lines) s += l + "\r";
+    return s;
+}
+
+struct Tossed {
+    std::string subject;
+    std::vector<std::string> body;  // OEM
+};
+
+std::vector<Tossed> Sample() {
+    return {
+        {"TV listing 1/3", {"MONDAY 09.03", "", "NTV", "07.00 News", "07.30 Weather and more news than fits"}},
+        // "Программа НТВ" / "НТВ 07.00 Новости": 0x8D is the first letter of НТВ
+        {"\x8F\xE0\xAE\xA3\xE0\xA0\xAC\xAC\xA0 \x8D\x92\x82",
+         {"\x8D\x92\x82 07.00 \x8D\xAE\xA2\xAE\xE1\xE2\xA8", "\x8D\x8D\x8D", "\xE0\xE1\xE2 \xAF\xE0\xA8"}},
+        {"Third", {"just one line"}},
+        {"Fourth", {"four", "lines", "of", "text"}},
+    };
+}
+
+std::string Toss(const TempDir& dir, const std::vector<Tossed>& msgs) {
+    std::vector<FidoTestMessage> in;
+    for (const auto& m : msgs) in.push_back({"Ivan Petrov", "All", m.subject, Join(m.body)});
+    return TossMessages(dir.str(), AreaFormat::Msg, in);
+}
+
+TEST(FidoMsgCrashmail, TossedMessagesReadBackLineForLine) {
+    if (!CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    TempDir dir;
+    const auto msgs = Sample();
+    const std::string path = Toss(dir, msgs);
+
+    std::unique_ptr<MessageArea> area;
+    ASSERT_TRUE(OpenAreaByIdentifier(area, "F" + path));
+    EXPECT_EQ(area->CountMessages(), 4);
+    std::size_t i = 0;
+    for (area->LocateFrom(1); area->IsLocated(); area->LocateNext(), ++i) {
+        ASSERT_LT(i, msgs.size());
+        SCOPED_TRACE(msgs[i].subject);
+        area->LoadHeader();
+        EXPECT_EQ(area->GetMessageNumber(), static_cast<MsgNumber>(i + 2));  // crashmail starts at 2
+        EXPECT_EQ(area->GetSubject(), OemToAnsi(msgs[i].subject));
+        EXPECT_EQ(area->GetFromName(), "Ivan Petrov");  // garbage after the NUL is not read
+        EXPECT_EQ(area->GetToName(), "All");
+        EXPECT_TRUE(area->IsSent());
+        EXPECT_GT(area->GetDateTime(), EncodeDate(2020, 1, 1));
+        auto lines = AllLines(*area);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines[0].rfind("\x01MSGID: 2:5020/1.0 ", 0), 0u) << lines[0];
+        lines.erase(lines.begin());
+        EXPECT_EQ(lines, Expected(msgs[i].body, "Orbisk test"));
+        // The program's road: kludges left out, the rest the same.
+        area->StartText();
+        std::vector<std::string> plain;
+        while (!area->AtTextEnd()) plain.push_back(area->ReadTextLineNoKludge(255));
+        // ^APATH ends the text, so it comes back as the last line.
+        EXPECT_EQ(plain, Expected(msgs[i].body, "Orbisk test"));
+    }
+    EXPECT_EQ(i, msgs.size());
+    EXPECT_TRUE(CloseAreaAndFree(area));
+}
+
+TEST(FidoMsgCrashmail, AfterDeletionTheRestReadsWholeAndCrashmaintPacks) {
+    if (!CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    TempDir dir;
+    const auto msgs = Sample();
+    const std::string path = Toss(dir, msgs);
+
+    // The program's deletion road: locate, load, delete, for 3 and 4.
+    std::unique_ptr<MessageArea> area;
+    ASSERT_TRUE(OpenAreaByIdentifier(area, "F" + path));
+    for (MsgNumber n : {3, 4}) {
+        area->LocateFrom(n);
+        ASSERT_TRUE(area->IsLocated());
+        ASSERT_EQ(area->GetMessageNumber(), n);
+        area->LoadHeader();
+        area->DeleteCurrent();
+    }
+    EXPECT_TRUE(CloseAreaAndFree(area));
+    EXPECT_FALSE(fs::exists(path + "/3.msg"));
+    EXPECT_FALSE(fs::exists(path + "/4.msg"));
+
+    ASSERT_TRUE(OpenAreaByIdentifier(area, "F" + path));
+    std::vector<MsgNumber> seen;
+    for (area->LocateFrom(1); area->IsLocated(); area->LocateNext()) {
+        area->LoadHeader();
+        seen.push_back(area->GetMessageNumber());
+        const auto& m = msgs[area->GetMessageNumber() == 2 ? 0 : 3];
+        EXPECT_EQ(area->GetSubject(), m.subject);
+        auto lines = AllLines(*area);
+        lines.erase(lines.begin());
+        EXPECT_EQ(lines, Expected(m.body, "Orbisk test"));
+    }
+    EXPECT_EQ(seen, (std::vector<MsgNumber>{2, 5}));
+    EXPECT_TRUE(CloseAreaAndFree(area));
+
+    const ToolRun pack = RunCrashmaint(dir.str(), {"PACK", "VERBOSE", "PATTERN", "TVLIST"});
+    EXPECT_TRUE(CrashmaintSucceeded(pack)) << pack.output;
+    EXPECT_NE(pack.output.find("Renaming message 5 to 3"), std::string::npos) << pack.output;
+
+    ASSERT_TRUE(OpenAreaByIdentifier(area, "F" + path));
+    area->LocateFrom(3);
+    ASSERT_EQ(area->GetMessageNumber(), 3);
+    area->LoadHeader();
+    EXPECT_EQ(area->GetSubject(), "Fourth");
+    area->LocateNext();
+    EXPECT_FALSE(area->IsLocated());
+}
+
+// Our write side makes messages that crashmaint handles like its own and
+// that crashmail tosses after: it packs and renumbers them, and the reader
+// gets back what was written.
+TEST(FidoMsgCrashmail, OurMessagesArePackedAndTossedAfter) {
+    if (!CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    TempDir dir;
+    const std::string path = Toss(dir, {Sample()[2]});  // crashmail makes the directory and 2.msg
+
+    std::unique_ptr<MessageArea> area;
+    ASSERT_TRUE(OpenAreaByIdentifier(area, "F" + path));
+    const TDateTime when = EncodeDate(2026, 3, 9) + EncodeTime(18, 5);
+    for (int i = 0; i < 3; ++i) {
+        area->StartNewMessage();
+        area->SetFromName("Orbisk");
+        area->SetToName("All");
+        area->SetSubject("\xCD\xD2\xC2 " + std::to_string(i));  // "НТВ i"
+        area->SetDateTime(when);
+        area->SetOrigAddress({2, 5020, 9999, 0});
+        area->SetDestAddress({2, 5020, 1, 0});
+        area->SetLocalFlag(true);
+        area->WriteKludgeLine("\x01MSGID: 2:5020/9999 " + std::to_string(1000 + i));
+        area->WriteTextLine("\xCD\xD2\xC2 07.00 \xCD\xEE\xE2\xEE\xF1\xF2\xE8");  // "НТВ 07.00 Новости"
+        area->WriteTextLine("line " + std::to_string(i));
+        ASSERT_EQ(area->SaveMessage(), 0);
+        EXPECT_EQ(area->GetMessageNumber(), 3 + i);
+    }
+    // A gap for PACK to close: 4 goes.
+    area->LocateFrom(4);
+    area->LoadHeader();
+    area->DeleteCurrent();
+    EXPECT_TRUE(CloseAreaAndFree(area));
+
+    const ToolRun pack = RunCrashmaint(dir.str(), {"PACK", "VERBOSE", "PATTERN", "TVLIST"});
+    EXPECT_TRUE(CrashmaintSucceeded(pack)) << pack.output;
+    EXPECT_NE(pack.output.find("Renaming message 5 to 4"), std::string::npos) << pack.output;
+
+    // crashmail tosses after our messages: the next number follows them.
+    Toss(dir, {Sample()[3]});
+
+    ASSERT_TRUE(OpenAreaByIdentifier(area, "F" + path));
+    std::vector<std::string> subjects;
+    for (area->LocateFrom(1); area->IsLocated(); area->LocateNext()) {
+        area->LoadHeader();
+        subjects.push_back(area->GetSubject());
+        if (area->GetMessageNumber() == 4) {
+            EXPECT_EQ(area->GetFromName(), "Orbisk");
+            EXPECT_TRUE(area->IsLocal());
+            EXPECT_DOUBLE_EQ(area->GetDateTime(), when);
+            EXPECT_EQ(AllLines(*area), (std::vector<std::string>{"\x01MSGID: 2:5020/9999 1002",
+                                                                 "\xCD\xD2\xC2 07.00 \xCD\xEE\xE2\xEE\xF1\xF2\xE8",
+                                                                 "line 2"}));
+        }
+    }
+    EXPECT_EQ(subjects, (std::vector<std::string>{"Third", "\xCD\xD2\xC2 0", "\xCD\xD2\xC2 2", "Fourth"}));
+}
+
+}  // namespace
+}  // namespace orbisk::test
