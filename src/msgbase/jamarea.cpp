@@ -1,0 +1,771 @@
+#include "msgbase/jamarea.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "base/codepage.h"
+#include "base/ui.h"
+#include "msgbase/crc32.h"
+#include "msgbase/fidodate.h"
+#include "msgbase/msgstr.h"
+
+namespace orbisk {
+
+namespace {
+
+constexpr std::size_t kIndexWindowRecords = 500;
+constexpr std::size_t kTextWindow = 4001;
+constexpr std::size_t kTextBackStep = 80;  // a refilled text window starts this far before the cursor
+// Headers lie one after the other: one read serves a run of them.
+constexpr std::size_t kHeaderCache = 32768;
+constexpr std::size_t kKludgeLimit = 2000;
+constexpr std::size_t kMaxField = 255;  // names and subject
+constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+
+// Fixed header fields.
+constexpr std::size_t kHdrRevision = 4;
+constexpr std::size_t kHdrSubfieldLen = 8;
+constexpr std::size_t kHdrMsgIdCrc = 16;
+constexpr std::size_t kHdrReplyCrc = 20;
+constexpr std::size_t kHdrReplyTo = 24;
+constexpr std::size_t kHdrReplyFirst = 28;
+constexpr std::size_t kHdrReplyNext = 32;
+constexpr std::size_t kHdrDateWritten = 36;
+constexpr std::size_t kHdrMsgNum = 48;
+constexpr std::size_t kHdrAttr = 52;
+constexpr std::size_t kHdrTextOffset = 60;
+constexpr std::size_t kHdrTextLen = 64;
+constexpr std::size_t kHdrPasswordCrc = 68;
+constexpr std::size_t kHdrCost = 72;
+// Base header fields.
+constexpr std::size_t kBaseCreated = 4;
+constexpr std::size_t kBaseModCounter = 8;
+constexpr std::size_t kBaseActive = 12;
+constexpr std::size_t kBasePasswordCrc = 16;
+constexpr std::size_t kBaseNumber = 20;
+
+constexpr char kSignature[4] = {'J', 'A', 'M', '\0'};
+
+std::uint32_t Get32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+
+void Put32(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+    p[2] = static_cast<std::uint8_t>(v >> 16);
+    p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+void Put16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+// Subfield data as text: up to its first NUL, at most cap bytes.
+std::string FieldText(const std::uint8_t* p, std::size_t len, std::size_t cap) {
+    len = std::min(len, cap);
+    const void* nul = std::memchr(p, 0, len);
+    if (nul) len = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - p);
+    return std::string(reinterpret_cast<const char*>(p), len);
+}
+
+bool ReadWhole(FileHandle& f, std::int64_t offset, void* out, std::size_t count) {
+    std::size_t got = 0;
+    if (!SeekFile(f, offset) || !ReadBlock(f, out, count, got)) return false;
+    if (got < count) {
+        LastIoError = kIoShortRead;
+        return false;
+    }
+    return true;
+}
+
+bool WriteAtHandle(FileHandle& f, std::int64_t offset, const void* data, std::size_t count) {
+    return SeekFile(f, offset) && WriteBlock(f, data, count);
+}
+
+}  // namespace
+
+JamArea::JamArea()
+    : idxWin_(kIndexWindowRecords * kIndexRecordSize), hdrCache_(kHeaderCache), txtWin_(kTextWindow) {}
+
+JamArea::~JamArea() { Destroy(); }
+
+void JamArea::Destroy() {
+    CloseArea();
+    kludges_.clear();
+    newText_.clear();
+    newKludges_.clear();
+}
+
+void JamArea::SetAreaPath(const std::string& path) { path_ = path.substr(0, 124); }
+
+std::string JamArea::FileName(const char* ext) const { return ResolveNameNoCase(path_ + ext); }
+
+// A stored base number 0 would make record 0 the "no message" number.
+std::int64_t JamArea::BaseNumber() const {
+    const std::uint32_t b = Get32(base_.data() + kBaseNumber);
+    return b == 0 ? 1 : static_cast<std::int64_t>(b);
+}
+
+std::int64_t JamArea::HighNumber() const {
+    return std::min<std::int64_t>(idxRecords_ + BaseNumber() - 1, INT32_MAX);
+}
+
+bool JamArea::ReadBaseHeader() {
+    const bool ok = ReadWhole(hdr_, 0, base_.data(), base_.size());
+    lastIo_ = LastIoError;
+    return ok;
+}
+
+void JamArea::RefreshIndexSize() {
+    const std::int64_t size = FileSizeOf(idx_);
+    idxRecords_ = size > 0 ? size / static_cast<std::int64_t>(kIndexRecordSize) : 0;
+}
+
+void JamArea::DropCaches() {
+    idxCount_ = 0;
+    hdrCacheValid_ = 0;
+    txtValid_ = 0;
+}
+
+// --- Opening and closing ---
+
+ResultCode JamArea::OpenArea() {
+    CloseArea();
+    lastIo_ = 0;
+    ResultCode rc = 0;
+    if (!OpenExisting(hdr_, FileName(".jhr"), kModeReadWrite) ||
+        !OpenExisting(txt_, FileName(".jdt"), kModeReadWrite) ||
+        !OpenExisting(idx_, FileName(".jdx"), kModeReadWrite))
+        rc = LastIoError;
+    else if (!ReadBaseHeader())
+        rc = lastIo_;
+    if (rc != 0) {
+        hdr_.Close();
+        txt_.Close();
+        idx_.Close();
+        lastIo_ = rc;
+        return rc;
+    }
+    open_ = true;
+    lockDepth_ = 0;
+    RefreshIndexSize();
+    DropCaches();
+    current_ = BaseNumber() - 1;
+    headerLoaded_ = false;
+    loadedNumber_ = 0;
+    return 0;
+}
+
+ResultCode JamArea::CloseArea() {
+    ResultCode rc = 0;
+    for (FileHandle* f : {&hdr_, &txt_, &idx_})
+        if (const auto r = f->Close(); r != 0 && rc == 0) rc = r;
+    open_ = false;
+    lockDepth_ = 0;  // closing the header file dropped the lock
+    DropCaches();
+    return rc;
+}
+
+ResultCode JamArea::CreateArea() {
+    const auto slash = path_.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !EnsureDirectory(path_.substr(0, slash))) return kIoPathNotFound;
+    std::array<std::uint8_t, kBaseHeaderSize> head{};
+    std::memcpy(head.data(), kSignature, 4);
+    Put32(head.data() + kBaseCreated, DateTimeToUnix(SystemClock().Now()));
+    Put32(head.data() + kBasePasswordCrc, kNone);
+    Put32(head.data() + kBaseNumber, 1);
+    ResultCode rc = 0;
+    FileHandle f;
+    if (!CreateTruncate(f, FileName(".jhr"), kModeReadWrite) || !WriteBlock(f, head.data(), head.size()))
+        rc = LastIoError;
+    if (const auto r = f.Close(); r != 0 && rc == 0) rc = r;
+    for (const char* ext : {".jdt", ".jdx", ".jlr"}) {
+        if (!CreateTruncate(f, FileName(ext), kModeReadWrite) && rc == 0) rc = LastIoError;
+        if (const auto r = f.Close(); r != 0 && rc == 0) rc = r;
+    }
+    return rc;
+}
+
+bool JamArea::AreaExists() { return FileExistsPlain(FileName(".jhr")); }
+
+// --- Index and header access ---
+
+bool JamArea::IndexRecord(std::int64_t n, std::uint32_t& crc, std::int32_t& offset) {
+    if (!open_) return false;
+    const std::int64_t k = n - BaseNumber();
+    if (k < 0) return false;
+    if (k < idxStart_ || k >= idxStart_ + idxCount_) {
+        idxStart_ = std::max<std::int64_t>(k - 30, 0);
+        idxCount_ = 0;
+        std::size_t got = 0;
+        if (SeekFile(idx_, idxStart_ * static_cast<std::int64_t>(kIndexRecordSize)) &&
+            ReadBlock(idx_, idxWin_.data(), idxWin_.size(), got))
+            idxCount_ = static_cast<std::int64_t>(got / kIndexRecordSize);
+        lastIo_ = LastIoError;
+        RefreshIndexSize();
+        if (k >= idxStart_ + idxCount_) return false;
+    }
+    const std::uint8_t* r = idxWin_.data() + (k - idxStart_) * static_cast<std::int64_t>(kIndexRecordSize);
+    crc = Get32(r);
+    offset = static_cast<std::int32_t>(Get32(r + 4));
+    return true;
+}
+
+std::size_t JamArea::ReadHeaderBytes(std::int64_t offset, std::size_t count, std::uint8_t* out) {
+    if (!open_ || offset < 0 || count == 0) return 0;
+    const std::int64_t end = offset + static_cast<std::int64_t>(count);
+    if (offset < hdrCacheStart_ || end > hdrCacheStart_ + static_cast<std::int64_t>(hdrCacheValid_)) {
+        hdrCacheStart_ = offset;
+        hdrCacheValid_ = 0;
+        std::size_t got = 0;
+        if (SeekFile(hdr_, offset) && ReadBlock(hdr_, hdrCache_.data(), hdrCache_.size(), got)) hdrCacheValid_ = got;
+        lastIo_ = LastIoError;
+    }
+    const auto from = static_cast<std::size_t>(offset - hdrCacheStart_);
+    const std::size_t n = std::min(count, hdrCacheValid_ - std::min(from, hdrCacheValid_));
+    if (n > 0) std::memcpy(out, hdrCache_.data() + from, n);
+    return n;
+}
+
+bool JamArea::ReadFixedHeader(std::int64_t offset, std::uint8_t* out) {
+    return ReadHeaderBytes(offset, kFixedHeaderSize, out) == kFixedHeaderSize &&
+           std::memcmp(out, kSignature, 4) == 0;
+}
+
+// Live index record, a header that reads whole, and no deleted mark in it.
+bool JamArea::Exists(std::int64_t n) {
+    std::uint32_t crc = 0;
+    std::int32_t offset = 0;
+    if (!IndexRecord(n, crc, offset) || offset < 0 || crc == kNone) return false;
+    std::uint8_t fixed[kFixedHeaderSize];
+    return ReadFixedHeader(offset, fixed) && !(Get32(fixed + kHdrAttr) & kAttrDeleted);
+}
+
+bool JamArea::WriteIndexRecord(std::int64_t n, std::uint32_t crc, std::uint32_t offset) {
+    std::uint8_t rec[kIndexRecordSize];
+    Put32(rec, crc);
+    Put32(rec + 4, offset);
+    const std::int64_t k = n - BaseNumber();
+    const bool ok = k >= 0 && WriteAtHandle(idx_, k * static_cast<std::int64_t>(kIndexRecordSize), rec, sizeof rec);
+    lastIo_ = k >= 0 ? LastIoError : kIoInvalidParameter;
+    if (k >= idxStart_ && k < idxStart_ + idxCount_)
+        std::memcpy(idxWin_.data() + (k - idxStart_) * static_cast<std::int64_t>(kIndexRecordSize), rec, sizeof rec);
+    return ok;
+}
+
+// --- Locating ---
+
+void JamArea::LocateFrom(MsgNumber n) {
+    current_ = std::max<std::int64_t>(static_cast<std::int64_t>(n) - 1, BaseNumber() - 1);
+    LocateNext();
+}
+
+void JamArea::LocateNext() {
+    current_ = std::max(current_, BaseNumber() - 1);
+    if (current_ <= HighNumber()) ++current_;
+    while (current_ <= HighNumber() && !Exists(current_)) ++current_;
+}
+
+void JamArea::LocatePrior() {
+    current_ = std::min(current_, HighNumber() + 1);
+    const std::int64_t base = BaseNumber();
+    if (current_ >= base) --current_;
+    while (current_ >= base && !Exists(current_)) --current_;
+}
+
+bool JamArea::IsLocated() { return open_ && current_ >= BaseNumber() && current_ <= HighNumber(); }
+
+MsgNumber JamArea::GetHighNumber() {
+    if (open_) RefreshIndexSize();
+    return static_cast<MsgNumber>(std::max<std::int64_t>(HighNumber(), 0));
+}
+
+std::int32_t JamArea::GetPosition() { return static_cast<std::int32_t>(current_); }
+
+void JamArea::SetPosition(std::int32_t position) { current_ = position; }
+
+void JamArea::FindAddressedFirst(const std::string& name, const std::string& alias) {
+    findName_ = name;
+    findAlias_ = alias;
+    current_ = BaseNumber() - 1;
+    FindAddressedNext();
+}
+
+void JamArea::FindAddressedNext() {
+    for (LocateNext(); IsLocated(); LocateNext()) {
+        LoadHeader();
+        if (IsReceived()) continue;
+        const std::string to = GetToName();
+        if ((!findName_.empty() && AnsiSameText(to, findName_)) || (!findAlias_.empty() && AnsiSameText(to, findAlias_)))
+            return;
+    }
+}
+
+bool JamArea::FoundAddressed() { return IsLocated(); }
+
+// --- Header ---
+
+void JamArea::LoadHeader() {
+    lastIo_ = 0;
+    lastLineWrapped_ = false;
+    from_.clear();
+    to_.clear();
+    subject_.clear();
+    kludges_.clear();
+    orig_ = dest_ = FidoAddress{};
+    date_ = 0;
+    headerLoaded_ = false;
+    loadedOffset_ = -1;
+    hbuf_.fill(0);
+    loadedNumber_ = IsLocated() ? current_ : 0;
+    if (loadedNumber_ == 0) return;
+    std::uint32_t crc = 0;
+    std::int32_t offset = 0;
+    if (!IndexRecord(current_, crc, offset) || offset < 0 || !ReadFixedHeader(offset, hbuf_.data())) return;
+    const std::size_t want = std::min<std::size_t>(Get32(hbuf_.data() + kHdrSubfieldLen), kSubfieldBytes);
+    const std::size_t got = ReadHeaderBytes(offset + static_cast<std::int64_t>(kFixedHeaderSize), want,
+                                            hbuf_.data() + kFixedHeaderSize);
+    headerLoaded_ = true;
+    loadedOffset_ = offset;
+    date_ = UnixToDateTime(Get32(hbuf_.data() + kHdrDateWritten));
+    // Only the subfield bytes actually read count; the rest of hbuf_ is 0.
+    const std::size_t keep = got;
+    const std::uint32_t subLen = Get32(hbuf_.data() + kHdrSubfieldLen);
+    std::size_t p = 0;
+    const std::uint8_t* sf = hbuf_.data() + kFixedHeaderSize;
+    // Offsets 1..3999 (1-based) of the subfield area, within its length.
+    while (p < subLen && p <= 3998 && p + 8 <= keep) {
+        const std::uint16_t kind = Get16(sf + p);
+        const std::uint32_t len = Get32(sf + p + 4);
+        const std::uint8_t* data = sf + p + 8;
+        const std::size_t avail = std::min<std::size_t>(len, keep - (p + 8));
+        switch (kind) {
+            case 0: ParseAddress(FieldText(data, avail, kMaxField), FidoAddress{}, orig_); break;
+            case 1: ParseAddress(FieldText(data, avail, kMaxField), FidoAddress{}, dest_); break;
+            case 2: from_ = FieldText(data, avail, kMaxField); break;
+            case 3: to_ = FieldText(data, avail, kMaxField); break;
+            case 4: AddKludge("MSGID: ", data, avail); break;
+            case 5: AddKludge("REPLY: ", data, avail); break;
+            case 6: subject_ = FieldText(data, avail, kMaxField); break;
+            case 7: AddKludge("PID: ", data, avail); break;
+            case 8: AddKludge("Via ", data, avail); break;
+            case 9:
+                if (Attr() & kAttrFileAttach) subject_ = FieldText(data, avail, kMaxField);
+                break;
+            case 11:
+                if (Attr() & kAttrFileRequest) subject_ = FieldText(data, avail, kMaxField);
+                break;
+            case 2000: AddKludge("", data, avail); break;
+            case 2001: AddKludge("SEEN-BY: ", data, avail); break;
+            case 2002: AddKludge("PATH: ", data, avail); break;
+            case 2003: AddKludge("FLAGS: ", data, avail); break;
+            default: break;
+        }
+        p += 8 + static_cast<std::size_t>(std::min<std::uint32_t>(len, 1u << 20));
+    }
+}
+
+// One ^A line. The buffer stops taking characters past 2000; a line that
+// starts beyond that is left out whole. Data ends at a NUL or CR: anything
+// after it would come out as a line of ordinary text.
+void JamArea::AddKludge(const char* prefix, const std::uint8_t* data, std::size_t len) {
+    if (kludges_.size() > kKludgeLimit) return;
+    std::size_t n = 0;
+    while (n < len && data[n] != 0 && data[n] != '\r') ++n;
+    kludges_ += '\x01';
+    for (const char* c = prefix; *c && kludges_.size() <= kKludgeLimit; ++c) kludges_ += *c;
+    for (std::size_t i = 0; i < n && kludges_.size() <= kKludgeLimit; ++i) kludges_ += static_cast<char>(data[i]);
+    kludges_ += '\r';
+}
+
+std::uint32_t JamArea::Attr() const { return Get32(hbuf_.data() + kHdrAttr); }
+
+void JamArea::SetAttr(std::uint32_t bit, bool on) {
+    const std::uint32_t a = Attr();
+    Put32(hbuf_.data() + kHdrAttr, on ? a | bit : a & ~bit);
+}
+
+// The located number: right before LoadHeader too (GetHighestExisting asks
+// without loading), and equal to the loaded message's after it.
+MsgNumber JamArea::GetMessageNumber() { return IsLocated() ? static_cast<MsgNumber>(current_) : 0; }
+std::string JamArea::GetFromName() { return OemToAnsi(from_); }
+std::string JamArea::GetToName() { return OemToAnsi(to_); }
+std::string JamArea::GetSubject() { return CleanSubject(subject_); }
+std::uint16_t JamArea::GetCost() { return static_cast<std::uint16_t>(Get32(hbuf_.data() + kHdrCost)); }
+TDateTime JamArea::GetDateTime() { return date_; }
+MsgNumber JamArea::GetReplyTo() { return static_cast<MsgNumber>(Get32(hbuf_.data() + kHdrReplyTo)); }
+MsgNumber JamArea::GetReplyFirst() { return static_cast<MsgNumber>(Get32(hbuf_.data() + kHdrReplyFirst)); }
+MsgNumber JamArea::GetNextReplyLink() { return static_cast<MsgNumber>(Get32(hbuf_.data() + kHdrReplyNext)); }
+FidoAddress JamArea::GetOrigAddress() { return orig_; }
+FidoAddress JamArea::GetDestAddress() { return dest_; }
+bool JamArea::IsLocal() { return Attr() & kAttrLocal; }
+bool JamArea::IsCrash() { return Attr() & kAttrCrash; }
+bool JamArea::IsKillSent() { return Attr() & kAttrKillSent; }
+bool JamArea::IsSent() { return Attr() & kAttrSent; }
+bool JamArea::IsFileAttach() { return Attr() & kAttrFileAttach; }
+bool JamArea::IsReceiptRequest() { return Attr() & kAttrReceiptRequest; }
+bool JamArea::IsAuditRequest() { return Attr() & kAttrAuditRequest; }
+bool JamArea::IsReceipt() { return false; }
+bool JamArea::IsFileRequest() { return Attr() & kAttrFileRequest; }
+bool JamArea::IsReceived() { return Attr() & kAttrReceived; }
+bool JamArea::IsPrivate() { return Attr() & kAttrPrivate; }
+bool JamArea::IsEcho() { return true; }
+bool JamArea::IsRead() { return Attr() & kAttrRead; }
+
+bool JamArea::IsDeleted() {
+    if (!IsLocated()) return true;
+    if (headerLoaded_ && loadedNumber_ == current_) return Attr() & kAttrDeleted;
+    return !Exists(current_);
+}
+
+std::uint16_t JamArea::GetSubArea() { return 0; }
+
+std::int32_t JamArea::CountMessages() {
+    return static_cast<std::int32_t>(std::min<std::uint32_t>(Get32(base_.data() + kBaseActive), INT32_MAX));
+}
+
+// --- Text ---
+
+void JamArea::StartText() {
+    lastLineWrapped_ = false;
+    ended_ = false;
+    textOffset_ = 0;
+    textLast_ = -1;
+    if (headerLoaded_) {
+        textOffset_ = Get32(hbuf_.data() + kHdrTextOffset);
+        const std::int64_t size = FileSizeOf(txt_);
+        textLast_ = std::min<std::int64_t>(textOffset_ + Get32(hbuf_.data() + kHdrTextLen), size) - 1;
+    }
+    pos_ = kludges_.empty() ? textOffset_ : -static_cast<std::int64_t>(kludges_.size());
+}
+
+char JamArea::ReadChar() {
+    if (ended_) return '\0';
+    if (pos_ < 0) {
+        const std::int64_t i = pos_ + static_cast<std::int64_t>(kludges_.size());
+        if (i < 0) {
+            ended_ = true;
+            return '\0';
+        }
+        const char c = kludges_[static_cast<std::size_t>(i)];
+        if (++pos_ == 0) pos_ = textOffset_;
+        return c;
+    }
+    if (pos_ < textOffset_ || pos_ > textLast_) {
+        ended_ = true;
+        return '\0';
+    }
+    if (pos_ < txtStart_ || pos_ >= txtStart_ + static_cast<std::int64_t>(txtValid_)) {
+        txtStart_ = std::max<std::int64_t>(pos_ - static_cast<std::int64_t>(kTextBackStep), 0);
+        txtValid_ = 0;
+        std::size_t got = 0;
+        if (SeekFile(txt_, txtStart_) && ReadBlock(txt_, txtWin_.data(), txtWin_.size(), got)) txtValid_ = got;
+        lastIo_ = LastIoError;
+        if (pos_ >= txtStart_ + static_cast<std::int64_t>(txtValid_)) {
+            ended_ = true;
+            return '\0';
+        }
+    }
+    const char c = static_cast<char>(txtWin_[static_cast<std::size_t>(pos_ - txtStart_)]);
+    if (c == '\0') {
+        ended_ = true;
+        return '\0';
+    }
+    ++pos_;
+    return c;
+}
+
+bool JamArea::AtTextEnd() { return ended_ || (pos_ >= 0 && (pos_ < textOffset_ || pos_ > textLast_)); }
+
+std::int64_t JamArea::GetTextPosition() { return pos_; }
+
+void JamArea::SetTextPosition(std::int64_t position) { pos_ = position; }
+
+// --- Locks and deletion ---
+
+bool JamArea::LockArea() {
+    if (!open_) return false;
+    if (lockDepth_ == 0) {
+        if (!LockRange(hdr_, 0, 1)) {
+            lastIo_ = LastIoError;
+            return false;
+        }
+        // Another writer may have changed anything while we were not holding it.
+        DropCaches();
+        if (!ReadBaseHeader()) {
+            UnlockRange(hdr_, 0, 1);
+            return false;
+        }
+        RefreshIndexSize();
+    }
+    ++lockDepth_;
+    return true;
+}
+
+bool JamArea::UnlockArea() {
+    if (lockDepth_ == 0) return false;
+    if (--lockDepth_ > 0) return true;
+    const bool ok = WriteAtHandle(hdr_, 0, base_.data(), base_.size());
+    lastIo_ = LastIoError;
+    hdrCacheValid_ = 0;
+    UnlockRange(hdr_, 0, 1);
+    return ok;
+}
+
+void JamArea::RewriteHeader() {
+    if (!LockArea()) {
+        lastIo_ = kIoAccessDenied;
+        return;
+    }
+    std::uint32_t crc = 0;
+    std::int32_t offset = 0;
+    // Only over a header that was read from where the index still points:
+    // anything else would write 76 bytes into some other message.
+    if (headerLoaded_ && loadedNumber_ == current_ && IndexRecord(current_, crc, offset) && offset == loadedOffset_) {
+        WriteAtHandle(hdr_, offset, hbuf_.data(), kFixedHeaderSize);
+        lastIo_ = LastIoError;
+        hdrCacheValid_ = 0;
+    }
+    UnlockArea();
+}
+
+// The header gets the deleted mark and the index record is killed. Under the
+// lock the header and the index record are read afresh and only they are
+// written: the copies we hold may predate another writer's changes.
+void JamArea::DeleteCurrent() {
+    if (!IsLocated()) return;
+    if (!(headerLoaded_ && loadedNumber_ == current_)) LoadHeader();
+    if (headerLoaded_ && (Attr() & kAttrDeleted)) return;
+    if (!LockArea()) return;
+    std::uint32_t crc = 0;
+    std::int32_t offset = 0;
+    if (IndexRecord(current_, crc, offset) && offset >= 0 && crc != kNone) {
+        std::uint8_t fixed[kFixedHeaderSize];
+        const bool header = ReadFixedHeader(offset, fixed);
+        const bool markedBefore = header && (Get32(fixed + kHdrAttr) & kAttrDeleted);
+        if (header && !markedBefore) {
+            Put32(fixed + kHdrAttr, Get32(fixed + kHdrAttr) | kAttrDeleted);
+            WriteAtHandle(hdr_, offset, fixed, kFixedHeaderSize);
+            hdrCacheValid_ = 0;
+        }
+        if (!markedBefore) {
+            const std::uint32_t active = Get32(base_.data() + kBaseActive);
+            if (active > 0) Put32(base_.data() + kBaseActive, active - 1);
+        }
+        Put32(base_.data() + kBaseModCounter, Get32(base_.data() + kBaseModCounter) + 1);
+        WriteIndexRecord(current_, kNone, kNone);
+    }
+    if (headerLoaded_ && loadedNumber_ == current_) SetAttr(kAttrDeleted, true);
+    UnlockArea();
+}
+
+// --- Writing ---
+
+void JamArea::StartNewMessage() {
+    hbuf_.fill(0);
+    Put32(hbuf_.data() + kHdrMsgIdCrc, kNone);
+    Put32(hbuf_.data() + kHdrReplyCrc, kNone);
+    Put32(hbuf_.data() + kHdrPasswordCrc, kNone);
+    headerLoaded_ = false;
+    loadedNumber_ = 0;
+    from_.clear();
+    to_.clear();
+    subject_.clear();
+    kludges_.clear();
+    orig_ = dest_ = FidoAddress{};
+    date_ = SystemClock().Now();
+    newText_.clear();
+    newKludges_.clear();
+}
+
+void JamArea::SetDestAddress(const FidoAddress& a) { dest_ = a; }
+void JamArea::SetOrigAddress(const FidoAddress& a) { orig_ = a; }
+void JamArea::SetFromName(const std::string& name) { from_ = AnsiToOem(name.substr(0, kMaxField)); }
+void JamArea::SetToName(const std::string& name) { to_ = AnsiToOem(name.substr(0, kMaxField)); }
+void JamArea::SetSubject(const std::string& subject) { subject_ = AnsiToOem(subject.substr(0, kMaxField)); }
+void JamArea::SetCost(std::uint16_t cost) { Put32(hbuf_.data() + kHdrCost, cost); }
+void JamArea::SetReplyTo(MsgNumber n) { Put32(hbuf_.data() + kHdrReplyTo, static_cast<std::uint32_t>(n)); }
+void JamArea::SetReplyFirst(MsgNumber n) { Put32(hbuf_.data() + kHdrReplyFirst, static_cast<std::uint32_t>(n)); }
+void JamArea::SetNextReplyLink(MsgNumber n) { Put32(hbuf_.data() + kHdrReplyNext, static_cast<std::uint32_t>(n)); }
+void JamArea::SetDateTime(TDateTime t) { date_ = t; }
+void JamArea::SetLocalFlag(bool on) { SetAttr(kAttrLocal, on); }
+void JamArea::SetReceivedFlag(bool on) { SetAttr(kAttrReceived, on); }
+void JamArea::SetPrivateFlag(bool on) { SetAttr(kAttrPrivate, on); }
+void JamArea::SetCrashFlag(bool on) { SetAttr(kAttrCrash, on); }
+void JamArea::SetKillSentFlag(bool on) { SetAttr(kAttrKillSent, on); }
+void JamArea::SetSentFlag(bool on) { SetAttr(kAttrSent, on); }
+void JamArea::SetFileAttachFlag(bool on) { SetAttr(kAttrFileAttach, on); }
+void JamArea::SetReceiptRequestFlag(bool on) { SetAttr(kAttrReceiptRequest, on); }
+void JamArea::SetAuditRequestFlag(bool on) { SetAttr(kAttrAuditRequest, on); }
+void JamArea::SetIsReceiptFlag(bool) {}
+void JamArea::SetFileRequestFlag(bool on) { SetAttr(kAttrFileRequest, on); }
+void JamArea::SetFormatMark(std::int32_t value) { SetAttr(kAttrRead, value != 0); }
+void JamArea::SetMailKind(std::uint8_t kind) { mailKind_ = kind; }
+
+void JamArea::WriteChar(char c) { newText_ += AnsiToOemChar(c); }
+
+void JamArea::WriteText(const std::string& text) {
+    for (char c : text) WriteChar(c);
+}
+
+void JamArea::WriteTextLine(const std::string& text) {
+    WriteText(text);
+    WriteChar('\r');
+}
+
+void JamArea::WriteKludgeLine(const std::string& text) {
+    std::string line = AnsiToOem(text);
+    if (!line.empty() && line[0] == '\x01') line.erase(0, 1);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    for (const char* dropped : {"INTL", "TOPT", "FMPT"})
+        if (line.rfind(dropped, 0) == 0) return;
+    const std::size_t kwEnd = line.find_first_of(": ");
+    const std::string keyword = line.substr(0, kwEnd);
+    std::string rest = kwEnd == std::string::npos ? std::string() : line.substr(kwEnd);
+    rest.erase(0, rest.find_first_not_of(": "));
+    if (rest.find_first_not_of(": ") == std::string::npos) rest.clear();
+    if (keyword == "PID") {
+        newKludges_.emplace_back(7, rest.substr(0, 40));
+    } else if (keyword == "MSGID") {
+        rest.resize(std::min<std::size_t>(rest.size(), 100));
+        Put32(hbuf_.data() + kHdrMsgIdCrc, Crc32LowerName(rest));
+        newKludges_.emplace_back(4, rest);
+    } else if (keyword == "REPLY") {
+        rest.resize(std::min<std::size_t>(rest.size(), 100));
+        Put32(hbuf_.data() + kHdrReplyCrc, Crc32LowerName(rest));
+        newKludges_.emplace_back(5, rest);
+    } else if (keyword == "PATH") {
+        newKludges_.emplace_back(2002, rest);
+    } else {
+        newKludges_.emplace_back(2000, line);
+    }
+}
+
+ResultCode JamArea::SaveMessage() {
+    if (!open_) return kIoInvalidHandle;
+    if (!LockArea()) return lastIo_ != 0 ? lastIo_ : kIoAccessDenied;
+    ResultCode rc = 0;
+    auto fail = [&](ResultCode r) {
+        if (rc == 0) rc = r != 0 ? r : kIoGeneralFailure;
+    };
+    const std::int64_t number = idxRecords_ + BaseNumber();
+    const std::int64_t textOffset = FileSizeOf(txt_);
+    const std::int64_t headerOffset = FileSizeOf(hdr_);
+    if (number > INT32_MAX || textOffset < 0 || headerOffset < static_cast<std::int64_t>(kBaseHeaderSize) ||
+        textOffset + static_cast<std::int64_t>(newText_.size()) > UINT32_MAX || headerOffset > INT32_MAX)
+        fail(kIoInvalidParameter);
+
+    // Subfields; one that would not fit in what a reader takes is left out.
+    std::vector<std::uint8_t> subs;
+    auto add = [&](std::uint16_t kind, const std::string& data) {
+        if (subs.size() + 8 + data.size() > kSubfieldBytes) return;
+        std::uint8_t head[8] = {};
+        Put16(head, kind);
+        Put32(head + 4, static_cast<std::uint32_t>(data.size()));
+        subs.insert(subs.end(), head, head + 8);
+        subs.insert(subs.end(), data.begin(), data.end());
+    };
+    add(3, to_);
+    add(2, from_);
+    add(Attr() & kAttrFileRequest ? 11 : 6, subject_);
+    if (dest_ != FidoAddress{}) add(1, AddressToStr(dest_));
+    if (orig_ != FidoAddress{}) add(0, AddressToStr(orig_));
+    for (const auto& [kind, data] : newKludges_) add(kind, data);
+
+    std::vector<std::uint8_t> header(hbuf_.begin(), hbuf_.begin() + kFixedHeaderSize);
+    std::memcpy(header.data(), kSignature, 4);
+    Put16(header.data() + kHdrRevision, 1);
+    Put32(header.data() + kHdrSubfieldLen, static_cast<std::uint32_t>(subs.size()));
+    Put32(header.data() + kHdrDateWritten, DateTimeToUnix(date_));
+    Put32(header.data() + kHdrMsgNum, static_cast<std::uint32_t>(number));
+    std::uint32_t attr = Get32(header.data() + kHdrAttr) & ~(kAttrTypeLocal | kAttrTypeEcho | kAttrTypeNet);
+    if (mailKind_ == 0) attr |= kAttrTypeLocal;
+    if (mailKind_ == 1) attr |= kAttrTypeEcho;
+    if (mailKind_ == 2) attr |= kAttrTypeNet;
+    Put32(header.data() + kHdrAttr, attr);
+    Put32(header.data() + kHdrTextOffset, static_cast<std::uint32_t>(textOffset));
+    Put32(header.data() + kHdrTextLen, static_cast<std::uint32_t>(newText_.size()));
+    header.insert(header.end(), subs.begin(), subs.end());
+
+    // Text, then header, then the index record that makes them a message.
+    if (rc == 0 && !newText_.empty() && !WriteAtHandle(txt_, textOffset, newText_.data(), newText_.size()))
+        fail(LastIoError);
+    if (rc == 0 && !WriteAtHandle(hdr_, headerOffset, header.data(), header.size())) fail(LastIoError);
+    if (rc == 0 && !WriteIndexRecord(number, Crc32LowerName(to_), static_cast<std::uint32_t>(headerOffset)))
+        fail(lastIo_);
+    if (rc == 0) {
+        Put32(base_.data() + kBaseActive, Get32(base_.data() + kBaseActive) + 1);
+        Put32(base_.data() + kBaseModCounter, Get32(base_.data() + kBaseModCounter) + 1);
+    }
+    DropCaches();
+    if (!UnlockArea()) fail(lastIo_);
+    RefreshIndexSize();
+    lastIo_ = rc;
+    return rc;
+}
+
+// --- Last-read records: UserCRC, UserID, LastReadMsg, HighReadMsg ---
+
+bool JamArea::FindLastRead(std::int32_t user, std::int64_t& at, std::array<std::uint8_t, kLastReadRecordSize>& rec,
+                           std::string& name, bool create) {
+    name = FileName(".jlr");
+    FileHandle f;
+    if (!(create ? OpenOrCreate(f, name, kModeReadWrite) : OpenExisting(f, name, kModeReadOnly))) return false;
+    std::vector<std::uint8_t> chunk(250 * kLastReadRecordSize);
+    std::int64_t offset = 0;
+    for (;;) {
+        std::size_t got = 0;
+        if (!SeekFile(f, offset) || !ReadBlock(f, chunk.data(), chunk.size(), got)) return false;
+        for (std::size_t i = 0; i + kLastReadRecordSize <= got; i += kLastReadRecordSize) {
+            const std::uint8_t* r = chunk.data() + i;
+            const bool unused = Get32(r) == kNone && Get32(r + 4) == kNone;
+            if (!unused && Get32(r + 4) == static_cast<std::uint32_t>(user)) {
+                std::memcpy(rec.data(), r, rec.size());
+                at = offset + static_cast<std::int64_t>(i);
+                return true;
+            }
+        }
+        offset += static_cast<std::int64_t>(got / kLastReadRecordSize * kLastReadRecordSize);
+        if (got < chunk.size()) break;
+    }
+    at = -1 - offset;  // where a new record goes, encoded below zero
+    return true;
+}
+
+MsgNumber JamArea::GetLastRead(std::int32_t user) {
+    std::int64_t at = 0;
+    std::array<std::uint8_t, kLastReadRecordSize> rec{};
+    std::string name;
+    if (!FindLastRead(user, at, rec, name, false) || at < 0) return 0;
+    return static_cast<MsgNumber>(Get32(rec.data() + 8));
+}
+
+void JamArea::SetLastRead(std::int32_t user, MsgNumber n) {
+    std::int64_t at = 0;
+    std::array<std::uint8_t, kLastReadRecordSize> rec{};
+    std::string name;
+    if (!FindLastRead(user, at, rec, name, true)) {
+        lastIo_ = LastIoError;
+        return;
+    }
+    if (at < 0) {
+        at = -1 - at;
+        Put32(rec.data(), Crc32LowerName(LongToStr(user)));
+        Put32(rec.data() + 4, static_cast<std::uint32_t>(user));
+        Put32(rec.data() + 12, 0);
+    }
+    Put32(rec.data() + 8, static_cast<std::uint32_t>(n));
+    const auto high = static_cast<MsgNumber>(Get32(rec.data() + 12));
+    Put32(rec.data() + 12, static_cast<std::uint32_t>(std::max(high, n)));
+    lastIo_ = WriteAt(name, rec.data(), rec.size(), at);
+}
+
+void RegisterJamArea() { RegisterAreaKind('J', &MakeArea<JamArea>); }
+
+}  // namespace orbisk

@@ -1,0 +1,208 @@
+// The JAM reader on bases built byte by byte: locating, headers, kludge
+// lines, text ends, and damaged files that must neither crash nor hang.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/datetime.h"
+#include "msgbase/jamarea.h"
+#include "msgbase/jam_image.h"
+#include "support/tempdir.h"
+
+namespace orbisk::test {
+namespace {
+
+std::vector<std::string> TextLines(MessageArea& a, bool noKludge, std::uint16_t maxLen = 255) {
+    std::vector<std::string> lines;
+    a.StartText();
+    for (int guard = 0; !a.AtTextEnd() && guard < 100000; ++guard)
+        lines.push_back(noKludge ? a.ReadTextLineNoKludge(maxLen) : a.ReadTextLine(maxLen));
+    return lines;
+}
+
+std::vector<MsgNumber> Walk(MessageArea& a) {
+    std::vector<MsgNumber> numbers;
+    for (a.LocateFrom(1); a.IsLocated() && numbers.size() < 100000; a.LocateNext()) {
+        a.LoadHeader();
+        numbers.push_back(a.GetMessageNumber());
+    }
+    return numbers;
+}
+
+std::unique_ptr<MessageArea> Open(const std::string& base) {
+    std::unique_ptr<MessageArea> a;
+    EXPECT_TRUE(OpenAreaByIdentifier(a, "J" + base)) << base;
+    return a;
+}
+
+TEST(JamRead, LocatesLiveMessagesFromTheBaseNumberAndSkipsDeadOnes) {
+    TempDir dir;
+    JamMessageImage live{{{6, "one"}}, "1\r"};
+    JamMessageImage dead = live, crcDead = live, marked = live;
+    dead.deadIndex = true;
+    crcDead.indexCrc = 0xFFFFFFFF;          // the checksum alone kills the record
+    marked.attr |= JamArea::kAttrDeleted;  // deleted in the header only, as maintenance tools do
+    JamMessageImage last{{{6, "last"}}, "5\r"};
+    // Upper-case extensions: the names are found whatever their case.
+    WriteJam(dir / "Area", BuildJam({live, dead, crcDead, marked, last}, 100), true);
+
+    auto a = Open(dir / "Area");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->GetHighNumber(), 104);
+    EXPECT_EQ(Walk(*a), (std::vector<MsgNumber>{100, 104}));
+    a->LocateFrom(101);
+    EXPECT_TRUE(a->IsLocated());
+    a->LoadHeader();
+    EXPECT_EQ(a->GetMessageNumber(), 104);
+    EXPECT_EQ(a->GetSubject(), "last");
+    a->LocateFrom(105);
+    EXPECT_FALSE(a->IsLocated());
+    a->LocatePrior();
+    a->LoadHeader();
+    EXPECT_EQ(a->GetMessageNumber(), 104);
+    a->LocatePrior();
+    a->LoadHeader();
+    EXPECT_EQ(a->GetMessageNumber(), 100);
+    a->LocatePrior();
+    EXPECT_FALSE(a->IsLocated());
+    EXPECT_EQ(a->GetHighestExisting(), 104);
+    EXPECT_EQ(a->CountMessages(), 2);
+    EXPECT_TRUE(CloseAreaAndFree(a));
+}
+
+TEST(JamRead, HeaderFieldsKludgeLinesAndTextEnds) {
+    TempDir dir;
+    JamMessageImage m;
+    // "Re: RE:  Программа НТВ" in CP866, with the letter EN 0x8D.
+    m.subfields = {{2, "Ivan Petrov"},   {3, "All"},           {6, "Re: RE:  \x8F\xE0\xAE\xA3\xE0\xA0\xAC\xAC\xA0 \x8D\x92\x82"},
+                   {0, "2:5020/1.3"},   {1, "2:5030/7"},      {4, "2:5020/1 12ab34cd"},
+                   {7, "Tosser 1.0"},   {2000, "TZUTC: 0300"}, {2001, "5020/1 9999"},
+                   {2002, "5020/9999"}, {9, "file.zip"},      {77, "unknown kind"}};
+    m.text = "\x8D\x92\x82 07.00 News\rAB";  // last line without CR
+    m.dateWritten = 1700000000;              // 2023-11-14 22:13:20
+    m.attr = JamArea::kAttrPrivate | JamArea::kAttrCrash | JamArea::kAttrRead;
+    JamMessageImage empty{{{6, "empty"}}, ""};
+    JamMessageImage nul{{{6, "nul"}}, std::string("abc\0def\rghi\r", 12)};
+    WriteJam(dir / "a", BuildJam({m, empty, nul}));
+
+    auto a = Open(dir / "a");
+    ASSERT_TRUE(a);
+    a->LocateFrom(1);
+    a->LoadHeader();
+    EXPECT_EQ(a->GetFromName(), "Ivan Petrov");
+    EXPECT_EQ(a->GetToName(), "All");
+    EXPECT_EQ(a->GetSubject(), "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 \xCD\xD2\xC2");  // "Программа НТВ"
+    EXPECT_EQ(a->GetOrigAddress(), (FidoAddress{2, 5020, 1, 3}));
+    EXPECT_EQ(a->GetDestAddress(), (FidoAddress{2, 5030, 7, 0}));
+    EXPECT_DOUBLE_EQ(a->GetDateTime(), EncodeDate(2023, 11, 14) + EncodeTime(22, 13, 20));
+    EXPECT_TRUE(a->IsPrivate() && a->IsCrash() && a->IsRead() && a->IsEcho());
+    EXPECT_FALSE(a->IsLocal() || a->IsSent() || a->IsDeleted() || a->IsFileAttach() || a->IsReceipt());
+    const std::vector<std::string> all = {"\x01MSGID: 2:5020/1 12ab34cd", "\x01PID: Tosser 1.0", "\x01TZUTC: 0300",
+                                          "\x01SEEN-BY: 5020/1 9999",     "\x01PATH: 5020/9999",
+                                          "\xCD\xD2\xC2 07.00 News",       "AB"};
+    EXPECT_EQ(TextLines(*a, false), all);
+    EXPECT_EQ(TextLines(*a, true), (std::vector<std::string>{"\xCD\xD2\xC2 07.00 News", "AB"}));
+    // A line that exactly fills maxLen at the last kludge: the text follows whole.
+    const auto narrow = TextLines(*a, false, 16);
+    ASSERT_GE(narrow.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(narrow.end() - 3, narrow.end()),
+              (std::vector<std::string>{"\x01PATH: 5020/9999", "\xCD\xD2\xC2 07.00 News", "AB"}));
+
+    a->LocateNext();
+    a->LoadHeader();
+    EXPECT_EQ(a->GetSubject(), "empty");
+    a->StartText();
+    EXPECT_TRUE(a->AtTextEnd());
+    EXPECT_EQ(a->ReadTextLine(255), "");
+
+    a->LocateNext();
+    a->LoadHeader();
+    EXPECT_EQ(TextLines(*a, false), (std::vector<std::string>{"abc"}));  // the text ends at its NUL
+}
+
+TEST(JamRead, DamagedFilesNeitherCrashNorHang) {
+    TempDir dir;
+    JamMessageImage good{{{6, "good"}}, "Good\r"};
+    JamMessageImage hugeSub{{{2000, ""}, {6, "abc"}, {2, "never reached"}}, "t\r"};
+    JamMessageImage wrapSub = hugeSub, areaLen = good, pastEnd = good, negative = good, textPast = good,
+                    textHuge = good, textLenPast = good;
+    wrapSub.subfieldLen = 0xFFFFFFFF;  // area length far past the file
+    areaLen.subfieldLen = 0x7FFFFFFF;
+    pastEnd.headerOffset = 0x7FFFFFF0;
+    negative.headerOffset = 0x80000000;
+    textPast.textOffset = 0xFFFFFF00;
+    textHuge.textLen = 0xFFFFFFFF;
+    textLenPast.textLen = 1000;
+    auto built = BuildJam({good, hugeSub, wrapSub, areaLen, pastEnd, negative, textPast, textHuge, textLenPast});
+    // Message 2's first subfield (kind 2000) gets length 0xFFFFFFF8: 8 + len wraps to 0 in 32 bits.
+    const std::uint32_t h2 = GetLe32(built.jdx, 8 + 4);
+    PutLe(built.jhr, h2 + 76 + 4, 0xFFFFFFF8, 4);
+    WriteJam(dir / "d", built);
+
+    auto a = Open(dir / "d");
+    ASSERT_TRUE(a);
+    // Headers past the end or at a negative offset are no messages.
+    EXPECT_EQ(Walk(*a), (std::vector<MsgNumber>{1, 2, 3, 4, 7, 8, 9}));
+    for (MsgNumber n : {2, 3, 4}) {
+        a->LocateFrom(n);
+        a->LoadHeader();
+        EXPECT_LE(a->GetSubject().size(), 255u);
+        EXPECT_LE(TextLines(*a, false).size(), 10u);
+    }
+    a->LocateFrom(7);
+    a->LoadHeader();
+    EXPECT_EQ(TextLines(*a, false), std::vector<std::string>{});  // text beyond the file
+    a->LocateFrom(8);
+    a->LoadHeader();
+    const auto huge = TextLines(*a, false);  // runs to the end of the text file, no further
+    ASSERT_FALSE(huge.empty());
+    EXPECT_EQ(huge.front(), "Good");
+    EXPECT_LE(huge.size(), 9u);
+    a->LocateFrom(9);
+    a->LoadHeader();
+    EXPECT_EQ(TextLines(*a, false).front(), "Good");
+
+    // Positions far outside the base end at once.
+    a->SetPosition(INT32_MIN);
+    a->LocateNext();
+    EXPECT_TRUE(a->IsLocated());
+    a->SetPosition(INT32_MAX);
+    a->LocatePrior();
+    a->LoadHeader();
+    EXPECT_EQ(a->GetMessageNumber(), 9);
+    CloseAreaAndFree(a);
+
+    // An index of nothing but dead records; a base number near the top.
+    JamMessageImage deadRec = good;
+    deadRec.deadIndex = true;
+    WriteJam(dir / "dead", BuildJam(std::vector<JamMessageImage>(5000, deadRec)));
+    a = Open(dir / "dead");
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(Walk(*a).empty());
+    EXPECT_EQ(a->GetHighestExisting(), 0);
+    CloseAreaAndFree(a);
+    WriteJam(dir / "top", BuildJam({good, good}, 0xFFFFFFF0));
+    a = Open(dir / "top");
+    ASSERT_TRUE(a);
+    EXPECT_TRUE(Walk(*a).empty());
+    EXPECT_GE(a->GetHighNumber(), 0);
+    CloseAreaAndFree(a);
+
+    // A base header cut short, a missing index: the area does not open.
+    auto shortHead = BuildJam({good});
+    shortHead.jhr.resize(500);
+    WriteJam(dir / "short", shortHead);
+    EXPECT_FALSE(OpenAreaByIdentifier(a, "J" + (dir / "short")));
+    EXPECT_FALSE(a);
+    WriteJam(dir / "noidx", BuildJam({good}));
+    std::filesystem::remove(dir / "noidx.jdx");
+    std::unique_ptr<MessageArea> b;
+    ASSERT_TRUE(CreateAreaForIdentifier(b, "J" + (dir / "noidx")));
+    EXPECT_EQ(b->OpenArea(), 2);
+}
+
+}  // namespace
+}  // namespace orbisk::test
