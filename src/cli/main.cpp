@@ -24,7 +24,8 @@
 namespace orbisk::cli {
 namespace {
 
-using nlohmann::json;
+// Keys in the order the output is documented in.
+using json = nlohmann::ordered_json;
 
 // "Орбиск"
 constexpr char kAppTitle[] = "\xCE\xF0\xE1\xE8\xF1\xEA";
