@@ -1,0 +1,107 @@
+// Internet text files through the loader and the viewer: the input is split
+// at NUL bytes into files 1.txt ... 7.txt; every loaded day is shown and its
+// grid rows and progress strip are computed at a few times.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/config/config.h"
+#include "app/viewer/viewer.h"
+#include "base/error.h"
+#include "base/ui.h"
+
+namespace {
+
+const std::string& Folder();
+
+class Silent : public orbisk::Notifier {
+public:
+    void Show(const std::string&, const std::string&, orbisk::MsgIcon) override {}
+    orbisk::Answer Ask(const std::string&, const std::string&, orbisk::MsgIcon, orbisk::Buttons) override {
+        return orbisk::Answer::No;
+    }
+};
+
+class NoPrompts : public orbisk::ConfigPrompts {
+public:
+    bool EditMessageBase(orbisk::Config&) override { return false; }
+    bool EditMessageParams(orbisk::Config&) override { return false; }
+};
+
+const std::string& Folder() {
+    // Never destroyed: the clean-up at exit still needs it.
+    static const std::string& folder = *new std::string([] {
+        const auto dir = std::filesystem::temp_directory_path() / ("orbisk-fuzz-textfiles-" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(Folder(), ec);
+        });
+        std::ofstream ini(dir / "Orbisk.ini", std::ios::binary);
+        // Day and month names in Windows-1251 (Понедельник, Вторник ...;
+        // января ... декабря), as the files' captions would write them.
+        ini << "[MAIN]\r\nFIDOPath=I" << dir.string() << "\r\n[DAYS]\r\n"
+            << "1=\xC2\xEE\xF1\xEA\xF0\xE5\xF1\xE5\xED\xFC\xE5\r\n2=\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA\r\n"
+            << "3=\xC2\xF2\xEE\xF0\xED\xE8\xEA\r\n4=\xD1\xF0\xE5\xE4\xE0\r\n5=\xD7\xE5\xF2\xE2\xE5\xF0\xE3\r\n"
+            << "6=\xCF\xFF\xF2\xED\xE8\xF6\xE0\r\n7=\xD1\xF3\xE1\xE1\xEE\xF2\xE0\r\n[MONTHS]\r\n"
+            << "1=\xFF\xED\xE2\xE0\xF0\xFF\r\n2=\xF4\xE5\xE2\xF0\xE0\xEB\xFF\r\n3=\xEC\xE0\xF0\xF2\xE0\r\n"
+            << "4=\xE0\xEF\xF0\xE5\xEB\xFF\r\n5=\xEC\xE0\xFF\r\n6=\xE8\xFE\xED\xFF\r\n7=\xE8\xFE\xEB\xFF\r\n"
+            << "8=\xE0\xE2\xE3\xF3\xF1\xF2\xE0\r\n9=\xF1\xE5\xED\xF2\xFF\xE1\xF0\xFF\r\n"
+            << "10=\xEE\xEA\xF2\xFF\xE1\xF0\xFF\r\n11=\xED\xEE\xFF\xE1\xF0\xFF\r\n12=\xE4\xE5\xEA\xE0\xE1\xF0\xFF\r\n";
+        return dir.string();
+    }());
+    return folder;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace orbisk;
+    const std::string& folder = Folder();
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    std::size_t start = 0;
+    for (int n = 1; n <= 7; ++n) {
+        const std::string path = folder + "/" + std::to_string(n) + ".txt";
+        if (start > input.size()) {
+            std::filesystem::remove(path);
+            continue;
+        }
+        std::size_t end = input.find('\0', start);
+        if (end == std::string::npos) end = input.size();
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << input.substr(start, end - start);
+        start = end + 1;
+    }
+
+    Silent notifier;
+    FixedClock clock(EncodeDate(2026, 12, 9) + EncodeTime(21, 0));
+    NoPrompts prompts;
+    Viewer viewer(folder + "/Orbisk.ini", notifier, clock);
+    try {
+        viewer.RefreshListings(prompts, false);
+    } catch (const Error&) {
+    }
+    std::vector<TDateTime> days;
+    for (const auto& week : viewer.Weeks().Items)
+        for (int i = 0; i < 7; ++i) days.push_back(week->StartDate + i);
+    for (TDateTime day : days) {
+        try {
+            viewer.ShowDay(day);
+            for (double t : {0.0, 0.1, 0.1875, 0.5, 0.99}) {
+                for (const auto& row : viewer.FilmRows(t))
+                    Viewer::FilmProgress(row.Time, t, viewer.Channels().TimeSeparator());
+                clock.Set(day + t);
+                viewer.UpdateCurrentIndex();
+                viewer.Progress();
+                viewer.MarkShowTime(t);
+            }
+            for (int i = 0; i < viewer.Channels().Count(); ++i) viewer.SelectChannel(i);
+        } catch (const Error&) {
+        }
+    }
+    return 0;
+}
