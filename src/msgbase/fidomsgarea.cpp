@@ -336,6 +336,19 @@ bool FidoMsgArea::EnsureWindow(std::int64_t pos) {
     return got > 0;
 }
 
+// The start of a freshly opened file: one read() gives the whole of an
+// ordinary message, and its length with it; only a file that fills the
+// window is asked for its size.
+bool FidoMsgArea::FirstWindow() {
+    windowStart_ = windowLength_ = fileLength_ = 0;
+    std::size_t got = 0;
+    if (!ReadBlock(file_, window_.data(), window_.size(), got)) return false;
+    windowLength_ = static_cast<std::int64_t>(got);
+    fileLength_ = windowLength_;
+    if (got == window_.size()) fileLength_ = std::max(FileSizeOf(file_), windowLength_);
+    return true;
+}
+
 void FidoMsgArea::LoadHeader() {
     CloseMessageFile();
     DropTempFile();
@@ -356,11 +369,10 @@ void FidoMsgArea::LoadHeader() {
         // (a tosser's, another user's) must still read.
         if (!OpenExisting(file_, fileName_, kModeReadOnly)) {
             status_ = LastIoError == kIoFileNotFound || LastIoError == kIoPathNotFound ? kFileNotFound : kCannotOpen;
-        } else if ((fileLength_ = FileSizeOf(file_)) < 0) {
-            fileLength_ = 0;
+        } else if (!FirstWindow()) {
             status_ = kCannotOpen;
             CloseMessageFile();
-        } else if (EnsureWindow(0)) {
+        } else {
             std::memcpy(header_.data(), window_.data(),
                         static_cast<std::size_t>(std::min<std::int64_t>(windowLength_, kHeaderSize)));
         }
@@ -390,6 +402,7 @@ void FidoMsgArea::ScanText() {
         const char u = static_cast<char>(c & ~0x20);
         return u == 'I' || u == 'T' || u == 'F';
     };
+    piece.reserve(kControlPiece);
     while (pos < end) {
         if (!EnsureWindow(pos)) {
             end = pos;
@@ -423,9 +436,14 @@ void FidoMsgArea::ScanText() {
             }
             if (c == '\n') continue;
             piece += c;
-            const bool marked = piece[0] == '\x01';
-            if ((piece.size() == 1 && !marked && !candidate(c)) || (piece.size() == 2 && marked && !candidate(c))) {
-                collecting = false;  // cannot be INTL, TOPT or FMPT
+            // Decided after the first four letters (behind one ^A): most
+            // lines are passed over here.
+            const std::size_t mark = piece[0] == '\x01' ? 1 : 0;
+            if (piece.size() == mark + 1 && !candidate(c)) {
+                collecting = false;
+            } else if (piece.size() == mark + 4) {
+                const std::string key = UpperStr(std::string_view(piece).substr(mark));
+                if (key != "INTL" && key != "TOPT" && key != "FMPT") collecting = false;
             } else if (piece.size() >= kControlPiece) {
                 ParseControlLine(piece);
                 collecting = false;
@@ -494,8 +512,85 @@ char FidoMsgArea::ReadChar() {
 // exactly the stored lines and no empty one after them.
 bool FidoMsgArea::AtTextEnd() { return textEnded_ || textPos_ >= textEnd_; }
 
+// The shared line rules (MessageArea::ReadTextLine), run straight over the
+// window instead of through ReadChar byte by byte: the text of every
+// listing message passes through here. The tests and the fuzz target hold
+// it to the shared reader line for line.
 std::string FidoMsgArea::ReadTextLine(std::uint16_t maxLen) {
-    return MessageArea::ReadTextLine(std::min(maxLen, kReadLineCap));
+    const std::size_t cap = std::clamp<std::size_t>(maxLen, 1, kReadLineCap);
+    bool skipSpace = lastLineWrapped_;  // this call continues a wrapped line
+    lastLineWrapped_ = true;
+    std::string& line = lineBuffer_;
+    line.clear();
+    std::size_t cutLen = 0;    // length up to and including the last space
+    std::int64_t cutPos = -1;  // cursor after that space
+    while (!AtTextEnd()) {
+        if (textPos_ < kHeaderSize || !EnsureWindow(textPos_)) {
+            textEnded_ = true;
+            break;
+        }
+        const std::int64_t stop = std::min(windowStart_ + windowLength_, textEnd_);
+        const char* w = window_.data() + (textPos_ - windowStart_);
+        if (line.empty() && cutPos < 0) {
+            // The common line: at most cap bytes up to a CR, nothing to skip.
+            const auto look = static_cast<std::size_t>(std::min<std::int64_t>(stop - textPos_, cap + 1));
+            if (const void* cr = std::memchr(w, '\r', look)) {
+                const auto len = static_cast<std::size_t>(static_cast<const char*>(cr) - w);
+                if (len <= cap && !(skipSpace && len > 0 && w[0] == ' ') && !std::memchr(w, '\n', len) &&
+                    !std::memchr(w, '\0', len)) {
+                    textPos_ += static_cast<std::int64_t>(len) + 1;
+                    lastLineWrapped_ = false;
+                    return OemToAnsi(std::string_view(w, len));
+                }
+            }
+        }
+        std::int64_t p = textPos_;
+        bool done = false;
+        while (p < stop) {
+            const char c = *w;
+            if (line.size() >= cap) {
+                if (c == '\r') {
+                    ++p;
+                    lastLineWrapped_ = false;
+                } else if (c == '\0') {
+                    textEnded_ = true;
+                } else if (cutPos >= 0 && cutLen < line.size()) {
+                    line.resize(cutLen);
+                    p = cutPos;
+                }
+                done = true;
+                break;
+            }
+            if (c == '\0') {
+                textEnded_ = true;
+                done = true;
+                break;
+            }
+            ++p;
+            ++w;
+            if (c == '\n') continue;
+            if (c == '\r') {
+                lastLineWrapped_ = false;
+                done = true;
+                break;
+            }
+            if (c == ' ') {
+                if (skipSpace) {
+                    skipSpace = false;
+                    continue;
+                }
+                line += c;
+                cutLen = line.size();
+                cutPos = p;
+                continue;
+            }
+            skipSpace = false;
+            line += c;
+        }
+        textPos_ = p;
+        if (done) break;
+    }
+    return OemToAnsi(line);
 }
 
 std::int64_t FidoMsgArea::GetTextPosition() { return textPos_; }

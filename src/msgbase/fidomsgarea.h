@@ -147,6 +147,7 @@ private:
     void NoteName(MsgNumber n, const std::string& name, bool plain);
     void CloseMessageFile();
     void DropTempFile();
+    bool FirstWindow();
     bool EnsureWindow(std::int64_t pos);
     void ScanText();
     void ParseControlLine(std::string line);
@@ -177,6 +178,7 @@ private:
     std::int64_t textPos_ = kHeaderSize;
     std::int64_t textEnd_ = 0;
     bool textEnded_ = false;
+    std::string lineBuffer_;
 
     FidoAddress dest_, orig_;
     std::uint16_t defaultZone_ = 1;

@@ -371,6 +371,49 @@ TEST(FidoMsgArea, LinesAreCappedAt254AndWrapAtSpaces) {
     EXPECT_EQ(area->ReadTextLine(10), next);
 }
 
+// The kind reads lines straight from its window; the shared reader, run on
+// the same message through ReadChar, must give the same lines, flags and
+// cursor positions.
+TEST(FidoMsgArea, LineReaderAgreesWithTheSharedReader) {
+    TempDir dir;
+    const std::string texts[] = {
+        "Hello world\r",
+        "a b c d e f g h i j k l m n o p\r  two leading blanks\r\n\r",
+        std::string(300, 'x') + "\r" + std::string(253, 'y') + " z\r" + std::string(254, 'w') + "\r",
+        "trailing space at the cut      " + std::string(240, 'v') + " \rend",
+        std::string("\x8D\n\n\x01PID: 1\r") + std::string(70000, '\n') + "across windows  " +
+            std::string(70000, 'q') + "\r",
+        "word " + std::string(1000, ' ') + "x\r",
+        std::string("nul \0 after"),
+    };
+    int n = 0;
+    for (const auto& t : texts) WriteFile(dir / (std::to_string(++n) + ".msg"), Msg(t));
+    auto fast = Open(dir.str());
+    auto shared = Open(dir.str());
+    for (const std::uint16_t maxLen : {1, 2, 5, 8, 17, 80, 254, 255, 65535}) {
+        fast->LocateFrom(1);
+        shared->LocateFrom(1);
+        for (int i = 0; i < n; ++i, fast->LocateNext(), shared->LocateNext()) {
+            SCOPED_TRACE(std::to_string(i + 1) + ".msg, maxLen " + std::to_string(maxLen));
+            fast->LoadHeader();
+            shared->LoadHeader();
+            fast->StartText();
+            shared->StartText();
+            for (int guard = 0; guard < 200000; ++guard) {
+                ASSERT_EQ(fast->AtTextEnd(), shared->AtTextEnd());
+                ASSERT_EQ(fast->GetTextPosition(), shared->GetTextPosition());
+                if (fast->AtTextEnd()) break;
+                ASSERT_EQ(fast->ReadTextLine(maxLen), shared->MessageArea::ReadTextLine(std::min<std::uint16_t>(maxLen, 254)));
+                ASSERT_EQ(fast->GetLastLineWrapped(), shared->GetLastLineWrapped());
+            }
+        }
+    }
+    // The Hello world case of the line rules.
+    fast->LocateFrom(1);
+    fast->LoadHeader();
+    EXPECT_EQ(Lines(*fast, 8), (V{"Hello ", "world"}));
+}
+
 TEST(FidoMsgArea, DamagedFilesReadAsEmptyOrBoundedNeverBeyondTheFile) {
     TempDir dir;
     WriteFile(dir / "1.msg", std::string(100, 'A'));                 // shorter than a header
