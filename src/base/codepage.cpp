@@ -8,11 +8,25 @@ inline unsigned char Map(const unsigned char (&table)[128], unsigned char c) {
     return c < 0x80 ? c : table[c - 0x80];
 }
 
-std::string MapAll(std::string_view s, const unsigned char (&table)[128]) {
+// All 256 bytes, so that a whole text maps without a branch per character.
+struct FullTable {
+    unsigned char to[256];
+};
+constexpr FullTable Widen(const unsigned char (&table)[128]) {
+    FullTable t{};
+    for (int i = 0; i < 256; ++i) t.to[i] = i < 0x80 ? static_cast<unsigned char>(i) : table[i - 0x80];
+    return t;
+}
+
+std::string MapAll(std::string_view s, const FullTable& table) {
     std::string out(s);
-    for (char& c : out) c = static_cast<char>(Map(table, static_cast<unsigned char>(c)));
+    for (char& c : out) c = static_cast<char>(table.to[static_cast<unsigned char>(c)]);
     return out;
 }
+
+constexpr FullTable kOemToAnsiFull = Widen(kOemToAnsi);
+constexpr FullTable kAnsiToOemFull = Widen(kAnsiToOem);
+constexpr FullTable kKoi8ToAnsiFull = Widen(kKoi8ToAnsi);
 
 char16_t ToUnicode(unsigned char c) { return c < 0x80 ? c : kAnsiToUnicode[c - 0x80]; }
 
@@ -24,11 +38,11 @@ char FromUnicode(char32_t u) {
 }
 }  // namespace
 
-std::string OemToAnsi(std::string_view s) { return MapAll(s, kOemToAnsi); }
-std::string AnsiToOem(std::string_view s) { return MapAll(s, kAnsiToOem); }
+std::string OemToAnsi(std::string_view s) { return MapAll(s, kOemToAnsiFull); }
+std::string AnsiToOem(std::string_view s) { return MapAll(s, kAnsiToOemFull); }
 char AnsiToOemChar(char c) { return static_cast<char>(Map(kAnsiToOem, static_cast<unsigned char>(c))); }
 char OemToAnsiChar(char c) { return static_cast<char>(Map(kOemToAnsi, static_cast<unsigned char>(c))); }
-std::string Koi8BytesToAnsi(std::string_view s) { return MapAll(s, kKoi8ToAnsi); }
+std::string Koi8BytesToAnsi(std::string_view s) { return MapAll(s, kKoi8ToAnsiFull); }
 
 std::string AnsiToKoi8(std::string_view s) {
     std::string out(s);

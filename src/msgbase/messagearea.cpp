@@ -126,6 +126,50 @@ std::string MessageArea::CleanSubject(std::string_view oemSubject) {
     return StripReplyPrefixes(OemToAnsi(oemSubject));
 }
 
+namespace {
+
+// The text as the kind's virtual operations give it.
+struct VirtualText {
+    MessageArea& a;
+    bool AtEnd() { return a.AtTextEnd(); }
+    char Read() { return a.ReadChar(); }
+    std::int64_t Pos() { return a.GetTextPosition(); }
+    void SetPos(std::int64_t p) { a.SetTextPosition(p); }
+    static constexpr bool kContiguous = false;
+    std::size_t Run(std::size_t) { return 0; }
+    const char* Here() { return nullptr; }
+};
+
+// The same text seen directly in the kind's buffer (see TextSpan).
+struct SpanText {
+    std::string_view text;
+    std::size_t pos;
+    bool ended;
+    bool AtEnd() const { return ended || pos >= text.size(); }
+    char Read() {
+        if (ended || pos >= text.size() || text[pos] == '\0') {
+            ended = true;
+            return '\0';
+        }
+        return text[pos++];
+    }
+    std::int64_t Pos() const { return static_cast<std::int64_t>(pos); }
+    void SetPos(std::int64_t p) { pos = static_cast<std::size_t>(p); }
+    static constexpr bool kContiguous = true;
+    // Length of the run of plain characters (no CR, LF or NUL) ahead, at most max.
+    std::size_t Run(std::size_t max) const {
+        const std::size_t n = std::min(max, text.size() - pos);
+        std::size_t k = 0;
+        while (k < n) {
+            const char c = text[pos + k];
+            if (c == '\r' || c == '\n' || c == '\0') break;
+            ++k;
+        }
+        return k;
+    }
+    const char* Here() const { return text.data() + pos; }
+};
+
 // One text line. CR ends a line and is dropped; LF is skipped. A line that
 // reaches maxLen without CR is cut after its last space (the space stays,
 // the cursor goes back to the character after it) or, without a space, hard
@@ -140,33 +184,55 @@ std::string MessageArea::CleanSubject(std::string_view oemSubject) {
 //    NUL-terminated and what follows is not text; ReadChar reports a NUL as
 //    the end, so no kind lets bytes after it through (the Hudson kind too,
 //    which once took NUL for an ordinary character).
-std::string MessageArea::ReadTextLine(std::uint16_t maxLen) {
-    const std::size_t cap = std::max<std::size_t>(maxLen, 1);
-    bool skipSpace = lastLineWrapped_;  // this call continues a wrapped line
-    lastLineWrapped_ = true;
-    std::string line;
+template <class Text>
+std::string ReadLine(Text& t, std::size_t cap, bool& wrapped) {
+    bool skipSpace = wrapped;  // this call continues a wrapped line
+    wrapped = true;
+    // The OEM line is gathered in a buffer that keeps its capacity, so a
+    // line costs one allocation (the converted copy) rather than two.
+    thread_local std::string line;
+    line.clear();
     std::size_t cutLen = 0;    // length up to and including the last space
     std::int64_t cutPos = -1;  // cursor after that space
-    while (!AtTextEnd()) {
+    while (!t.AtEnd()) {
+        if constexpr (Text::kContiguous) {
+            // Plain characters only append, and a space marks the cut: take
+            // them as one block.
+            if (!skipSpace && line.size() < cap) {
+                const std::size_t k = t.Run(cap - line.size());
+                if (k > 0) {
+                    const char* p = t.Here();
+                    line.append(p, k);
+                    for (std::size_t i = k; i-- > 0;)
+                        if (p[i] == ' ') {
+                            cutLen = line.size() - (k - i - 1);
+                            cutPos = t.Pos() + static_cast<std::int64_t>(i + 1);
+                            break;
+                        }
+                    t.SetPos(t.Pos() + static_cast<std::int64_t>(k));
+                    if (t.AtEnd()) break;
+                }
+            }
+        }
         if (line.size() >= cap) {
-            const std::int64_t next = GetTextPosition();
-            const char c = ReadChar();
+            const std::int64_t next = t.Pos();
+            const char c = t.Read();
             if (c == '\r') {
-                lastLineWrapped_ = false;
+                wrapped = false;
             } else if (c != '\0') {
-                SetTextPosition(next);
+                t.SetPos(next);
                 if (cutPos >= 0 && cutLen < line.size()) {
                     line.resize(cutLen);
-                    SetTextPosition(cutPos);
+                    t.SetPos(cutPos);
                 }
             }
             break;
         }
-        const char c = ReadChar();
+        const char c = t.Read();
         if (c == '\0') break;  // end of the text
         if (c == '\n') continue;
         if (c == '\r') {
-            lastLineWrapped_ = false;
+            wrapped = false;
             break;
         }
         if (c == ' ' && skipSpace) {
@@ -177,10 +243,29 @@ std::string MessageArea::ReadTextLine(std::uint16_t maxLen) {
         line += c;
         if (c == ' ') {
             cutLen = line.size();
-            cutPos = GetTextPosition();
+            cutPos = t.Pos();
         }
     }
     return OemToAnsi(line);
+}
+
+}  // namespace
+
+std::string_view MessageArea::TextSpan() { return {}; }
+
+std::string MessageArea::ReadTextLine(std::uint16_t maxLen) {
+    const std::size_t cap = std::max<std::size_t>(maxLen, 1);
+    const std::string_view span = TextSpan();
+    if (span.data() == nullptr) {
+        VirtualText t{*this};
+        return ReadLine(t, cap, lastLineWrapped_);
+    }
+    SpanText t{span, static_cast<std::size_t>(std::clamp<std::int64_t>(GetTextPosition(), 0, static_cast<std::int64_t>(span.size()))),
+               AtTextEnd()};
+    std::string line = ReadLine(t, cap, lastLineWrapped_);
+    SetTextPosition(t.Pos());
+    if (t.ended && !AtTextEnd()) ReadChar();  // the kind notes the NUL that ended it
+    return line;
 }
 
 namespace {

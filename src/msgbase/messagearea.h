@@ -29,6 +29,9 @@
 //     GetTextPosition and SetTextPosition; the shared ReadTextLine (override
 //     it only to clamp maxLen and call MessageArea::ReadTextLine) and
 //     ReadTextLineNoKludge then give the line rules to every kind;
+//   * a kind that holds the whole text in one buffer may also return it
+//     from TextSpan, so that the shared reader scans it directly (same
+//     rules, no call per character);
 //   * GetSubject returns CleanSubject(<stored OEM subject>);
 //   * register the kind: define `void RegisterXxxArea()` that calls
 //     RegisterAreaKind('X', &MakeArea<XxxArea>), and add the one line
@@ -172,6 +175,13 @@ public:
     const char* LastAbstractCall() const { return lastAbstractCall_; }
 
 protected:
+    // The whole text of the loaded message as one block, valid until the
+    // next StartText or LoadHeader, with GetTextPosition counting bytes from
+    // its start; ReadChar and AtTextEnd must agree with it (ReadChar gives
+    // the byte at the position, or 0 at its end or at a NUL and then
+    // AtTextEnd is true). A view with a null data() (the default) means
+    // the kind has no such block and is read through ReadChar.
+    virtual std::string_view TextSpan();
     // Notes a call of an operation the kind leaves out.
     void AbstractCall(const char* operation) { lastAbstractCall_ = operation; }
     // Stored OEM subject -> ANSI without leading "RE:" prefixes.

@@ -549,6 +549,11 @@ char SquishArea::ReadChar() {
     return '\0';
 }
 
+std::string_view SquishArea::TextSpan() {
+    static const char kEmpty = '\0';
+    return text_.empty() ? std::string_view(&kEmpty, 0) : std::string_view(text_.data(), text_.size());
+}
+
 bool SquishArea::AtTextEnd() { return textEnded_ || textPos_ >= text_.size(); }
 std::int64_t SquishArea::GetTextPosition() { return static_cast<std::int64_t>(textPos_); }
 

@@ -147,6 +147,9 @@ public:
     ResultCode LastResult() const { return lastResult_; }
     const std::string& BasePath() const { return base_; }
 
+protected:
+    std::string_view TextSpan() override;
+
 private:
     struct IndexRecord {
         std::uint32_t frame;
