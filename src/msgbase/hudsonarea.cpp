@@ -84,6 +84,12 @@ const std::array<char, 256>& OemToAnsiTable() {
     return table;
 }
 
+// dst[i] = table[src[i]]; restrict keeps the table base in a register
+// (a char store may otherwise alias it).
+void MapBytes(char* __restrict dst, const char* __restrict src, std::size_t n, const char* __restrict table) {
+    for (std::size_t i = 0; i < n; ++i) dst[i] = table[static_cast<unsigned char>(src[i])];
+}
+
 // A decimal field of a stored date or time: blanks around it allowed,
 // at most four digits.
 bool ParseField(std::string_view s, int& value, std::size_t& digits) {
@@ -132,6 +138,7 @@ void HudsonArea::Destroy() {
     CloseArea();
     std::string().swap(text_);
     std::vector<char>().swap(blockBuf_);
+    std::vector<std::uint8_t>().swap(hdrWindow_);
     std::string().swap(newText_);
     composing_ = false;
     finding_ = false;
@@ -215,6 +222,7 @@ ResultCode HudsonArea::CloseArea() {
     open_ = false;
     located_ = false;
     winValid_ = false;
+    hdrValid_ = false;
     return rc;
 }
 
@@ -295,6 +303,7 @@ bool HudsonArea::ReadRecord(FileId id, std::int64_t record, std::size_t size, vo
 }
 
 bool HudsonArea::WriteRecord(FileId id, std::int64_t record, std::size_t size, const void* buffer) {
+    hdrValid_ = false;
     if (!SeekFile(files_[id], record * static_cast<std::int64_t>(size)) || !WriteBlock(files_[id], buffer, size)) {
         status_ = LastIoError ? LastIoError : kIoGeneralFailure;
         return false;
@@ -388,6 +397,7 @@ void HudsonArea::LocateFrom(MsgNumber n) {
     finding_ = false;
     record_ = -1;
     winValid_ = false;  // see what other writers did since
+    hdrValid_ = false;
     Walk(true, static_cast<std::int64_t>(n) - 1);
 }
 
@@ -405,6 +415,7 @@ std::int32_t HudsonArea::GetPosition() { return static_cast<std::int32_t>(record
 
 void HudsonArea::SetPosition(std::int32_t position) {
     located_ = false;
+    hdrValid_ = false;
     record_ = position < 0 ? -1 : position;
     std::uint16_t number = 0;
     std::uint8_t board = 0;
@@ -448,6 +459,7 @@ void HudsonArea::FindAddressedFirst(const std::string& name, const std::string& 
     findAlias_ = alias;
     finding_ = true;
     winValid_ = false;
+    hdrValid_ = false;
     FindAddressed(-1);
 }
 
@@ -474,6 +486,8 @@ std::int32_t HudsonArea::CountMessages() {
 // The number the index gives: the one LocateFrom finds it by again.
 MsgNumber HudsonArea::GetMessageNumber() { return located_ ? static_cast<MsgNumber>(current_) : 0; }
 
+// A walk loads header after header: they come from a window of
+// kHeaderWindowRecords records, one read for a run of them.
 void HudsonArea::LoadHeader() {
     header_.fill(0);
     composing_ = false;
@@ -483,7 +497,25 @@ void HudsonArea::LoadHeader() {
     textEnded_ = false;
     if (!open_ || !located_) return;
     status_ = 0;
-    ReadRecord(kHdr, record_, kHdrSize, header_.data());
+    if (!hdrValid_ || record_ < hdrStart_ || record_ >= hdrStart_ + static_cast<std::int64_t>(hdrCount_)) {
+        hdrWindow_.resize(kHeaderWindowRecords * kHdrSize);
+        hdrValid_ = false;
+        std::size_t got = 0;
+        if (!SeekFile(files_[kHdr], record_ * static_cast<std::int64_t>(kHdrSize)) ||
+            !ReadBlock(files_[kHdr], hdrWindow_.data(), hdrWindow_.size(), got)) {
+            status_ = LastIoError ? LastIoError : kIoGeneralFailure;
+            return;
+        }
+        hdrStart_ = record_;
+        hdrCount_ = got / kHdrSize;
+        hdrValid_ = true;
+        if (hdrCount_ == 0) {  // a cut last record: what there is of it
+            std::memcpy(header_.data(), hdrWindow_.data(), got);
+            status_ = kIoShortRead;
+            return;
+        }
+    }
+    std::memcpy(header_.data(), &hdrWindow_[static_cast<std::size_t>(record_ - hdrStart_) * kHdrSize], kHdrSize);
 }
 
 std::uint16_t HudsonArea::HeaderWord(std::size_t offset) const { return Get16(&header_[offset]); }
@@ -636,7 +668,22 @@ std::string HudsonArea::ReadTextLine(std::uint16_t maxLen) {
     bool haveCut = false;
     const char* const text = text_.data();
     const std::size_t size = text_.size();
+    const auto& table = OemToAnsiTable();
     std::size_t pos = textPos_;
+    // The common line: a CR within maxLen + 1 characters, no LF before it
+    // and no space to drop at its start. It is taken whole.
+    if (!textEnded_ && pos < size && !(skipSpace && text[pos] == ' ')) {
+        const std::size_t reach = std::min(size - pos, cap + 1);
+        if (const void* cr = std::memchr(text + pos, '\r', reach)) {
+            const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(cr) - (text + pos));
+            if (!std::memchr(text + pos, '\n', k)) {
+                MapBytes(line, text + pos, k, table.data());
+                textPos_ = pos + k + 1;
+                lastLineWrapped_ = false;
+                return std::string(line, k);
+            }
+        }
+    }
     if (!textEnded_) {
         while (pos < size) {
             const char c = text[pos];
@@ -661,21 +708,18 @@ std::string HudsonArea::ReadTextLine(std::uint16_t maxLen) {
                     skipSpace = false;
                     continue;
                 }
-                line[len++] = c;
+                line[len++] = table[static_cast<unsigned char>(c)];
                 cutLen = len;
                 cutPos = pos;
                 haveCut = true;
                 continue;
             }
             skipSpace = false;
-            line[len++] = c;
+            line[len++] = table[static_cast<unsigned char>(c)];
         }
     }
     textPos_ = pos;
-    const auto& table = OemToAnsiTable();
-    std::string out(len, '\0');
-    for (std::size_t i = 0; i < len; ++i) out[i] = table[static_cast<unsigned char>(line[i])];
-    return out;
+    return std::string(line, len);
 }
 
 // --- Writing ---

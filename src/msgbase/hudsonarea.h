@@ -42,6 +42,7 @@ public:
     static constexpr std::size_t kBlockSize = 256;
     static constexpr int kMaxBoard = 200;
     static constexpr std::size_t kWindowRecords = 250;
+    static constexpr std::size_t kHeaderWindowRecords = 250;
     static constexpr std::uint16_t kDeletedNumber = 0xFFFF;
 
     HudsonArea();
@@ -188,6 +189,14 @@ private:
     std::int64_t winStart_ = 0;
     std::size_t winCount_ = 0;
     bool winValid_ = false;
+
+    // Header window: the headers of records [hdrStart_, hdrStart_ +
+    // hdrCount_), read with the index as a walk goes; dropped whenever
+    // the walk restarts or the base is written.
+    std::vector<std::uint8_t> hdrWindow_;
+    std::int64_t hdrStart_ = 0;
+    std::size_t hdrCount_ = 0;
+    bool hdrValid_ = false;
 
     std::int64_t record_ = -1;      // record of the current message
     std::int64_t current_ = 0;      // its number (or the walk's bound)
