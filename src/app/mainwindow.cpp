@@ -44,7 +44,7 @@ namespace orbisk {
 namespace {
 
 // "Орбиск"
-constexpr char kAppTitle[] = "\xCE\xF0\xE1\xE8\xF1\xEA";
+constexpr char kWindowTitle[] = "\xCE\xF0\xE1\xE8\xF1\xEA";
 const QColor kNavy(0, 0, 128);
 
 // Missing settings with no dialog to ask for them: a cancelled dialog.
@@ -349,10 +349,10 @@ void TfmOrbisk::CreateControls() {
     lCurrentTime->setToolTip(Q("\xD2\xE5\xEA\xF3\xF9\xE8\xE5 \xE4\xE0\xF2\xE0 \xE8 \xE2\xF0\xE5\xEC\xFF"));  // Текущие дата и время
     lCurrentTime->setFrameShape(QFrame::StyledPanel);
     col->addWidget(btPrevWeek);
-    col->addWidget(tcWeek, 1);
+    col->addWidget(tcWeek);
     col->addWidget(btNextWeek);
     col->addWidget(btNow);
-    col->addStretch(0);
+    col->addStretch(1);
     col->addWidget(lCurrentTime);
     connect(tcWeek, &TWeekTabs::tabClicked, this, &TfmOrbisk::tcWeekClick);
 
@@ -462,7 +462,8 @@ void TfmOrbisk::CreateControls() {
     sgFilms->setEditTriggers(QAbstractItemView::NoEditTriggers);
     sgFilms->setSelectionMode(QAbstractItemView::SingleSelection);
     sgFilms->setSelectionBehavior(QAbstractItemView::SelectItems);
-    sgFilms->setWordWrap(true);
+    // Only the titles wrap, drawn by the delegate; the other cells clip.
+    sgFilms->setWordWrap(false);
     sgFilms->installEventFilter(this);
     // "Канал", "Фильм", "Время", "Состояние"
     sgFilms->setHorizontalHeaderLabels({Q("\xCA\xE0\xED\xE0\xEB"), Q("\xD4\xE8\xEB\xFC\xEC"), Q("\xC2\xF0\xE5\xEC\xFF"),
@@ -507,13 +508,13 @@ void TfmOrbisk::CreateControls() {
 }
 
 void TfmOrbisk::FormCreate() {
-    setWindowTitle(Q(kAppTitle));
+    setWindowTitle(Q(kWindowTitle));
     resize(Px(598), Px(381));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     RenderWeek();
     if (!viewer_->Settings().FileExists()) {
-        notifier_->Show(kConfigMissingText, kAppTitle, MsgIcon::Error);
+        notifier_->Show(kConfigMissingText, kWindowTitle, MsgIcon::Error);
         if (options_.Quit) options_.Quit(); else std::exit(0);
         return;
     }
@@ -561,7 +562,7 @@ void TfmOrbisk::RefreshListings() {
     ApplyFilmGridColumns();
     UpdateClock();
     RenderWeek();
-    RenderDayBody();
+    RenderDayBody(!options_.StartedWithArguments);
     FocusView();
     Timer->start();
 }
@@ -632,7 +633,7 @@ void TfmOrbisk::RenderWeek() {
     aNextWeek->setEnabled(viewer_->NextWeekEnabled());
 }
 
-void TfmOrbisk::RenderDayBody() {
+void TfmOrbisk::RenderDayBody(bool pickRunning) {
     HookChannels();
     if (!viewer_->ShownDayHasText()) {
         // The channel list and tabs of the previous day stay; only the text goes.
@@ -646,7 +647,14 @@ void TfmOrbisk::RenderDayBody() {
     TChannels& channels = viewer_->Channels();
     if (channels.Current() && channels.Current()->Hide) {
         const auto visible = viewer_->VisibleChannels();
-        if (!visible.empty()) channels.Select(visible.front());
+        if (!visible.empty()) {
+            // After a refresh the picked time is the running programme of
+            // the channel actually shown, not of the hidden one.
+            if (pickRunning)
+                viewer_->SelectChannel(visible.front());
+            else
+                channels.Select(visible.front());
+        }
     }
     RebuildChannelTabs();
     ShowChannelDay();
@@ -680,6 +688,8 @@ void TfmOrbisk::RebuildChannelTabs() {
         const int tab = viewer_->CurrentTab();
         tcPrg->setCurrentIndex(tab >= 0 ? tab : 0);
     }
+    // A bar filled while hidden does not tell the layout its new height.
+    tcPrg->updateGeometry();
 }
 
 void TfmOrbisk::tcPrgChange(int tab) {

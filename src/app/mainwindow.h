@@ -179,7 +179,9 @@ private:
 
     // Rendering of the viewer's state.
     void RenderWeek();
-    void RenderDayBody();
+    // `pickRunning`: a hidden channel 0 gives way to the first shown one
+    // with the picked time moved to its running programme (after a refresh).
+    void RenderDayBody(bool pickRunning = false);
     void RenderProgress();
     void ApplyActionsFromConfig();
     void ApplyFilmGridColumns();

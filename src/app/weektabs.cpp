@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <algorithm>
 
 namespace orbisk {
 namespace {
@@ -19,7 +20,7 @@ TWeekTabs::TWeekTabs(QWidget* parent) : QWidget(parent) {
     for (int i = 0; i < 7; ++i) texts_ << QString();
     setMouseTracking(true);
     setAttribute(Qt::WA_Hover);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
 QString TWeekTabs::tabText(int index) const { return index >= 0 && index < 7 ? texts_[index] : QString(); }
@@ -43,17 +44,17 @@ void TWeekTabs::setIcons(const QIcon& selected, const QIcon& normal) {
 }
 
 int TWeekTabs::TabHeight() const {
-    // Two caption lines ("dd MMMM," and the day name when they wrap).
-    return qMax(Scaled(this, 20), 2 * fontMetrics().lineSpacing() + 2 * kMargin + 2);
+    // Room for two caption lines ("dd MMMM," and the day name when they wrap).
+    return std::max(Scaled(this, 20), 2 * fontMetrics().lineSpacing() + Scaled(this, 2 * kMargin + 2));
 }
 
 QSize TWeekTabs::sizeHint() const { return {Scaled(this, 183), 7 * TabHeight()}; }
-QSize TWeekTabs::minimumSizeHint() const { return {Scaled(this, 100), 7 * (fontMetrics().lineSpacing() + 6)}; }
+QSize TWeekTabs::minimumSizeHint() const { return {Scaled(this, 100), 7 * TabHeight()}; }
 
 QRect TWeekTabs::tabRect(int index) const {
     if (index < 0 || index >= 7) return {};
-    const int h = height() / 7;
-    return {0, index * h, width(), index == 6 ? height() - 6 * h : h};
+    const int h = std::max(TabHeight(), height() / 7);
+    return {0, index * h, width(), h};
 }
 
 int TWeekTabs::TabAt(const QPoint& p) const {
