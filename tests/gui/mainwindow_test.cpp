@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -20,6 +21,8 @@
 #include <QTextEdit>
 #include <QTimeEdit>
 #include <QTimer>
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -601,27 +604,34 @@ TEST(MainWindow, UnreadableAreaIsReportedAndLeavesTheTimerStopped) {
     EXPECT_TRUE(w->aMessage->isEnabled());
 }
 
-// Both pages on a realistic week, saved for a look.
-TEST(MainWindow, Screenshots) {
+// A realistic week (orbisk-cli demo when it is built, else the test week):
+// the INI path and a moment inside it.
+struct DemoWeek {
     TempDir dir;
-    std::string iniPath;
-    const QString cli = QStringLiteral(ORBISK_BINARY_DIR "/orbisk-cli");
-    TDateTime now = kMonday + 1 + EncodeTime(20, 40);
-    if (QFileInfo(cli).isExecutable()) {
-        QProcess p;
-        p.start(cli, {QStringLiteral("demo"), QStringLiteral("--out"), QString::fromStdString(dir.str()),
-                      QStringLiteral("--date"), QStringLiteral("2024-06-04"), QStringLiteral("--format"),
-                      QStringLiteral("text")});
-        ASSERT_TRUE(p.waitForFinished(30000));
-        if (p.exitCode() == 0) iniPath = dir / "Orbisk.ini";
-    }
     std::unique_ptr<Listing> own;
-    if (iniPath.empty()) {
-        own = StandardListing();
-        iniPath = own->IniPath();
-        now = kAt0020;
+    std::string iniPath;
+    TDateTime now = kMonday + 1 + EncodeTime(20, 40);
+    DemoWeek() {
+        const QString cli = QStringLiteral(ORBISK_BINARY_DIR "/orbisk-cli");
+        if (QFileInfo(cli).isExecutable()) {
+            QProcess p;
+            p.start(cli, {QStringLiteral("demo"), QStringLiteral("--out"), QString::fromStdString(dir.str()),
+                          QStringLiteral("--date"), QStringLiteral("2024-06-04"), QStringLiteral("--format"),
+                          QStringLiteral("text")});
+            if (p.waitForFinished(30000) && p.exitCode() == 0) iniPath = dir / "Orbisk.ini";
+        }
+        if (iniPath.empty()) {
+            own = StandardListing();
+            iniPath = own->IniPath();
+            now = kAt0020;
+        }
     }
-    Window w(iniPath, now);
+};
+
+// Both pages, saved for a look.
+TEST(MainWindow, Screenshots) {
+    DemoWeek week;
+    Window w(week.iniPath, week.now);
     w->resize(w->width() * 3 / 2, w->height() * 3 / 2);
     QApplication::processEvents();
     EXPECT_GT(w->tcPrg->count(), 0);
@@ -632,6 +642,49 @@ TEST(MainWindow, Screenshots) {
     QApplication::processEvents();
     EXPECT_GT(w->sgFilms->rowCount(), 0);
     EXPECT_TRUE(w->grab().save(QStringLiteral(ORBISK_BINARY_DIR "/screenshots/mainwindow-films.png")));
+}
+
+// Timings of the window's common paths on the offscreen platform, printed
+// as medians (microseconds).
+template <typename F>
+double MedianMicros(int runs, F&& f) {
+    std::vector<double> t;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        f(i);
+        t.push_back(static_cast<double>(timer.nsecsElapsed()) / 1000.0);
+    }
+    std::sort(t.begin(), t.end());
+    return t[t.size() / 2];
+}
+
+TEST(MainWindow, Timings) {
+    DemoWeek week;
+    const double create = MedianMicros(5, [&](int) {
+        Window w(week.iniPath, week.now);
+        QApplication::processEvents();
+        ASSERT_FALSE(w->rePrg->toPlainText().isEmpty());
+    });
+    Window w(week.iniPath, week.now);
+    const TDateTime monday = w->State().ShownDate() - (DayOfWeek(w->State().ShownDate()) + 5) % 7;
+    const double day = MedianMicros(21, [&](int i) {
+        w->ShowDay(monday + i % 2);
+        QApplication::processEvents();
+        ASSERT_EQ(w->State().ShownDate(), monday + i % 2);
+    });
+    const double channel = MedianMicros(21, [&](int) {
+        const int before = w->tcPrg->currentIndex();
+        w->aNextChanel->trigger();
+        QApplication::processEvents();
+        ASSERT_NE(w->tcPrg->currentIndex(), before);
+    });
+    const int current = w->State().CurrentIndex();
+    const double tick = MedianMicros(201, [&](int) { w->TimerTimer(); });
+    EXPECT_EQ(w->State().CurrentIndex(), current);
+    std::printf("[ timing ] create to first painted day %.0f us, new day %.0f us, channel change %.0f us, "
+                "idle timer tick %.1f us (%d channels)\n",
+                create, day, channel, tick, w->State().Channels().Count());
 }
 
 }  // namespace
