@@ -1,0 +1,278 @@
+#include "export/jtv.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <set>
+
+#include "app/viewer/viewer.h"
+#include "base/codepage.h"
+#include "base/error.h"
+#include "base/strings.h"
+#include "base/timetext.h"
+#include "base/ui.h"
+
+namespace orbisk {
+
+const char* const kJtvCutCaption = "\xC2\xED\xE8\xEC\xE0\xED\xE8\xE5!";  // "Внимание!"
+
+namespace {
+
+constexpr std::size_t kTitleStart = 6;  // the seventh character
+constexpr std::int64_t kDaysFrom1601 = 109205;  // 1601-01-01 to 1899-12-30
+constexpr std::uint64_t kTicksPerSecond = 10'000'000;
+
+// A file descriptor closed on every way out.
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    bool Ok() const { return fd_ >= 0; }
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+int OpenFile(const std::string& path, int flags) {
+    int fd;
+    do fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+[[noreturn]] void WriteFailed(const std::string& path) {
+    throw Error(Format("Unable to write to %s", Utf8ToAnsi(path)));
+}
+
+void WriteAt(int fd, const std::string& bytes, off_t offset, const std::string& path) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) WriteFailed(path);
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+void Put16(std::string& out, std::uint32_t v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+}
+
+void Put64(std::string& out, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// The decimal value of the leading digits of `text` (none: the integer
+// conversion's error), and in `rest` what follows them and one more character.
+int LeadingNumber(std::string_view text, std::string_view& rest) {
+    std::size_t n = 0;
+    while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
+    const int value = StrToInt(text.substr(0, n));
+    rest = text.substr(std::min(text.size(), n + 1));
+    return value;
+}
+
+// Appends one channel's entries of one day to its files.
+class ChannelDayWriter {
+public:
+    ChannelDayWriter(int index, int data, const std::string& ndxPath, const std::string& pdtPath)
+        : index_(index), data_(data), ndxPath_(ndxPath), pdtPath_(pdtPath) {}
+
+    // Reads where the files end and the count so far.
+    void Begin() {
+        unsigned char raw[2] = {0, 0};
+        ssize_t n;
+        do n = ::pread(index_, raw, 2, 0);
+        while (n < 0 && errno == EINTR);
+        count_ = n == 2 ? static_cast<std::uint32_t>(raw[0] | raw[1] << 8) : 0;
+        indexEnd_ = std::max<off_t>(::lseek(index_, 0, SEEK_END), 2);
+        dataStart_ = ::lseek(data_, 0, SEEK_END);
+        if (indexEnd_ < 0 || dataStart_ < 0) WriteFailed(dataStart_ < 0 ? pdtPath_ : ndxPath_);
+        position_ = static_cast<std::uint64_t>(dataStart_);
+    }
+
+    // False when the record does not fit: its title would end past the last
+    // byte a 16-bit offset can reach, or the count would overflow.
+    bool Add(std::uint64_t fileTime, const std::string& title) {
+        if (position_ + 2 + title.size() > kJtvMaxDataSize || count_ + added_ >= 0xFFFF) return false;
+        indexBytes_ += '\0';
+        indexBytes_ += '\0';
+        Put64(indexBytes_, fileTime);
+        Put16(indexBytes_, static_cast<std::uint32_t>(position_));
+        Put16(dataBytes_, static_cast<std::uint32_t>(title.size()));
+        dataBytes_ += title;
+        position_ += 2 + title.size();
+        ++added_;
+        return true;
+    }
+
+    // Writes the records gathered and the count that includes them.
+    int Finish() {
+        WriteAt(data_, dataBytes_, dataStart_, pdtPath_);
+        WriteAt(index_, indexBytes_, indexEnd_, ndxPath_);
+        std::string count;
+        Put16(count, count_ + added_);
+        WriteAt(index_, count, 0, ndxPath_);
+        return added_;
+    }
+
+private:
+    int index_, data_;
+    const std::string& ndxPath_;
+    const std::string& pdtPath_;
+    std::uint32_t count_ = 0;
+    std::uint32_t added_ = 0;
+    off_t indexEnd_ = 2;
+    off_t dataStart_ = 0;
+    std::uint64_t position_ = 0;
+    std::string indexBytes_, dataBytes_;
+};
+
+}  // namespace
+
+std::uint64_t JtvFileTime(TDateTime date, int hour, int minute) {
+    EncodeTime(hour, minute);  // the range check and its error
+    const auto days = static_cast<std::uint64_t>(static_cast<std::int64_t>(DateOf(date)) + kDaysFrom1601);
+    const auto seconds = days * 86400 + static_cast<std::uint64_t>(hour * 3600 + minute * 60);
+    return seconds * kTicksPerSecond;
+}
+
+bool JtvFilePaths(const std::string& folder, const std::string& desc, std::string& ndx, std::string& pdt) {
+    // The name comes from the listing: on this system "/" would reach into
+    // other folders and "." or ".." name folders, not files.
+    if (desc.empty() || desc == "." || desc == ".." || desc.find('/') != std::string::npos ||
+        desc.find('\0') != std::string::npos)
+        return false;
+    const std::string base = AnsiToUtf8(folder) + "/" + AnsiToUtf8(desc);
+    ndx = base + ".ndx";
+    pdt = base + ".pdt";
+    return true;
+}
+
+std::string JtvCutText(const std::vector<std::string>& channels) {
+    // "Файл данных JTV не может быть больше 65535 байт; не все передачи
+    // записаны для каналов: "
+    std::string text =
+        "\xD4\xE0\xE9\xEB \xE4\xE0\xED\xED\xFB\xF5 JTV \xED\xE5 \xEC\xEE\xE6\xE5\xF2 \xE1\xFB\xF2\xFC "
+        "\xE1\xEE\xEB\xFC\xF8\xE5 65535 \xE1\xE0\xE9\xF2; \xED\xE5 \xE2\xF1\xE5 \xEF\xE5\xF0\xE5\xE4\xE0\xF7\xE8 "
+        "\xE7\xE0\xEF\xE8\xF1\xE0\xED\xFB \xE4\xEB\xFF \xEA\xE0\xED\xE0\xEB\xEE\xE2: ";
+    for (std::size_t i = 0; i < channels.size(); ++i) text += (i ? ", " : "") + channels[i];
+    return text;
+}
+
+JtvResult ExportJtv(Viewer& viewer, const std::string& folder, Notifier* notifier,
+                    const std::function<void(TDateTime)>& showDay) {
+    const auto show = [&](TDateTime d) {
+        if (showDay)
+            showDay(d);
+        else
+            viewer.ShowDay(d);
+    };
+    JtvResult result;
+
+    // First pass: fresh files for the channels of the day shown, so that a
+    // second run from the same day writes the same files.
+    {
+        const TChannels& channels = viewer.Channels();
+        for (int c = 0; c < channels.Count(); ++c) {
+            const TChannel& channel = channels.Items(c);
+            if (channel.Hide) continue;
+            std::string ndx, pdt;
+            if (!JtvFilePaths(folder, channel.Desc, ndx, pdt)) {
+                result.Skipped.push_back(channel.Desc);
+                continue;
+            }
+            Fd index(OpenFile(ndx, O_WRONLY | O_CREAT | O_TRUNC));
+            if (!index.Ok()) {
+                result.Skipped.push_back(channel.Desc);
+                continue;
+            }
+            Fd data(OpenFile(pdt, O_WRONLY | O_CREAT | O_TRUNC));
+            if (!data.Ok()) {
+                result.Skipped.push_back(channel.Desc);
+                continue;
+            }
+            WriteAt(index.Get(), std::string(2, '\0'), 0, ndx);
+            WriteAt(data.Get(), std::string(kJtvDataHeader, kJtvDataHeaderSize), 0, pdt);
+            result.Created.push_back(ndx);
+            result.Created.push_back(pdt);
+        }
+    }
+
+    const TDateTime remembered = viewer.ShownDate();
+    const TWeek* week = viewer.Weeks().FindWeek(remembered);
+    if (!week) return result;
+    result.WeekFound = true;
+    const TDateTime start = week->StartDate;
+
+    std::set<std::string> cutFiles;
+    try {
+        for (int k = 0; k < 7; ++k) {
+            const TDateTime d = start + k;
+            if (!viewer.Weeks().DayHasText(d)) continue;
+            show(d);
+            const TChannels& channels = viewer.Channels();
+            for (int c = 0; c < channels.Count(); ++c) {
+                const TChannel& channel = channels.Items(c);
+                if (channel.Hide) continue;
+                std::string ndx, pdt;
+                if (!JtvFilePaths(folder, channel.Desc, ndx, pdt) || cutFiles.count(ndx)) continue;
+                Fd index(OpenFile(ndx, O_RDWR));
+                if (!index.Ok()) continue;
+                Fd data(OpenFile(pdt, O_WRONLY));
+                if (!data.Ok()) continue;
+
+                TDateTime date = viewer.ShownDate();
+                bool wrapped = false;
+                if (channel.Times.empty()) throw Error("List index out of bounds (0)");
+                const std::int64_t first = TimeMSecs(StrToTime(channel.Times[0], channel.TimeSeparator));
+
+                ChannelDayWriter writer(index.Get(), data.Get(), ndx, pdt);
+                writer.Begin();
+                try {
+                    for (std::size_t i = 0; i < channel.Times.size(); ++i) {
+                        const std::string& line = channel.Lines[i];
+                        const std::string title =
+                            line.size() > kTitleStart ? line.substr(kTitleStart, kJtvMaxTitle) : std::string{};
+                        std::string_view rest;
+                        const int hour = LeadingNumber(channel.Times[i], rest);
+                        const int minute = LeadingNumber(rest, rest);
+                        EncodeTime(hour, minute);
+                        if (!wrapped && (static_cast<std::int64_t>(hour) * 60 + minute) * 60000 < first) {
+                            date += 1;
+                            wrapped = true;
+                        }
+                        if (!writer.Add(JtvFileTime(date, hour, minute), title)) {
+                            cutFiles.insert(ndx);
+                            result.Cut.push_back(channel.Desc);
+                            break;
+                        }
+                    }
+                } catch (...) {
+                    // What was gathered goes out with a count that matches it.
+                    writer.Finish();
+                    throw;
+                }
+                result.Records += writer.Finish();
+            }
+        }
+    } catch (...) {
+        try {
+            show(remembered);
+        } catch (...) {
+        }
+        throw;
+    }
+    show(remembered);
+    if (!result.Cut.empty() && notifier) notifier->Show(JtvCutText(result.Cut), kJtvCutCaption, MsgIcon::Warning);
+    return result;
+}
+
+}  // namespace orbisk
