@@ -4,7 +4,7 @@ ORBISK_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev nlohmann-json3-dev
   qt6-base-dev libgl-dev
-  crashmail at xmltv-util xvfb xauth
+  crashmail at xmltv-util xvfb xauth poppler-utils
 )
 
 orbisk_install_deps() {
