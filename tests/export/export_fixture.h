@@ -1,0 +1,64 @@
+#pragma once
+// A week of internet text files (7 to 13 December 2026) behind a Viewer,
+// for the printing, JTV and deletion tests.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/viewer/viewer.h"
+#include "base/codepage.h"
+#include "base/ui.h"
+#include "support/listing_names.h"
+#include "support/tempdir.h"
+
+namespace orbisk::test {
+
+class RecordingNotifier : public Notifier {
+public:
+    void Show(const std::string& text, const std::string& caption, MsgIcon) override {
+        shown.push_back(caption + ": " + text);
+    }
+    Answer Ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::No; }
+    std::vector<std::string> shown;
+};
+
+class NoPrompts : public ConfigPrompts {
+public:
+    bool EditMessageBase(Config&) override { return false; }
+    bool EditMessageParams(Config&) override { return false; }
+};
+
+// Channel blocks of one day: {"name", "line", "line", ...}.
+using DayBlocks = std::vector<std::vector<std::string>>;
+
+// Text file for day `slot` (0 = Monday) of the week of 7 December 2026.
+inline std::string WeekDayFile(int slot, const DayBlocks& channels) {
+    const int dayName = slot == 6 ? 1 : slot + 2;
+    std::string text = "[tv.all]\r\n";
+    for (const auto& block : channels) {
+        text += "======\r\n" + std::string(kDayNames[dayName]) + ". " + std::to_string(7 + slot) + " " +
+                kMonthNames[12] + ". " + block[0] + "\r\n-----------------\r\n";
+        for (std::size_t i = 1; i < block.size(); ++i) text += block[i] + "\r\n";
+    }
+    return AnsiToKoi8(text);
+}
+
+class WeekFixture {
+public:
+    // Days by slot; `iniMore` is appended to Orbisk.ini (channel settings).
+    explicit WeekFixture(const std::map<int, DayBlocks>& days, const std::string& iniMore = "") {
+        for (const auto& [slot, blocks] : days) WriteFile(dir / (std::to_string(slot + 1) + ".txt"), WeekDayFile(slot, blocks));
+        WriteListingIni(dir / "Orbisk.ini", "I" + dir.str(), iniMore);
+        viewer.RefreshListings(prompts, true);
+    }
+
+    static TDateTime Day(int slot) { return EncodeDate(2026, 12, 7 + slot); }
+
+    TempDir dir;
+    RecordingNotifier notifier;
+    FixedClock clock{EncodeDate(2026, 12, 9) + EncodeTime(21, 10)};
+    NoPrompts prompts;
+    Viewer viewer{dir / "Orbisk.ini", notifier, clock};
+};
+
+}  // namespace orbisk::test

@@ -1,0 +1,143 @@
+#include "export/printtext.h"
+
+#include <gtest/gtest.h>
+
+#include "base/error.h"
+#include "export_fixture.h"
+
+namespace orbisk {
+namespace {
+
+using test::WeekFixture;
+
+std::string Broken(const std::string& line) {
+    std::string out;
+    AppendProgrammeLine(out, line);
+    return out;
+}
+
+TEST(PrintLines, BreakAtTheLastBlankOrHard) {
+    const std::string x80(80, 'x');
+    EXPECT_EQ(Broken(x80), x80 + "\r\n");
+    EXPECT_EQ(Broken(x80 + "y"), x80 + "\r\n        y\r\n");
+
+    // A blank at position 75 and none after it.
+    const std::string blank75 = std::string(74, 'a') + " " + std::string(25, 'b');
+    EXPECT_EQ(Broken(blank75), std::string(74, 'a') + " \r\n        " + std::string(25, 'b') + "\r\n");
+
+    const std::string x100(100, 'x');
+    EXPECT_EQ(Broken(x100), std::string(80, 'x') + "\r\n        " + std::string(20, 'x') + "\r\n");
+
+    // Later pieces are 72 wide: 80 + 72 + rest, each broken at its last blank.
+    std::string words;
+    while (words.size() < 250) words += "word" + std::to_string(words.size() % 7) + " ";
+    const std::string out = Broken(words);
+    std::string joined;
+    std::size_t pos = 0, lines = 0;
+    while (pos < out.size()) {
+        const std::size_t end = out.find("\r\n", pos);
+        ASSERT_NE(end, std::string::npos);
+        std::string line = out.substr(pos, end - pos);
+        EXPECT_LE(line.size(), 80u) << line;
+        if (lines > 0) {
+            ASSERT_EQ(line.compare(0, 8, "        "), 0) << line;
+            line.erase(0, 8);
+        }
+        if (end + 2 < out.size()) {
+            EXPECT_EQ(line.back(), ' ') << "broken inside a word: " << line;
+        }
+        joined += line;
+        ++lines;
+        pos = end + 2;
+    }
+    EXPECT_EQ(joined, words);
+    EXPECT_GE(lines, 4u);
+}
+
+TEST(PrintLines, HeadersAreCentredInEightyColumns) {
+    EXPECT_EQ(CenterLine("abcd"), std::string(38, ' ') + "abcd" + std::string(38, ' '));
+    // Odd length: 40 - 5 / 2 = 38 in front, 37 behind.
+    EXPECT_EQ(CenterLine("abcde"), std::string(38, ' ') + "abcde" + std::string(37, ' '));
+    EXPECT_EQ(CenterLine(std::string(80, 'h')), std::string(80, 'h'));
+    EXPECT_EQ(CenterLine(std::string(95, 'h')), std::string(95, 'h'));
+}
+
+// "Первый канал" and "Культура" (Windows-1251).
+constexpr char kFirst[] = "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB";
+constexpr char kCulture[] = "\xCA\xF3\xEB\xFC\xF2\xF3\xF0\xE0";
+
+std::map<int, test::DayBlocks> FullWeek() {
+    std::map<int, test::DayBlocks> days;
+    for (int slot = 0; slot < 7; ++slot)
+        days[slot] = {{kFirst, "06.00 Day " + std::to_string(slot), "21.00 " + std::string(kCulture)},
+                      {"Hidden", "07.00 Never printed"},
+                      {"Two", "08.00 " + std::string(90, 'z')}};
+    return days;
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+    return n;
+}
+
+TEST(PrintText, FromTheDayShownToSundayInCodePage866) {
+    WeekFixture week(FullWeek(), "[Channels]\r\n1=Hidden\r\n[Channel1]\r\nHide=1\r\n");
+    Viewer& viewer = week.viewer;
+    const std::string hyphens = std::string(80, '-') + "\r\n";
+
+    ASSERT_TRUE(viewer.ShowDay(WeekFixture::Day(0)) || viewer.ShownDate() == WeekFixture::Day(0));
+    const std::string monday = BuildPrintText(viewer);
+    EXPECT_EQ(Count(monday, hyphens), 7u);
+    EXPECT_EQ(Count(monday, "Never printed"), 0u);
+    for (int d = 0; d < 7; ++d) EXPECT_EQ(Count(monday, "06.00 Day " + std::to_string(d) + "\r\n"), 1u) << d;
+
+    viewer.ShowDay(WeekFixture::Day(6));
+    const std::string sunday = BuildPrintText(viewer);
+    // "13 декабря, Воскресенье. Первый канал" in code page 866, centred.
+    const std::string header =
+        "13 \xA4\xA5\xAA\xA0\xA1\xE0\xEF, \x82\xAE\xE1\xAA\xE0\xA5\xE1\xA5\xAD\xEC\xA5. "
+        "\x8F\xA5\xE0\xA2\xEB\xA9 \xAA\xA0\xAD\xA0\xAB";
+    ASSERT_EQ(header.size(), 37u);
+    const std::string expected = std::string(22, ' ') + header + std::string(21, ' ') + "\r\n" +
+                                 "06.00 Day 6\r\n"
+                                 "21.00 \x8A\xE3\xAB\xEC\xE2\xE3\xE0\xA0\r\n"
+                                 "\r\n\r\n" +
+                                 std::string(26, ' ') + "13 \xA4\xA5\xAA\xA0\xA1\xE0\xEF, \x82\xAE\xE1\xAA\xE0\xA5\xE1\xA5\xAD\xEC\xA5. Two" +
+                                 std::string(26, ' ') + "\r\n" +
+                                 // The only blank within the first 80 columns ends the first piece.
+                                 "08.00 \r\n" + "        " + std::string(72, 'z') + "\r\n" + "        " +
+                                 std::string(18, 'z') + "\r\n" + "\r\n\r\n" + hyphens;
+    EXPECT_EQ(sunday, expected);
+}
+
+TEST(PrintText, DaysWithoutTextAreLeftOutAndTheShownListComesBack) {
+    // Monday and Thursday only; the shown Tuesday has no text.
+    WeekFixture week({{0, {{"One", "06.00 Monday"}}}, {3, {{"One", "06.00 Thursday"}, {"Two", "09.00 Other"}}}});
+    Viewer& viewer = week.viewer;
+    viewer.ShowDay(WeekFixture::Day(0));
+    viewer.Channels().Select(0);
+    viewer.ShowDay(WeekFixture::Day(1));
+    const TChannels* before = &viewer.Channels();
+    ASSERT_EQ(before->Count(), 1);  // still Monday's list
+
+    const std::string text = BuildPrintText(viewer);
+    EXPECT_EQ(Count(text, std::string(80, '-')), 1u);
+    EXPECT_EQ(Count(text, "06.00 Thursday"), 1u);
+    EXPECT_EQ(Count(text, "Monday"), 0u);
+    EXPECT_EQ(&viewer.Channels(), before);
+    EXPECT_EQ(viewer.Channels().Current(), &viewer.Channels().Items(0));
+    EXPECT_EQ(viewer.ShownDate(), WeekFixture::Day(1));
+
+    // Wednesday shown with Thursday's list selected on its second channel:
+    // the same object and selection after the build.
+    viewer.ShowDay(WeekFixture::Day(3));
+    viewer.Channels().Select(1);
+    const TChannels* thursday = &viewer.Channels();
+    BuildPrintText(viewer);
+    EXPECT_EQ(&viewer.Channels(), thursday);
+    EXPECT_EQ(viewer.Channels().Current(), &viewer.Channels().Items(1));
+}
+
+}  // namespace
+}  // namespace orbisk
