@@ -195,6 +195,11 @@ void Config::SetRunMe(bool value) {
     runMe_ = value;
 }
 
+void Config::SetExternalCommandLine(const std::string& commandLine) {
+    ini_.WriteString(kSchedule, "ExternalCommandLine", commandLine);
+    externalCommandLine_ = commandLine;
+}
+
 void Config::SetFilmGridColumns(const std::array<int, 4>& widths) {
     for (int i = 0; i < 4; ++i) ini_.WriteInteger(kFilmGrid, ColumnKey(i), widths[static_cast<std::size_t>(i)]);
     filmGridColumns_ = widths;

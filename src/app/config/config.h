@@ -110,6 +110,9 @@ public:
     void SetTimeShift(int minutes);
     void SetScheduleMessage(const std::string& message);
     void SetRunMe(bool value);  // written as 1 or 0
+    // The run line the user edited in the schedule settings, used while
+    // RunMe is 0.
+    void SetExternalCommandLine(const std::string& commandLine);
     // Written when the main window closes: FilmGrid/Column0..3.
     void SetFilmGridColumns(const std::array<int, 4>& widths);
 

@@ -307,6 +307,27 @@ TEST(Config, SettersPersistAtOnce) {
     EXPECT_EQ(c.TimeShift(), 5);
 }
 
+TEST(Config, ExternalCommandLineSetterWritesAndKeeps) {
+    TempDir dir;
+    auto path = dir / "Orbisk.ini";
+    WriteFile(path, FullFile());
+    Config c(path);
+    // A run line with quotes, blanks and a Cyrillic word ("Сообщение") goes
+    // to the file as it stands and comes back through LoadConfig.
+    const std::string line = "notify-send '*NAME' \"*MESSAGE\" \xD1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5";
+    c.SetExternalCommandLine(line);
+    EXPECT_EQ(c.ExternalCommandLine(), line);
+    EXPECT_EQ(orbisk::IniFile(path).ReadString("Schedule", "ExternalCommandLine", ""), line);
+    Config fresh(path);
+    FakePrompts prompts;
+    ASSERT_TRUE(fresh.LoadConfig(prompts));
+    EXPECT_EQ(fresh.ExternalCommandLine(), line);
+
+    std::filesystem::remove_all(dir.path());
+    EXPECT_THROW(c.SetExternalCommandLine("other"), Error);
+    EXPECT_EQ(c.ExternalCommandLine(), line) << "a failed write keeps the value in memory";
+}
+
 TEST(Config, UnwritableFileFailsTheLoad) {
     TempDir dir;
     // The folder vanished after the start: the first write-back fails.
