@@ -31,13 +31,15 @@ public:
 // Channel blocks of one day: {"name", "line", "line", ...}.
 using DayBlocks = std::vector<std::vector<std::string>>;
 
-// Text file for day `slot` (0 = Monday) of the week of 7 December 2026.
-inline std::string WeekDayFile(int slot, const DayBlocks& channels) {
+// Text file for day `slot` (0 = Monday) of the week that starts on `monday`.
+inline std::string WeekDayFile(TDateTime monday, int slot, const DayBlocks& channels) {
     const int dayName = slot == 6 ? 1 : slot + 2;
+    int y, m, d;
+    DecodeDate(monday + slot, y, m, d);
     std::string text = "[tv.all]\r\n";
     for (const auto& block : channels) {
-        text += "======\r\n" + std::string(kDayNames[dayName]) + ". " + std::to_string(7 + slot) + " " +
-                kMonthNames[12] + ". " + block[0] + "\r\n-----------------\r\n";
+        text += "======\r\n" + std::string(kDayNames[dayName]) + ". " + std::to_string(d) + " " +
+                kMonthNames[m] + ". " + block[0] + "\r\n-----------------\r\n";
         for (std::size_t i = 1; i < block.size(); ++i) text += block[i] + "\r\n";
     }
     return AnsiToKoi8(text);
@@ -46,17 +48,22 @@ inline std::string WeekDayFile(int slot, const DayBlocks& channels) {
 class WeekFixture {
 public:
     // Days by slot; `iniMore` is appended to Orbisk.ini (channel settings).
-    explicit WeekFixture(const std::map<int, DayBlocks>& days, const std::string& iniMore = "") {
-        for (const auto& [slot, blocks] : days) WriteFile(dir / (std::to_string(slot + 1) + ".txt"), WeekDayFile(slot, blocks));
+    // The clock stands at 21:10 on the Wednesday of the week.
+    explicit WeekFixture(const std::map<int, DayBlocks>& days, const std::string& iniMore = "",
+                         TDateTime mondayDate = EncodeDate(2026, 12, 7))
+        : monday(mondayDate), clock(mondayDate + 2 + EncodeTime(21, 10)) {
+        for (const auto& [slot, blocks] : days)
+            WriteFile(dir / (std::to_string(slot + 1) + ".txt"), WeekDayFile(monday, slot, blocks));
         WriteListingIni(dir / "Orbisk.ini", "I" + dir.str(), iniMore);
         viewer.RefreshListings(prompts, true);
     }
 
-    static TDateTime Day(int slot) { return EncodeDate(2026, 12, 7 + slot); }
+    TDateTime Day(int slot) const { return monday + slot; }
 
+    TDateTime monday;
     TempDir dir;
     RecordingNotifier notifier;
-    FixedClock clock{EncodeDate(2026, 12, 9) + EncodeTime(21, 10)};
+    FixedClock clock;
     NoPrompts prompts;
     Viewer viewer{dir / "Orbisk.ini", notifier, clock};
 };

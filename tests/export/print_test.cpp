@@ -86,13 +86,13 @@ TEST(PrintText, FromTheDayShownToSundayInCodePage866) {
     Viewer& viewer = week.viewer;
     const std::string hyphens = std::string(80, '-') + "\r\n";
 
-    ASSERT_TRUE(viewer.ShowDay(WeekFixture::Day(0)) || viewer.ShownDate() == WeekFixture::Day(0));
+    ASSERT_TRUE(viewer.ShowDay(week.Day(0)) || viewer.ShownDate() == week.Day(0));
     const std::string monday = BuildPrintText(viewer);
     EXPECT_EQ(Count(monday, hyphens), 7u);
     EXPECT_EQ(Count(monday, "Never printed"), 0u);
     for (int d = 0; d < 7; ++d) EXPECT_EQ(Count(monday, "06.00 Day " + std::to_string(d) + "\r\n"), 1u) << d;
 
-    viewer.ShowDay(WeekFixture::Day(6));
+    viewer.ShowDay(week.Day(6));
     const std::string sunday = BuildPrintText(viewer);
     // "13 декабря, Воскресенье. Первый канал" in code page 866, centred.
     const std::string header =
@@ -115,9 +115,9 @@ TEST(PrintText, DaysWithoutTextAreLeftOutAndTheShownListComesBack) {
     // Monday and Thursday only; the shown Tuesday has no text.
     WeekFixture week({{0, {{"One", "06.00 Monday"}}}, {3, {{"One", "06.00 Thursday"}, {"Two", "09.00 Other"}}}});
     Viewer& viewer = week.viewer;
-    viewer.ShowDay(WeekFixture::Day(0));
+    viewer.ShowDay(week.Day(0));
     viewer.Channels().Select(0);
-    viewer.ShowDay(WeekFixture::Day(1));
+    viewer.ShowDay(week.Day(1));
     const TChannels* before = &viewer.Channels();
     ASSERT_EQ(before->Count(), 1);  // still Monday's list
 
@@ -127,11 +127,11 @@ TEST(PrintText, DaysWithoutTextAreLeftOutAndTheShownListComesBack) {
     EXPECT_EQ(Count(text, "Monday"), 0u);
     EXPECT_EQ(&viewer.Channels(), before);
     EXPECT_EQ(viewer.Channels().Current(), &viewer.Channels().Items(0));
-    EXPECT_EQ(viewer.ShownDate(), WeekFixture::Day(1));
+    EXPECT_EQ(viewer.ShownDate(), week.Day(1));
 
     // Wednesday shown with Thursday's list selected on its second channel:
     // the same object and selection after the build.
-    viewer.ShowDay(WeekFixture::Day(3));
+    viewer.ShowDay(week.Day(3));
     viewer.Channels().Select(1);
     const TChannels* thursday = &viewer.Channels();
     BuildPrintText(viewer);
