@@ -54,6 +54,34 @@ public:
     bool EditMessageParams(Config&) override { return false; }
 };
 
+// The first-run dialogs open in the middle of a load: they get the normal
+// cursor while they are up, the load its wait cursor again afterwards.
+class PromptsWithCursor : public ConfigPrompts {
+public:
+    explicit PromptsWithCursor(ConfigPrompts& inner) : inner_(inner) {}
+    bool EditMessageBase(Config& config) override {
+        return WithNormalCursor([&] { return inner_.EditMessageBase(config); });
+    }
+    bool EditMessageParams(Config& config) override {
+        return WithNormalCursor([&] { return inner_.EditMessageParams(config); });
+    }
+
+private:
+    template <typename F>
+    static bool WithNormalCursor(F&& f) {
+        const bool waiting = QApplication::overrideCursor() != nullptr;
+        if (waiting) QApplication::setOverrideCursor(Qt::ArrowCursor);
+        struct Restore {
+            bool on;
+            ~Restore() {
+                if (on) QApplication::restoreOverrideCursor();
+            }
+        } restore{waiting};
+        return f();
+    }
+    ConfigPrompts& inner_;
+};
+
 // Redrawing of a widget suspended for a scope.
 class UpdatesOff {
 public:
@@ -540,7 +568,8 @@ void TfmOrbisk::RefreshListings() {
     try {
         WaitCursor wait;
         textShown_ = false;
-        if (!viewer_->RefreshListings(*prompts_, options_.StartedWithArguments)) {
+        PromptsWithCursor prompts(*prompts_);
+        if (!viewer_->RefreshListings(prompts, options_.StartedWithArguments)) {
             if (options_.Quit) options_.Quit(); else std::exit(0);
             return;
         }

@@ -585,6 +585,41 @@ TEST(MainWindow, MissingConfigurationEndsTheProgram) {
     EXPECT_FALSE(std::filesystem::exists(dir / "Orbisk.ini"));
 }
 
+// The message-parameters dialog cancelled: the program ends, nothing loads.
+TEST(MainWindow, CancelledMessageParametersEndTheProgram) {
+    auto listing = StandardListing();
+    std::string ini = ReadFile(listing->IniPath());
+    ini += "[MSG]\r\nTimeFormat=\r\n";
+    WriteFile(listing->IniPath(), ini);
+    struct CountingPrompts : ConfigPrompts {
+        int params = 0;
+        bool cursorWaiting = true;
+        bool EditMessageBase(Config&) override { return false; }
+        bool EditMessageParams(Config&) override {
+            ++params;
+            // The dialog is not shown under the load's wait cursor.
+            cursorWaiting = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            return false;
+        }
+    } prompts;
+    FixedClock clock(kAt0020);
+    RecordingNotifier notifier;
+    int quits = 0;
+    TfmOrbiskOptions o;
+    o.IniPath = listing->IniPath();
+    o.Messages = &notifier;
+    o.Time = &clock;
+    o.Prompts = &prompts;
+    o.Quit = [&] { ++quits; };
+    TfmOrbisk w(o);
+    EXPECT_EQ(prompts.params, 1);
+    EXPECT_FALSE(prompts.cursorWaiting);
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(w.Timer->isActive());
+    EXPECT_TRUE(w.State().Weeks().Items.empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 TEST(MainWindow, UnreadableAreaIsReportedAndLeavesTheTimerStopped) {
     Listing listing;
     std::string ini = ReadFile(listing.IniPath());
