@@ -95,6 +95,10 @@ public:
     ResultCode SaveMessage() override;
     char ReadChar() override;
     bool AtTextEnd() override;
+    // The shared line rules, with a shortcut for the common line: one that
+    // lies whole in the text window and ends in CR, NUL or the text end
+    // within maxLen. Any other line goes to MessageArea::ReadTextLine.
+    std::string ReadTextLine(std::uint16_t maxLen) override;
     std::string GetFromName() override;
     std::string GetToName() override;
     std::string GetSubject() override;
@@ -166,7 +170,8 @@ private:
     std::size_t ReadHeaderBytes(std::int64_t offset, std::size_t count, std::uint8_t* out);
     bool ReadFixedHeader(std::int64_t offset, std::uint8_t* out);
     bool Exists(std::int64_t n);
-    void WalkSubfields();
+    void FillTextWindow();
+    void ParseAddresses();
     void AddKludge(const char* prefix, const std::uint8_t* data, std::size_t len);
     std::uint32_t Attr() const;
     void SetAttr(std::uint32_t bit, bool on);
@@ -195,12 +200,16 @@ private:
     std::int64_t loadedOffset_ = -1;
 
     std::vector<std::uint8_t> txtWin_;  // text window
+    std::string txtAnsi_;               // the same bytes converted to ANSI
     std::int64_t txtStart_ = 0;
     std::size_t txtValid_ = 0;
+    std::int64_t txtSize_ = 0;  // text file size, as last asked
 
     std::string kludges_;  // OEM ^A lines, each ending in CR
     std::string from_, to_, subject_;  // OEM
     FidoAddress orig_, dest_;
+    std::string origText_, destText_;  // as stored, until parsed
+    bool addressesParsed_ = true;
     TDateTime date_ = 0;
     std::int64_t current_ = 0;
     std::int64_t pos_ = 0;  // negative: inside the kludge lines
