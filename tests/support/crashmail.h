@@ -233,7 +233,9 @@ inline long StatCount(const std::string& output, const char* label) {
 }  // namespace crashmail_detail
 
 // Writes the configuration and its directories unless they are there.
-inline void WriteCrashmailConfig(const std::string& dir) {
+// `msgHighwater`: crashmail keeps its high-water mark in 1.msg of *.MSG
+// areas (written when it scans them, see ScanCrashmailAreas).
+inline void WriteCrashmailConfig(const std::string& dir, bool msgHighwater = false) {
     namespace fs = std::filesystem;
     const std::string cm = dir + "/crashmail";
     if (fs::exists(CrashmailConfigPath(dir))) return;
@@ -248,6 +250,7 @@ inline void WriteCrashmailConfig(const std::string& dir) {
     prefs += "DUPEMODE IGNORE\n";
     prefs += "IMPORTSEENBY\n";
     prefs += "DEFAULTZONE 2\n";
+    if (msgHighwater) prefs += "MSG_HIGHWATER\n";
     prefs += "INBOUND " + q(cm + "/inbound") + "\n";
     prefs += "OUTBOUND " + q(cm + "/outbound") + "\n";
     prefs += "TEMPDIR " + q(cm + "/temp") + "\n";
@@ -316,6 +319,14 @@ inline ToolRun RunCrashmaint(const std::string& dir, const std::vector<std::stri
     std::vector<std::string> argv = {kCrashmaint, "SETTINGS", CrashmailConfigPath(dir)};
     argv.insert(argv.end(), args.begin(), args.end());
     return crashmail_detail::Run(dir, argv);
+}
+
+// Runs "crashmail SCAN" on this directory's configuration: every area is
+// scanned for messages to export (and its high-water mark updated).
+inline ToolRun ScanCrashmailAreas(const std::string& dir) {
+    if (!CrashmailAvailable()) crashmail_detail::Fail("crashmail tools are not installed");
+    WriteCrashmailConfig(dir);
+    return crashmail_detail::Run(dir, {kCrashmail, "SETTINGS", CrashmailConfigPath(dir), "SCAN"});
 }
 
 // crashmaint exits with 0 even when it gave up on an area; its verdict is
