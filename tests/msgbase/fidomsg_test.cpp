@@ -3,7 +3,6 @@
 #include "msgbase/fidomsgarea.h"
 
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -511,15 +510,16 @@ TEST(FidoMsgArea, TenMegabyteMessageReadsThroughTheWindow) {
     ASSERT_EQ(got.size(), lines + 1);
     EXPECT_EQ(got[0], "line 0 \xCD\xD2\xC2 " + std::string(60, 'x'));
     EXPECT_EQ(got[lines - 1], "line " + std::to_string(lines - 1) + " \xCD\xD2\xC2 " + std::string(60, 'x'));
-    EXPECT_LT(secs, 5.0);
+    EXPECT_LT(secs, 30.0);  // generous for sanitizer builds; a quadratic reader takes hours
 }
 
 TEST(FidoMsgArea, ThirtyTwoThousandFiles) {
     TempDir dir;
-    for (int n = 0; n <= 32000; ++n) {
-        const std::string name = dir / (std::to_string(n) + ".MSG");
-        ::close(::creat(name.c_str(), 0644));  // empty: header and text missing
-    }
+    // Empty files (header and text missing), all links to one inode: making
+    // 32,000 inodes would cost the file system far more than reading them.
+    const std::string empty = dir / "empty";
+    WriteFile(empty, "");
+    for (int n = 0; n <= 32000; ++n) ASSERT_EQ(::link(empty.c_str(), (dir / (std::to_string(n) + ".MSG")).c_str()), 0);
     for (const char* name : {"65537.MSG", "ABC.MSG", "7.TXT"}) WriteFile(dir / name, "");
     auto area = Open(dir.str());
     ASSERT_TRUE(area);
