@@ -24,6 +24,7 @@ TfmChanelOptions::TfmChanelOptions(QWidget* parent) : TfmAbstOptionsDlg(parent) 
         {Q("\xCE\xF2\xEE\xE1\xF0\xE0\xE6\xE0\xE5\xEC\xEE\xE5 \xED\xE0\xE7\xE2\xE0\xED\xE8\xE5"),  // Отображаемое название
          Q("\xCD\xE0\xE8\xEC\xE5\xED\xEE\xE2\xE0\xED\xE8\xE5 \xEA\xE0\xED\xE0\xEB\xE0")});         // Наименование канала
     lvChanel->verticalHeader()->hide();
+    lvChanel->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + Px(6));
     lvChanel->setShowGrid(true);
     lvChanel->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvChanel->setSelectionMode(QAbstractItemView::SingleSelection);
