@@ -1,0 +1,35 @@
+// The task library: AddTask queues a one-time job with `at`. Loaded by the
+// program at its first reminder; the program path and the command arrive
+// as Windows-1251 and leave as UTF-8, the locale's encoding of command lines.
+#include <cstdint>
+#include <string>
+
+#include "base/codepage.h"
+#include "schedule/atjob.h"
+
+namespace {
+thread_local std::string lastAnswer;
+}
+
+extern "C" {
+
+// (1) the program the job starts, empty or null to run the command alone;
+// (2) the command line, its words quoted for the shell; (3)-(7) the local
+// run time. Non-zero when the job was queued.
+__attribute__((visibility("default"))) std::int32_t AddTask(const char* program, const char* command,
+                                                            std::int32_t year, std::int32_t month, std::int32_t day,
+                                                            std::int32_t hour, std::int32_t minute) {
+    std::string line;
+    if (program && *program) line = orbisk::ShellQuote(orbisk::AnsiToUtf8(program));
+    if (command && *command) {
+        if (!line.empty()) line += ' ';
+        line += orbisk::AnsiToUtf8(command);
+    }
+    const orbisk::AtAnswer answer = orbisk::SubmitAtJob(year, month, day, hour, minute, line);
+    lastAnswer = answer.Text;
+    return answer.Added ? 1 : 0;
+}
+
+// What `at` answered to the last AddTask of this thread (UTF-8).
+__attribute__((visibility("default"))) const char* AddTaskAnswer() { return lastAnswer.c_str(); }
+}

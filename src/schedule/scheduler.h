@@ -1,0 +1,89 @@
+#pragma once
+// Adding a reminder and editing the Schedule settings, as the actions
+// "Добавить в расписание" and "Настройка расписания" do it, on the viewer's
+// state. The dialogs and the two back-ends come from outside.
+#include <cstdint>
+#include <string>
+
+#include "schedule/netschedule.h"
+#include "schedule/reminder.h"
+#include "schedule/tasklibrary.h"
+
+namespace orbisk {
+
+class Clock;
+class Notifier;
+class Viewer;
+
+// "Ошибка", "Расписание"
+inline constexpr char kErrorCaption[] = "\xCE\xF8\xE8\xE1\xEA\xE0";
+inline constexpr char kScheduleCaption[] = "\xD0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5";
+
+class ScheduleDialogs {
+public:
+    virtual ~ScheduleDialogs() = default;
+    // The lead-time question: true and the new minutes on OK.
+    virtual bool AskLeadTime(const std::string& prompt, int& minutes) = 0;
+    // The schedule settings: true and the edited values on OK.
+    virtual bool EditScheduleSettings(int& leadMinutes, std::string& message, bool& runMe, std::string& runLine) = 0;
+};
+
+// The network back-end as the scheduler calls it.
+class NetScheduler {
+public:
+    virtual ~NetScheduler() = default;
+    virtual std::uint32_t JobAdd(const AT_INFO& info, std::uint32_t& jobId, std::string& answer) = 0;
+};
+
+class AtNetScheduler : public NetScheduler {
+public:
+    explicit AtNetScheduler(const Clock& clock, AtTools tools = {}) : clock_(clock), tools_(std::move(tools)) {}
+    std::uint32_t JobAdd(const AT_INFO& info, std::uint32_t& jobId, std::string& answer) override {
+        return NetScheduleJobAdd(nullptr, info, jobId, answer, clock_, tools_);
+    }
+
+private:
+    const Clock& clock_;
+    AtTools tools_;
+};
+
+// A reminder worked out, before it is submitted.
+struct ReminderPlan {
+    ReminderProgramme Programme;
+    std::string Command;  // Windows-1251, its words quoted for the shell
+    RunMoment Run;
+};
+
+class ReminderScheduler {
+public:
+    // `programPath`: the full path of the program the jobs start (Windows-1251).
+    ReminderScheduler(Viewer& viewer, Notifier& notifier, ScheduleDialogs& dialogs, TaskLibrary& library,
+                      NetScheduler& net, std::string programPath);
+
+    // The programme at the picked time of the current channel and its command.
+    ReminderPlan Prepare() const;
+    // With the run moment for `leadMinutes` (outside 0..59 throws).
+    ReminderPlan Plan(int leadMinutes) const;
+
+    // The task library's AddTask is ready; when not, the error box said why.
+    bool LibraryReady();
+    // Hands the job to the configured back-end and shows the outcome; true
+    // when it was added.
+    bool Submit(const ReminderPlan& plan);
+
+    // The action "Добавить в расписание": true when a job was added. Errors
+    // that stop it (nothing running, the lead) are thrown.
+    bool aSchedulExecute();
+    // The action "Настройка расписания": true on OK.
+    bool aSchedulPropertyExecute();
+
+private:
+    Viewer& viewer_;
+    Notifier& notifier_;
+    ScheduleDialogs& dialogs_;
+    TaskLibrary& library_;
+    NetScheduler& net_;
+    std::string programPath_;
+};
+
+}  // namespace orbisk

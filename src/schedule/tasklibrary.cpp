@@ -1,0 +1,49 @@
+#include "schedule/tasklibrary.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+
+#include "base/codepage.h"
+
+namespace orbisk {
+
+TaskLibrary::~TaskLibrary() {
+    if (handle_) ::dlclose(handle_);
+}
+
+TaskLibrary::Status TaskLibrary::Load() {
+    if (addTask_) return Status::Loaded;
+    if (!handle_) handle_ = ::dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle_) return Status::NoLibrary;
+    addTask_ = reinterpret_cast<AddTaskFn>(::dlsym(handle_, "AddTask"));
+    if (!addTask_) {
+        ::dlclose(handle_);
+        handle_ = nullptr;
+        return Status::NoFunction;
+    }
+    answer_ = reinterpret_cast<const char* (*)()>(::dlsym(handle_, "AddTaskAnswer"));
+    return Status::Loaded;
+}
+
+std::string TaskLibrary::FileName() const {
+    return Utf8ToAnsi(std::filesystem::path(path_).filename().string());
+}
+
+std::int32_t TaskLibrary::AddTask(const std::string& program, const std::string& command, int year, int month,
+                                  int day, int hour, int minute) {
+    if (!addTask_) return 0;
+    return addTask_(program.c_str(), command.c_str(), year, month, day, hour, minute);
+}
+
+std::string TaskLibrary::LastAnswer() const {
+    return answer_ ? Utf8ToAnsi(answer_()) : std::string();
+}
+
+std::string ProgramFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
+}  // namespace orbisk
