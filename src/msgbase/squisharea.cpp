@@ -593,7 +593,8 @@ void SquishArea::DeleteCurrent() {
 
             h.type = kFrameFree;
             const std::uint32_t lastFree = link(Bh32(kBhLastFreeFrame));
-            if (Bh32(kBhFreeFrame) != 0 && lastFree && ReadFrameHeader(lastFree, n) && n.signature == kFrameSignature) {
+            if (Bh32(kBhFreeFrame) != 0 && lastFree && ReadFrameHeader(lastFree, n) && n.signature == kFrameSignature &&
+                n.type == kFrameFree) {
                 h.next = 0;
                 h.prev = lastFree;
                 n.next = ofs;
@@ -734,7 +735,8 @@ ResultCode SquishArea::SaveMessage() {
     h.type = kFrameNormal;
     const std::uint32_t last = Bh32(kBhLastFrame);
     FrameHeader lh;
-    if (last != 0 && last != ofs && IsFrameOffset(last) && ReadFrameHeader(last, lh) && lh.signature == kFrameSignature) {
+    if (last != 0 && last != ofs && IsFrameOffset(last) && ReadFrameHeader(last, lh) && lh.signature == kFrameSignature &&
+        lh.type != kFrameFree) {
         h.prev = last;
         lh.next = ofs;
         WriteFrameHeader(last, lh);

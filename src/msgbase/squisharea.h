@@ -135,6 +135,9 @@ public:
     void SetMailKind(std::uint8_t kind) override;
     std::uint16_t GetSubArea() override;  // 0
     void RewriteHeader() override;
+    // Takes the lock unless held (and then gives it back, writing the base
+    // header and index); under a lock the caller took, they are written by
+    // UnlockArea. Afterwards LocateNext gives the message that followed.
     void DeleteCurrent() override;
     void SetFormatOption(bool on) override;  // false: not echo mail
     std::int32_t CountMessages() override;   // from the base header

@@ -410,7 +410,7 @@ TEST(SquishArea, DeletingWithLoopingOrOutsideLinksEndsAndStaysReadable) {
     Put32(b.sqd, b.frames[1] + 8, b.frames[1]);  // prev: itself
     Put32(b.sqd, b.frames[0] + 4, 0x7FFFFFF0);   // next: past the end
     Put32(b.sqd, 112, b.frames[2]);              // free chain: a live frame
-    Put32(b.sqd, 116, 0x7FFFFFF0);
+    Put32(b.sqd, 116, b.frames[2]);
     WriteFile(dir / "loop.sqd", b.sqd);
     WriteFile(dir / "loop.sqi", b.sqi);
     std::unique_ptr<MessageArea> area;
@@ -428,6 +428,8 @@ TEST(SquishArea, DeletingWithLoopingOrOutsideLinksEndsAndStaysReadable) {
     const std::string sqd = ReadFile(dir / "loop.sqd");
     EXPECT_EQ(sqd.size(), b.sqd.size());  // nothing written past the end
     EXPECT_EQ(U32(sqd, 4), 1u);
+    EXPECT_EQ(U32(sqd, b.frames[2] + 4), 0u);  // the live frame was not made a free frame's neighbour
+    EXPECT_EQ(U16(sqd, b.frames[2] + 24), 0);
     EXPECT_EQ(ReadFile(dir / "loop.sqi").size(), 12u);
 }
 
