@@ -39,6 +39,7 @@
 #include "app/weektabs.h"
 #include "base/error.h"
 #include "base/timetext.h"
+#include "dialogs/settingsdialogs.h"
 
 namespace orbisk {
 namespace {
@@ -46,13 +47,6 @@ namespace {
 // "Орбиск"
 constexpr char kWindowTitle[] = "\xCE\xF0\xE1\xE8\xF1\xEA";
 const QColor kNavy(0, 0, 128);
-
-// Missing settings with no dialog to ask for them: a cancelled dialog.
-class NoPrompts : public ConfigPrompts {
-public:
-    bool EditMessageBase(Config&) override { return false; }
-    bool EditMessageParams(Config&) override { return false; }
-};
 
 // The first-run dialogs open in the middle of a load: they get the normal
 // cursor while they are up, the load its wait cursor again afterwards.
@@ -157,6 +151,8 @@ TfmOrbisk::TfmOrbisk(TfmOrbiskOptions options, QWidget* parent)
     }
     schedulerAvailable_ = options_.SchedulerAvailable;
     viewer_ = std::make_unique<Viewer>(options_.IniPath, *notifier_, *clock_);
+    dialogs_ = std::make_unique<SettingsDialogs>(this);
+    if (options_.Messages) dialogs_->SetNotifier(options_.Messages);
 
     CreateActions();
     CreateControls();
@@ -285,9 +281,22 @@ void TfmOrbisk::CreateActions() {
                          "\xF2\xE5\xEB\xE5\xEF\xE5\xF0\xE5\xE4\xE0\xF7",
                          QKeySequence(Qt::Key_F12), "aCurrentFilms");
 
-    // The work of aOptions, aMessage, aChannels, aDeleteMsgs, aPrint,
-    // aSaveForJTV, aSchedul and aSchedulProperty is connected by the parts
-    // that own it (dialogs, printing, export, reminders).
+    // The work of aDeleteMsgs, aPrint, aSaveForJTV, aSchedul and
+    // aSchedulProperty is connected by the parts that own it (printing,
+    // export, reminders).
+    connect(aOptions, &QAction::triggered, this, [this] {
+        RunGuarded(this, [this] {
+            if (dialogs_->EditMessageBase(viewer_->Settings())) RefreshListings();
+        });
+    });
+    connect(aMessage, &QAction::triggered, this,
+            [this] { RunGuarded(this, [this] { dialogs_->EditMessageParams(viewer_->Settings()); }); });
+    connect(aChannels, &QAction::triggered, this, [this] {
+        RunGuarded(this, [this] {
+            // Save rewrites the list in Orbisk.ini and rebuilds the tabs.
+            if (dialogs_->EditChannels(viewer_->Channels())) viewer_->Channels().Save();
+        });
+    });
     connect(aExit, &QAction::triggered, this, &QWidget::close);
     connect(aRefresh, &QAction::triggered, this, [this] { RunGuarded(this, [this] { RefreshListings(); }); });
     connect(aPrevWeek, &QAction::triggered, this,
@@ -543,7 +552,7 @@ void TfmOrbisk::FormCreate() {
     RenderWeek();
     if (!viewer_->Settings().FileExists()) {
         notifier_->Show(kConfigMissingText, kWindowTitle, MsgIcon::Error);
-        if (options_.Quit) options_.Quit(); else std::exit(0);
+        if (options_.Quit) options_.Quit(); else EndProcessNow(0);
         return;
     }
     usable_ = true;
@@ -551,7 +560,7 @@ void TfmOrbisk::FormCreate() {
         prompts_ = options_.Prompts;
     } else {
         if (options_.MakePrompts) ownPrompts_ = options_.MakePrompts(*this);
-        if (!ownPrompts_) ownPrompts_ = std::make_unique<NoPrompts>();
+        if (!ownPrompts_) ownPrompts_ = std::make_unique<GuiConfigPrompts>(*dialogs_);
         prompts_ = ownPrompts_.get();
     }
     aSchedul->setEnabled(schedulerAvailable_);
@@ -570,7 +579,7 @@ void TfmOrbisk::RefreshListings() {
         textShown_ = false;
         PromptsWithCursor prompts(*prompts_);
         if (!viewer_->RefreshListings(prompts, options_.StartedWithArguments)) {
-            if (options_.Quit) options_.Quit(); else std::exit(0);
+            if (options_.Quit) options_.Quit(); else EndProcessNow(0);
             return;
         }
         loaded = true;
@@ -690,7 +699,12 @@ void TfmOrbisk::RenderDayBody(bool pickRunning) {
 }
 
 void TfmOrbisk::HookChannels() {
-    viewer_->Channels().OnSaved = [this] { RebuildChannelTabs(); };
+    viewer_->Channels().OnSaved = [this] {
+        RebuildChannelTabs();
+        // The channel shown was just hidden: the text follows the selected tab.
+        const TChannel* current = viewer_->Channels().Current();
+        if (current && current->Hide && tcPrg->count() > 0) tcPrgChange(tcPrg->currentIndex());
+    };
 }
 
 void TfmOrbisk::DayAction(int day) {

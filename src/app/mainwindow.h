@@ -31,6 +31,7 @@ namespace orbisk {
 
 class ConfigPrompts;
 class ReminderRecord;
+class SettingsDialogs;
 class TWeekTabs;
 class TfmOrbisk;
 
@@ -44,7 +45,7 @@ struct TfmOrbiskOptions {
     const Clock* Time = nullptr;
     // The dialogs LoadConfig opens for missing settings: Prompts (not owned)
     // or, when null, the one MakePrompts makes for the window; with neither,
-    // missing settings count as a cancelled dialog.
+    // the window's own settings dialogs.
     ConfigPrompts* Prompts = nullptr;
     std::function<std::unique_ptr<ConfigPrompts>(TfmOrbisk&)> MakePrompts;
     // Started with command-line arguments: the refresh leaves the picked time
@@ -53,7 +54,7 @@ struct TfmOrbiskOptions {
     // Whether the task scheduler can take reminders (`aSchedul` on).
     bool SchedulerAvailable = true;
     // Ends the program at once with exit code 0 (missing Orbisk.ini, message
-    // parameters not given); null: std::exit(0).
+    // parameters not given); null: EndProcessNow(0).
     std::function<void()> Quit;
 };
 
@@ -203,6 +204,7 @@ private:
     TfmOrbiskOptions options_;
     std::unique_ptr<QtNotifier> ownNotifier_;
     std::unique_ptr<SystemClock> ownClock_;
+    std::unique_ptr<SettingsDialogs> dialogs_;
     std::unique_ptr<ConfigPrompts> ownPrompts_;
     Notifier* notifier_ = nullptr;
     const Clock* clock_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -571,6 +572,35 @@ TEST(MainWindow, ReminderHandOverShowsTheChannel) {
     EXPECT_EQ(w->WMShowReminder(ReminderRecord()), 0);
     EXPECT_EQ(w->State().Channels().Current()->Name, kFirst);
     EXPECT_EQ(w->State().ShowTime(), EncodeTime(19, 30));
+}
+
+// The settings actions open their dialogs; Cancel changes nothing.
+TEST(MainWindow, SettingsActionsOpenTheirDialogs) {
+    auto listing = StandardListing();
+    Window w(listing->IniPath(), kAt0020);
+    const std::string before = ReadFile(listing->IniPath());
+    // Text files have no message parameters and no messages to delete.
+    EXPECT_FALSE(w->aMessage->isEnabled());
+    EXPECT_FALSE(w->aDeleteMsgs->isEnabled());
+    for (QAction* action : {w->aChannels, w->aOptions}) {
+        QString opened;
+        QTimer::singleShot(100, [&] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                opened = QString::fromLatin1(dialog->metaObject()->className());
+                dialog->reject();
+            }
+        });
+        QTimer guard;  // a dialog that ignored reject() must not hang the test
+        QObject::connect(&guard, &QTimer::timeout, [] {
+            if (QWidget* m = QApplication::activeModalWidget()) m->close();
+        });
+        guard.start(2000);
+        action->trigger();
+        EXPECT_FALSE(opened.isEmpty()) << action->objectName().toStdString();
+    }
+    EXPECT_EQ(ReadFile(listing->IniPath()), before);
+    EXPECT_EQ(TabTexts(w->tcPrg), kFirst + "|" + kRossia);
+    EXPECT_TRUE(w.notifier.shown.empty());
 }
 
 TEST(MainWindow, MissingConfigurationEndsTheProgram) {
