@@ -18,6 +18,7 @@
 #include "base/error.h"
 #include "base/timetext.h"
 #include "base/ui.h"
+#include "cli/cmd_export.h"
 #include "cli/demo.h"
 #include "listing/bodyparse.h"
 
@@ -49,6 +50,7 @@ constexpr char kUsage[] =
     "       orbisk-cli [--ini FILE] day YYYY-MM-DD\n"
     "       orbisk-cli [--ini FILE] now [--date YYYY-MM-DD] [--time HH:MM]\n"
     "       orbisk-cli demo --out DIR [--date YYYY-MM-DD] [--format text|msg]\n"
+    "       orbisk-cli [--ini FILE] print|jtv|delete-old YYYY-MM-DD [--out FILE|DIR] [--yes]\n"
     "FILE defaults to Orbisk.ini beside the program.\n";
 
 // One line on stderr, UTF-8; line breaks inside the text become blanks.
@@ -305,6 +307,9 @@ int Run(const std::vector<std::string>& argv) {
     }
     if (command == "now") return Now(ini, ParseOptions(rest, {"--date", "--time"}, 0));
     if (command == "demo") return Demo(ParseOptions(rest, {"--out", "--date", "--format"}, 0));
+    if (command == "print") return PrintCommand(ini, rest);
+    if (command == "jtv") return JtvCommand(ini, rest);
+    if (command == "delete-old") return DeleteOldCommand(ini, rest);
     BadArgument(kUnknownCommandText, command);
 }
 

@@ -72,12 +72,13 @@ DeletionResult DeleteListedMessages(const std::string& identifier, const TOtherM
     return done;
 }
 
-DeletionResult DeleteOldMessages(Viewer& viewer, const std::function<void()>& refresh) {
+DeletionResult DeleteOldMessages(Viewer& viewer, const std::function<void()>& refresh, DeletionResult* progress) {
     const TDateTime cutoff = DeletionCutoff(viewer.ShownDate());
     const std::string identifier = viewer.Settings().FIDOPath();
     std::unique_ptr<MessageArea> area;
     if (!OpenAreaByIdentifier(area, identifier)) throw Error(kCannotOpenBaseText);
-    DeletionResult result;
+    DeletionResult local;
+    DeletionResult& result = progress ? *progress : local;
     std::exception_ptr failure;
     try {
         AppendOldListings(viewer.Weeks(), cutoff, viewer.OtherMsgs());

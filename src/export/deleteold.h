@@ -51,7 +51,9 @@ DeletionResult DeleteListedMessages(const std::string& identifier, const TOtherM
 // The command after the user said Yes: the old listings of the viewer's week
 // index appended to its OtherMsgs, all of them deleted, then `refresh` (the
 // reload) runs - also after a message was not found, but not when the area
-// did not open or did not close. The first error goes on to the caller.
-DeletionResult DeleteOldMessages(Viewer& viewer, const std::function<void()>& refresh);
+// did not open or did not close. The first error goes on to the caller;
+// `progress`, when given, then holds what was done.
+DeletionResult DeleteOldMessages(Viewer& viewer, const std::function<void()>& refresh,
+                                 DeletionResult* progress = nullptr);
 
 }  // namespace orbisk

@@ -1,0 +1,167 @@
+// orbisk-cli print, jtv and delete-old on the demo mailing, checked against
+// the core run in this process on the same files.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "app/viewer/viewer.h"
+#include "base/timetext.h"
+#include "base/ui.h"
+#include "export/printtext.h"
+#include "support/tempdir.h"
+
+extern char** environ;
+
+namespace orbisk {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using test::TempDir;
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+CliRun Cli(const TempDir& dir, std::vector<std::string> args) {
+    const std::string program = ORBISK_BINARY_DIR "/orbisk-cli";
+    const std::string outPath = dir / "stdout", errPath = dir / "stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    CliRun r;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    r.out = test::ReadFile(outPath);
+    r.err = test::ReadFile(errPath);
+    return r;
+}
+
+std::string Iso(TDateTime date) {
+    int y, m, d;
+    DecodeDate(date, y, m, d);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
+    return buf;
+}
+
+class Silent : public Notifier {
+public:
+    void Show(const std::string&, const std::string&, MsgIcon) override {}
+    Answer Ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::No; }
+};
+
+class NoPrompts : public ConfigPrompts {
+public:
+    bool EditMessageBase(Config&) override { return false; }
+    bool EditMessageParams(Config&) override { return false; }
+};
+
+// The demo mailing of this week in a *.MSG area; the shown day is Thursday.
+class ExportCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const TDateTime today = ListingDate(SystemClock().Now());
+        monday = today - (DayOfWeek(today) + 5) % 7;
+        ASSERT_EQ(Cli(dir, {"demo", "--out", dir.str(), "--format", "msg", "--date", Iso(today)}).status, 0);
+        ini = dir / "Orbisk.ini";
+    }
+    TempDir dir;
+    TDateTime monday = 0;
+    std::string ini;
+};
+
+TEST_F(ExportCli, PrintWritesTheBytesOfTheCore) {
+    const std::string thursday = Iso(monday + 3);
+    const CliRun toFile = Cli(dir, {"--ini", ini, "print", thursday, "--out", dir / "week.txt"});
+    ASSERT_EQ(toFile.status, 0) << toFile.err;
+    const CliRun toStdout = Cli(dir, {"--ini", ini, "print", thursday});
+    ASSERT_EQ(toStdout.status, 0) << toStdout.err;
+
+    Silent silent;
+    SystemClock clock;
+    NoPrompts prompts;
+    Viewer viewer(ini, silent, clock);
+    ASSERT_TRUE(viewer.RefreshListings(prompts, true));
+    viewer.ShowDay(monday + 3);
+    const std::string expected = BuildPrintText(viewer);
+    ASSERT_GT(expected.size(), 1000u);
+    EXPECT_EQ(test::ReadFile(dir / "week.txt"), expected);
+    EXPECT_EQ(toStdout.out, expected);
+    // Thursday to Sunday: four hyphen lines.
+    std::size_t days = 0;
+    for (std::size_t p = expected.find(std::string(80, '-')); p != std::string::npos;
+         p = expected.find(std::string(80, '-'), p + 1))
+        ++days;
+    EXPECT_EQ(days, 4u);
+
+    EXPECT_EQ(Cli(dir, {"--ini", ini, "print", "2026-02-30"}).status, 1);
+    EXPECT_EQ(Cli(dir, {"--ini", ini, "print", thursday, "--out"}).status, 1);
+}
+
+TEST_F(ExportCli, JtvExportsTheWeekWithoutStoringTheFolder) {
+    const std::string out = dir / "jtv";
+    fs::create_directory(out);
+    const std::string iniBefore = test::ReadFile(ini);
+    const CliRun run = Cli(dir, {"--ini", ini, "jtv", Iso(monday + 3), "--out", out});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const json j = json::parse(run.out);
+    EXPECT_TRUE(j["week_found"].get<bool>());
+    EXPECT_EQ(j["files"].size(), 20u);  // ten channels
+    int records = 0;
+    for (const auto& f : j["files"]) {
+        const std::string path = f.get<std::string>();
+        ASSERT_TRUE(fs::exists(path)) << path;
+        if (path.ends_with(".ndx")) {
+            const std::string ndx = test::ReadFile(path);
+            const int count = static_cast<unsigned char>(ndx[0]) | static_cast<unsigned char>(ndx[1]) << 8;
+            EXPECT_EQ(ndx.size(), 2u + 12u * static_cast<unsigned>(count)) << path;
+            records += count;
+        }
+    }
+    EXPECT_EQ(records, j["records"].get<int>());
+    EXPECT_GT(records, 7 * 10 * 5);
+    EXPECT_EQ(test::ReadFile(ini), iniBefore);
+}
+
+TEST_F(ExportCli, DeleteOldListsThenDeletes) {
+    // Shown a week later, the whole demo week is old.
+    const std::string later = Iso(monday + 7);
+    const CliRun list = Cli(dir, {"--ini", ini, "delete-old", later});
+    ASSERT_EQ(list.status, 0) << list.err;
+    const json planned = json::parse(list.out);
+    EXPECT_EQ(planned["cutoff"], Iso(monday + 7));
+    // The demo area: 1 rules, 2..8 the mailing, 9 and 10 replies. Message 1
+    // of a *.MSG area is never deleted.
+    EXPECT_EQ(planned["delete"], json::parse("[9,10,2,3,4,5,6,7,8]"));
+    EXPECT_EQ(planned["keep"], json::parse("[1]"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "echo"), fs::directory_iterator()), 10);
+
+    const CliRun done = Cli(dir, {"--ini", ini, "delete-old", later, "--yes"});
+    ASSERT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(json::parse(done.out)["deleted"], planned["delete"]);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "echo"), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::exists(dir / "echo/1.msg"));
+    EXPECT_EQ(json::parse(Cli(dir, {"--ini", ini, "delete-old", later}).out)["delete"], json::array());
+}
+
+}  // namespace
+}  // namespace orbisk
