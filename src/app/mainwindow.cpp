@@ -35,6 +35,7 @@
 #include "app/config/config.h"
 #include "app/filmgrid.h"
 #include "app/qtext.h"
+#include "app/reminders.h"
 #include "app/viewer/reminderrecord.h"
 #include "app/weektabs.h"
 #include "base/error.h"
@@ -157,6 +158,7 @@ TfmOrbisk::TfmOrbisk(TfmOrbiskOptions options, QWidget* parent)
     CreateActions();
     CreateControls();
     CreateMenus();
+    new TScheduleActions(*this);  // aSchedul, aSchedulProperty
     FormCreate();
 }
 

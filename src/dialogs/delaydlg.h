@@ -1,0 +1,40 @@
+#pragma once
+// The lead-time question asked for every reminder: the prompt on top, the
+// minutes below it, OK focused. As wide as half the screen and as high as
+// the wrapped prompt needs.
+#include <string>
+
+#include "dialogs/optionsdlg.h"
+
+class QLabel;
+class QSpinBox;
+
+namespace orbisk {
+
+class TfmDelayDlg : public TfmAbstOptionsDlg {
+    Q_OBJECT
+public:
+    explicit TfmDelayDlg(QWidget* parent = nullptr);
+
+    // The prompt (Windows-1251) and the minutes offered; true and the new
+    // minutes on OK, false and `minutes` untouched on Cancel.
+    bool AskLeadTime(const std::string& prompt, int& minutes);
+    // Puts the texts in without showing the dialog.
+    void Fill(const std::string& prompt, int minutes);
+
+    // The lines the prompt takes at the dialog's width (at least 1).
+    int PromptLines() const { return promptLines_; }
+
+    QLabel* lblPrompt;
+    QWidget* pDelayPanel;
+    QSpinBox* seDelay;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Arrange();
+    int promptLines_ = 1;
+};
+
+}  // namespace orbisk
