@@ -2,6 +2,7 @@
 // lines, text ends, and damaged files that must neither crash nor hang.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
@@ -202,6 +203,53 @@ TEST(JamRead, DamagedFilesNeitherCrashNorHang) {
     std::unique_ptr<MessageArea> b;
     ASSERT_TRUE(CreateAreaForIdentifier(b, "J" + (dir / "noidx")));
     EXPECT_EQ(b->OpenArea(), 2);
+}
+
+
+// The kind's line shortcut must give exactly what the shared reader gives:
+// lines, the wrapped flag and the end, on texts full of the awkward bytes,
+// across window refills (texts longer than the text window) and kludges.
+TEST(JamRead, LineShortcutMatchesTheSharedReader) {
+    TempDir dir;
+    unsigned seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    const char alphabet[] = {'a', 'b', ' ', ' ', '\r', '\n', '\0', '\x8D', '\xE0', 'x', '7', '\t'};
+    std::vector<JamMessageImage> msgs;
+    for (int m = 0; m < 60; ++m) {
+        JamMessageImage img({{6, "m"}});
+        if (m % 3 == 0) img.subfields.push_back({4, "2:5020/1 " + std::to_string(m)});
+        if (m % 5 == 0) img.subfields.push_back({2000, std::string(300, 'K')});
+        const std::size_t len = m == 7 ? 150000 : next() % 2000;
+        for (std::size_t i = 0; i < len; ++i) {
+            const unsigned r = next();
+            // Mostly words and CR, now and then a rarer byte or a long run.
+            if (r % 50 == 0)
+                img.text += std::string(300 + r % 200, 'w');
+            else
+                img.text += alphabet[r % 100 < 80 ? r % 5 : r % sizeof alphabet];
+        }
+        if (m % 4 == 0) img.text.erase(std::remove(img.text.begin(), img.text.end(), '\0'), img.text.end());
+        msgs.push_back(img);
+    }
+    WriteJam(dir / "eq", BuildJam(msgs));
+    auto a = Open(dir / "eq");
+    ASSERT_TRUE(a);
+    int n = 0;
+    for (a->LocateFrom(1); a->IsLocated(); a->LocateNext(), ++n) {
+        a->LoadHeader();
+        for (std::uint16_t maxLen : {1, 2, 5, 8, 40, 255}) {
+            SCOPED_TRACE("message " + std::to_string(a->GetMessageNumber()) + ", maxLen " + std::to_string(maxLen));
+            std::vector<std::string> fast, shared;
+            a->StartText();
+            for (int guard = 0; !a->AtTextEnd() && guard < 400000; ++guard)
+                fast.push_back(a->ReadTextLine(maxLen) + (a->GetLastLineWrapped() ? "|w" : "|"));
+            a->StartText();
+            for (int guard = 0; !a->AtTextEnd() && guard < 400000; ++guard)
+                shared.push_back(a->MessageArea::ReadTextLine(maxLen) + (a->GetLastLineWrapped() ? "|w" : "|"));
+            ASSERT_EQ(fast, shared);
+        }
+    }
+    EXPECT_EQ(n, 60);
 }
 
 }  // namespace

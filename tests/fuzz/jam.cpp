@@ -1,0 +1,114 @@
+// A JAM base made from arbitrary bytes, walked through the whole read path:
+// nothing may crash, hang or read outside a buffer, and the kind's line
+// shortcut must agree with the shared line reader.
+//
+// Input: flags (1 byte), header part length (2 bytes LE), index part length
+// (2 bytes LE), then the .jhr part, the .jdx part and the rest as .jdt.
+// Unless flag bit 0 is set, the .jhr part follows a sound 1024-byte base
+// header (base number 1), so that the fuzzer reaches the message headers.
+// Flag bit 1: delete the first message found, then walk again.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "msgbase/fileio.h"
+#include "msgbase/messagearea.h"
+
+namespace {
+
+const std::string& Dir() {
+    static const std::string dir = [] {
+        char pattern[] = "/tmp/orbisk-fuzz-jam-XXXXXX";
+        if (!mkdtemp(pattern)) abort();
+        return std::string(pattern);
+    }();
+    return dir;
+}
+
+void Put(const std::string& name, const std::uint8_t* data, std::size_t size) {
+    FILE* f = std::fopen(name.c_str(), "wb");
+    if (!f) abort();
+    if (size > 0 && std::fwrite(data, 1, size, f) != size) abort();
+    std::fclose(f);
+}
+
+std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+
+void ReadText(orbisk::MessageArea& a, std::uint16_t maxLen) {
+    std::string fast, shared;
+    a.StartText();
+    for (int i = 0; i < 3000 && !a.AtTextEnd(); ++i) {
+        const std::string line = a.ReadTextLine(maxLen);
+        if (line.size() > maxLen + 0u && maxLen > 0) abort();
+        fast += line + (a.GetLastLineWrapped() ? "\x01w\n" : "\n");
+    }
+    a.StartText();
+    for (int i = 0; i < 3000 && !a.AtTextEnd(); ++i)
+        shared += a.MessageArea::ReadTextLine(maxLen) + (a.GetLastLineWrapped() ? "\x01w\n" : "\n");
+    if (fast != shared) abort();
+    a.StartText();
+    for (int i = 0; i < 3000 && !a.AtTextEnd(); ++i) a.ReadTextLineNoKludge(maxLen);
+}
+
+void Walk(orbisk::MessageArea& a, bool deleteFirst) {
+    int n = 0;
+    for (a.LocateFrom(1); a.IsLocated() && n < 200; a.LocateNext(), ++n) {
+        a.LoadHeader();
+        a.GetMessageNumber();
+        a.GetSubject();
+        a.GetFromName();
+        a.GetToName();
+        a.GetDateTime();
+        a.GetOrigAddress();
+        a.GetDestAddress();
+        a.GetCost();
+        a.GetReplyTo();
+        a.GetNextReplyLink();
+        a.IsDeleted();
+        a.IsPrivate();
+        ReadText(a, n % 2 ? 255 : static_cast<std::uint16_t>(1 + n % 17));
+        if (deleteFirst && n == 0) a.DeleteCurrent();
+    }
+    a.GetHighestExisting();
+    a.LocatePrior();
+    a.CountMessages();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 5) return 0;
+    orbisk::SharingRetryCount = 1;
+    const std::uint8_t flags = data[0];
+    std::size_t hlen = Le16(data + 1), xlen = Le16(data + 3);
+    data += 5;
+    size -= 5;
+    hlen = std::min(hlen, size);
+    xlen = std::min(xlen, size - hlen);
+
+    std::string jhr;
+    if (!(flags & 1)) {
+        jhr.assign(1024, '\0');
+        std::memcpy(jhr.data(), "JAM", 4);
+        jhr[16] = jhr[17] = jhr[18] = jhr[19] = '\xFF';
+        jhr[20] = 1;
+    }
+    jhr.append(reinterpret_cast<const char*>(data), hlen);
+    const std::string base = Dir() + "/area";
+    Put(base + ".jhr", reinterpret_cast<const std::uint8_t*>(jhr.data()), jhr.size());
+    Put(base + ".jdx", data + hlen, xlen);
+    Put(base + ".jdt", data + hlen + xlen, size - hlen - xlen);
+
+    std::unique_ptr<orbisk::MessageArea> area;
+    if (!orbisk::OpenAreaByIdentifier(area, "J" + base)) return 0;
+    Walk(*area, flags & 2);
+    if (flags & 2) Walk(*area, false);
+    orbisk::CloseAreaAndFree(area);
+    return 0;
+}
