@@ -47,9 +47,10 @@ std::string StripBaseExtension(std::string_view fileName);
 
 // The text for the file field of a stored JAM or Squish base: the base's
 // data file (".jdt"/".sqd", either case, whichever exists), or the stored
-// path itself when that is an existing file, else the data file name in
-// lower case. Closing with OK needs an existing file, and ComposeIdentifier
-// turns this text back into the stored path. Empty path stays empty.
+// path itself when it is an existing file without a four-character
+// extension, else the data file name in lower case. Closing with OK needs an
+// existing file, and ComposeIdentifier turns this text back into the stored
+// path. An empty path, and the path of a folder kind, stay as they are.
 std::string DataFileForBase(AreaKind kind, const std::string& basePath);
 
 // The check run when the dialog is confirmed: empty when the location
