@@ -10,8 +10,8 @@
 #include "base/codepage.h"
 #include "base/error.h"
 #include "base/strings.h"
-#include "base/timetext.h"
 #include "base/ui.h"
+#include "export/weekwalk.h"
 
 namespace orbisk {
 
@@ -67,16 +67,6 @@ void Put16(std::string& out, std::uint32_t v) {
 
 void Put64(std::string& out, std::uint64_t v) {
     for (int i = 0; i < 8; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-// The decimal value of the leading digits of `text` (none: the integer
-// conversion's error), and in `rest` what follows them and one more character.
-int LeadingNumber(std::string_view text, std::string_view& rest) {
-    std::size_t n = 0;
-    while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
-    const int value = StrToInt(text.substr(0, n));
-    rest = text.substr(std::min(text.size(), n + 1));
-    return value;
 }
 
 // Appends one channel's entries of one day to its files.
@@ -169,12 +159,6 @@ std::string JtvCutText(const std::vector<std::string>& channels) {
 
 JtvResult ExportJtv(Viewer& viewer, const std::string& folder, Notifier* notifier,
                     const std::function<void(TDateTime)>& showDay) {
-    const auto show = [&](TDateTime d) {
-        if (showDay)
-            showDay(d);
-        else
-            viewer.ShowDay(d);
-    };
     JtvResult result;
 
     // First pass: fresh files for the channels of the day shown, so that a
@@ -206,71 +190,42 @@ JtvResult ExportJtv(Viewer& viewer, const std::string& folder, Notifier* notifie
         }
     }
 
-    const TDateTime remembered = viewer.ShownDate();
-    const TWeek* week = viewer.Weeks().FindWeek(remembered);
-    if (!week) return result;
-    result.WeekFound = true;
-    const TDateTime start = week->StartDate;
-
     std::set<std::string> cutFiles;
-    try {
-        for (int k = 0; k < 7; ++k) {
-            const TDateTime d = start + k;
-            if (!viewer.Weeks().DayHasText(d)) continue;
-            show(d);
-            const TChannels& channels = viewer.Channels();
-            for (int c = 0; c < channels.Count(); ++c) {
-                const TChannel& channel = channels.Items(c);
-                if (channel.Hide) continue;
-                std::string ndx, pdt;
-                if (!JtvFilePaths(folder, channel.Desc, ndx, pdt) || cutFiles.count(ndx)) continue;
-                Fd index(OpenFile(ndx, O_RDWR));
-                if (!index.Ok()) continue;
-                Fd data(OpenFile(pdt, O_WRONLY));
-                if (!data.Ok()) continue;
+    result.WeekFound = WalkShownWeek(viewer, showDay, [&](TDateTime) {
+        const TChannels& channels = viewer.Channels();
+        for (int c = 0; c < channels.Count(); ++c) {
+            const TChannel& channel = channels.Items(c);
+            if (channel.Hide) continue;
+            std::string ndx, pdt;
+            if (!JtvFilePaths(folder, channel.Desc, ndx, pdt) || cutFiles.count(ndx)) continue;
+            Fd index(OpenFile(ndx, O_RDWR));
+            if (!index.Ok()) continue;
+            Fd data(OpenFile(pdt, O_WRONLY));
+            if (!data.Ok()) continue;
 
-                TDateTime date = viewer.ShownDate();
-                bool wrapped = false;
-                if (channel.Times.empty()) throw Error("List index out of bounds (0)");
-                const std::int64_t first = TimeMSecs(StrToTime(channel.Times[0], channel.TimeSeparator));
-
-                ChannelDayWriter writer(index.Get(), data.Get(), ndx, pdt);
-                writer.Begin();
-                try {
-                    for (std::size_t i = 0; i < channel.Times.size(); ++i) {
-                        const std::string& line = channel.Lines[i];
-                        const std::string title =
-                            line.size() > kTitleStart ? line.substr(kTitleStart, kJtvMaxTitle) : std::string{};
-                        std::string_view rest;
-                        const int hour = LeadingNumber(channel.Times[i], rest);
-                        const int minute = LeadingNumber(rest, rest);
-                        EncodeTime(hour, minute);
-                        if (!wrapped && (static_cast<std::int64_t>(hour) * 60 + minute) * 60000 < first) {
-                            date += 1;
-                            wrapped = true;
-                        }
-                        if (!writer.Add(JtvFileTime(date, hour, minute), title)) {
-                            cutFiles.insert(ndx);
-                            result.Cut.push_back(channel.Desc);
-                            break;
-                        }
+            EntryStarts starts(channel, viewer.ShownDate());
+            ChannelDayWriter writer(index.Get(), data.Get(), ndx, pdt);
+            writer.Begin();
+            try {
+                for (std::size_t i = 0; i < channel.Times.size(); ++i) {
+                    const std::string& line = channel.Lines[i];
+                    const std::string title =
+                        line.size() > kTitleStart ? line.substr(kTitleStart, kJtvMaxTitle) : std::string{};
+                    const EntryStart start = starts.Next(i);
+                    if (!writer.Add(JtvFileTime(start.Date, start.Hour, start.Minute), title)) {
+                        cutFiles.insert(ndx);
+                        result.Cut.push_back(channel.Desc);
+                        break;
                     }
-                } catch (...) {
-                    // What was gathered goes out with a count that matches it.
-                    writer.Finish();
-                    throw;
                 }
-                result.Records += writer.Finish();
+            } catch (...) {
+                // What was gathered goes out with a count that matches it.
+                writer.Finish();
+                throw;
             }
+            result.Records += writer.Finish();
         }
-    } catch (...) {
-        try {
-            show(remembered);
-        } catch (...) {
-        }
-        throw;
-    }
-    show(remembered);
+    });
     if (!result.Cut.empty() && notifier) notifier->Show(JtvCutText(result.Cut), kJtvCutCaption, MsgIcon::Warning);
     return result;
 }
