@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -22,12 +23,21 @@
 
 namespace {
 
+const std::string& Dir();
+
+void RemoveDir() {
+    for (const char* ext : {".jhr", ".jdx", ".jdt", ".jlr"}) ::unlink((Dir() + "/area" + ext).c_str());
+    ::rmdir(Dir().c_str());
+}
+
 const std::string& Dir() {
     static const std::string dir = [] {
         char pattern[] = "/tmp/orbisk-fuzz-jam-XXXXXX";
         if (!mkdtemp(pattern)) abort();
         return std::string(pattern);
     }();
+    static const bool cleanup = std::atexit(RemoveDir) == 0;
+    (void)cleanup;
     return dir;
 }
 
