@@ -1,0 +1,308 @@
+#include "export/xmltv.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/viewer/viewer.h"
+#include "base/codepage.h"
+#include "base/error.h"
+#include "export/weekwalk.h"
+#include "listing/bodyparse.h"
+#include "msgbase/crc32.h"
+
+namespace orbisk {
+
+namespace {
+
+constexpr std::size_t kTitleStart = 6;  // the seventh character
+constexpr std::size_t kMaxSlug = 40;
+
+// "Не могу записать файл "
+constexpr char kCannotWriteText[] = "\xCD\xE5 \xEC\xEE\xE3\xF3 \xE7\xE0\xEF\xE8\xF1\xE0\xF2\xFC \xF4\xE0\xE9\xEB ";
+
+// Latin spelling of the Windows-1251 lower-case letters E0..FF (а..я).
+constexpr const char* kTranslit[32] = {"a", "b", "v",  "g",  "d",  "e",    "zh", "z", "i", "y", "k",
+                                       "l", "m", "n",  "o",  "p",  "r",    "s",  "t", "u", "f", "kh",
+                                       "ts", "ch", "sh", "shch", "", "y", "", "e", "yu", "ya"};
+
+const char* Transliterate(unsigned char c) {
+    if (c >= 0xC0) return kTranslit[(c & 0xDF) - 0xC0];
+    switch (c) {
+        case 0xA8: case 0xB8: return "e";   // Ё ё
+        case 0xAA: case 0xBA: return "ye";  // Є є
+        case 0xAF: case 0xBF: return "yi";  // Ї ї
+        case 0xB2: case 0xB3: return "i";   // І і
+        case 0xA5: case 0xB4: return "g";   // Ґ ґ
+        default: return nullptr;
+    }
+}
+
+bool IsBlank(char c) { return c == ' '; }
+
+std::string Trimmed(std::string s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+// Control characters as blanks, still Windows-1251.
+std::string WithoutControls(std::string_view ansi) {
+    std::string s(ansi);
+    for (char& ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F || c == 0x98) ch = ' ';
+    }
+    return s;
+}
+
+std::string Escaped(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size() + 16);
+    for (char c : utf8) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&apos;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+long OffsetAt(std::time_t t) {
+    std::tm local{};
+    if (!localtime_r(&t, &local)) return 0;
+    return local.tm_gmtoff;
+}
+
+bool Before(const EntryStart& a, const EntryStart& b) {
+    if (a.Date != b.Date) return a.Date < b.Date;
+    return a.Hour * 60 + a.Minute < b.Hour * 60 + b.Minute;
+}
+
+struct Entry {
+    EntryStart Start;
+    std::string Title;  // controls as blanks, no blanks at the ends; empty: left out
+};
+
+// One channel's entries of one day.
+struct ChannelDay {
+    std::size_t Channel;  // in the channel table
+    std::vector<Entry> Entries;
+};
+
+struct Day {
+    TDateTime Date;
+    std::vector<ChannelDay> Channels;
+};
+
+struct Channel {
+    std::string Name;
+    std::string Id;
+    std::string Desc;
+    int Programmes = 0;
+};
+
+// The first start of each channel (by listing name) of a day's list.
+std::map<std::string, EntryStart> FirstStarts(const TChannels& channels, TDateTime date) {
+    std::map<std::string, EntryStart> first;
+    for (int c = 0; c < channels.Count(); ++c) {
+        const TChannel& channel = channels.Items(c);
+        if (channel.Hide || channel.Times.empty() || first.count(channel.Name)) continue;
+        first.emplace(channel.Name, EntryStarts(channel, date).Next(0));
+    }
+    return first;
+}
+
+}  // namespace
+
+std::string XmlText(std::string_view ansi) { return Escaped(AnsiToUtf8(WithoutControls(ansi))); }
+
+std::string XmltvChannelId(std::string_view name) {
+    std::string slug;
+    for (char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+            slug += ch;
+        else if (c >= 'A' && c <= 'Z')
+            slug += static_cast<char>(c - 'A' + 'a');
+        else if (const char* latin = Transliterate(c))
+            slug += latin;
+        else if (!slug.empty() && slug.back() != '-')
+            slug += '-';
+    }
+    if (slug.size() > kMaxSlug) slug.resize(kMaxSlug);
+    while (!slug.empty() && slug.back() == '-') slug.pop_back();
+    if (slug.empty()) slug = "channel";
+
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (char c : name) crc = Crc32Step(static_cast<std::uint8_t>(c), crc);
+    char hash[16];
+    std::snprintf(hash, sizeof hash, "%08x", static_cast<unsigned>(crc ^ 0xFFFFFFFFu));
+    return slug + "." + hash + ".orbisk";
+}
+
+int LocalUtcOffsetMinutes(TDateTime date, int hour, int minute) {
+    int y, m, d;
+    DecodeDate(date, y, m, d);
+    std::tm wall{};
+    wall.tm_year = y - 1900;
+    wall.tm_mon = m - 1;
+    wall.tm_mday = d;
+    wall.tm_hour = hour;
+    wall.tm_min = minute;
+    // The wall-clock reading as if it were UTC; the moment it names is that
+    // minus the offset in force at the moment itself.
+    const std::time_t w = timegm(&wall);
+    const long candidates[3] = {OffsetAt(w - 86400), OffsetAt(w), OffsetAt(w + 86400)};
+    std::optional<long> best;
+    long smallest = candidates[0];
+    for (long o : candidates) {
+        smallest = std::min(smallest, o);
+        // Of two readings, the larger offset is the earlier moment.
+        if (OffsetAt(w - o) == o && (!best || o > *best)) best = o;
+    }
+    const long seconds = best ? *best : smallest;
+    return static_cast<int>(seconds / 60);
+}
+
+std::string XmltvTime(TDateTime date, int hour, int minute) {
+    int y, m, d;
+    DecodeDate(date, y, m, d);
+    const int offset = LocalUtcOffsetMinutes(date, hour, minute);
+    const int a = offset < 0 ? -offset : offset;
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d00 %c%02d%02d", y, m, d, hour, minute, offset < 0 ? '-' : '+',
+                  a / 60, a % 60);
+    return buf;
+}
+
+XmltvResult ExportXmltv(Viewer& viewer, const std::function<void(TDateTime)>& showDay) {
+    XmltvResult result;
+    std::vector<Channel> channels;
+    std::map<std::string, std::size_t> byName;  // listing name -> index in channels
+    std::vector<Day> days;
+
+    const TWeek* week = viewer.Weeks().FindWeek(viewer.ShownDate());
+    const TDateTime nextMonday = week ? week->StartDate + 7 : 0;
+
+    result.WeekFound = WalkShownWeek(viewer, showDay, [&](TDateTime date) {
+        Day day{date, {}};
+        const TChannels& list = viewer.Channels();
+        for (int c = 0; c < list.Count(); ++c) {
+            const TChannel& channel = list.Items(c);
+            if (channel.Hide || channel.Times.empty()) continue;
+            const auto [it, added] = byName.emplace(channel.Name, channels.size());
+            if (added) {
+                const bool noDesc = Trimmed(WithoutControls(channel.Desc)).empty();
+                channels.push_back({channel.Name, XmltvChannelId(channel.Name), noDesc ? channel.Name : channel.Desc, 0});
+            }
+            ChannelDay cd{it->second, {}};
+            EntryStarts starts(channel, date);
+            for (std::size_t i = 0; i < channel.Times.size(); ++i) {
+                const std::string& line = channel.Lines[i];
+                Entry e{starts.Next(i), line.size() > kTitleStart ? Trimmed(WithoutControls(line.substr(kTitleStart)))
+                                                                  : std::string{}};
+                if (!e.Title.empty()) ++channels[cd.Channel].Programmes;
+                cd.Entries.push_back(std::move(e));
+            }
+            day.Channels.push_back(std::move(cd));
+        }
+        days.push_back(std::move(day));
+    });
+
+    // Sunday's last programmes end where the next week's Monday begins; that
+    // day is read aside, without showing it.
+    std::map<std::string, EntryStart> afterWeek;
+    if (week && viewer.Weeks().DayHasText(nextMonday)) {
+        try {
+            std::unique_ptr<TChannels> next;
+            ParseDay(next, viewer.Weeks(), nextMonday, viewer.Settings());
+            afterWeek = FirstStarts(*next, nextMonday);
+        } catch (const Error&) {
+            afterWeek.clear();  // a spoilt day of another week costs stops, not the export
+        }
+    }
+
+    // The first start of a channel on the day after days[d], if that day has text.
+    const auto nextDayStart = [&](std::size_t d, const ChannelDay& cd) -> std::optional<EntryStart> {
+        const TDateTime tomorrow = days[d].Date + 1;
+        if (d + 1 < days.size() && days[d + 1].Date == tomorrow) {
+            for (const ChannelDay& other : days[d + 1].Channels)
+                if (other.Channel == cd.Channel) return other.Entries.front().Start;
+            return std::nullopt;
+        }
+        if (tomorrow == nextMonday) {
+            const auto found = afterWeek.find(channels[cd.Channel].Name);
+            if (found != afterWeek.end()) return found->second;
+        }
+        return std::nullopt;
+    };
+
+    std::string& out = result.Document;
+    out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+          "<!DOCTYPE tv SYSTEM \"xmltv.dtd\">\n"
+          "<tv generator-info-name=\"Orbisk\">\n";
+    for (const Channel& channel : channels) {
+        if (channel.Programmes == 0) continue;
+        out += "  <channel id=\"" + channel.Id + "\">\n    <display-name lang=\"ru\">" + XmlText(channel.Desc) +
+               "</display-name>\n  </channel>\n";
+        ++result.Channels;
+    }
+    for (std::size_t d = 0; d < days.size(); ++d) {
+        for (const ChannelDay& cd : days[d].Channels) {
+            for (std::size_t i = 0; i < cd.Entries.size(); ++i) {
+                const Entry& e = cd.Entries[i];
+                if (e.Title.empty()) continue;
+                const std::optional<EntryStart> stop =
+                    i + 1 < cd.Entries.size() ? cd.Entries[i + 1].Start : nextDayStart(d, cd);
+                out += "  <programme start=\"" + XmltvTime(e.Start.Date, e.Start.Hour, e.Start.Minute) + "\"";
+                // A listing out of order gives no stop rather than one before the start.
+                if (stop && Before(e.Start, *stop))
+                    out += " stop=\"" + XmltvTime(stop->Date, stop->Hour, stop->Minute) + "\"";
+                out += " channel=\"" + channels[cd.Channel].Id + "\">\n    <title lang=\"ru\">" + XmlText(e.Title) +
+                       "</title>\n  </programme>\n";
+                ++result.Programmes;
+            }
+        }
+    }
+    out += "</tv>\n";
+    return result;
+}
+
+void SaveXmltv(const std::string& document, const std::string& path) {
+    // Written aside and renamed over the target, so that a failed write
+    // leaves an earlier export whole.
+    const std::string part = path + ".part";
+    int fd;
+    do fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    while (fd < 0 && errno == EINTR);
+    bool ok = fd >= 0;
+    std::size_t done = 0;
+    while (ok && done < document.size()) {
+        const ssize_t n = ::write(fd, document.data() + done, document.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+    }
+    if (fd >= 0 && ::close(fd) != 0) ok = false;
+    if (ok && ::rename(part.c_str(), path.c_str()) != 0) ok = false;
+    if (!ok) {
+        if (fd >= 0) ::unlink(part.c_str());
+        throw Error(kCannotWriteText + Utf8ToAnsi(path));
+    }
+}
+
+}  // namespace orbisk
