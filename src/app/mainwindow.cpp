@@ -283,9 +283,11 @@ void TfmOrbisk::CreateActions() {
                          "\xF2\xE5\xEB\xE5\xEF\xE5\xF0\xE5\xE4\xE0\xF7",
                          QKeySequence(Qt::Key_F12), "aCurrentFilms");
 
-    // The work of aDeleteMsgs, aPrint, aSaveForJTV, aSchedul and
-    // aSchedulProperty is connected by the parts that own it (printing,
-    // export, reminders).
+    // The work of aSchedul and aSchedulProperty is connected by the
+    // reminders part.
+    connect(aPrint, &QAction::triggered, this, [this] { aPrintExecute(); });
+    connect(aSaveForJTV, &QAction::triggered, this, [this] { aSaveForJTVExecute(); });
+    connect(aDeleteMsgs, &QAction::triggered, this, [this] { aDeleteMsgsExecute(); });
     connect(aOptions, &QAction::triggered, this, [this] {
         RunGuarded(this, [this] {
             if (dialogs_->EditMessageBase(viewer_->Settings())) RefreshListings();

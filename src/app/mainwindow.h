@@ -18,6 +18,7 @@
 class QAction;
 class QCheckBox;
 class QLabel;
+class QPrinter;
 class QProgressBar;
 class QTabBar;
 class QTabWidget;
@@ -102,6 +103,10 @@ public:
     // While set (printing builds its text), ShowChannelDay does nothing.
     void SetPrinting(bool value) { printing_ = value; }
     bool Printing() const { return printing_; }
+    // The printer `aPrint` prints on after "Yes": null runs the print dialog
+    // on the default printer; otherwise this sets the printer up (false:
+    // cancelled). Tests print to a PDF file this way.
+    std::function<bool(QPrinter&)> PrinterSetup;
     // Shows page tsChannels / tsFilms as `aTVGide` / `aCurrentFilms` do.
     void ShowChannelsPage();
     void ShowFilmsPage();
@@ -174,6 +179,11 @@ private:
     void pcMainSwitchChange();
     void sgFilmsDblClick(int row);
     void aWarningExecute(bool checked);
+    // Printing, the JTV export and the deletion of old messages
+    // (mainwindow_export.cpp).
+    void aPrintExecute();
+    void aSaveForJTVExecute();
+    void aDeleteMsgsExecute();
     void DayAction(int day);
     void StepChannel(bool forward);
     void PickAtCaret();
