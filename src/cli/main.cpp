@@ -19,6 +19,7 @@
 #include "base/timetext.h"
 #include "base/ui.h"
 #include "cli/cmd_export.h"
+#include "cli/cmd_xmltv.h"
 #include "cli/cmd_remind.h"
 #include "cli/demo.h"
 #include "listing/bodyparse.h"
@@ -52,6 +53,7 @@ constexpr char kUsage[] =
     "       orbisk-cli [--ini FILE] now [--date YYYY-MM-DD] [--time HH:MM]\n"
     "       orbisk-cli demo --out DIR [--date YYYY-MM-DD] [--format text|msg]\n"
     "       orbisk-cli [--ini FILE] print|jtv|delete-old YYYY-MM-DD [--out FILE|DIR] [--yes]\n"
+    "       orbisk-cli [--ini FILE] xmltv YYYY-MM-DD [--out FILE]\n"
     "       orbisk-cli [--ini FILE] remind YYYY-MM-DD CHANNEL HH:MM [--lead MINUTES] [--dry-run]\n"
     "FILE defaults to Orbisk.ini beside the program.\n";
 
@@ -311,6 +313,7 @@ int Run(const std::vector<std::string>& argv) {
     if (command == "demo") return Demo(ParseOptions(rest, {"--out", "--date", "--format"}, 0));
     if (command == "print") return PrintCommand(ini, rest);
     if (command == "jtv") return JtvCommand(ini, rest);
+    if (command == "xmltv") return XmltvCommand(ini, rest);
     if (command == "delete-old") return DeleteOldCommand(ini, rest);
     if (command == "remind") return RemindCommand(ini, rest);
     BadArgument(kUnknownCommandText, command);
