@@ -1,0 +1,297 @@
+// The window's printing (to a PDF file, read back with pdftotext), saving,
+// JTV export and deletion of old messages, driven through their actions.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <deque>
+#include <filesystem>
+#include <functional>
+
+#include "app/mainwindow.h"
+#include "app/qtext.h"
+#include "app/weektabs.h"
+#include "base/codepage.h"
+#include "dialogs/baseoptions.h"
+#include "dialogs/jtvpath.h"
+#include "export/printtext.h"
+#include "support/crashmail.h"
+#include "support/listing_names.h"
+#include "support/tempdir.h"
+
+namespace orbisk {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// "Первый канал", "Культура"
+const std::string kFirst = "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB";
+const std::string kCulture = "\xCA\xF3\xEB\xFC\xF2\xF3\xF0\xE0";
+const TDateTime kMonday = EncodeDate(2026, 12, 7);
+
+// Questions answered from a script; everything asked and shown is kept.
+struct ScriptedNotifier : Notifier {
+    std::deque<Answer> answers;
+    std::vector<std::string> seen;
+    void Show(const std::string& text, const std::string& caption, MsgIcon) override {
+        seen.push_back(caption + ": " + text);
+    }
+    Answer Ask(const std::string& text, const std::string& caption, MsgIcon, Buttons) override {
+        seen.push_back(caption + ": " + text);
+        if (answers.empty()) return Answer::Cancel;
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+// Runs `drive` on the first modal widget that appears; fails the test if
+// none shows within five seconds.
+void WhenModal(std::function<void(QWidget*)> drive) {
+    auto* timer = new QTimer;
+    auto* waited = new int(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, waited, drive] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            delete waited;
+            drive(w);
+        } else if (++*waited > 250) {
+            timer->stop();
+            timer->deleteLater();
+            delete waited;
+            ADD_FAILURE() << "no modal dialog appeared";
+        }
+    });
+    timer->start(20);
+}
+
+std::string DayFile(TDateTime date, const std::vector<std::vector<std::string>>& blocks) {
+    int y, m, d;
+    DecodeDate(date, y, m, d);
+    std::string text = "[tv.all]\r\n";
+    for (const auto& b : blocks) {
+        text += "======\r\n" + std::string(test::kDayNames[DayOfWeek(date)]) + ". " + std::to_string(d) + " " +
+                test::kMonthNames[m] + ". " + b[0] + "\r\n-----------------\r\n";
+        for (std::size_t i = 1; i < b.size(); ++i) text += b[i] + "\r\n";
+    }
+    return AnsiToKoi8(text);
+}
+
+class ExportWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteFile(dir / "1.txt", DayFile(kMonday, {{kFirst, "06.00 Monday " + kCulture}, {"Two", "07.00 Mon two"}}));
+        WriteFile(dir / "3.txt",
+                  DayFile(kMonday + 2, {{kFirst, "06.00 " + kCulture + " " + std::string(70, 'w') + " tail end",
+                                         "21.30 Evening"},
+                                        {"Hidden", "06.00 Not shown"},
+                                        {"Two", "07.00 Wed two"}}));
+        test::WriteListingIni(dir / "Orbisk.ini", "I" + dir.str(),
+                              "[Channels]\r\n1=Hidden\r\n[Channel1]\r\nHide=1\r\n");
+        Open();
+    }
+    void Open() {
+        TfmOrbiskOptions o;
+        o.IniPath = dir / "Orbisk.ini";
+        o.Messages = &notifier;
+        o.Time = &clock;
+        o.Quit = [] {};
+        w = std::make_unique<TfmOrbisk>(o);
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        ASSERT_EQ(w->State().ShownDate(), kMonday + 2);
+    }
+
+    TempDir dir;
+    ScriptedNotifier notifier;
+    FixedClock clock{kMonday + 2 + EncodeTime(21, 40)};
+    std::unique_ptr<TfmOrbisk> w;
+};
+
+std::string ReplaceCrLf(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        if (c != '\r') out += c;
+    return out;
+}
+
+// The non-empty lines of a text, without blanks at either end.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t pos = 0;
+    while (pos <= text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        const auto first = line.find_first_not_of(" \r\f\t");
+        if (first != std::string::npos) out.push_back(line.substr(first, line.find_last_not_of(" \r\f\t") - first + 1));
+        pos = end + 1;
+    }
+    return out;
+}
+
+TEST_F(ExportWindow, PrintsTheSameLinesAsTheSavedTextAndRestoresTheDay) {
+    if (!fs::exists("/usr/bin/pdftotext")) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    // Channel "Two" current, the week's Monday not shown.
+    w->State().Channels().Select(2);
+    w->ShowChannelDay();
+    const QString viewBefore = w->rePrg->toPlainText();
+    const std::string expected = BuildPrintText(w->State());
+
+    const std::string pdf = dir / "out.pdf";
+    w->PrinterSetup = [&](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        return true;
+    };
+    notifier.answers = {Answer::Yes};
+    w->aPrint->trigger();
+    ASSERT_TRUE(fs::exists(pdf));
+    EXPECT_FALSE(w->Printing());
+    EXPECT_EQ(w->State().Channels().Current(), &w->State().Channels().Items(2));
+    EXPECT_EQ(w->rePrg->toPlainText(), viewBefore);
+
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"),
+                    {QStringLiteral("-layout"), QStringLiteral("-enc"), QStringLiteral("UTF-8"),
+                     QString::fromStdString(pdf), QStringLiteral("-")});
+    ASSERT_TRUE(pdftotext.waitForFinished(30000));
+    const std::string printed = pdftotext.readAllStandardOutput().toStdString();
+    // Wednesday to Sunday with text only on Wednesday: its header, the
+    // broken line in two pieces, the Cyrillic intact.
+    const std::vector<std::string> want = Lines(AnsiToUtf8(OemToAnsi(ReplaceCrLf(expected))));
+    ASSERT_GE(want.size(), 6u);
+    EXPECT_EQ(Lines(printed), want);
+    EXPECT_NE(printed.find(AnsiToUtf8(kCulture)), std::string::npos);
+    EXPECT_NE(printed.find(AnsiToUtf8(kFirst)), std::string::npos);
+    EXPECT_EQ(printed.find("Not shown"), std::string::npos);
+    EXPECT_EQ(printed.find("Monday"), std::string::npos);
+}
+
+TEST_F(ExportWindow, CancelledPrinterOrSaveDialogWritesNothing) {
+    bool asked = false;
+    w->PrinterSetup = [&](QPrinter&) {
+        asked = true;
+        EXPECT_TRUE(w->Printing());
+        return false;
+    };
+    notifier.answers = {Answer::Yes};
+    const std::size_t boxes = notifier.seen.size();
+    w->aPrint->trigger();
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(w->Printing());
+
+    // Cancel in the question: no dialog at all.
+    notifier.answers = {Answer::Cancel};
+    w->aPrint->trigger();
+    EXPECT_EQ(notifier.seen.size(), boxes + 2);
+
+    notifier.answers = {Answer::No};
+    WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+    w->aPrint->trigger();
+    EXPECT_FALSE(w->Printing());
+    EXPECT_FALSE(fs::exists(dir / "Orbisk.txt"));
+}
+
+TEST_F(ExportWindow, SavesTheCodePage866Text) {
+    const std::string expected = BuildPrintText(w->State());
+    const std::string path = dir / "saved.txt";
+    QString title, filter;
+    notifier.answers = {Answer::No};
+    WhenModal([&](QWidget* dialog) {
+        auto* save = qobject_cast<QFileDialog*>(dialog);
+        ASSERT_NE(save, nullptr);
+        title = save->windowTitle();
+        filter = save->selectedNameFilter();
+        EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(save->defaultSuffix(), QStringLiteral("txt"));
+        save->selectFile(QString::fromStdString(path));
+        static_cast<QDialog*>(save)->accept();
+    });
+    w->aPrint->trigger();
+    EXPECT_EQ(A(title), "\xD1\xEE\xF5\xF0\xE0\xED\xE5\xED\xE8\xE5 \xF2\xE5\xEB\xE5\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB");
+    EXPECT_TRUE(filter.endsWith(QStringLiteral("(*.txt)")));
+    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_NE(expected.find("\x8A\xE3\xAB\xEC\xE2\xE3\xE0\xA0"), std::string::npos);  // "Культура" in 866
+}
+
+TEST_F(ExportWindow, JtvExportAsksForTheFolderAndKeepsIt) {
+    const std::string out = dir / "tvgude";
+    fs::create_directory(out);
+    WhenModal([&](QWidget* dialog) {
+        auto* query = qobject_cast<TfmJTVGuidePathQuery*>(dialog);
+        ASSERT_NE(query, nullptr);
+        EXPECT_EQ(query->deJTV()->text(), QString());
+        query->deJTV()->setText(QString::fromStdString(out));
+        QTest::mouseClick(query->btOk(), Qt::LeftButton);
+    });
+    w->aSaveForJTV->trigger();
+    EXPECT_EQ(w->State().Settings().JTVGuidePath(), out);
+    EXPECT_NE(ReadFile(dir / "Orbisk.ini").find("JTVGuidePath=" + out), std::string::npos);
+    // Monday and Wednesday of the first channel; the day shown is back.
+    const std::string ndx = ReadFile(out + "/" + AnsiToUtf8(kFirst) + ".ndx");
+    ASSERT_GE(ndx.size(), 2u);
+    EXPECT_EQ(static_cast<unsigned char>(ndx[0]), 3u);
+    EXPECT_FALSE(fs::exists(out + "/Hidden.ndx"));
+    EXPECT_EQ(w->State().ShownDate(), kMonday + 2);
+    EXPECT_EQ(w->tcWeek->currentIndex(), 2);
+
+    // Cancel leaves everything as it is.
+    fs::remove_all(out);
+    WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+    w->aSaveForJTV->trigger();
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(w->State().Settings().JTVGuidePath(), out);
+}
+
+TEST(ExportWindowMsg, DeletesOldMessagesAfterYesAndReloads) {
+    if (!test::CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    TempDir dir;
+    test::FidoTestMessage chat{"Reader", "All", "Hello", "Hi all\r"};
+    test::FidoTestMessage listing{"TV", "All", "TV 07.12-13.12 [1/1]",
+                                  "Subject: =?koi8-r?B?9MXMxdDSz8fSwc3NwQ==?= 07.12.2026\r\r======\rOne\r-----\r"};
+    const std::string area = test::TossMessages(dir.str(), test::AreaFormat::Msg, {chat, listing, chat});
+    test::WriteListingIni(dir / "Orbisk.ini", "F" + area);
+    ScriptedNotifier notifier;
+    FixedClock clock(kMonday + 2 + EncodeTime(12, 0));
+    TfmOrbiskOptions o;
+    o.IniPath = dir / "Orbisk.ini";
+    o.Messages = &notifier;
+    o.Time = &clock;
+    o.Quit = [] {};
+    TfmOrbisk w(o);
+    ASSERT_TRUE(w.aDeleteMsgs->isEnabled());
+    ASSERT_EQ(w.State().OtherMsgs().size(), 2u);
+
+    notifier.answers = {Answer::No};
+    w.aDeleteMsgs->trigger();
+    EXPECT_EQ(std::distance(fs::directory_iterator(area), fs::directory_iterator()), 3);
+    // "Удаление сообщений: Удалить все сообщения до 07 декабря, Понедельник"
+    ASSERT_FALSE(notifier.seen.empty());
+    EXPECT_EQ(notifier.seen.back(),
+              "\xD3\xE4\xE0\xEB\xE5\xED\xE8\xE5 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9: "
+              "\xD3\xE4\xE0\xEB\xE8\xF2\xFC \xE2\xF1\xE5 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xFF \xE4\xEE 07 " +
+                  std::string(test::kMonthNames[12]) + ", " + test::kDayNames[2]);
+
+    notifier.answers = {Answer::Yes};
+    w.aDeleteMsgs->trigger();
+    EXPECT_FALSE(fs::exists(area + "/2.msg"));
+    EXPECT_TRUE(fs::exists(area + "/3.msg"));
+    EXPECT_FALSE(fs::exists(area + "/4.msg"));
+    EXPECT_TRUE(w.State().OtherMsgs().empty());
+    EXPECT_EQ(w.State().Weeks().Items.size(), 1u);
+}
+
+}  // namespace
+}  // namespace orbisk
