@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -77,7 +78,9 @@ void TfmDelayDlg::Arrange() {
 
 void TfmDelayDlg::showEvent(QShowEvent* event) {
     Arrange();
-    adjustSize();
+    // The new sizes count before the dialog appears, not a layout pass later.
+    gbOptions()->layout()->activate();
+    layout()->activate();
     btOk()->setFocus();
     TfmAbstOptionsDlg::showEvent(event);
 }

@@ -1,0 +1,305 @@
+// The reminder dialogs and actions, driven through their widgets.
+#include "app/reminders.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <functional>
+
+#include "app/mainwindow.h"
+#include "app/qtext.h"
+#include "base/codepage.h"
+#include "base/inifile.h"
+#include "dialogs/delaydlg.h"
+#include "dialogs/shedulparms.h"
+#include "support/listing_names.h"
+#include "support/tempdir.h"
+
+namespace orbisk {
+namespace {
+
+using test::TempDir;
+using test::WriteFile;
+
+// Runs `step` on the next modal dialog that opens; a dialog still open
+// after the timeout is rejected, so a test fails instead of hanging.
+class OnModal {
+public:
+    explicit OnModal(std::function<void(QDialog*)> step, int timeoutMs = 5000) : step_(std::move(step)) {
+        QObject::connect(&poll_, &QTimer::timeout, [this] {
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!d || done_) return;
+            done_ = true;
+            QTimer::singleShot(0, d, [this, d] { step_(d); });
+        });
+        QObject::connect(&watchdog_, &QTimer::timeout, [this] {
+            timedOut_ = true;
+            if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+        });
+        poll_.start(20);
+        watchdog_.setSingleShot(true);
+        watchdog_.start(timeoutMs);
+    }
+    bool Ran() const { return done_ && !timedOut_; }
+
+private:
+    std::function<void(QDialog*)> step_;
+    QTimer poll_, watchdog_;
+    bool done_ = false;
+    bool timedOut_ = false;
+};
+
+void SetSpin(QSpinBox* spin, int value) {
+    spin->setFocus();
+    spin->selectAll();
+    QTest::keyClicks(spin, QString::number(value));
+}
+
+TEST(DelayDlg, AsksAndWrapsThePrompt) {
+    TfmDelayDlg dlg;
+    const std::string shortPrompt = "Short?";
+    int minutes = 15;
+    {
+        OnModal script([](QDialog* d) {
+            auto* self = static_cast<TfmDelayDlg*>(d);
+            EXPECT_EQ(QApplication::focusWidget(), self->btOk()) << "OK has the focus";
+            EXPECT_EQ(self->seDelay->value(), 15);
+            SetSpin(self->seDelay, 7);
+            QTest::mouseClick(self->btOk(), Qt::LeftButton);
+        });
+        EXPECT_TRUE(dlg.AskLeadTime(shortPrompt, minutes));
+        EXPECT_TRUE(script.Ran());
+    }
+    EXPECT_EQ(minutes, 7);
+    EXPECT_EQ(dlg.PromptLines(), 1);
+    EXPECT_EQ(A(dlg.lblPrompt->text()), shortPrompt);
+    const int half = dlg.screen()->availableGeometry().width() / 2;
+    EXPECT_NEAR(dlg.width(), std::max(half, 221 * dlg.logicalDpiX() / 96), half / 5);
+
+    // Cancel leaves the minutes; no bounds on the spinner (the run time
+    // refuses a bad lead itself).
+    {
+        OnModal script([](QDialog* d) {
+            auto* self = static_cast<TfmDelayDlg*>(d);
+            SetSpin(self->seDelay, 120);
+            EXPECT_EQ(self->seDelay->value(), 120);
+            QTest::mouseClick(self->btCancel(), Qt::LeftButton);
+        });
+        EXPECT_FALSE(dlg.AskLeadTime(shortPrompt, minutes));
+        EXPECT_TRUE(script.Ran());
+    }
+    EXPECT_EQ(minutes, 7);
+
+    // A long prompt gets every line it wraps into, none cut off.
+    std::string longPrompt;
+    for (int i = 0; i < 60; ++i) longPrompt += "\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 ";  // "программа "
+    dlg.Fill(longPrompt, 3);
+    dlg.show();
+    QApplication::processEvents();
+    EXPECT_GT(dlg.PromptLines(), 2);
+    const QRect need = QFontMetrics(dlg.lblPrompt->font())
+                           .boundingRect(QRect(0, 0, dlg.lblPrompt->width(), 1 << 20),
+                                         Qt::TextWordWrap | Qt::AlignHCenter, dlg.lblPrompt->text());
+    EXPECT_GE(dlg.lblPrompt->height(), need.height());
+    EXPECT_GT(dlg.pDelayPanel->geometry().top(), dlg.lblPrompt->geometry().bottom()) << "the minutes sit below";
+    dlg.hide();
+}
+
+TEST(SchedulParms, FieldsRunLineAndCancel) {
+    TfmSchedulParms dlg;
+    int lead = 15;
+    std::string message = "*NAME";
+    bool runMe = true;
+    std::string line = "*MESSAGE *TIME *CHANEL";
+    {
+        OnModal script([](QDialog* d) {
+            auto* self = static_cast<TfmSchedulParms*>(d);
+            EXPECT_EQ(self->seTimeShift->value(), 15);
+            EXPECT_EQ(self->eMessage->text(), QStringLiteral("*NAME"));
+            EXPECT_TRUE(self->rbRunCurrentPrg->isChecked());
+            // The built-in line is shown, not edited; unticking opens it.
+            EXPECT_FALSE(self->eRun->isEnabled());
+            QTest::mouseClick(self->rbRunCurrentPrg, Qt::LeftButton, {}, QPoint(4, self->rbRunCurrentPrg->height() / 2));
+            EXPECT_TRUE(self->eRun->isEnabled());
+            self->eRun->selectAll();
+            QTest::keyClicks(self->eRun, QStringLiteral("notify-send *MESSAGE"));
+            SetSpin(self->seTimeShift, 25);
+            self->eMessage->selectAll();
+            self->eMessage->insert(Q("\xC2 *TIME"));  // "В *TIME" (keyClicks types ASCII only)
+            QTest::mouseClick(self->btOk(), Qt::LeftButton);
+        });
+        EXPECT_TRUE(dlg.EditScheduleSettings(lead, message, runMe, line));
+        EXPECT_TRUE(script.Ran());
+    }
+    EXPECT_EQ(lead, 25);
+    EXPECT_EQ(message, "\xC2 *TIME");
+    EXPECT_FALSE(runMe);
+    EXPECT_EQ(line, "notify-send *MESSAGE");
+    EXPECT_EQ(dlg.eMessage->maxLength(), 255);
+    EXPECT_EQ(dlg.eRun->maxLength(), 255);
+    EXPECT_TRUE(dlg.lHelp->font().bold());
+    EXPECT_NE(A(dlg.lHelp->text()).find("  *MESSAGE - \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5"), std::string::npos);
+
+    {
+        OnModal script([](QDialog* d) {
+            auto* self = static_cast<TfmSchedulParms*>(d);
+            EXPECT_TRUE(self->eRun->isEnabled()) << "RunMe off: the user's line is editable";
+            QTest::mouseClick(self->rbRunCurrentPrg, Qt::LeftButton, {}, QPoint(4, self->rbRunCurrentPrg->height() / 2));
+            EXPECT_FALSE(self->eRun->isEnabled());
+            self->eMessage->clear();
+            QTest::mouseClick(self->btCancel(), Qt::LeftButton);
+        });
+        EXPECT_FALSE(dlg.EditScheduleSettings(lead, message, runMe, line));
+        EXPECT_TRUE(script.Ran());
+    }
+    EXPECT_EQ(lead, 25);
+    EXPECT_EQ(message, "\xC2 *TIME");
+    EXPECT_FALSE(runMe);
+}
+
+struct RecordingNotifier : Notifier {
+    std::vector<std::string> shown;
+    void Show(const std::string& text, const std::string& caption, MsgIcon) override {
+        shown.push_back(caption + ": " + text);
+    }
+    Answer Ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::Cancel; }
+};
+
+struct FakeLibrary : TaskLibrary {
+    FakeLibrary() : TaskLibrary("/nowhere") {}
+    Status Load() override { return Status::Loaded; }
+    std::int32_t AddTask(const std::string& program, const std::string& command, int y, int mo, int d, int h,
+                         int mi) override {
+        calls.push_back(program + "|" + command + "|" + std::to_string(y) + "-" + std::to_string(mo) + "-" +
+                        std::to_string(d) + " " + std::to_string(h) + ":" + std::to_string(mi));
+        return 1;
+    }
+    std::vector<std::string> calls;
+};
+
+struct NoNet : NetScheduler {
+    std::uint32_t JobAdd(const AT_INFO&, std::uint32_t&, std::string&) override { return kNerrServiceNotInstalled; }
+};
+
+TEST(ScheduleActions, MainWindowAddsAndEdits) {
+    TempDir dir;
+    std::string text = "[tv.all]\r\n======\r\n" + std::string(test::kDayNames[4]) + ". 9 " + test::kMonthNames[12] +
+                       ". One\r\n-----------------\r\n06.00 Morning\r\n21.00 News\r\n00.10 Night\r\n";
+    WriteFile(dir / "3.txt", AnsiToKoi8(text));
+    test::WriteListingIni(dir / "Orbisk.ini", "I" + dir.str(), "[MAIN]\r\nEnableWarning=0\r\n");
+    RecordingNotifier notifier;
+    FixedClock clock(EncodeDate(2026, 12, 9) + EncodeTime(21, 10));
+    TfmOrbiskOptions o;
+    o.IniPath = dir / "Orbisk.ini";
+    o.Messages = &notifier;
+    o.Time = &clock;
+    o.Quit = [] {};
+    TfmOrbisk w(o);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto* actions = w.findChild<TScheduleActions*>();
+    ASSERT_NE(actions, nullptr);
+    FakeLibrary library;
+    NoNet net;
+    actions->SetBackends(&library, &net);
+    actions->SetProgramPath("/opt/orbisk");
+    notifier.shown.clear();
+
+    // F4 on the running programme: the prompt names it, OK submits.
+    {
+        OnModal script([](QDialog* d) {
+            auto* dlg = qobject_cast<TfmDelayDlg*>(d);
+            ASSERT_NE(dlg, nullptr);
+            EXPECT_NE(A(dlg->lblPrompt->text()).find("<News>, "), std::string::npos);
+            SetSpin(dlg->seDelay, 10);
+            QTest::mouseClick(dlg->btOk(), Qt::LeftButton);
+        });
+        w.aSchedul->trigger();
+        EXPECT_TRUE(script.Ran());
+    }
+    ASSERT_EQ(library.calls.size(), 1u);
+    EXPECT_NE(library.calls[0].find("/opt/orbisk|'"), std::string::npos);
+    EXPECT_NE(library.calls[0].find("' '21.00' 'One'|2026-12-9 20:50"), std::string::npos) << library.calls[0];
+    ASSERT_EQ(notifier.shown.size(), 1u);
+    EXPECT_EQ(notifier.shown[0], "\xD0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5: \xC4\xEE\xE1\xE0\xE2\xEB\xE5\xED\xE0 "
+                                 "\xED\xEE\xE2\xE0\xFF \xE7\xE0\xE4\xE0\xF7\xE0");
+
+    // A double click in the day view asks as well; Cancel submits nothing.
+    {
+        OnModal script([](QDialog* d) { QTest::mouseClick(static_cast<TfmDelayDlg*>(d)->btCancel(), Qt::LeftButton); });
+        QTest::mouseDClick(w.rePrg->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        for (int i = 0; i < 100 && !script.Ran(); ++i) QTest::qWait(20);
+        EXPECT_TRUE(script.Ran());
+    }
+    EXPECT_EQ(library.calls.size(), 1u);
+
+    // F3: the settings go to Orbisk.ini in order; the user's line is kept.
+    {
+        OnModal script([](QDialog* d) {
+            auto* dlg = qobject_cast<TfmSchedulParms*>(d);
+            ASSERT_NE(dlg, nullptr);
+            SetSpin(dlg->seTimeShift, 5);
+            QTest::mouseClick(dlg->rbRunCurrentPrg, Qt::LeftButton, {}, QPoint(4, dlg->rbRunCurrentPrg->height() / 2));
+            dlg->eRun->selectAll();
+            QTest::keyClicks(dlg->eRun, QStringLiteral("logger *NAME"));
+            QTest::mouseClick(dlg->btOk(), Qt::LeftButton);
+        });
+        w.aSchedulProperty->trigger();
+        EXPECT_TRUE(script.Ran());
+    }
+    IniFile ini(dir / "Orbisk.ini");
+    EXPECT_EQ(ini.ReadString("Schedule", "TimeShift", ""), "5");
+    EXPECT_EQ(ini.ReadString("Schedule", "RunMe", ""), "0");
+    EXPECT_EQ(ini.ReadString("Schedule", "ExternalCommandLine", ""), "logger *NAME");
+
+    // The next reminder follows at once: the user's line, no program.
+    {
+        OnModal script([](QDialog* d) {
+            auto* dlg = static_cast<TfmDelayDlg*>(d);
+            EXPECT_EQ(dlg->seDelay->value(), 5);
+            QTest::mouseClick(dlg->btOk(), Qt::LeftButton);
+        });
+        w.aSchedul->trigger();
+        EXPECT_TRUE(script.Ran());
+    }
+    ASSERT_EQ(library.calls.size(), 2u);
+    EXPECT_EQ(library.calls[1], "|logger 'News'|2026-12-9 20:55");
+
+    // A lead of 60 stops in the general error box, nothing submitted.
+    int boxes = 0;
+    {
+        OnModal lead([](QDialog* d) {
+            auto* dlg = static_cast<TfmDelayDlg*>(d);
+            SetSpin(dlg->seDelay, 60);
+            QTest::mouseClick(dlg->btOk(), Qt::LeftButton);
+        });
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            QWidget* m = QApplication::activeModalWidget();
+            if (m && !qobject_cast<TfmDelayDlg*>(m)) {
+                if (auto* box = qobject_cast<QDialog*>(m)) {
+                    ++boxes;
+                    box->accept();
+                }
+            }
+        });
+        closer.start(30);
+        w.aSchedul->trigger();
+        EXPECT_TRUE(lead.Ran());
+    }
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(library.calls.size(), 2u);
+}
+
+}  // namespace
+}  // namespace orbisk
