@@ -273,6 +273,12 @@ void TfmOrbisk::CreateActions() {
                        "\xEA\xE0\xED\xE0\xEB\xFB \xE7\xE0 \xF2\xE5\xEA\xF3\xF9\xF3\xFE \xED\xE5\xE4\xE5\xEB\xFE "
                        "\xE2 \xF4\xEE\xF0\xEC\xE0\xF2\xE5 JTV",
                        QKeySequence(Qt::CTRL | Qt::Key_J), "aSaveForJTV");
+    // "Сохранить в формат XMLTV", "Сохранить отображаемые каналы за текущую неделю в формате XMLTV"
+    aSaveForXMLTV = make("\xD1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC \xE2 \xF4\xEE\xF0\xEC\xE0\xF2 XMLTV",
+                         "\xD1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC \xEE\xF2\xEE\xE1\xF0\xE0\xE6\xE0\xE5\xEC\xFB\xE5 "
+                         "\xEA\xE0\xED\xE0\xEB\xFB \xE7\xE0 \xF2\xE5\xEA\xF3\xF9\xF3\xFE \xED\xE5\xE4\xE5\xEB\xFE "
+                         "\xE2 \xF4\xEE\xF0\xEC\xE0\xF2\xE5 XMLTV",
+                         QKeySequence(), "aSaveForXMLTV");
     // "Просмотр телеканалов"
     aTVGide = make("\xCF\xF0\xEE\xF1\xEC\xEE\xF2\xF0 \xF2\xE5\xEB\xE5\xEA\xE0\xED\xE0\xEB\xEE\xE2",
                    "\xCF\xF0\xEE\xF1\xEC\xEE\xF2\xF0 \xF2\xE5\xEB\xE5\xEA\xE0\xED\xE0\xEB\xEE\xE2",
@@ -287,6 +293,7 @@ void TfmOrbisk::CreateActions() {
     // reminders part.
     connect(aPrint, &QAction::triggered, this, [this] { aPrintExecute(); });
     connect(aSaveForJTV, &QAction::triggered, this, [this] { aSaveForJTVExecute(); });
+    connect(aSaveForXMLTV, &QAction::triggered, this, [this] { aSaveForXMLTVExecute(); });
     connect(aDeleteMsgs, &QAction::triggered, this, [this] { aDeleteMsgsExecute(); });
     connect(aOptions, &QAction::triggered, this, [this] {
         RunGuarded(this, [this] {
@@ -329,6 +336,7 @@ void TfmOrbisk::CreateMenus() {
     file->addSeparator();
     file->addAction(aPrint);
     file->addAction(aSaveForJTV);
+    file->addAction(aSaveForXMLTV);
     file->addSeparator();
     file->addAction(aExit);
     // "&День"

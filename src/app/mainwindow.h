@@ -136,6 +136,7 @@ public:
     QAction* aSchedulProperty = nullptr;
     QAction* aWarning = nullptr;
     QAction* aSaveForJTV = nullptr;
+    QAction* aSaveForXMLTV = nullptr;
     QAction* aTVGide = nullptr;
     QAction* aCurrentFilms = nullptr;
 
@@ -184,6 +185,8 @@ private:
     void aPrintExecute();
     void aSaveForJTVExecute();
     void aDeleteMsgsExecute();
+    // The XMLTV export of the week shown (mainwindow_xmltv.cpp).
+    void aSaveForXMLTVExecute();
     void DayAction(int day);
     void StepChannel(bool forward);
     void PickAtCaret();
