@@ -4,13 +4,12 @@
 #include <fstream>
 #include <iostream>
 
-#include <nlohmann/json.hpp>
-
 #include "app/config/config.h"
 #include "app/viewer/viewer.h"
 #include "base/codepage.h"
 #include "base/error.h"
 #include "base/ui.h"
+#include "cli/common.h"
 #include "export/deleteold.h"
 #include "export/jtv.h"
 #include "export/printtext.h"
@@ -18,16 +17,6 @@
 namespace orbisk::cli {
 namespace {
 
-using json = nlohmann::ordered_json;
-
-// "Неверный параметр"
-constexpr char kBadArgumentText[] = "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0";
-// "Неверная дата"
-constexpr char kBadDateText[] = "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE4\xE0\xF2\xE0";
-// "Не заданы настройки первого запуска: "
-constexpr char kMissingSettingsText[] =
-    "\xCD\xE5 \xE7\xE0\xE4\xE0\xED\xFB \xED\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEF\xE5\xF0\xE2\xEE\xE3\xEE "
-    "\xE7\xE0\xEF\xF3\xF1\xEA\xE0: ";
 // "Удалять сообщения можно только из базы сообщений"
 constexpr char kNotAMessageBaseText[] =
     "\xD3\xE4\xE0\xEB\xFF\xF2\xFC \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xFF \xEC\xEE\xE6\xED\xEE \xF2\xEE\xEB\xFC\xEA\xEE "
@@ -35,34 +24,6 @@ constexpr char kNotAMessageBaseText[] =
 // "Не могу записать файл "
 constexpr char kCannotWriteText[] =
     "\xCD\xE5 \xEC\xEE\xE3\xF3 \xE7\xE0\xEF\xE8\xF1\xE0\xF2\xFC \xF4\xE0\xE9\xEB ";
-
-[[noreturn]] void BadArgument(const char* what, const std::string& arg) {
-    throw Error(std::string(what) + " \"" + Utf8ToAnsi(arg) + "\"");
-}
-
-std::string U(const std::string& ansi) { return AnsiToUtf8(ansi); }
-
-void Print(const json& j) {
-    std::cout << j.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
-}
-
-std::string IsoDate(TDateTime date) {
-    int y, m, d;
-    DecodeDate(date, y, m, d);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-    return buf;
-}
-
-TDateTime ParseDate(const std::string& text) {
-    int y = 0, m = 0, d = 0, used = 0;
-    TDateTime date;
-    if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%n", &y, &m, &d, &used) != 3 || used != 10 ||
-        text[4] != '-' || text[7] != '-' || text.find_first_not_of("0123456789-") != std::string::npos ||
-        !TryEncodeDate(y, m, d, date))
-        BadArgument(kBadDateText, text);
-    return date;
-}
 
 // The words of a command: one DATE, then "--out VALUE" or the flags given.
 struct Args {
@@ -89,38 +50,6 @@ Args ParseArgs(const std::vector<std::string>& args, bool takesOut, bool takesYe
     if (!haveDate) BadArgument(kBadDateText, "");
     return a;
 }
-
-// Notices on stderr; questions get their negative answer.
-class StderrNotifier : public Notifier {
-public:
-    void Show(const std::string& text, const std::string& caption, MsgIcon) override { Line(caption + ": " + text); }
-    Answer Ask(const std::string& text, const std::string& caption, MsgIcon, Buttons buttons) override {
-        Line(caption + ": " + text);
-        return buttons == Buttons::Ok ? Answer::Ok : buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
-    }
-
-private:
-    static void Line(const std::string& ansi) {
-        std::string line = AnsiToUtf8(ansi);
-        for (char& c : line)
-            if (c == '\r' || c == '\n') c = ' ';
-        std::cerr << line << '\n' << std::flush;
-    }
-};
-
-class FailingPrompts : public ConfigPrompts {
-public:
-    bool EditMessageBase(Config& config) override { Fail(config); }
-    bool EditMessageParams(Config& config) override { Fail(config); }
-
-private:
-    [[noreturn]] static void Fail(const Config& config) {
-        std::string text = kMissingSettingsText;
-        const auto missing = config.MissingSettings();
-        for (std::size_t i = 0; i < missing.size(); ++i) text += (i ? ", " : "") + missing[i];
-        throw Error(text);
-    }
-};
 
 // A loaded viewer with `date` as the day shown.
 class Session {

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
 
 #include "app/config/config.h"
 #include "app/viewer/viewer.h"
@@ -21,29 +20,17 @@
 #include "cli/cmd_export.h"
 #include "cli/cmd_xmltv.h"
 #include "cli/cmd_remind.h"
+#include "cli/common.h"
 #include "cli/demo.h"
 #include "listing/bodyparse.h"
 
 namespace orbisk::cli {
 namespace {
 
-// Keys in the order the output is documented in.
-using json = nlohmann::ordered_json;
-
 // "Орбиск"
 constexpr char kAppTitle[] = "\xCE\xF0\xE1\xE8\xF1\xEA";
-// "Не заданы настройки первого запуска: "
-constexpr char kMissingSettingsText[] =
-    "\xCD\xE5 \xE7\xE0\xE4\xE0\xED\xFB \xED\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEF\xE5\xF0\xE2\xEE\xE3\xEE "
-    "\xE7\xE0\xEF\xF3\xF1\xEA\xE0: ";
 // "Неизвестная команда"
 constexpr char kUnknownCommandText[] = "\xCD\xE5\xE8\xE7\xE2\xE5\xF1\xF2\xED\xE0\xFF \xEA\xEE\xEC\xE0\xED\xE4\xE0";
-// "Неверный параметр"
-constexpr char kBadArgumentText[] = "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0";
-// "Неверная дата"
-constexpr char kBadDateText[] = "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE4\xE0\xF2\xE0";
-// "Неверное время"
-constexpr char kBadTimeText[] = "\xCD\xE5\xE2\xE5\xF0\xED\xEE\xE5 \xE2\xF0\xE5\xEC\xFF";
 // "Не указан каталог (--out)"
 constexpr char kNoOutText[] = "\xCD\xE5 \xF3\xEA\xE0\xE7\xE0\xED \xEA\xE0\xF2\xE0\xEB\xEE\xE3 (--out)";
 
@@ -56,92 +43,6 @@ constexpr char kUsage[] =
     "       orbisk-cli [--ini FILE] xmltv YYYY-MM-DD [--out FILE]\n"
     "       orbisk-cli [--ini FILE] remind YYYY-MM-DD CHANNEL HH:MM [--lead MINUTES] [--dry-run]\n"
     "FILE defaults to Orbisk.ini beside the program.\n";
-
-// One line on stderr, UTF-8; line breaks inside the text become blanks.
-void ErrLine(const std::string& ansi) {
-    std::string line = AnsiToUtf8(ansi);
-    for (char& c : line)
-        if (c == '\r' || c == '\n') c = ' ';
-    std::cerr << line << '\n' << std::flush;
-}
-
-// The message boxes: notices are printed, questions get their negative
-// answer (No, Cancel), an Ok-only box its Ok.
-class StderrNotifier : public Notifier {
-public:
-    void Show(const std::string& text, const std::string& caption, MsgIcon) override { ErrLine(caption + ": " + text); }
-    Answer Ask(const std::string& text, const std::string& caption, MsgIcon, Buttons buttons) override {
-        ErrLine(caption + ": " + text);
-        switch (buttons) {
-            case Buttons::Ok: return Answer::Ok;
-            case Buttons::YesNo: return Answer::No;
-            case Buttons::OkCancel:
-            case Buttons::YesNoCancel: return Answer::Cancel;
-        }
-        return Answer::Cancel;
-    }
-};
-
-// There is nobody to fill in the first-run dialogs: name what is missing.
-class FailingPrompts : public ConfigPrompts {
-public:
-    bool EditMessageBase(Config& config) override { Fail(config); }
-    bool EditMessageParams(Config& config) override { Fail(config); }
-
-private:
-    [[noreturn]] static void Fail(const Config& config) {
-        std::string text = kMissingSettingsText;
-        const auto missing = config.MissingSettings();
-        for (std::size_t i = 0; i < missing.size(); ++i) text += (i ? ", " : "") + missing[i];
-        throw Error(text);
-    }
-};
-
-std::string FromArg(const std::string& utf8) { return Utf8ToAnsi(utf8); }
-
-[[noreturn]] void BadArgument(const char* what, const std::string& arg) {
-    throw Error(std::string(what) + " \"" + FromArg(arg) + "\"");
-}
-
-bool AllDigits(std::string_view s) {
-    if (s.empty()) return false;
-    for (char c : s)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-
-TDateTime ParseDate(const std::string& text) {
-    TDateTime date;
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !AllDigits(text.substr(0, 4)) ||
-        !AllDigits(text.substr(5, 2)) || !AllDigits(text.substr(8, 2)) ||
-        !TryEncodeDate(std::stoi(text.substr(0, 4)), std::stoi(text.substr(5, 2)), std::stoi(text.substr(8, 2)), date))
-        BadArgument(kBadDateText, text);
-    return date;
-}
-
-TDateTime ParseTime(const std::string& text) {
-    const auto colon = text.find(':');
-    TDateTime time;
-    if (colon == std::string::npos || colon == 0 || colon > 2 || text.size() != colon + 3 ||
-        !AllDigits(text.substr(0, colon)) || !AllDigits(text.substr(colon + 1)) ||
-        !TryEncodeTime(std::stoi(text.substr(0, colon)), std::stoi(text.substr(colon + 1)), 0, 0, time))
-        BadArgument(kBadTimeText, text);
-    return time;
-}
-
-std::string IsoDate(TDateTime date) {
-    int y, m, d;
-    DecodeDate(date, y, m, d);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-    return buf;
-}
-
-std::string U(const std::string& ansi) { return AnsiToUtf8(ansi); }
-
-void Print(const json& j) {
-    std::cout << j.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
-}
 
 std::string ExeDir() {
     std::error_code ec;
