@@ -16,17 +16,17 @@
 #include "base/timetext.h"
 #include "base/ui.h"
 #include "support/listing_names.h"
+#include "support/clirun.h"
 #include "support/tempdir.h"
 
-extern char** environ;
 
 namespace orbisk {
 namespace {
 
 using nlohmann::json;
+using test::IsoDate;
+using test::RunCli;
 using test::TempDir;
-
-constexpr const char* kProgram = ORBISK_BINARY_DIR "/orbisk-cli";
 
 // The demo's channels, in caption order (Windows-1251).
 const char* const kChannels[] = {
@@ -48,48 +48,11 @@ std::string Utf8Name(const char* ansi, bool fromFiles) {
     return AnsiToUtf8(fromFiles ? ReplaceAll(ansi, "\xCD", "H") : std::string(ansi));
 }
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
-
-Result RunCli(const TempDir& dir, std::vector<std::string> args, const std::string& program = kProgram) {
-    const std::string outPath = dir / "cli-stdout", errPath = dir / "cli-stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid;
-    Result r;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    r.out = test::ReadFile(outPath);
-    r.err = test::ReadFile(errPath);
-    return r;
-}
-
 json RunJson(const TempDir& dir, const std::vector<std::string>& args) {
-    const Result r = RunCli(dir, args);
+    const test::CliResult r = RunCli(dir, args);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     return r.status == 0 ? json::parse(r.out) : json::object();
-}
-
-std::string Iso(TDateTime date) {
-    int y, m, d;
-    DecodeDate(date, y, m, d);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-    return buf;
 }
 
 // Listing minutes of a "HH.MM" text: past 1440 before 04:30.
@@ -106,8 +69,8 @@ const TDateTime kMonday = kToday - (DayOfWeek(kToday) + 5) % 7;
 
 // Checks one day of the demo and returns its channels.
 json CheckDemoDay(const TempDir& dir, const std::string& ini, TDateTime date, bool fromFiles) {
-    const json day = RunJson(dir, {"--ini", ini, "day", Iso(date)});
-    EXPECT_EQ(day.value("date", ""), Iso(date));
+    const json day = RunJson(dir, {"--ini", ini, "day", IsoDate(date)});
+    EXPECT_EQ(day.value("date", ""), IsoDate(date));
     EXPECT_TRUE(day.value("has_text", false));
     const json& channels = day["channels"];
     EXPECT_EQ(channels.size(), std::size(kChannels));
@@ -152,7 +115,7 @@ std::pair<std::string, std::string> Expected(const json& channel, int minutes) {
 
 TEST(Cli, TextDemoLoadsAndShowsTheDay) {
     TempDir dir;
-    Result r = RunCli(dir, {"demo", "--out", dir / "demo"});
+    test::CliResult r = RunCli(dir, {"demo", "--out", dir / "demo"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string ini = dir / "demo/Orbisk.ini";
     // The INI is Windows-1251 with CRLF and points at the files.
@@ -164,13 +127,13 @@ TEST(Cli, TextDemoLoadsAndShowsTheDay) {
     const json weeks = RunJson(dir, {"--ini", ini, "weeks"});
     ASSERT_EQ(weeks["weeks"].size(), 1u);
     const json& week = weeks["weeks"][0];
-    EXPECT_EQ(week["start"], Iso(kMonday));
-    EXPECT_EQ(week["end"], Iso(kMonday + 6));
+    EXPECT_EQ(week["start"], IsoDate(kMonday));
+    EXPECT_EQ(week["end"], IsoDate(kMonday + 6));
     EXPECT_TRUE(week["from_files"].get<bool>());
     ASSERT_EQ(week["messages"].size(), 7u);
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(week["messages"][i], json({{"part", i + 1}, {"count", 7}, {"msgnum", i + 1}}));
-        EXPECT_EQ(week["days"][i]["date"], Iso(kMonday + i));
+        EXPECT_EQ(week["days"][i]["date"], IsoDate(kMonday + i));
         EXPECT_GT(week["days"][i]["lines"].get<int>(), 100);
     }
     EXPECT_EQ(weeks["other_messages"], json::array());
@@ -178,8 +141,8 @@ TEST(Cli, TextDemoLoadsAndShowsTheDay) {
     const json channels = CheckDemoDay(dir, ini, kToday, true);
 
     // The grid at fixed moments of today's listing day.
-    const json at21 = RunJson(dir, {"--ini", ini, "now", "--date", Iso(kToday), "--time", "21:00"});
-    EXPECT_EQ(at21["date"], Iso(kToday));
+    const json at21 = RunJson(dir, {"--ini", ini, "now", "--date", IsoDate(kToday), "--time", "21:00"});
+    EXPECT_EQ(at21["date"], IsoDate(kToday));
     EXPECT_EQ(at21["time"], "21.00");
     ASSERT_EQ(at21["rows"].size(), channels.size());
     for (std::size_t i = 0; i < channels.size(); ++i) {
@@ -191,10 +154,10 @@ TEST(Cli, TextDemoLoadsAndShowsTheDay) {
     }
     // Before the first programme nothing runs; at 03:00 the next calendar
     // day the last programme of each channel still does.
-    const json at5 = RunJson(dir, {"--ini", ini, "now", "--date", Iso(kToday), "--time", "5:00"});
+    const json at5 = RunJson(dir, {"--ini", ini, "now", "--date", IsoDate(kToday), "--time", "5:00"});
     for (const auto& row : at5["rows"]) EXPECT_EQ(row, json({{"channel", row["channel"]}, {"title", ""}, {"time", ""}}));
-    const json at3 = RunJson(dir, {"--ini", ini, "now", "--date", Iso(kToday + 1), "--time", "03:00"});
-    EXPECT_EQ(at3["date"], Iso(kToday));
+    const json at3 = RunJson(dir, {"--ini", ini, "now", "--date", IsoDate(kToday + 1), "--time", "03:00"});
+    EXPECT_EQ(at3["date"], IsoDate(kToday));
     ASSERT_EQ(at3["rows"].size(), channels.size());
     for (std::size_t i = 0; i < channels.size(); ++i) {
         const std::string time = at3["rows"][i]["time"];
@@ -202,25 +165,25 @@ TEST(Cli, TextDemoLoadsAndShowsTheDay) {
     }
 
     // A day of no week.
-    const json none = RunJson(dir, {"--ini", ini, "day", Iso(kMonday - 1)});
+    const json none = RunJson(dir, {"--ini", ini, "day", IsoDate(kMonday - 1)});
     EXPECT_FALSE(none["has_text"].get<bool>());
     EXPECT_EQ(none["channels"], json::array());
 }
 
 TEST(Cli, MailingDemoInAMsgArea) {
     TempDir dir;
-    ASSERT_EQ(RunCli(dir, {"demo", "--out", dir / "text", "--date", Iso(kToday)}).status, 0);
-    Result r = RunCli(dir, {"demo", "--out", dir / "msg", "--format", "msg", "--date", Iso(kToday)});
+    ASSERT_EQ(RunCli(dir, {"demo", "--out", dir / "text", "--date", IsoDate(kToday)}).status, 0);
+    test::CliResult r = RunCli(dir, {"demo", "--out", dir / "msg", "--format", "msg", "--date", IsoDate(kToday)});
     ASSERT_EQ(r.status, 0) << r.err;
     // A second run replaces the area's messages rather than adding to them.
-    ASSERT_EQ(RunCli(dir, {"demo", "--out", dir / "msg", "--format", "msg", "--date", Iso(kToday)}).status, 0);
+    ASSERT_EQ(RunCli(dir, {"demo", "--out", dir / "msg", "--format", "msg", "--date", IsoDate(kToday)}).status, 0);
     const std::string ini = dir / "msg/Orbisk.ini";
     EXPECT_NE(test::ReadFile(ini).find("FIDOPath=F" + dir.str() + "/msg/echo\r\n"), std::string::npos);
 
     const json weeks = RunJson(dir, {"--ini", ini, "weeks"});
     ASSERT_EQ(weeks["weeks"].size(), 1u);
     const json& week = weeks["weeks"][0];
-    EXPECT_EQ(week["start"], Iso(kMonday));
+    EXPECT_EQ(week["start"], IsoDate(kMonday));
     EXPECT_FALSE(week["from_files"].get<bool>());
     ASSERT_EQ(week["messages"].size(), 7u);
     for (int i = 0; i < 7; ++i) {
@@ -233,7 +196,7 @@ TEST(Cli, MailingDemoInAMsgArea) {
     // titles, trailer lines cut), the names with their Cyrillic EN.
     for (int day = 0; day < 7; ++day) {
         const json fromMsg = CheckDemoDay(dir, ini, kMonday + day, false);
-        const json fromText = RunJson(dir, {"--ini", dir / "text/Orbisk.ini", "day", Iso(kMonday + day)})["channels"];
+        const json fromText = RunJson(dir, {"--ini", dir / "text/Orbisk.ini", "day", IsoDate(kMonday + day)})["channels"];
         ASSERT_EQ(fromMsg.size(), fromText.size());
         for (std::size_t c = 0; c < fromMsg.size(); ++c) {
             ASSERT_EQ(fromMsg[c]["entries"].size(), fromText[c]["entries"].size()) << day << " " << c;
@@ -249,7 +212,7 @@ TEST(Cli, ErrorsEndWithStatusOneAndTheTitleLine) {
     TempDir dir;
     const std::string title = "\xD0\x9E\xD1\x80\xD0\xB1\xD0\xB8\xD1\x81\xD0\xBA: ";  // "Орбиск: " in UTF-8
 
-    Result r = RunCli(dir, {"--ini", dir / "none.ini", "weeks"});
+    test::CliResult r = RunCli(dir, {"--ini", dir / "none.ini", "weeks"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, title + AnsiToUtf8("\xCD\xE5 \xEE\xE1\xED\xE0\xF0\xF3\xE6\xE5\xED \xF4\xE0\xE9\xEB "
@@ -298,7 +261,7 @@ TEST(Cli, NoticesGoToStderrAndTheLoadGoesOn) {
     test::WriteFile(dir / "1.txt", std::string("[tv.all]\r\n======\r\n") + test::kDayNames[2] + ". 7 " +
                                        test::kMonthNames[12] + ". One\r\n---\r\n06.00 News\r\n");
     test::WriteListingIni(dir / "Orbisk.ini", "I" + dir.str());
-    const Result r = RunCli(dir, {"--ini", dir / "Orbisk.ini", "weeks"});
+    const test::CliResult r = RunCli(dir, {"--ini", dir / "Orbisk.ini", "weeks"});
     EXPECT_EQ(r.status, 0);
     // "Ошибка: Неопознанный месяц "<the month read as KOI8-R>""
     EXPECT_EQ(r.err.rfind(AnsiToUtf8("\xCE\xF8\xE8\xE1\xEA\xE0: \xCD\xE5\xEE\xEF\xEE\xE7\xED\xE0\xED\xED\xFB\xE9 "
@@ -316,12 +279,12 @@ TEST(Cli, ConfigurationBesideTheProgram) {
     TempDir dir;
     const std::string bin = dir / "bin";
     std::filesystem::create_directory(bin);
-    std::filesystem::copy_file(kProgram, bin + "/orbisk-cli");
-    Result r = RunCli(dir, {"weeks"}, bin + "/orbisk-cli");
+    std::filesystem::copy_file(test::kCliProgram, bin + "/orbisk-cli");
+    test::CliResult r = RunCli(dir, {"weeks"}, bin + "/orbisk-cli");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("\"Orbisk.ini\""), std::string::npos);
     ASSERT_EQ(RunCli(dir, {"demo", "--out", bin}).status, 0);
-    r = RunCli(dir, {"day", Iso(kToday)}, bin + "/orbisk-cli");
+    r = RunCli(dir, {"day", IsoDate(kToday)}, bin + "/orbisk-cli");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(json::parse(r.out)["has_text"].get<bool>());
 }

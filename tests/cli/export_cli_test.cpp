@@ -14,54 +14,18 @@
 #include "base/timetext.h"
 #include "base/ui.h"
 #include "export/printtext.h"
+#include "support/clirun.h"
 #include "support/tempdir.h"
 
-extern char** environ;
 
 namespace orbisk {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using test::CliResult;
+using test::IsoDate;
 using test::TempDir;
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-CliRun Cli(const TempDir& dir, std::vector<std::string> args) {
-    const std::string program = ORBISK_BINARY_DIR "/orbisk-cli";
-    const std::string outPath = dir / "stdout", errPath = dir / "stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid;
-    CliRun r;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    r.out = test::ReadFile(outPath);
-    r.err = test::ReadFile(errPath);
-    return r;
-}
-
-std::string Iso(TDateTime date) {
-    int y, m, d;
-    DecodeDate(date, y, m, d);
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-    return buf;
-}
 
 class Silent : public Notifier {
 public:
@@ -81,7 +45,7 @@ protected:
     void SetUp() override {
         const TDateTime today = ListingDate(SystemClock().Now());
         monday = today - (DayOfWeek(today) + 5) % 7;
-        ASSERT_EQ(Cli(dir, {"demo", "--out", dir.str(), "--format", "msg", "--date", Iso(today)}).status, 0);
+        ASSERT_EQ(test::RunCli(dir, {"demo", "--out", dir.str(), "--format", "msg", "--date", IsoDate(today)}).status, 0);
         ini = dir / "Orbisk.ini";
     }
     TempDir dir;
@@ -90,10 +54,10 @@ protected:
 };
 
 TEST_F(ExportCli, PrintWritesTheBytesOfTheCore) {
-    const std::string thursday = Iso(monday + 3);
-    const CliRun toFile = Cli(dir, {"--ini", ini, "print", thursday, "--out", dir / "week.txt"});
+    const std::string thursday = IsoDate(monday + 3);
+    const CliResult toFile = test::RunCli(dir, {"--ini", ini, "print", thursday, "--out", dir / "week.txt"});
     ASSERT_EQ(toFile.status, 0) << toFile.err;
-    const CliRun toStdout = Cli(dir, {"--ini", ini, "print", thursday});
+    const CliResult toStdout = test::RunCli(dir, {"--ini", ini, "print", thursday});
     ASSERT_EQ(toStdout.status, 0) << toStdout.err;
 
     Silent silent;
@@ -113,15 +77,15 @@ TEST_F(ExportCli, PrintWritesTheBytesOfTheCore) {
         ++days;
     EXPECT_EQ(days, 4u);
 
-    EXPECT_EQ(Cli(dir, {"--ini", ini, "print", "2026-02-30"}).status, 1);
-    EXPECT_EQ(Cli(dir, {"--ini", ini, "print", thursday, "--out"}).status, 1);
+    EXPECT_EQ(test::RunCli(dir, {"--ini", ini, "print", "2026-02-30"}).status, 1);
+    EXPECT_EQ(test::RunCli(dir, {"--ini", ini, "print", thursday, "--out"}).status, 1);
 }
 
 TEST_F(ExportCli, JtvExportsTheWeekWithoutStoringTheFolder) {
     const std::string out = dir / "jtv";
     fs::create_directory(out);
     const std::string iniBefore = test::ReadFile(ini);
-    const CliRun run = Cli(dir, {"--ini", ini, "jtv", Iso(monday + 3), "--out", out});
+    const CliResult run = test::RunCli(dir, {"--ini", ini, "jtv", IsoDate(monday + 3), "--out", out});
     ASSERT_EQ(run.status, 0) << run.err;
     const json j = json::parse(run.out);
     EXPECT_TRUE(j["week_found"].get<bool>());
@@ -144,23 +108,23 @@ TEST_F(ExportCli, JtvExportsTheWeekWithoutStoringTheFolder) {
 
 TEST_F(ExportCli, DeleteOldListsThenDeletes) {
     // Shown a week later, the whole demo week is old.
-    const std::string later = Iso(monday + 7);
-    const CliRun list = Cli(dir, {"--ini", ini, "delete-old", later});
+    const std::string later = IsoDate(monday + 7);
+    const CliResult list = test::RunCli(dir, {"--ini", ini, "delete-old", later});
     ASSERT_EQ(list.status, 0) << list.err;
     const json planned = json::parse(list.out);
-    EXPECT_EQ(planned["cutoff"], Iso(monday + 7));
+    EXPECT_EQ(planned["cutoff"], IsoDate(monday + 7));
     // The demo area: 1 rules, 2..8 the mailing, 9 and 10 replies. Message 1
     // of a *.MSG area is never deleted.
     EXPECT_EQ(planned["delete"], json::parse("[9,10,2,3,4,5,6,7,8]"));
     EXPECT_EQ(planned["keep"], json::parse("[1]"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "echo"), fs::directory_iterator()), 10);
 
-    const CliRun done = Cli(dir, {"--ini", ini, "delete-old", later, "--yes"});
+    const CliResult done = test::RunCli(dir, {"--ini", ini, "delete-old", later, "--yes"});
     ASSERT_EQ(done.status, 0) << done.err;
     EXPECT_EQ(json::parse(done.out)["deleted"], planned["delete"]);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "echo"), fs::directory_iterator()), 1);
     EXPECT_TRUE(fs::exists(dir / "echo/1.msg"));
-    EXPECT_EQ(json::parse(Cli(dir, {"--ini", ini, "delete-old", later}).out)["delete"], json::array());
+    EXPECT_EQ(json::parse(test::RunCli(dir, {"--ini", ini, "delete-old", later}).out)["delete"], json::array());
 }
 
 }  // namespace
