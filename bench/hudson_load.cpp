@@ -28,47 +28,23 @@
 #include <string>
 #include <vector>
 
+#include "benchutil.h"
 #include "base/datetime.h"
 #include "msgbase/messagearea.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::CpuSeconds;
+using bench::Line;
+using bench::Median;
+using bench::Seconds;
 namespace fs = std::filesystem;
 using orbisk::MessageArea;
 
 constexpr int kMessages = 30000;
 constexpr int kBoards = 5;
 std::size_t g_listingBlocks = 0;  // text blocks of the listings, counted while writing
-
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
-
-// CPU time of the process: on a machine shared with other work the wall
-// time swings with the load, the CPU time much less.
-double CpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// A listing-like line of the given length (ANSI: channel names in Cyrillic).
-std::string Line(unsigned& seed, std::size_t len) {
-    static const char* const kWords[] = {"\xCD\xD2\xC2", "\xCD\xEE\xE2\xEE\xF1\xF2\xE8", "07.00", "21.30",
-                                         "film", "\xF1\xE5\xF0\xE8\xE0\xEB", "news", "sport"};
-    std::string s;
-    while (s.size() < len) {
-        seed = seed * 1103515245u + 12345u;
-        s += kWords[(seed >> 16) % 8];
-        s += ' ';
-    }
-    s.resize(len);
-    return s;
-}
 
 std::string Id(int board, const std::string& dir) {
     char b[8];

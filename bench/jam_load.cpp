@@ -25,19 +25,21 @@
 #include <string>
 #include <vector>
 
+#include "benchutil.h"
 #include "base/datetime.h"
 #include "msgbase/messagearea.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::Line;
+using bench::Median;
+using bench::Seconds;
 namespace fs = std::filesystem;
 using orbisk::MessageArea;
 
 constexpr int kMessages = 50000;
 constexpr int kListingEvery = 10;
-
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 // Wall time and the process's CPU time: the machine may be shared, and CPU
 // time shows the work itself when other processes take turns with us.
@@ -57,25 +59,6 @@ struct Span {
 };
 
 Span Between(const Stamp& a, const Stamp& b) { return {Seconds(a.wall, b.wall), b.cpu - a.cpu}; }
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// A listing-like line of the given length (ANSI: channel names in Cyrillic).
-std::string Line(unsigned& seed, std::size_t len) {
-    static const char* const kWords[] = {"\xCD\xD2\xC2", "\xCD\xEE\xE2\xEE\xF1\xF2\xE8", "07.00", "21.30",
-                                         "film", "\xF1\xE5\xF0\xE8\xE0\xEB", "news", "sport"};
-    std::string s;
-    while (s.size() < len) {
-        seed = seed * 1103515245u + 12345u;
-        s += kWords[(seed >> 16) % 8];
-        s += ' ';
-    }
-    s.resize(len);
-    return s;
-}
 
 void Generate(const std::string& base) {
     std::unique_ptr<MessageArea> area;

@@ -1,0 +1,44 @@
+#pragma once
+// What the load benchmarks share: timing, the median of repetitions and the
+// generated listing-like text.
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+
+// CPU time of the process: on a machine shared with other work the wall
+// time swings with the load, the CPU time much less.
+inline double CpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+inline double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// A listing-like line of the given length (ANSI: channel names in Cyrillic).
+inline std::string Line(unsigned& seed, std::size_t len) {
+    static const char* const kWords[] = {"\xCD\xD2\xC2", "\xCD\xEE\xE2\xEE\xF1\xF2\xE8", "07.00", "21.30",
+                                         "film", "\xF1\xE5\xF0\xE8\xE0\xEB", "news", "sport"};
+    std::string s;
+    while (s.size() < len) {
+        seed = seed * 1103515245u + 12345u;
+        s += kWords[(seed >> 16) % 8];
+        s += ' ';
+    }
+    s.resize(len);
+    return s;
+}
+
+}  // namespace bench
