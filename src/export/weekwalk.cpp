@@ -54,8 +54,6 @@ bool WalkShownWeek(Viewer& viewer, const std::function<void(TDateTime)>& showDay
     return true;
 }
 
-TDateTime EntryStart::Moment() const { return Date + EncodeTime(Hour, Minute); }
-
 EntryStarts::EntryStarts(const TChannel& channel, TDateTime date) : channel_(channel), date_(DateOf(date)) {
     if (channel.Times.empty()) throw Error("List index out of bounds (0)");
     firstMSecs_ = TimeMSecs(StrToTime(channel.Times[0], channel.TimeSeparator));

@@ -29,7 +29,6 @@ struct EntryStart {
     TDateTime Date = 0;
     int Hour = 0;
     int Minute = 0;
-    TDateTime Moment() const;  // Date + Hour:Minute
 };
 
 class EntryStarts {

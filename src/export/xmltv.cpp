@@ -190,6 +190,7 @@ std::string XmltvTime(TDateTime date, int hour, int minute) {
 }
 
 XmltvResult ExportXmltv(Viewer& viewer, const std::function<void(TDateTime)>& showDay) {
+    tzset();  // the zone in force now, should TZ have changed since the last look
     XmltvResult result;
     std::vector<Channel> channels;
     std::map<std::string, std::size_t> byName;  // listing name -> index in channels

@@ -178,7 +178,8 @@ std::vector<test::FidoTestMessage> DemoMessages(const std::string& area) {
     for (const auto& e : fs::directory_iterator(area))
         files[std::stoi(e.path().stem().string())] = test::ReadFile(e.path().string());
     std::vector<test::FidoTestMessage> out;
-    for (const auto& [number, bytes] : files) {
+    for (const auto& file : files) {
+        const std::string& bytes = file.second;
         if (bytes.size() < 190) continue;
         const auto field = [&](std::size_t at, std::size_t size) {
             const std::string f = bytes.substr(at, size);
