@@ -1,8 +1,5 @@
 // orbisk-cli xmltv on the demo listings and on the demo mailing tossed by
 // crashmail, read back by the XMLTV tools of the Debian package xmltv-util.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +15,7 @@
 #include "base/timetext.h"
 #include "base/ui.h"
 #include "export/xmltv.h"
+#include "support/clirun.h"
 #include "support/crashmail.h"
 #include "support/tempdir.h"
 
@@ -28,51 +26,22 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 using test::TempDir;
 
-constexpr const char* kCli = ORBISK_BINARY_DIR "/orbisk-cli";
+constexpr const char* kCli = test::kCliProgram;
 constexpr const char* kValidate = "/usr/bin/tv_validate_file";
 constexpr const char* kToText = "/usr/bin/tv_to_text";
 constexpr const char* kGrep = "/usr/bin/tv_grep";
 constexpr const char* kDtd = "/usr/share/xmltv/xmltv.dtd";
 
-struct ToolResult {
-    int status = -1;
-    std::string out, err;
-};
+using ToolResult = test::CliResult;
 
-// The program with no standard input; its output gathered in `dir`.
+// Any program, run the way orbisk-cli is.
 ToolResult Spawn(const TempDir& dir, const std::string& program, std::vector<std::string> args) {
-    const std::string outPath = dir / "run-stdout", errPath = dir / "run-stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid;
-    ToolResult r;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    r.out = test::ReadFile(outPath);
-    r.err = test::ReadFile(errPath);
-    return r;
+    return test::RunCli(dir, std::move(args), program);
 }
 
 bool XmltvToolsInstalled() { return access(kValidate, X_OK) == 0 && access(kToText, X_OK) == 0 && access(kGrep, X_OK) == 0; }
 
-std::string Iso(TDateTime date) {
-    int y, m, d;
-    DecodeDate(date, y, m, d);
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-    return buf;
-}
+std::string Iso(TDateTime date) { return test::IsoDate(date); }
 
 // The dates carry no year: the demo week must be the week of today.
 const TDateTime kToday = ListingDate(SystemClock().Now());
