@@ -216,7 +216,11 @@ TEST_F(ExportWindow, SavesTheCodePage866Text) {
         filter = save->selectedNameFilter();
         EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
         EXPECT_EQ(save->defaultSuffix(), QStringLiteral("txt"));
+        // selectFile leaves the name field alone while it has the focus.
         save->selectFile(QString::fromStdString(path));
+        auto* name = save->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(QString::fromStdString(path));
         static_cast<QDialog*>(save)->accept();
     });
     w->aPrint->trigger();
