@@ -303,6 +303,21 @@ bool SquishArea::WriteFrameHeader(std::uint32_t offset, const FrameHeader& h) {
     return WriteData(offset, b, sizeof b);
 }
 
+std::pair<std::uint32_t, std::uint32_t> SquishArea::UnlinkFrame(std::uint32_t ofs, const FrameHeader& h) {
+    auto link = [&](std::uint32_t x) { return x != ofs && IsFrameOffset(x) ? x : 0u; };
+    const std::uint32_t prev = link(h.prev), next = link(h.next);
+    FrameHeader n;
+    if (prev && ReadFrameHeader(prev, n) && n.signature == kFrameSignature && n.next == ofs) {
+        n.next = next;
+        WriteFrameHeader(prev, n);
+    }
+    if (next && ReadFrameHeader(next, n) && n.signature == kFrameSignature && n.prev == ofs) {
+        n.prev = prev;
+        WriteFrameHeader(next, n);
+    }
+    return {prev, next};
+}
+
 // --- Locking ---
 
 bool SquishArea::LockArea() {
@@ -578,16 +593,8 @@ void SquishArea::DeleteCurrent() {
         // never made worse and never walked.
         if (IsFrameOffset(ofs) && ReadFrameHeader(ofs, h) && h.signature == kFrameSignature && h.type != kFrameFree) {
             auto link = [&](std::uint32_t x) { return x != ofs && IsFrameOffset(x) ? x : 0u; };
-            const std::uint32_t prev = link(h.prev), next = link(h.next);
+            const auto [prev, next] = UnlinkFrame(ofs, h);
             FrameHeader n;
-            if (prev && ReadFrameHeader(prev, n) && n.signature == kFrameSignature && n.next == ofs) {
-                n.next = next;
-                WriteFrameHeader(prev, n);
-            }
-            if (next && ReadFrameHeader(next, n) && n.signature == kFrameSignature && n.prev == ofs) {
-                n.prev = prev;
-                WriteFrameHeader(next, n);
-            }
             if (Bh32(kBhBeginFrame) == ofs) SetBh32(kBhBeginFrame, next);
             if (Bh32(kBhLastFrame) == ofs) SetBh32(kBhLastFrame, prev);
 
@@ -664,17 +671,7 @@ std::uint32_t SquishArea::TakeFreeFrame(std::uint32_t need, std::uint32_t& lengt
         if (!IsFrameOffset(ofs) || !ReadFrameHeader(ofs, h) || h.signature != kFrameSignature || h.type != kFrameFree ||
             h.frameLength != cachedLength)
             continue;
-        auto link = [&](std::uint32_t x) { return x != ofs && IsFrameOffset(x) ? x : 0u; };
-        const std::uint32_t prev = link(h.prev), next = link(h.next);
-        FrameHeader n;
-        if (prev && ReadFrameHeader(prev, n) && n.signature == kFrameSignature && n.next == ofs) {
-            n.next = next;
-            WriteFrameHeader(prev, n);
-        }
-        if (next && ReadFrameHeader(next, n) && n.signature == kFrameSignature && n.prev == ofs) {
-            n.prev = prev;
-            WriteFrameHeader(next, n);
-        }
+        const auto [prev, next] = UnlinkFrame(ofs, h);
         if (Bh32(kBhFreeFrame) == ofs) SetBh32(kBhFreeFrame, next);
         if (Bh32(kBhLastFreeFrame) == ofs) SetBh32(kBhLastFreeFrame, prev);
         length = h.frameLength;

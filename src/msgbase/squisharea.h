@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "msgbase/fileio.h"
@@ -187,6 +188,10 @@ private:
     bool IsFrameOffset(std::uint32_t offset) const;
     bool ReadFrameHeader(std::uint32_t offset, FrameHeader& h);
     bool WriteFrameHeader(std::uint32_t offset, const FrameHeader& h);
+    // Takes the frame at `offset` (header `h`) out of its chain: the
+    // neighbours that point back at it are linked to each other. Returns its
+    // usable prev and next links (0 for none).
+    std::pair<std::uint32_t, std::uint32_t> UnlinkFrame(std::uint32_t offset, const FrameHeader& h);
     // Takes a cached free frame of at least `need` bytes out of the free
     // chain; 0 when there is none.
     std::uint32_t TakeFreeFrame(std::uint32_t need, std::uint32_t& length);
