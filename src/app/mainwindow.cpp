@@ -805,7 +805,7 @@ void TfmOrbisk::ShowChannelDay() {
     }
     RenderProgress();
     const int marked = viewer_->ShowTimeEntry();
-    if (marked >= 0) StyleLineMarked(marked);
+    if (marked >= 0) StyleLine(marked, true);
 
     if (!dayText_.Text.empty()) {
         QTextCharFormat bold;
@@ -831,20 +831,11 @@ void TfmOrbisk::RenderProgress() {
     pbProgress->setValue(std::clamp(strip->Position, pbProgress->minimum(), pbProgress->maximum()));
 }
 
-void TfmOrbisk::StyleLinePlain(int line) {
-    QTextCharFormat plain;
-    plain.setFontWeight(QFont::Normal);
-    plain.setFontUnderline(false);
-    MergeFormat(rePrg->document(), dayText_.Line(line), plain);
-    QTextCharFormat bold;
-    bold.setFontWeight(QFont::Bold);
-    MergeFormat(rePrg->document(), dayText_.Prefix(line, TimeLength()), bold);
-}
-
-void TfmOrbisk::StyleLineMarked(int line) {
-    QTextCharFormat underline;
-    underline.setFontUnderline(true);
-    MergeFormat(rePrg->document(), dayText_.Line(line), underline);
+void TfmOrbisk::StyleLine(int line, bool marked) {
+    QTextCharFormat format;
+    format.setFontUnderline(marked);
+    if (!marked) format.setFontWeight(QFont::Normal);
+    MergeFormat(rePrg->document(), dayText_.Line(line), format);
     QTextCharFormat bold;
     bold.setFontWeight(QFont::Bold);
     MergeFormat(rePrg->document(), dayText_.Prefix(line, TimeLength()), bold);
@@ -854,8 +845,8 @@ void TfmOrbisk::MarkShowTime(TDateTime t) {
     const MarkedEntries marked = viewer_->MarkShowTime(t);
     if (!TextShowsCurrentChannel()) return;
     const UpdatesOff frozen(rePrg);
-    if (marked.Old >= 0) StyleLinePlain(marked.Old);
-    if (marked.New >= 0) StyleLineMarked(marked.New);
+    if (marked.Old >= 0) StyleLine(marked.Old, false);
+    if (marked.New >= 0) StyleLine(marked.New, true);
 }
 
 std::optional<TDateTime> TfmOrbisk::TimeAtCaret() const {

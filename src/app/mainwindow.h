@@ -202,8 +202,8 @@ private:
     void AdjustFilmRowHeights();
     void FocusView();
     bool TextShowsCurrentChannel() const;
-    void StyleLinePlain(int line);
-    void StyleLineMarked(int line);
+    // The day-view line plain or underlined (the picked time), its time bold.
+    void StyleLine(int line, bool marked);
     std::size_t TimeLength() const;
     char TimeSeparator() const;
     void HookChannels();
