@@ -12,23 +12,23 @@ namespace bench {
 
 using Clock = std::chrono::steady_clock;
 
-inline double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+inline double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 // CPU time of the process: on a machine shared with other work the wall
 // time swings with the load, the CPU time much less.
-inline double CpuSeconds() {
+inline double cpuSeconds() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
-inline double Median(std::vector<double> v) {
+inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
 
 // A listing-like line of the given length (ANSI: channel names in Cyrillic).
-inline std::string Line(unsigned& seed, std::size_t len) {
+inline std::string line(unsigned& seed, std::size_t len) {
     static const char* const kWords[] = {"\xCD\xD2\xC2", "\xCD\xEE\xE2\xEE\xF1\xF2\xE8", "07.00", "21.30",
                                          "film", "\xF1\xE5\xF0\xE8\xE0\xEB", "news", "sport"};
     std::string s;

@@ -4,7 +4,7 @@
 // The area: 10,000 messages written through the kind's write side, every
 // tenth an 8 KB listing part (subject "TV listing ..."), the others 1-3 KB.
 // Timed, warm cache, median of the repetitions:
-//   open   OpenAreaByIdentifier (lists the directory)
+//   open   openAreaByIdentifier (lists the directory)
 //   walk   every message located, its header loaded and its subject taken
 //   text   the text of the 1,000 listing parts read line by line (kludge
 //          lines left out, maxLen 255) during the same walk
@@ -30,52 +30,52 @@
 namespace {
 
 using bench::Clock;
-using bench::Line;
-using bench::Median;
-using bench::Seconds;
+using bench::line;
+using bench::median;
+using bench::seconds;
 namespace fs = std::filesystem;
 using orbisk::MessageArea;
 
 constexpr int kMessages = 10000;
 constexpr int kListingEvery = 10;
 
-void Generate(const std::string& dir) {
+void generate(const std::string& dir) {
     std::unique_ptr<MessageArea> area;
-    if (!orbisk::CreateAreaForIdentifier(area, "F" + dir) || area->CreateArea() != 0 || area->OpenArea() != 0) {
+    if (!orbisk::createAreaForIdentifier(area, "F" + dir) || area->createArea() != 0 || area->openArea() != 0) {
         std::fprintf(stderr, "cannot create the area in %s\n", dir.c_str());
         std::exit(1);
     }
     unsigned seed = 1;
-    const orbisk::TDateTime when = orbisk::EncodeDate(2026, 3, 9) + orbisk::EncodeTime(18, 5);
+    const orbisk::DateTime when = orbisk::encodeDate(2026, 3, 9) + orbisk::encodeTime(18, 5);
     for (int i = 1; i <= kMessages; ++i) {
         const bool listing = i % kListingEvery == 0;
-        area->StartNewMessage();
-        area->SetFromName("Ivan Petrov");
-        area->SetToName("All");
-        area->SetSubject(listing ? "TV listing " + std::to_string(i / kListingEvery) + "/3"
+        area->startNewMessage();
+        area->setFromName("Ivan Petrov");
+        area->setToName("All");
+        area->setSubject(listing ? "TV listing " + std::to_string(i / kListingEvery) + "/3"
                                  : "Other talk " + std::to_string(i));
-        area->SetDateTime(when);
-        area->SetOrigAddress({2, 5020, 1, 0});
-        area->SetDestAddress({2, 5020, 9999, 0});
-        area->WriteKludgeLine("\x01MSGID: 2:5020/1 " + std::to_string(10000000 + i));
+        area->setDateTime(when);
+        area->setOrigAddress({2, 5020, 1, 0});
+        area->setDestAddress({2, 5020, 9999, 0});
+        area->writeKludgeLine("\x01MSGID: 2:5020/1 " + std::to_string(10000000 + i));
         const std::size_t size = listing ? 8192 : 1024 + (static_cast<std::size_t>(i) * 7919) % 2048;
         std::size_t written = 0;
         while (written < size) {
             seed = seed * 1103515245u + 12345u;
-            const std::string line = Line(seed, 20 + (seed >> 16) % 50);
-            area->WriteTextLine(line);
-            written += line.size() + 1;
+            const std::string text = line(seed, 20 + (seed >> 16) % 50);
+            area->writeTextLine(text);
+            written += text.size() + 1;
         }
-        area->WriteTextLine("--- bench");
-        area->WriteTextLine(" * Origin: bench (2:5020/1)");
-        area->WriteTextLine("SEEN-BY: 5020/1 9999");
-        area->WriteKludgeLine("\x01PATH: 5020/9999");
-        if (area->SaveMessage() != 0) {
+        area->writeTextLine("--- bench");
+        area->writeTextLine(" * Origin: bench (2:5020/1)");
+        area->writeTextLine("SEEN-BY: 5020/1 9999");
+        area->writeKludgeLine("\x01PATH: 5020/9999");
+        if (area->saveMessage() != 0) {
             std::fprintf(stderr, "cannot save message %d\n", i);
             std::exit(1);
         }
     }
-    orbisk::CloseAreaAndFree(area);
+    orbisk::closeAreaAndFree(area);
 }
 
 struct Times {
@@ -83,24 +83,24 @@ struct Times {
     std::size_t lines = 0, bytes = 0;
 };
 
-Times RunOnce(const std::string& dir, const std::vector<std::string>& files, std::vector<char>& buffer) {
+Times runOnce(const std::string& dir, const std::vector<std::string>& files, std::vector<char>& buffer) {
     Times t;
     const auto t0 = Clock::now();
     std::unique_ptr<MessageArea> area;
-    if (!orbisk::OpenAreaByIdentifier(area, "F" + dir)) std::exit(1);
+    if (!orbisk::openAreaByIdentifier(area, "F" + dir)) std::exit(1);
     const auto t1 = Clock::now();
     int listings = 0;
-    for (area->LocateFrom(1); area->IsLocated(); area->LocateNext()) {
-        area->LoadHeader();
-        area->GetMessageNumber();
-        const std::string subject = area->GetSubject();
+    for (area->locateFrom(1); area->isLocated(); area->locateNext()) {
+        area->loadHeader();
+        area->getMessageNumber();
+        const std::string subject = area->getSubject();
         if (subject.rfind("TV listing", 0) != 0) continue;
         ++listings;
-        area->StartText();
-        while (!area->AtTextEnd()) t.lines += area->ReadTextLineNoKludge(255).size() > 0;
+        area->startText();
+        while (!area->atTextEnd()) t.lines += area->readTextLineNoKludge(255).size() > 0;
     }
     const auto t2 = Clock::now();
-    orbisk::CloseAreaAndFree(area);
+    orbisk::closeAreaAndFree(area);
     if (listings != kMessages / kListingEvery) {
         std::fprintf(stderr, "walk found %d listings\n", listings);
         std::exit(1);
@@ -115,9 +115,9 @@ Times RunOnce(const std::string& dir, const std::vector<std::string>& files, std
         ::close(fd);
     }
     const auto t4 = Clock::now();
-    t.open = Seconds(t0, t1);
-    t.walk = Seconds(t1, t2);
-    t.plain = Seconds(t3, t4);
+    t.open = seconds(t0, t1);
+    t.walk = seconds(t1, t2);
+    t.plain = seconds(t3, t4);
     return t;
 }
 
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
         own = true;
     }
     const auto g0 = Clock::now();
-    if (!fs::exists(fs::path(dir) / "1.msg")) Generate(dir);
+    if (!fs::exists(fs::path(dir) / "1.msg")) generate(dir);
     const auto g1 = Clock::now();
 
     std::vector<std::string> files;
@@ -148,18 +148,18 @@ int main(int argc, char** argv) {
     std::sort(files.begin(), files.end());
     std::vector<char> buffer(64 * 1024);
 
-    RunOnce(dir, files, buffer);  // warm the cache
+    runOnce(dir, files, buffer);  // warm the cache
     std::vector<double> open, walk, plain;
     Times last;
     for (int i = 0; i < reps; ++i) {
-        last = RunOnce(dir, files, buffer);
+        last = runOnce(dir, files, buffer);
         open.push_back(last.open);
         walk.push_back(last.walk);
         plain.push_back(last.plain);
     }
-    const double o = Median(open) * 1e3, w = Median(walk) * 1e3, p = Median(plain) * 1e3;
+    const double o = median(open) * 1e3, w = median(walk) * 1e3, p = median(plain) * 1e3;
     std::printf("Fido *.MSG area: %zu files, %.1f MB (generated in %.2f s), %d repetitions, median\n", files.size(),
-                static_cast<double>(total) / 1e6, Seconds(g0, g1), reps);
+                static_cast<double>(total) / 1e6, seconds(g0, g1), reps);
     std::printf("  open (directory listing)            %8.2f ms\n", o);
     std::printf("  walk + text (10000 headers and subjects, %zu text lines of 1000 listings) %8.2f ms\n", last.lines, w);
     std::printf("  plain read() of the same files      %8.2f ms (%zu bytes)\n", p, last.bytes);

@@ -1,5 +1,5 @@
 // The whole load of an echo area as a refresh does it (walk, body reads of
-// the listings, BuildAll, the shown day parsed) on the demo mailing among
+// the listings, buildAll, the shown day parsed) on the demo mailing among
 // 10,000 messages, against plain read() of the same files.
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/config/config.h"
-#include "app/viewer/viewer.h"
+#include "config/config.h"
+#include "viewer/viewer.h"
 #include "base/ui.h"
 #include "benchutil.h"
 #include "msgbase/messagearea.h"
@@ -24,39 +24,39 @@ using bench::Clock;
 
 class Silent : public orbisk::Notifier {
 public:
-    void Show(const std::string&, const std::string&, orbisk::MsgIcon) override {}
-    orbisk::Answer Ask(const std::string&, const std::string&, orbisk::MsgIcon, orbisk::Buttons) override {
+    void show(const std::string&, const std::string&, orbisk::MsgIcon) override {}
+    orbisk::Answer ask(const std::string&, const std::string&, orbisk::MsgIcon, orbisk::Buttons) override {
         return orbisk::Answer::No;
     }
 };
 
 class NoPrompts : public orbisk::ConfigPrompts {
 public:
-    bool EditMessageBase(orbisk::Config&) override { return false; }
-    bool EditMessageParams(orbisk::Config&) override { return false; }
+    bool editMessageBase(orbisk::Config&) override { return false; }
+    bool editMessageParams(orbisk::Config&) override { return false; }
 };
 
-void AddOtherMessages(const std::string& area, int count) {
+void addOtherMessages(const std::string& area, int count) {
     std::unique_ptr<orbisk::MessageArea> a;
-    if (!orbisk::OpenAreaByIdentifier(a, "F" + area)) {
+    if (!orbisk::openAreaByIdentifier(a, "F" + area)) {
         std::fprintf(stderr, "cannot open %s\n", area.c_str());
         std::exit(1);
     }
     unsigned seed = 3;
     for (int i = 0; i < count; ++i) {
-        a->StartNewMessage();
-        a->SetFromName("Ivan Petrov");
-        a->SetToName("All");
-        a->SetSubject("Other talk " + std::to_string(i));
-        a->SetDateTime(orbisk::EncodeDate(2026, 12, 1));
+        a->startNewMessage();
+        a->setFromName("Ivan Petrov");
+        a->setToName("All");
+        a->setSubject("Other talk " + std::to_string(i));
+        a->setDateTime(orbisk::encodeDate(2026, 12, 1));
         const std::size_t size = 1024 + (static_cast<std::size_t>(i) * 7919) % 2048;
-        for (std::size_t written = 0; written < size; written += 60) a->WriteTextLine(bench::Line(seed, 59));
-        a->SaveMessage();
+        for (std::size_t written = 0; written < size; written += 60) a->writeTextLine(bench::line(seed, 59));
+        a->saveMessage();
     }
-    orbisk::CloseAreaAndFree(a);
+    orbisk::closeAreaAndFree(a);
 }
 
-std::size_t PlainRead(const std::string& dir, std::vector<char>& buf) {
+std::size_t plainRead(const std::string& dir, std::vector<char>& buf) {
     std::size_t total = 0;
     for (const auto& e : fs::directory_iterator(dir)) {
         const int fd = ::open(e.path().c_str(), O_RDONLY);
@@ -79,7 +79,7 @@ int main() {
     }
     const std::string area = dir + "/echo";
     const int before = static_cast<int>(std::distance(fs::directory_iterator(area), fs::directory_iterator()));
-    AddOtherMessages(area, 10000 - before);
+    addOtherMessages(area, 10000 - before);
 
     Silent silent;
     orbisk::SystemClock clock;
@@ -90,14 +90,14 @@ int main() {
     for (int i = 0; i < 7; ++i) {
         auto t0 = Clock::now();
         orbisk::Viewer viewer(dir + "/Orbisk.ini", silent, clock);
-        viewer.RefreshListings(prompts, true);
-        load.push_back(bench::Seconds(t0, Clock::now()));
-        weeks = viewer.Weeks().Items.size();
+        viewer.refreshListings(prompts, true);
+        load.push_back(bench::seconds(t0, Clock::now()));
+        weeks = viewer.weeks().items.size();
         t0 = Clock::now();
-        bytes = PlainRead(area, buf);
-        plain.push_back(bench::Seconds(t0, Clock::now()));
+        bytes = plainRead(area, buf);
+        plain.push_back(bench::seconds(t0, Clock::now()));
     }
-    const double l = bench::Median(load), p = bench::Median(plain);
+    const double l = bench::median(load), p = bench::median(plain);
     std::printf("full load of 10000 messages (%zu weeks): %.2f ms; plain read() of %zu bytes: %.2f ms; ratio %.2f\n",
                 weeks, l * 1e3, bytes, p * 1e3, l / p);
     fs::remove_all(dir);

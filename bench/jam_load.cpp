@@ -5,10 +5,10 @@
 // tenth an 8 KB listing part (subject "TV listing ..."), the others 1-3 KB,
 // each with MSGID, PID and PATH subfields.
 // Timed, warm cache, median of the repetitions:
-//   jam    OpenAreaByIdentifier; every message located, its header loaded,
+//   jam    openAreaByIdentifier; every message located, its header loaded,
 //          its number and subject taken; the text of the 5,000 listing
 //          parts read line by line (kludge lines left out, maxLen 255);
-//          CloseAreaAndFree; also the same without any text read
+//          closeAreaAndFree; also the same without any text read
 //   plain  open/read/close of .jhr, .jdx and .jdt: into a reused 64 KB
 //          buffer, and into one buffer holding the files whole
 // Usage: bench_jam_load [repetitions] [directory]
@@ -32,9 +32,9 @@
 namespace {
 
 using bench::Clock;
-using bench::Line;
-using bench::Median;
-using bench::Seconds;
+using bench::line;
+using bench::median;
+using bench::seconds;
 namespace fs = std::filesystem;
 using orbisk::MessageArea;
 
@@ -48,7 +48,7 @@ struct Stamp {
     double cpu;
 };
 
-Stamp Now() {
+Stamp now() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return {Clock::now(), static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9};
@@ -58,45 +58,45 @@ struct Span {
     double wall = 0, cpu = 0;
 };
 
-Span Between(const Stamp& a, const Stamp& b) { return {Seconds(a.wall, b.wall), b.cpu - a.cpu}; }
+Span between(const Stamp& a, const Stamp& b) { return {seconds(a.wall, b.wall), b.cpu - a.cpu}; }
 
-void Generate(const std::string& base) {
+void generate(const std::string& base) {
     std::unique_ptr<MessageArea> area;
-    if (!orbisk::CreateAreaForIdentifier(area, "J" + base) || area->CreateArea() != 0 || area->OpenArea() != 0) {
+    if (!orbisk::createAreaForIdentifier(area, "J" + base) || area->createArea() != 0 || area->openArea() != 0) {
         std::fprintf(stderr, "cannot create the area %s\n", base.c_str());
         std::exit(1);
     }
     unsigned seed = 1;
-    const orbisk::TDateTime when = orbisk::EncodeDate(2026, 3, 9) + orbisk::EncodeTime(18, 5);
+    const orbisk::DateTime when = orbisk::encodeDate(2026, 3, 9) + orbisk::encodeTime(18, 5);
     for (int i = 1; i <= kMessages; ++i) {
         const bool listing = i % kListingEvery == 0;
-        area->StartNewMessage();
-        area->SetFromName("Ivan Petrov");
-        area->SetToName("All");
-        area->SetSubject(listing ? "TV listing " + std::to_string(i / kListingEvery) + "/3"
+        area->startNewMessage();
+        area->setFromName("Ivan Petrov");
+        area->setToName("All");
+        area->setSubject(listing ? "TV listing " + std::to_string(i / kListingEvery) + "/3"
                                  : "Other talk " + std::to_string(i));
-        area->SetDateTime(when);
-        area->SetOrigAddress({2, 5020, 1, 0});
-        area->SetMailKind(1);
-        area->WriteKludgeLine("\x01MSGID: 2:5020/1 " + std::to_string(10000000 + i));
-        area->WriteKludgeLine("\x01PID: bench 1.0");
-        area->WriteKludgeLine("\x01PATH: 5020/1 9999");
+        area->setDateTime(when);
+        area->setOrigAddress({2, 5020, 1, 0});
+        area->setMailKind(1);
+        area->writeKludgeLine("\x01MSGID: 2:5020/1 " + std::to_string(10000000 + i));
+        area->writeKludgeLine("\x01PID: bench 1.0");
+        area->writeKludgeLine("\x01PATH: 5020/1 9999");
         const std::size_t size = listing ? 8192 : 1024 + (static_cast<std::size_t>(i) * 7919) % 2048;
         std::size_t written = 0;
         while (written < size) {
             seed = seed * 1103515245u + 12345u;
-            const std::string line = Line(seed, 20 + (seed >> 16) % 50);
-            area->WriteTextLine(line);
-            written += line.size() + 1;
+            const std::string text = line(seed, 20 + (seed >> 16) % 50);
+            area->writeTextLine(text);
+            written += text.size() + 1;
         }
-        area->WriteTextLine("--- bench");
-        area->WriteTextLine(" * Origin: bench (2:5020/1)");
-        if (area->SaveMessage() != 0) {
+        area->writeTextLine("--- bench");
+        area->writeTextLine(" * Origin: bench (2:5020/1)");
+        if (area->saveMessage() != 0) {
             std::fprintf(stderr, "cannot save message %d\n", i);
             std::exit(1);
         }
     }
-    orbisk::CloseAreaAndFree(area);
+    orbisk::closeAreaAndFree(area);
 }
 
 struct Times {
@@ -104,7 +104,7 @@ struct Times {
     std::size_t lines = 0, textBytes = 0, bytes = 0;
 };
 
-std::size_t ReadFiles(const std::vector<std::string>& files, char* buffer, std::size_t size, bool advance) {
+std::size_t readFiles(const std::vector<std::string>& files, char* buffer, std::size_t size, bool advance) {
     std::size_t total = 0;
     for (const auto& name : files) {
         const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
@@ -117,55 +117,55 @@ std::size_t ReadFiles(const std::vector<std::string>& files, char* buffer, std::
     return total;
 }
 
-Times RunOnce(const std::string& base, const std::vector<std::string>& files, std::vector<char>& whole) {
+Times runOnce(const std::string& base, const std::vector<std::string>& files, std::vector<char>& whole) {
     Times t;
-    const Stamp t0 = Now();
+    const Stamp t0 = now();
     std::unique_ptr<MessageArea> area;
-    if (!orbisk::OpenAreaByIdentifier(area, "J" + base)) std::exit(1);
+    if (!orbisk::openAreaByIdentifier(area, "J" + base)) std::exit(1);
     int listings = 0, messages = 0;
-    for (area->LocateFrom(1); area->IsLocated(); area->LocateNext()) {
-        area->LoadHeader();
+    for (area->locateFrom(1); area->isLocated(); area->locateNext()) {
+        area->loadHeader();
         ++messages;
-        if (area->GetMessageNumber() != messages) std::exit(2);
-        const std::string subject = area->GetSubject();
+        if (area->getMessageNumber() != messages) std::exit(2);
+        const std::string subject = area->getSubject();
         if (subject.rfind("TV listing", 0) != 0) continue;
         ++listings;
-        area->StartText();
-        while (!area->AtTextEnd()) {
-            const std::string line = area->ReadTextLineNoKludge(255);
+        area->startText();
+        while (!area->atTextEnd()) {
+            const std::string line = area->readTextLineNoKludge(255);
             ++t.lines;
             t.textBytes += line.size() + 1;
         }
     }
-    orbisk::CloseAreaAndFree(area);
-    const Stamp t1 = Now();
+    orbisk::closeAreaAndFree(area);
+    const Stamp t1 = now();
     if (messages != kMessages || listings != kMessages / kListingEvery) {
         std::fprintf(stderr, "walk found %d messages, %d listings\n", messages, listings);
         std::exit(1);
     }
 
     // The walk alone, without reading any text.
-    const Stamp h0 = Now();
-    if (!orbisk::OpenAreaByIdentifier(area, "J" + base)) std::exit(1);
+    const Stamp h0 = now();
+    if (!orbisk::openAreaByIdentifier(area, "J" + base)) std::exit(1);
     std::size_t subjects = 0;
-    for (area->LocateFrom(1); area->IsLocated(); area->LocateNext()) {
-        area->LoadHeader();
-        subjects += area->GetSubject().size() + static_cast<std::size_t>(area->GetMessageNumber() > 0);
+    for (area->locateFrom(1); area->isLocated(); area->locateNext()) {
+        area->loadHeader();
+        subjects += area->getSubject().size() + static_cast<std::size_t>(area->getMessageNumber() > 0);
     }
-    orbisk::CloseAreaAndFree(area);
-    const Stamp h1 = Now();
+    orbisk::closeAreaAndFree(area);
+    const Stamp h1 = now();
     if (subjects == 0) std::exit(1);
 
     std::vector<char> small(64 * 1024);
-    const Stamp t2 = Now();
-    t.bytes = ReadFiles(files, small.data(), small.size(), false);
-    const Stamp t3 = Now();
-    ReadFiles(files, whole.data(), whole.size(), true);
-    const Stamp t4 = Now();
-    t.jam = Between(t0, t1);
-    t.headers = Between(h0, h1);
-    t.plain = Between(t2, t3);
-    t.whole = Between(t3, t4);
+    const Stamp t2 = now();
+    t.bytes = readFiles(files, small.data(), small.size(), false);
+    const Stamp t3 = now();
+    readFiles(files, whole.data(), whole.size(), true);
+    const Stamp t4 = now();
+    t.jam = between(t0, t1);
+    t.headers = between(h0, h1);
+    t.plain = between(t2, t3);
+    t.whole = between(t3, t4);
     return t;
 }
 
@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
     }
     const std::string base = dir + "/tvlist";
     const auto g0 = Clock::now();
-    if (!fs::exists(base + ".jhr")) Generate(base);
+    if (!fs::exists(base + ".jhr")) generate(base);
     const auto g1 = Clock::now();
 
     std::vector<std::string> files;
@@ -196,20 +196,20 @@ int main(int argc, char** argv) {
     }
 
     std::vector<char> wholeBuffer(total);  // allocated and touched once, outside the timing
-    RunOnce(base, files, wholeBuffer);     // warm the cache
+    runOnce(base, files, wholeBuffer);     // warm the cache
     std::vector<Times> runs;
-    for (int i = 0; i < reps; ++i) runs.push_back(RunOnce(base, files, wholeBuffer));
-    auto median = [&](Span Times::*what, bool cpu) {
+    for (int i = 0; i < reps; ++i) runs.push_back(runOnce(base, files, wholeBuffer));
+    auto medianMs = [&](Span Times::*what, bool cpu) {
         std::vector<double> v;
         for (const auto& r : runs) v.push_back(cpu ? (r.*what).cpu : (r.*what).wall);
-        return Median(v) * 1e3;
+        return median(v) * 1e3;
     };
     const Times& last = runs.back();
     std::printf("JAM area: %d messages, %.1f MB in .jhr/.jdx/.jdt (generated in %.2f s), %d repetitions, median\n",
-                kMessages, static_cast<double>(total) / 1e6, Seconds(g0, g1), reps);
+                kMessages, static_cast<double>(total) / 1e6, seconds(g0, g1), reps);
     std::printf("  %-66s %10s %10s\n", "", "wall ms", "CPU ms");
     auto row = [&](const std::string& label, Span Times::*what) {
-        std::printf("  %-66s %10.2f %10.2f\n", label.c_str(), median(what, false), median(what, true));
+        std::printf("  %-66s %10.2f %10.2f\n", label.c_str(), medianMs(what, false), medianMs(what, true));
     };
     row("jam: open, " + std::to_string(kMessages) + " headers and subjects, text of " +
             std::to_string(kMessages / kListingEvery) + " listings, close",
@@ -220,11 +220,11 @@ int main(int argc, char** argv) {
     std::printf("  text read: %zu lines, %.1f MB; plain read: %zu bytes\n", last.lines,
                 static_cast<double>(last.textBytes) / 1e6, last.bytes);
     std::printf("  ratio jam / plain (64 KB buffer)       wall %5.2f   CPU %5.2f\n",
-                median(&Times::jam, false) / median(&Times::plain, false),
-                median(&Times::jam, true) / median(&Times::plain, true));
+                medianMs(&Times::jam, false) / medianMs(&Times::plain, false),
+                medianMs(&Times::jam, true) / medianMs(&Times::plain, true));
     std::printf("  ratio jam / plain (whole files)        wall %5.2f   CPU %5.2f\n",
-                median(&Times::jam, false) / median(&Times::whole, false),
-                median(&Times::jam, true) / median(&Times::whole, true));
+                medianMs(&Times::jam, false) / medianMs(&Times::whole, false),
+                medianMs(&Times::jam, true) / medianMs(&Times::whole, true));
     if (own) fs::remove_all(dir);
     return 0;
 }

@@ -1,4 +1,4 @@
-// ParseDay plus Normalize of one busy listing day: 40 channels of 50
+// parseDay plus Normalize of one busy listing day: 40 channels of 50
 // programmes each, in the message layout (continuation lines, times to mend).
 #include <cstdio>
 #include <string>
@@ -6,13 +6,13 @@
 
 #include "benchutil.h"
 #include "listing/bodyparse.h"
-#include "listing/channels.h"
+#include "listing/channellist.h"
 
 namespace {
 
 using bench::Clock;
 
-orbisk::StringList BusyDay() {
+orbisk::StringList busyDay() {
     orbisk::StringList day;
     unsigned seed = 7;
     for (int c = 0; c < 40; ++c) {
@@ -25,8 +25,8 @@ orbisk::StringList BusyDay() {
             const int minutes = 6 * 60 + e * 27;
             char time[8];
             std::snprintf(time, sizeof time, "%02d.%02d", minutes / 60 % 24, minutes % 60);
-            day.push_back(std::string(time) + " " + bench::Line(seed, 40 + seed % 30));
-            if (e % 7 == 3) day.push_back(bench::Line(seed, 50));  // continues the title above
+            day.push_back(std::string(time) + " " + bench::line(seed, 40 + seed % 30));
+            if (e % 7 == 3) day.push_back(bench::line(seed, 50));  // continues the title above
         }
     }
     return day;
@@ -35,18 +35,18 @@ orbisk::StringList BusyDay() {
 }  // namespace
 
 int main() {
-    const orbisk::StringList day = BusyDay();
+    const orbisk::StringList day = busyDay();
     std::vector<double> runs;
     std::size_t entries = 0;
     for (int i = 0; i < 301; ++i) {
         const auto t0 = Clock::now();
-        orbisk::TChannels channels(nullptr, "HH.MM", '.');
-        orbisk::ParseDayText(channels, day, false, "======");
-        runs.push_back(bench::Seconds(t0, Clock::now()));
+        orbisk::ChannelList channels(nullptr, "HH.MM", '.');
+        orbisk::parseDayText(channels, day, false, "======");
+        runs.push_back(bench::seconds(t0, Clock::now()));
         entries = 0;
-        for (int c = 0; c < channels.Count(); ++c) entries += channels.Items(c).EntryCount();
+        for (int c = 0; c < channels.count(); ++c) entries += channels.items(c).entryCount();
     }
     std::printf("ParseDay + Normalize: %zu lines, 40 channels, %zu entries: median %.3f ms (of %zu runs)\n",
-                day.size(), entries, bench::Median(runs) * 1e3, runs.size());
+                day.size(), entries, bench::median(runs) * 1e3, runs.size());
     return 0;
 }

@@ -4,7 +4,7 @@ namespace orbisk {
 namespace {
 #include "base/codepage_tables.inc"
 
-inline unsigned char Map(const unsigned char (&table)[128], unsigned char c) {
+inline unsigned char map(const unsigned char (&table)[128], unsigned char c) {
     return c < 0x80 ? c : table[c - 0x80];
 }
 
@@ -12,25 +12,25 @@ inline unsigned char Map(const unsigned char (&table)[128], unsigned char c) {
 struct FullTable {
     unsigned char to[256];
 };
-constexpr FullTable Widen(const unsigned char (&table)[128]) {
+constexpr FullTable widen(const unsigned char (&table)[128]) {
     FullTable t{};
     for (int i = 0; i < 256; ++i) t.to[i] = i < 0x80 ? static_cast<unsigned char>(i) : table[i - 0x80];
     return t;
 }
 
-std::string MapAll(std::string_view s, const FullTable& table) {
+std::string mapAll(std::string_view s, const FullTable& table) {
     std::string out(s);
     for (char& c : out) c = static_cast<char>(table.to[static_cast<unsigned char>(c)]);
     return out;
 }
 
-constexpr FullTable kOemToAnsiFull = Widen(kOemToAnsi);
-constexpr FullTable kAnsiToOemFull = Widen(kAnsiToOem);
-constexpr FullTable kKoi8ToAnsiFull = Widen(kKoi8ToAnsi);
+constexpr FullTable kOemToAnsiFull = widen(kOemToAnsi);
+constexpr FullTable kAnsiToOemFull = widen(kAnsiToOem);
+constexpr FullTable kKoi8ToAnsiFull = widen(kKoi8ToAnsi);
 
-char16_t ToUnicode(unsigned char c) { return c < 0x80 ? c : kAnsiToUnicode[c - 0x80]; }
+char16_t toUnicode(unsigned char c) { return c < 0x80 ? c : kAnsiToUnicode[c - 0x80]; }
 
-char FromUnicode(char32_t u) {
+char fromUnicode(char32_t u) {
     if (u < 0x80) return static_cast<char>(u);
     for (int i = 0; i < 128; ++i)
         if (kAnsiToUnicode[i] == u) return static_cast<char>(0x80 + i);
@@ -38,13 +38,13 @@ char FromUnicode(char32_t u) {
 }
 }  // namespace
 
-std::string OemToAnsi(std::string_view s) { return MapAll(s, kOemToAnsiFull); }
-std::string AnsiToOem(std::string_view s) { return MapAll(s, kAnsiToOemFull); }
-char AnsiToOemChar(char c) { return static_cast<char>(Map(kAnsiToOem, static_cast<unsigned char>(c))); }
-char OemToAnsiChar(char c) { return static_cast<char>(Map(kOemToAnsi, static_cast<unsigned char>(c))); }
-std::string Koi8BytesToAnsi(std::string_view s) { return MapAll(s, kKoi8ToAnsiFull); }
+std::string oemToAnsi(std::string_view s) { return mapAll(s, kOemToAnsiFull); }
+std::string ansiToOem(std::string_view s) { return mapAll(s, kAnsiToOemFull); }
+char ansiToOemChar(char c) { return static_cast<char>(map(kAnsiToOem, static_cast<unsigned char>(c))); }
+char oemToAnsiChar(char c) { return static_cast<char>(map(kOemToAnsi, static_cast<unsigned char>(c))); }
+std::string koi8BytesToAnsi(std::string_view s) { return mapAll(s, kKoi8ToAnsiFull); }
 
-std::string AnsiToKoi8(std::string_view s) {
+std::string ansiToKoi8(std::string_view s) {
     std::string out(s);
     for (char& c : out) {
         const auto u = static_cast<unsigned char>(c);
@@ -60,18 +60,18 @@ std::string AnsiToKoi8(std::string_view s) {
     return out;
 }
 
-std::u16string AnsiToUtf16(std::string_view s) {
+std::u16string ansiToUtf16(std::string_view s) {
     std::u16string out;
     out.reserve(s.size());
-    for (char c : s) out.push_back(ToUnicode(static_cast<unsigned char>(c)));
+    for (char c : s) out.push_back(toUnicode(static_cast<unsigned char>(c)));
     return out;
 }
 
-std::string AnsiToUtf8(std::string_view s) {
+std::string ansiToUtf8(std::string_view s) {
     std::string out;
     out.reserve(s.size() * 2);
     for (char c : s) {
-        char16_t u = ToUnicode(static_cast<unsigned char>(c));
+        char16_t u = toUnicode(static_cast<unsigned char>(c));
         if (u < 0x80) {
             out.push_back(static_cast<char>(u));
         } else if (u < 0x800) {
@@ -86,18 +86,18 @@ std::string AnsiToUtf8(std::string_view s) {
     return out;
 }
 
-std::string Utf16ToAnsi(std::u16string_view s) {
+std::string utf16ToAnsi(std::u16string_view s) {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
         char32_t u = s[i];
         if (u >= 0xD800 && u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) ++i;  // one "?" per pair
-        out.push_back(FromUnicode(u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u));
+        out.push_back(fromUnicode(u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u));
     }
     return out;
 }
 
-std::string Utf8ToAnsi(std::string_view s) {
+std::string utf8ToAnsi(std::string_view s) {
     std::string out;
     out.reserve(s.size());
     std::size_t i = 0;
@@ -121,33 +121,33 @@ std::string Utf8ToAnsi(std::string_view s) {
             ++i;
             continue;
         }
-        out.push_back(FromUnicode(u));
+        out.push_back(fromUnicode(u));
         i += extra + 1;
     }
     return out;
 }
 
-char AnsiUpperChar(char c) { return static_cast<char>(kAnsiUpper[static_cast<unsigned char>(c)]); }
-char AnsiLowerChar(char c) { return static_cast<char>(kAnsiLower[static_cast<unsigned char>(c)]); }
+char ansiUpperChar(char c) { return static_cast<char>(kAnsiUpper[static_cast<unsigned char>(c)]); }
+char ansiLowerChar(char c) { return static_cast<char>(kAnsiLower[static_cast<unsigned char>(c)]); }
 
-std::string AnsiUpper(std::string_view s) {
+std::string ansiUpper(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = AnsiUpperChar(c);
+    for (char& c : out) c = ansiUpperChar(c);
     return out;
 }
 
-std::string AnsiLower(std::string_view s) {
+std::string ansiLower(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = AnsiLowerChar(c);
+    for (char& c : out) c = ansiLowerChar(c);
     return out;
 }
 
-int AnsiCompareText(std::string_view a, std::string_view b) {
+int ansiCompareText(std::string_view a, std::string_view b) {
     std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
         // Compare as Unicode so that "Ё" sorts next to "Е" rather than below "А".
-        char16_t x = ToUnicode(kAnsiLower[static_cast<unsigned char>(a[i])]);
-        char16_t y = ToUnicode(kAnsiLower[static_cast<unsigned char>(b[i])]);
+        char16_t x = toUnicode(kAnsiLower[static_cast<unsigned char>(a[i])]);
+        char16_t y = toUnicode(kAnsiLower[static_cast<unsigned char>(b[i])]);
         if (x != y) return x < y ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);

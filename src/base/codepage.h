@@ -9,29 +9,29 @@
 
 namespace orbisk {
 
-std::string OemToAnsi(std::string_view s);   // 866 -> 1251
-std::string AnsiToOem(std::string_view s);   // 1251 -> 866
-char AnsiToOemChar(char c);
-char OemToAnsiChar(char c);
+std::string oemToAnsi(std::string_view s);   // 866 -> 1251
+std::string ansiToOem(std::string_view s);   // 1251 -> 866
+char ansiToOemChar(char c);
+char oemToAnsiChar(char c);
 
 // KOI8-R -> 1251 by code page only (no letter substitutions).
-std::string Koi8BytesToAnsi(std::string_view s);
+std::string koi8BytesToAnsi(std::string_view s);
 // 1251 -> KOI8-R, for writing internet listings; a character KOI8-R lacks
 // becomes "?".
-std::string AnsiToKoi8(std::string_view s);
+std::string ansiToKoi8(std::string_view s);
 
-std::u16string AnsiToUtf16(std::string_view s);
-std::string AnsiToUtf8(std::string_view s);
+std::u16string ansiToUtf16(std::string_view s);
+std::string ansiToUtf8(std::string_view s);
 // Code points outside Windows-1251 become "?"; malformed UTF-8 bytes too.
-std::string Utf16ToAnsi(std::u16string_view s);
-std::string Utf8ToAnsi(std::string_view s);
+std::string utf16ToAnsi(std::u16string_view s);
+std::string utf8ToAnsi(std::string_view s);
 
-char AnsiUpperChar(char c);
-char AnsiLowerChar(char c);
-std::string AnsiUpper(std::string_view s);
-std::string AnsiLower(std::string_view s);
+char ansiUpperChar(char c);
+char ansiLowerChar(char c);
+std::string ansiUpper(std::string_view s);
+std::string ansiLower(std::string_view s);
 // Case-insensitive comparison that knows Cyrillic: <0, 0, >0.
-int AnsiCompareText(std::string_view a, std::string_view b);
-inline bool AnsiSameText(std::string_view a, std::string_view b) { return AnsiCompareText(a, b) == 0; }
+int ansiCompareText(std::string_view a, std::string_view b);
+inline bool ansiSameText(std::string_view a, std::string_view b) { return ansiCompareText(a, b) == 0; }
 
 }  // namespace orbisk

@@ -2,13 +2,13 @@
 
 namespace orbisk {
 
-std::string Format(const std::string& pattern, const std::string& arg) {
+std::string format(const std::string& pattern, const std::string& arg) {
     auto p = pattern.find('%');
     if (p == std::string::npos || p + 1 >= pattern.size()) return pattern;
     return pattern.substr(0, p) + arg + pattern.substr(p + 2);
 }
 
-std::string WithFullStop(std::string text) {
+std::string withFullStop(std::string text) {
     if (text.empty() || text.back() != '.') text.push_back('.');
     return text;
 }

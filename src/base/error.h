@@ -12,10 +12,10 @@ public:
 };
 
 // Text with a %s (or %d) replaced, as the error texts are written.
-std::string Format(const std::string& pattern, const std::string& arg);
+std::string format(const std::string& pattern, const std::string& arg);
 
 // The text as the general error box shows it: a full stop appended when it
 // does not already end with one.
-std::string WithFullStop(std::string text);
+std::string withFullStop(std::string text);
 
 }  // namespace orbisk

@@ -19,21 +19,21 @@ namespace {
 constexpr std::string_view kBlanks = " \t\r\v\f";
 constexpr auto npos = std::string::npos;
 
-std::string_view Trim(std::string_view s) {
+std::string_view trim(std::string_view s) {
     auto b = s.find_first_not_of(kBlanks);
     if (b == std::string_view::npos) return {};
     return s.substr(b, s.find_last_not_of(kBlanks) - b + 1);
 }
 
 // A CR or LF inside a written name or value would start a new line.
-std::string OneLine(std::string_view s) {
+std::string oneLine(std::string_view s) {
     std::string out(s);
     for (char& c : out)
         if (c == '\r' || c == '\n') c = ' ';
     return out;
 }
 
-bool WriteAll(int fd, const std::string& data) {
+bool writeAll(int fd, const std::string& data) {
     std::size_t done = 0;
     while (done < data.size()) {
         ssize_t n = ::write(fd, data.data() + done, data.size() - done);
@@ -54,39 +54,39 @@ IniFile::IniFile(const std::string& path) {
     path_ = ec ? path : abs.lexically_normal().string();
 }
 
-bool IniFile::Exists() const {
+bool IniFile::exists() const {
     struct stat st;
     return ::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-IniFile::Line IniFile::ParseLine(std::string text, std::string eol) {
+IniFile::Line IniFile::parseLine(std::string text, std::string eol) {
     Line l;
     l.text = std::move(text);
     l.eol = std::move(eol);
-    std::string_view t = Trim(l.text);
+    std::string_view t = trim(l.text);
     if (t.empty() || t[0] == ';') return l;
     if (t[0] == '[') {
         auto close = t.find(']');
         if (close != std::string_view::npos) {
             l.kind = Kind::Section;
-            l.name = Trim(t.substr(1, close - 1));
+            l.name = trim(t.substr(1, close - 1));
         }
         return l;
     }
     auto eq = t.find('=');
     if (eq == std::string_view::npos) return l;
-    auto key = Trim(t.substr(0, eq));
+    auto key = trim(t.substr(0, eq));
     if (key.empty()) return l;
     l.kind = Kind::Key;
     l.name = key;
-    auto v = Trim(t.substr(eq + 1));
+    auto v = trim(t.substr(eq + 1));
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
     l.value = v.substr(0, kMaxValueLength);
     return l;
 }
 
-IniFile::Stamp IniFile::StampOf(const struct ::stat& st) {
+IniFile::Stamp IniFile::stampOf(const struct ::stat& st) {
     Stamp s;
     s.exists = true;
     s.dev = st.st_dev;
@@ -99,7 +99,7 @@ IniFile::Stamp IniFile::StampOf(const struct ::stat& st) {
     return s;
 }
 
-void IniFile::Refresh() const {
+void IniFile::refresh() const {
     auto forget = [this](bool unreadable) {
         lines_.clear();
         stamp_ = {};
@@ -111,7 +111,7 @@ void IniFile::Refresh() const {
         forget(errno != ENOENT && errno != ENOTDIR);
         return;
     }
-    if (loaded_ && !unreadable_ && StampOf(st) == stamp_) return;
+    if (loaded_ && !unreadable_ && stampOf(st) == stamp_) return;
 
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -143,7 +143,7 @@ void IniFile::Refresh() const {
     while (pos < data.size()) {
         auto nl = data.find('\n', pos);
         if (nl == npos) {
-            lines.push_back(ParseLine(data.substr(pos), ""));
+            lines.push_back(parseLine(data.substr(pos), ""));
             break;
         }
         std::size_t end = nl;
@@ -152,168 +152,168 @@ void IniFile::Refresh() const {
             --end;
             eol = "\r\n";
         }
-        lines.push_back(ParseLine(data.substr(pos, end - pos), eol));
+        lines.push_back(parseLine(data.substr(pos, end - pos), eol));
         pos = nl + 1;
     }
     lines_ = std::move(lines);
-    stamp_ = StampOf(st);
+    stamp_ = stampOf(st);
     unreadable_ = false;
     loaded_ = true;
 }
 
-std::size_t IniFile::FindSection(std::string_view section) const {
-    section = Trim(section);
+std::size_t IniFile::findSection(std::string_view section) const {
+    section = trim(section);
     for (std::size_t i = 0; i < lines_.size(); ++i)
-        if (lines_[i].kind == Kind::Section && AnsiSameText(lines_[i].name, section)) return i;
+        if (lines_[i].kind == Kind::Section && ansiSameText(lines_[i].name, section)) return i;
     return npos;
 }
 
-std::size_t IniFile::FindKey(std::size_t header, std::string_view key) const {
-    key = Trim(key);
+std::size_t IniFile::findKey(std::size_t header, std::string_view key) const {
+    key = trim(key);
     for (std::size_t i = header + 1; i < lines_.size() && lines_[i].kind != Kind::Section; ++i)
-        if (lines_[i].kind == Kind::Key && AnsiSameText(lines_[i].name, key)) return i;
+        if (lines_[i].kind == Kind::Key && ansiSameText(lines_[i].name, key)) return i;
     return npos;
 }
 
-std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
-    Refresh();
-    auto h = FindSection(section);
-    auto k = h == npos ? npos : FindKey(h, key);
+std::string IniFile::readString(std::string_view section, std::string_view key, std::string_view def) const {
+    refresh();
+    auto h = findSection(section);
+    auto k = h == npos ? npos : findKey(h, key);
     return k == npos ? std::string(def) : lines_[k].value;
 }
 
-std::int32_t IniFile::ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const {
-    Refresh();
-    auto h = FindSection(section);
-    auto k = h == npos ? npos : FindKey(h, key);
+std::int32_t IniFile::readInteger(std::string_view section, std::string_view key, std::int32_t def) const {
+    refresh();
+    auto h = findSection(section);
+    auto k = h == npos ? npos : findKey(h, key);
     if (k == npos) return def;
-    return StrToIntDef(lines_[k].value, def);
+    return strToIntDef(lines_[k].value, def);
 }
 
-bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
-    return ReadInteger(section, key, def ? 1 : 0) != 0;
+bool IniFile::readBool(std::string_view section, std::string_view key, bool def) const {
+    return readInteger(section, key, def ? 1 : 0) != 0;
 }
 
-bool IniFile::SectionExists(std::string_view section) const {
-    Refresh();
-    return FindSection(section) != npos;
+bool IniFile::sectionExists(std::string_view section) const {
+    refresh();
+    return findSection(section) != npos;
 }
 
-bool IniFile::ValueExists(std::string_view section, std::string_view key) const {
-    Refresh();
-    auto h = FindSection(section);
-    return h != npos && FindKey(h, key) != npos;
+bool IniFile::valueExists(std::string_view section, std::string_view key) const {
+    refresh();
+    auto h = findSection(section);
+    return h != npos && findKey(h, key) != npos;
 }
 
-std::vector<std::string> IniFile::ReadSections() const {
-    Refresh();
+std::vector<std::string> IniFile::readSections() const {
+    refresh();
     std::vector<std::string> names;
     for (const auto& l : lines_) {
         if (l.kind != Kind::Section) continue;
         bool seen = false;
         for (const auto& n : names)
-            if (AnsiSameText(n, l.name)) seen = true;
+            if (ansiSameText(n, l.name)) seen = true;
         if (!seen) names.push_back(l.name);
     }
     return names;
 }
 
-std::vector<std::pair<std::string, std::string>> IniFile::ReadSectionValues(std::string_view section) const {
-    Refresh();
+std::vector<std::pair<std::string, std::string>> IniFile::readSectionValues(std::string_view section) const {
+    refresh();
     std::vector<std::pair<std::string, std::string>> pairs;
-    auto h = FindSection(section);
+    auto h = findSection(section);
     if (h == npos) return pairs;
     for (std::size_t i = h + 1; i < lines_.size() && lines_[i].kind != Kind::Section; ++i) {
         if (lines_[i].kind != Kind::Key) continue;
         bool seen = false;
         for (const auto& p : pairs)
-            if (AnsiSameText(p.first, lines_[i].name)) seen = true;
+            if (ansiSameText(p.first, lines_[i].name)) seen = true;
         if (!seen) pairs.emplace_back(lines_[i].name, lines_[i].value);
     }
     return pairs;
 }
 
-std::vector<std::string> IniFile::ReadSection(std::string_view section) const {
+std::vector<std::string> IniFile::readSection(std::string_view section) const {
     std::vector<std::string> keys;
-    for (auto& p : ReadSectionValues(section)) keys.push_back(std::move(p.first));
+    for (auto& p : readSectionValues(section)) keys.push_back(std::move(p.first));
     return keys;
 }
 
-std::string IniFile::NewLineEnd() const {
+std::string IniFile::newLineEnd() const {
     // Follow the file's own habit; a new file gets the platform's CRLF.
     for (const auto& l : lines_)
         if (!l.eol.empty()) return l.eol;
     return "\r\n";
 }
 
-void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    Refresh();
-    if (unreadable_) WriteFailed();
-    std::string s(Trim(OneLine(section))), k(Trim(OneLine(key))), v = OneLine(value);
-    std::string nl = NewLineEnd();
+void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    refresh();
+    if (unreadable_) writeFailed();
+    std::string s(trim(oneLine(section))), k(trim(oneLine(key))), v = oneLine(value);
+    std::string nl = newLineEnd();
     std::vector<Line> lines = lines_;
-    auto h = FindSection(s);
+    auto h = findSection(s);
     if (h == npos) {
         if (!lines.empty() && lines.back().eol.empty()) lines.back().eol = nl;
-        lines.push_back(ParseLine("[" + s + "]", nl));
-        lines.push_back(ParseLine(k + "=" + v, nl));
-    } else if (auto i = FindKey(h, k); i != npos) {
+        lines.push_back(parseLine("[" + s + "]", nl));
+        lines.push_back(parseLine(k + "=" + v, nl));
+    } else if (auto i = findKey(h, k); i != npos) {
         // Keep the key as the file spells it.
-        lines[i] = ParseLine(lines[i].name + "=" + v, lines[i].eol);
+        lines[i] = parseLine(lines[i].name + "=" + v, lines[i].eol);
     } else {
         // After the section's last non-blank line, so that a blank line
         // separating it from the next section stays where it is.
         std::size_t last = h;
         for (std::size_t j = h + 1; j < lines.size() && lines[j].kind != Kind::Section; ++j)
-            if (!Trim(lines[j].text).empty()) last = j;
+            if (!trim(lines[j].text).empty()) last = j;
         if (lines[last].eol.empty()) lines[last].eol = nl;
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(last) + 1, ParseLine(k + "=" + v, nl));
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(last) + 1, parseLine(k + "=" + v, nl));
     }
-    Commit(std::move(lines));
+    commit(std::move(lines));
 }
 
-void IniFile::WriteInteger(std::string_view section, std::string_view key, std::int32_t value) {
-    WriteString(section, key, std::to_string(value));
+void IniFile::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    writeString(section, key, std::to_string(value));
 }
 
-void IniFile::WriteBool(std::string_view section, std::string_view key, bool value) {
-    WriteString(section, key, value ? "1" : "0");
+void IniFile::writeBool(std::string_view section, std::string_view key, bool value) {
+    writeString(section, key, value ? "1" : "0");
 }
 
-void IniFile::EraseSection(std::string_view section) {
-    Refresh();
-    if (unreadable_) WriteFailed();
+void IniFile::eraseSection(std::string_view section) {
+    refresh();
+    if (unreadable_) writeFailed();
     std::vector<Line> lines;
     lines.reserve(lines_.size());
     bool inErased = false;
     for (const auto& l : lines_) {
-        if (l.kind == Kind::Section) inErased = AnsiSameText(l.name, Trim(section));
+        if (l.kind == Kind::Section) inErased = ansiSameText(l.name, trim(section));
         if (!inErased) lines.push_back(l);
     }
-    Commit(std::move(lines));
+    commit(std::move(lines));
 }
 
-void IniFile::Commit(std::vector<Line> lines) {
+void IniFile::commit(std::vector<Line> lines) {
     std::string content, old;
     for (const auto& l : lines) content.append(l.text).append(l.eol);
     for (const auto& l : lines_) old.append(l.text).append(l.eol);
     if (content == old) {
         // Nothing changes, but a write to a file that cannot be written still
         // fails, as it would on the original platform.
-        if (stamp_.exists && ::access(path_.c_str(), W_OK) != 0) WriteFailed();
+        if (stamp_.exists && ::access(path_.c_str(), W_OK) != 0) writeFailed();
         return;
     }
-    ReplaceFile(content);
+    replaceFile(content);
     lines_ = std::move(lines);
     struct stat st;
     if (::stat(path_.c_str(), &st) == 0) {
-        stamp_ = StampOf(st);
+        stamp_ = stampOf(st);
     } else {
         loaded_ = false;
     }
 }
 
-void IniFile::ReplaceFile(const std::string& content) const {
+void IniFile::replaceFile(const std::string& content) const {
     namespace fs = std::filesystem;
     static std::atomic<unsigned> counter{0};
 
@@ -327,7 +327,7 @@ void IniFile::ReplaceFile(const std::string& content) const {
     struct stat st;
     bool exists = ::stat(target.c_str(), &st) == 0;
     // rename() would ignore the file's own permission bits.
-    if (exists && ::access(target.c_str(), W_OK) != 0) WriteFailed();
+    if (exists && ::access(target.c_str(), W_OK) != 0) writeFailed();
 
     fs::path tp(target);
     std::string dir = tp.parent_path().string();
@@ -340,9 +340,9 @@ void IniFile::ReplaceFile(const std::string& content) const {
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) WriteFailed();
+    if (fd < 0) writeFailed();
 
-    bool ok = WriteAll(fd, content);
+    bool ok = writeAll(fd, content);
     if (ok && exists) {
         // Best effort: keep the permission bits and the owner.
         [[maybe_unused]] int r = ::fchmod(fd, st.st_mode & 07777);
@@ -352,7 +352,7 @@ void IniFile::ReplaceFile(const std::string& content) const {
     ok = ::close(fd) == 0 && ok;
     if (!ok || ::rename(tmp.c_str(), target.c_str()) != 0) {
         ::unlink(tmp.c_str());
-        WriteFailed();
+        writeFailed();
     }
     // Make the rename itself durable.
     int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -362,8 +362,8 @@ void IniFile::ReplaceFile(const std::string& content) const {
     }
 }
 
-void IniFile::WriteFailed() const {
-    throw Error(Format("Unable to write to %s", Utf8ToAnsi(path_)));
+void IniFile::writeFailed() const {
+    throw Error(format("Unable to write to %s", utf8ToAnsi(path_)));
 }
 
 }  // namespace orbisk

@@ -37,32 +37,32 @@ public:
     explicit IniFile(const std::string& path);
 
     // The full path, as the error texts name it.
-    const std::string& FileName() const { return path_; }
-    bool Exists() const;
+    const std::string& fileName() const { return path_; }
+    bool exists() const;
 
-    std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
+    std::string readString(std::string_view section, std::string_view key, std::string_view def) const;
     // Missing key or no valid integer text -> def.
-    std::int32_t ReadInteger(std::string_view section, std::string_view key, std::int32_t def) const;
-    bool ReadBool(std::string_view section, std::string_view key, bool def) const;
-    bool SectionExists(std::string_view section) const;
-    bool ValueExists(std::string_view section, std::string_view key) const;
+    std::int32_t readInteger(std::string_view section, std::string_view key, std::int32_t def) const;
+    bool readBool(std::string_view section, std::string_view key, bool def) const;
+    bool sectionExists(std::string_view section) const;
+    bool valueExists(std::string_view section, std::string_view key) const;
     // Section names in file order, each name once (as first spelled).
-    std::vector<std::string> ReadSections() const;
+    std::vector<std::string> readSections() const;
     // Keys of the section in file order, each key once (as first spelled).
-    std::vector<std::string> ReadSection(std::string_view section) const;
-    // (key, value) pairs of ReadSection, each value as ReadString gives it.
-    std::vector<std::pair<std::string, std::string>> ReadSectionValues(std::string_view section) const;
+    std::vector<std::string> readSection(std::string_view section) const;
+    // (key, value) pairs of readSection, each value as readString gives it.
+    std::vector<std::pair<std::string, std::string>> readSectionValues(std::string_view section) const;
 
     // Writes throw Error("Unable to write to <full path>") when the file
     // cannot be written; the file and this object then stay as they were.
     // CR and LF inside names and values become blanks (they would split the
     // line). A new key goes after the last non-blank line of its section, a
     // new section at the end of the file; a file made new uses CRLF.
-    void WriteString(std::string_view section, std::string_view key, std::string_view value);
-    void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
-    void WriteBool(std::string_view section, std::string_view key, bool value);
+    void writeString(std::string_view section, std::string_view key, std::string_view value);
+    void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
+    void writeBool(std::string_view section, std::string_view key, bool value);
     // Removes every occurrence of the section with all of its lines.
-    void EraseSection(std::string_view section);
+    void eraseSection(std::string_view section);
 
 private:
     enum class Kind { Other, Section, Key };
@@ -82,16 +82,16 @@ private:
         bool operator==(const Stamp&) const = default;
     };
 
-    static Line ParseLine(std::string text, std::string eol);
-    static Stamp StampOf(const struct ::stat& st);
+    static Line parseLine(std::string text, std::string eol);
+    static Stamp stampOf(const struct ::stat& st);
 
-    void Refresh() const;
-    std::size_t FindSection(std::string_view section) const;  // header index or npos
-    std::size_t FindKey(std::size_t header, std::string_view key) const;
-    std::string NewLineEnd() const;
-    void Commit(std::vector<Line> lines);
-    void ReplaceFile(const std::string& content) const;
-    [[noreturn]] void WriteFailed() const;
+    void refresh() const;
+    std::size_t findSection(std::string_view section) const;  // header index or npos
+    std::size_t findKey(std::size_t header, std::string_view key) const;
+    std::string newLineEnd() const;
+    void commit(std::vector<Line> lines);
+    void replaceFile(const std::string& content) const;
+    [[noreturn]] void writeFailed() const;
 
     std::string path_;
     mutable std::vector<Line> lines_;

@@ -6,15 +6,15 @@
 
 namespace orbisk {
 
-// A 1-based table of names: TDays[1] = Sunday ... [7] = Saturday,
-// TMonths[1] = January ... [12] = December.
+// A 1-based table of names: DayNames[1] = Sunday ... [7] = Saturday,
+// MonthNames[1] = January ... [12] = December.
 template <int N>
 class NameTable {
 public:
     std::string& operator[](int i) { return names_.at(static_cast<std::size_t>(i - 1)); }
     const std::string& operator[](int i) const { return names_.at(static_cast<std::size_t>(i - 1)); }
     static constexpr int size() { return N; }
-    bool AnyEmpty() const {
+    bool anyEmpty() const {
         for (const auto& n : names_)
             if (n.empty()) return true;
         return false;
@@ -25,15 +25,15 @@ private:
     std::array<std::string, N> names_;
 };
 
-using TDays = NameTable<7>;
-using TMonths = NameTable<12>;
+using DayNames = NameTable<7>;
+using MonthNames = NameTable<12>;
 
 // What the process-wide format settings hold on the original platform: the
 // long day and month names used by DDDD and MMMM, the short date format, the
 // long time format and the time separator.
 struct FormatSettings {
-    TDays longDayNames;
-    TMonths longMonthNames;
+    DayNames longDayNames;
+    MonthNames longMonthNames;
     std::string shortDateFormat = "dd MMMM, DDDD";
     std::string longTimeFormat = "HH.MM";
     char timeSeparator = '.';

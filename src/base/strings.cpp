@@ -4,7 +4,7 @@
 
 namespace orbisk {
 
-bool TryStrToInt(std::string_view s, std::int32_t& out) {
+bool tryStrToInt(std::string_view s, std::int32_t& out) {
     std::size_t i = 0;
     while (i < s.size() && s[i] == ' ') ++i;
     bool negative = false;
@@ -40,18 +40,18 @@ bool TryStrToInt(std::string_view s, std::int32_t& out) {
     return true;
 }
 
-std::int32_t StrToInt(std::string_view s) {
+std::int32_t strToInt(std::string_view s) {
     std::int32_t v;
-    if (!TryStrToInt(s, v)) throw Error("'" + std::string(s) + "' is not a valid integer value");
+    if (!tryStrToInt(s, v)) throw Error("'" + std::string(s) + "' is not a valid integer value");
     return v;
 }
 
-std::int32_t StrToIntDef(std::string_view s, std::int32_t def) {
+std::int32_t strToIntDef(std::string_view s, std::int32_t def) {
     std::int32_t v;
-    return TryStrToInt(s, v) ? v : def;
+    return tryStrToInt(s, v) ? v : def;
 }
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
     if (from.empty()) return std::string(text);
     std::string out;
     out.reserve(text.size());

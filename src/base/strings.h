@@ -8,13 +8,13 @@ namespace orbisk {
 // Integer text as the listings and the INI file write it: leading blanks, an
 // optional sign, decimal digits, or hexadecimal after "$", "x" or "0x" (either
 // case). Nothing may follow the digits; a value outside 32 bits is no integer.
-bool TryStrToInt(std::string_view s, std::int32_t& out);
+bool tryStrToInt(std::string_view s, std::int32_t& out);
 // The same, throwing Error("'<s>' is not a valid integer value").
-std::int32_t StrToInt(std::string_view s);
-std::int32_t StrToIntDef(std::string_view s, std::int32_t def);
+std::int32_t strToInt(std::string_view s);
+std::int32_t strToIntDef(std::string_view s, std::int32_t def);
 
 // Replaces every occurrence of `from`, case-sensitively, left to right,
 // without rescanning inserted text. An empty `from` changes nothing.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
 
 }  // namespace orbisk

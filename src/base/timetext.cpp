@@ -9,50 +9,50 @@ namespace orbisk {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-void SkipBlanks(std::string_view s, std::size_t& i) {
+void skipBlanks(std::string_view s, std::size_t& i) {
     while (i < s.size() && s[i] == ' ') ++i;
 }
 
 // One to four digits; a fifth digit is left for the caller to reject.
-bool ScanNumber(std::string_view s, std::size_t& i, int& value) {
+bool scanNumber(std::string_view s, std::size_t& i, int& value) {
     const std::size_t start = i;
     value = 0;
-    while (i < s.size() && i - start < 4 && IsDigit(s[i])) value = value * 10 + (s[i++] - '0');
+    while (i < s.size() && i - start < 4 && isDigit(s[i])) value = value * 10 + (s[i++] - '0');
     return i > start;
 }
 
 // The separator counts only when a number follows it.
-bool ScanSeparatedNumber(std::string_view s, std::size_t& i, char separator, int& value) {
-    if (i + 1 < s.size() && s[i] == separator && IsDigit(s[i + 1])) {
+bool scanSeparatedNumber(std::string_view s, std::size_t& i, char separator, int& value) {
+    if (i + 1 < s.size() && s[i] == separator && isDigit(s[i + 1])) {
         ++i;
-        return ScanNumber(s, i, value);
+        return scanNumber(s, i, value);
     }
     return false;
 }
 
 }  // namespace
 
-bool TryStrToTime(std::string_view s, char separator, TDateTime& out) {
+bool tryStrToTime(std::string_view s, char separator, DateTime& out) {
     std::size_t i = 0;
-    SkipBlanks(s, i);
+    skipBlanks(s, i);
     int hour = 0, minute = 0, second = 0;
-    if (!ScanNumber(s, i, hour)) return false;
-    if (ScanSeparatedNumber(s, i, separator, minute)) ScanSeparatedNumber(s, i, separator, second);
+    if (!scanNumber(s, i, hour)) return false;
+    if (scanSeparatedNumber(s, i, separator, minute)) scanSeparatedNumber(s, i, separator, second);
 
     enum { kNone, kAm, kPm } marker = kNone;
     std::size_t j = i;
-    SkipBlanks(s, j);
-    if (j + 1 < s.size() && AsciiUpper(s[j + 1]) == 'M') {
-        const char c = AsciiUpper(s[j]);
+    skipBlanks(s, j);
+    if (j + 1 < s.size() && asciiUpper(s[j + 1]) == 'M') {
+        const char c = asciiUpper(s[j]);
         if (c == 'A' || c == 'P') {
             marker = c == 'A' ? kAm : kPm;
             i = j + 2;
         }
     }
-    SkipBlanks(s, i);
+    skipBlanks(s, i);
     if (i != s.size()) return false;
 
     if (marker != kNone) {
@@ -60,18 +60,18 @@ bool TryStrToTime(std::string_view s, char separator, TDateTime& out) {
         hour %= 12;
         if (marker == kPm) hour += 12;
     }
-    return TryEncodeTime(hour, minute, second, 0, out);
+    return tryEncodeTime(hour, minute, second, 0, out);
 }
 
-TDateTime StrToTime(std::string_view text, char separator) {
-    TDateTime t;
-    if (!TryStrToTime(text, separator, t)) throw Error("'" + std::string(text) + "' is not a valid time");
+DateTime strToTime(std::string_view text, char separator) {
+    DateTime t;
+    if (!tryStrToTime(text, separator, t)) throw Error("'" + std::string(text) + "' is not a valid time");
     return t;
 }
 
 namespace {
 
-void AppendNumber(std::string& out, long long value, int digits) {
+void appendNumber(std::string& out, long long value, int digits) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%0*lld", digits, value);
     out += buf;
@@ -79,10 +79,10 @@ void AppendNumber(std::string& out, long long value, int digits) {
 
 }  // namespace
 
-std::string FormatDateTime(std::string_view format, TDateTime value, const FormatSettings& settings) {
+std::string formatDateTime(std::string_view format, DateTime value, const FormatSettings& settings) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
-    DecodeDate(value, year, month, day);
-    DecodeTime(value, hour, minute, second, msec);
+    decodeDate(value, year, month, day);
+    decodeTime(value, hour, minute, second, msec);
 
     std::string out;
     char lastLetter = 0;
@@ -96,44 +96,44 @@ std::string FormatDateTime(std::string_view format, TDateTime value, const Forma
             i = close + 1;
             continue;
         }
-        char token = AsciiUpper(c);
+        char token = asciiUpper(c);
         if (token < 'A' || token > 'Z') {
             out += token == ':' ? settings.timeSeparator : c;
             ++i;
             continue;
         }
         std::size_t count = 1;
-        while (i + count < format.size() && AsciiUpper(format[i + count]) == token) ++count;
+        while (i + count < format.size() && asciiUpper(format[i + count]) == token) ++count;
         if (token == 'M' && lastLetter == 'H') token = 'N';
         lastLetter = token;
         const int width = count >= 2 ? 2 : 1;
         switch (token) {
             case 'Y':
                 if (count <= 2)
-                    AppendNumber(out, year % 100, 2);
+                    appendNumber(out, year % 100, 2);
                 else
-                    AppendNumber(out, year, 4);
+                    appendNumber(out, year, 4);
                 break;
             case 'M':
                 if (count <= 2)
-                    AppendNumber(out, month, width);
+                    appendNumber(out, month, width);
                 else
                     out += settings.longMonthNames[month];
                 break;
             case 'D':
                 if (count <= 2)
-                    AppendNumber(out, day, width);
+                    appendNumber(out, day, width);
                 else
-                    out += settings.longDayNames[DayOfWeek(value)];
+                    out += settings.longDayNames[dayOfWeek(value)];
                 break;
             case 'H':
-                AppendNumber(out, hour, width);
+                appendNumber(out, hour, width);
                 break;
             case 'N':
-                AppendNumber(out, minute, width);
+                appendNumber(out, minute, width);
                 break;
             case 'S':
-                AppendNumber(out, second, width);
+                appendNumber(out, second, width);
                 break;
             default:
                 out.append(format.substr(i, count));
@@ -144,39 +144,39 @@ std::string FormatDateTime(std::string_view format, TDateTime value, const Forma
     return out;
 }
 
-std::string FormatTime(TDateTime time, const FormatSettings& settings) {
-    return FormatDateTime(settings.longTimeFormat, time, settings);
+std::string formatTime(DateTime time, const FormatSettings& settings) {
+    return formatDateTime(settings.longTimeFormat, time, settings);
 }
 
-std::string FormatShortDate(TDateTime date, const FormatSettings& settings) {
-    return FormatDateTime(settings.shortDateFormat, date, settings);
+std::string formatShortDate(DateTime date, const FormatSettings& settings) {
+    return formatDateTime(settings.shortDateFormat, date, settings);
 }
 
 namespace {
 
 constexpr std::int64_t kDayStartMSecs = std::int64_t{kDayStartMinutes} * 60'000;
 
-std::int64_t ListingMSecs(TDateTime t) {
-    const auto ms = TimeMSecs(t);
+std::int64_t listingMSecs(DateTime t) {
+    const auto ms = timeMSecs(t);
     return ms < kDayStartMSecs ? ms + kMSecsPerDay : ms;
 }
 
 }  // namespace
 
-bool IsBeforeDayStart(TDateTime t) { return TimeMSecs(t) < kDayStartMSecs; }
+bool isBeforeDayStart(DateTime t) { return timeMSecs(t) < kDayStartMSecs; }
 
-TDateTime ListingDate(TDateTime moment) { return DateOf(moment) - (IsBeforeDayStart(moment) ? 1 : 0); }
+DateTime listingDate(DateTime moment) { return dateOf(moment) - (isBeforeDayStart(moment) ? 1 : 0); }
 
-TDateTime ListingTime(TDateTime t) { return TimeOf(t) + (IsBeforeDayStart(t) ? 1 : 0); }
+DateTime listingTime(DateTime t) { return timeOf(t) + (isBeforeDayStart(t) ? 1 : 0); }
 
-int CompareListingTimes(TDateTime a, TDateTime b) {
-    const auto x = ListingMSecs(a), y = ListingMSecs(b);
+int compareListingTimes(DateTime a, DateTime b) {
+    const auto x = listingMSecs(a), y = listingMSecs(b);
     return x < y ? -1 : x > y ? 1 : 0;
 }
 
-int MinutesOfDay(TDateTime t) { return static_cast<int>(TimeMSecs(t) / 60'000); }
+int minutesOfDay(DateTime t) { return static_cast<int>(timeMSecs(t) / 60'000); }
 
-int ToListingMinutes(int minutesOfDay) {
+int toListingMinutes(int minutesOfDay) {
     return minutesOfDay < kDayStartMinutes ? minutesOfDay + kMinutesPerDay : minutesOfDay;
 }
 

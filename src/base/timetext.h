@@ -20,9 +20,9 @@ namespace orbisk {
 // none may stand inside the number part ("19. 30" is no time).
 // A separator not followed by a digit is not taken, so with a blank as the
 // separator "19 " still reads as 19:00.
-bool TryStrToTime(std::string_view text, char separator, TDateTime& out);
+bool tryStrToTime(std::string_view text, char separator, DateTime& out);
 // The same, throwing Error("'<text>' is not a valid time").
-TDateTime StrToTime(std::string_view text, char separator);
+DateTime strToTime(std::string_view text, char separator);
 
 // ---- Formatting -----------------------------------------------------------
 //
@@ -42,34 +42,34 @@ TDateTime StrToTime(std::string_view text, char separator);
 // Text in '...' or "..." is copied without its quotes. Every other character,
 // "." included, is copied as it stands; other letters too. AM/PM forms are
 // not supported: the program's formats never use them.
-std::string FormatDateTime(std::string_view format, TDateTime value, const FormatSettings& settings);
-// A time of day in settings.longTimeFormat (the TimeFormat setting):
+std::string formatDateTime(std::string_view format, DateTime value, const FormatSettings& settings);
+// A time of day in settings.longTimeFormat (the timeFormat setting):
 // "HH.MM" gives "19.30", "HH:MM" with the derived separator ':' "19:30".
-std::string FormatTime(TDateTime time, const FormatSettings& settings);
+std::string formatTime(DateTime time, const FormatSettings& settings);
 // A date in settings.shortDateFormat ("dd MMMM, DDDD").
-std::string FormatShortDate(TDateTime date, const FormatSettings& settings);
+std::string formatShortDate(DateTime date, const FormatSettings& settings);
 
 // ---- The listing day ------------------------------------------------------
 //
-// A listing day runs from DayStartTime (04:30) to 04:30 of the next calendar
+// A listing day runs from dayStartTime (04:30) to 04:30 of the next calendar
 // day: a time before 04:30 belongs to the night after the listed date.
-inline constexpr TDateTime DayStartTime = 0.1875;  // 4.5 / 24, exact in binary
+inline constexpr DateTime dayStartTime = 0.1875;  // 4.5 / 24, exact in binary
 inline constexpr int kDayStartMinutes = 270;
 inline constexpr int kMinutesPerDay = 1440;
 
 // True when the time of day of `t` (its fraction) is before 04:30.
-bool IsBeforeDayStart(TDateTime t);
+bool isBeforeDayStart(DateTime t);
 // The listing date of a moment: its date, or the previous date before 04:30.
-TDateTime ListingDate(TDateTime moment);
+DateTime listingDate(DateTime moment);
 // The time of day of `t` as the listing orders it: one day later before
 // 04:30, so 01:00 compares after 23:30.
-TDateTime ListingTime(TDateTime t);
+DateTime listingTime(DateTime t);
 // <0, 0, >0 comparing two times of day in listing order (to the millisecond).
-int CompareListingTimes(TDateTime a, TDateTime b);
+int compareListingTimes(DateTime a, DateTime b);
 // Whole minutes since midnight of the time of day of `t` (seconds dropped).
-int MinutesOfDay(TDateTime t);
+int minutesOfDay(DateTime t);
 // Minutes since midnight with 1440 added below 270 (before 04:30).
-int ToListingMinutes(int minutesOfDay);
-inline int ListingMinutes(TDateTime t) { return ToListingMinutes(MinutesOfDay(t)); }
+int toListingMinutes(int minutesOfDay);
+inline int listingMinutes(DateTime t) { return toListingMinutes(minutesOfDay(t)); }
 
 }  // namespace orbisk

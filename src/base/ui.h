@@ -16,30 +16,30 @@ class Notifier {
 public:
     virtual ~Notifier() = default;
     // Texts are Windows-1251.
-    virtual void Show(const std::string& text, const std::string& caption, MsgIcon icon) = 0;
-    virtual Answer Ask(const std::string& text, const std::string& caption, MsgIcon icon, Buttons buttons) = 0;
+    virtual void show(const std::string& text, const std::string& caption, MsgIcon icon) = 0;
+    virtual Answer ask(const std::string& text, const std::string& caption, MsgIcon icon, Buttons buttons) = 0;
 };
 
 class Clock {
 public:
     virtual ~Clock() = default;
-    virtual TDateTime Now() const = 0;  // local time
+    virtual DateTime now() const = 0;  // local time
 };
 
 class SystemClock : public Clock {
 public:
-    TDateTime Now() const override;
+    DateTime now() const override;
 };
 
 // Fixed time, for tests and for scripted runs.
 class FixedClock : public Clock {
 public:
-    explicit FixedClock(TDateTime t) : t_(t) {}
-    TDateTime Now() const override { return t_; }
-    void Set(TDateTime t) { t_ = t; }
+    explicit FixedClock(DateTime t) : t_(t) {}
+    DateTime now() const override { return t_; }
+    void set(DateTime t) { t_ = t; }
 
 private:
-    TDateTime t_;
+    DateTime t_;
 };
 
 }  // namespace orbisk

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iostream>
 
-#include "app/config/config.h"
-#include "app/viewer/viewer.h"
+#include "config/config.h"
+#include "viewer/viewer.h"
 #include "base/codepage.h"
 #include "base/error.h"
 #include "base/ui.h"
@@ -27,12 +27,12 @@ constexpr char kCannotWriteText[] =
 
 // The words of a command: one DATE, then "--out VALUE" or the flags given.
 struct Args {
-    TDateTime date = 0;
+    DateTime date = 0;
     const std::string* out = nullptr;
     bool yes = false;
 };
 
-Args ParseArgs(const std::vector<std::string>& args, bool takesOut, bool takesYes) {
+Args parseArgs(const std::vector<std::string>& args, bool takesOut, bool takesYes) {
     Args a;
     bool haveDate = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -41,25 +41,25 @@ Args ParseArgs(const std::vector<std::string>& args, bool takesOut, bool takesYe
         } else if (takesYes && args[i] == "--yes" && !a.yes) {
             a.yes = true;
         } else if (!haveDate && args[i].compare(0, 2, "--") != 0) {
-            a.date = ParseDate(args[i]);
+            a.date = parseDate(args[i]);
             haveDate = true;
         } else {
-            BadArgument(kBadArgumentText, args[i]);
+            badArgument(kBadArgumentText, args[i]);
         }
     }
-    if (!haveDate) BadArgument(kBadDateText, "");
+    if (!haveDate) badArgument(kBadDateText, "");
     return a;
 }
 
 // A loaded viewer with `date` as the day shown.
 class Session {
 public:
-    Session(const std::string& ini, TDateTime date) : viewer(ini, notifier, clock) {
-        if (!viewer.Settings().FileExists()) throw Error(kConfigMissingText);
-        Reload();
-        viewer.ShowDay(date);
+    Session(const std::string& ini, DateTime date) : viewer(ini, notifier, clock) {
+        if (!viewer.settings().fileExists()) throw Error(kConfigMissingText);
+        reload();
+        viewer.showDay(date);
     }
-    void Reload() { viewer.RefreshListings(prompts, true); }
+    void reload() { viewer.refreshListings(prompts, true); }
 
     StderrNotifier notifier;
     SystemClock clock;
@@ -67,24 +67,24 @@ public:
     Viewer viewer;
 };
 
-json Numbers(const std::vector<MsgNumber>& numbers) {
+json numbers(const std::vector<MsgNumber>& numbers) {
     json list = json::array();
     for (MsgNumber n : numbers) list.push_back(n);
     return list;
 }
 
-json Texts(const std::vector<std::string>& ansi) {
+json texts(const std::vector<std::string>& ansi) {
     json list = json::array();
-    for (const auto& s : ansi) list.push_back(U(s));
+    for (const auto& s : ansi) list.push_back(toUtf8(s));
     return list;
 }
 
 }  // namespace
 
-int PrintCommand(const std::string& ini, const std::vector<std::string>& args) {
-    const Args a = ParseArgs(args, true, false);
+int printCommand(const std::string& ini, const std::vector<std::string>& args) {
+    const Args a = parseArgs(args, true, false);
     Session session(ini, a.date);
-    const std::string text = BuildPrintText(session.viewer);
+    const std::string text = buildPrintText(session.viewer);
     if (!a.out) {
         std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
         std::cout.flush();
@@ -93,48 +93,48 @@ int PrintCommand(const std::string& ini, const std::vector<std::string>& args) {
     std::ofstream file(*a.out, std::ios::binary | std::ios::trunc);
     file.write(text.data(), static_cast<std::streamsize>(text.size()));
     file.close();
-    if (!file) throw Error(kCannotWriteText + Utf8ToAnsi(*a.out));
+    if (!file) throw Error(kCannotWriteText + utf8ToAnsi(*a.out));
     return 0;
 }
 
-int JtvCommand(const std::string& ini, const std::vector<std::string>& args) {
-    const Args a = ParseArgs(args, true, false);
+int jtvCommand(const std::string& ini, const std::vector<std::string>& args) {
+    const Args a = parseArgs(args, true, false);
     Session session(ini, a.date);
-    const std::string folder = a.out ? Utf8ToAnsi(*a.out) : session.viewer.Settings().JTVGuidePath();
-    const JtvResult result = ExportJtv(session.viewer, folder, &session.notifier);
+    const std::string folder = a.out ? utf8ToAnsi(*a.out) : session.viewer.settings().jtvGuidePath();
+    const JtvResult result = exportJtv(session.viewer, folder, &session.notifier);
     json files = json::array();
-    for (const auto& f : result.Created) files.push_back(f);
-    Print({{"folder", U(folder)},
-           {"week_found", result.WeekFound},
-           {"records", result.Records},
+    for (const auto& f : result.created) files.push_back(f);
+    print({{"folder", toUtf8(folder)},
+           {"week_found", result.weekFound},
+           {"records", result.records},
            {"files", files},
-           {"skipped", Texts(result.Skipped)},
-           {"cut", Texts(result.Cut)}});
+           {"skipped", texts(result.skipped)},
+           {"cut", texts(result.cut)}});
     return 0;
 }
 
-int DeleteOldCommand(const std::string& ini, const std::vector<std::string>& args) {
-    const Args a = ParseArgs(args, false, true);
+int deleteOldCommand(const std::string& ini, const std::vector<std::string>& args) {
+    const Args a = parseArgs(args, false, true);
     Session session(ini, a.date);
     Viewer& viewer = session.viewer;
-    if (!viewer.Settings().MessageActionsEnabled()) throw Error(kNotAMessageBaseText);
-    const TDateTime cutoff = DeletionCutoff(viewer.ShownDate());
-    const std::string& identifier = viewer.Settings().FIDOPath();
+    if (!viewer.settings().messageActionsEnabled()) throw Error(kNotAMessageBaseText);
+    const DateTime cutoff = deletionCutoff(viewer.shownDate());
+    const std::string& identifier = viewer.settings().fidoPath();
 
     if (!a.yes) {
-        TOtherMsgs list = viewer.OtherMsgs();
-        AppendOldListings(viewer.Weeks(), cutoff, list);
+        OtherMessages list = viewer.otherMsgs();
+        appendOldListings(viewer.weeks(), cutoff, list);
         std::vector<MsgNumber> remove, keep;
-        for (const auto& m : list) (IsProtectedMessage(identifier, m.Desc.MsgNum) ? keep : remove).push_back(m.Desc.MsgNum);
-        Print({{"cutoff", IsoDate(cutoff)}, {"delete", Numbers(remove)}, {"keep", Numbers(keep)}});
+        for (const auto& m : list) (isProtectedMessage(identifier, m.desc.msgNum) ? keep : remove).push_back(m.desc.msgNum);
+        print({{"cutoff", isoDate(cutoff)}, {"delete", numbers(remove)}, {"keep", numbers(keep)}});
         return 0;
     }
     DeletionResult done;
     const auto report = [&] {
-        Print({{"cutoff", IsoDate(cutoff)}, {"deleted", Numbers(done.Deleted)}, {"kept", Numbers(done.Kept)}});
+        print({{"cutoff", isoDate(cutoff)}, {"deleted", numbers(done.deleted)}, {"kept", numbers(done.kept)}});
     };
     try {
-        DeleteOldMessages(viewer, [&] { session.Reload(); }, &done);
+        deleteOldMessages(viewer, [&] { session.reload(); }, &done);
     } catch (...) {
         report();
         throw;

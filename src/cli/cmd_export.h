@@ -8,12 +8,12 @@ namespace orbisk::cli {
 
 // print DATE [--out FILE]: the bytes the desktop program prints or saves
 // (code page 866, CR LF) from listing day DATE to the end of its week.
-int PrintCommand(const std::string& ini, const std::vector<std::string>& args);
+int printCommand(const std::string& ini, const std::vector<std::string>& args);
 // jtv DATE [--out DIR]: the JTV export of the week of DATE, DATE shown;
-// DIR defaults to MAIN/JTVGuidePath and is not stored.
-int JtvCommand(const std::string& ini, const std::vector<std::string>& args);
+// DIR defaults to MAIN/jtvGuidePath and is not stored.
+int jtvCommand(const std::string& ini, const std::vector<std::string>& args);
 // delete-old DATE [--yes]: the messages that would be deleted with DATE
 // shown; with --yes they are deleted.
-int DeleteOldCommand(const std::string& ini, const std::vector<std::string>& args);
+int deleteOldCommand(const std::string& ini, const std::vector<std::string>& args);
 
 }  // namespace orbisk::cli

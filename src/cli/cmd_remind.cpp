@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <iostream>
 
-#include "app/config/config.h"
-#include "app/viewer/viewer.h"
+#include "config/config.h"
+#include "viewer/viewer.h"
 #include "base/codepage.h"
 #include "base/error.h"
 #include "base/strings.h"
@@ -22,13 +22,13 @@ constexpr char kNoChannelText[] = "\xCD\xE5\xF2 \xEA\xE0\xED\xE0\xEB\xE0";
 // Nobody to ask: the lead comes from the command line.
 class NoDialogs : public ScheduleDialogs {
 public:
-    bool AskLeadTime(const std::string&, int&) override { return false; }
-    bool EditScheduleSettings(int&, std::string&, bool&, std::string&) override { return false; }
+    bool askLeadTime(const std::string&, int&) override { return false; }
+    bool editScheduleSettings(int&, std::string&, bool&, std::string&) override { return false; }
 };
 
 }  // namespace
 
-int RemindCommand(const std::string& ini, const std::vector<std::string>& args) {
+int remindCommand(const std::string& ini, const std::vector<std::string>& args) {
     std::vector<std::string> words;
     const std::string* lead = nullptr;
     bool dryRun = false;
@@ -40,49 +40,49 @@ int RemindCommand(const std::string& ini, const std::vector<std::string>& args) 
         } else if (words.size() < 3 && args[i].compare(0, 2, "--") != 0) {
             words.push_back(args[i]);
         } else {
-            BadArgument(kBadArgumentText, args[i]);
+            badArgument(kBadArgumentText, args[i]);
         }
     }
-    if (words.size() < 3) BadArgument(kBadArgumentText, words.empty() ? "" : words.back());
-    const TDateTime date = ParseDate(words[0]);
-    const std::string channel = Utf8ToAnsi(words[1]);
-    const TDateTime time = ParseTime(words[2]);
+    if (words.size() < 3) badArgument(kBadArgumentText, words.empty() ? "" : words.back());
+    const DateTime date = parseDate(words[0]);
+    const std::string channel = utf8ToAnsi(words[1]);
+    const DateTime time = parseTime(words[2]);
 
     StderrNotifier notifier;
     SystemClock clock;
     Viewer viewer(ini, notifier, clock);
-    if (!viewer.Settings().FileExists()) throw Error(kConfigMissingText);
+    if (!viewer.settings().fileExists()) throw Error(kConfigMissingText);
     FailingPrompts prompts;
-    viewer.RefreshListings(prompts, true);
-    int minutes = viewer.Settings().TimeShift();
-    if (lead && !TryStrToInt(*lead, minutes)) BadArgument(kBadArgumentText, *lead);
+    viewer.refreshListings(prompts, true);
+    int minutes = viewer.settings().timeShift();
+    if (lead && !tryStrToInt(*lead, minutes)) badArgument(kBadArgumentText, *lead);
 
-    viewer.ShowDay(date);
-    if (!viewer.ShownDayHasText()) throw Error(std::string(kNoProgrammeText) + " \"" + words[0] + "\"");
+    viewer.showDay(date);
+    if (!viewer.shownDayHasText()) throw Error(std::string(kNoProgrammeText) + " \"" + words[0] + "\"");
     int tab = -1;
-    const int index = viewer.Channels().FindVisible(channel, tab);
-    if (index < 0) BadArgument(kNoChannelText, words[1]);
-    viewer.SelectChannel(index);
-    viewer.MarkShowTime(time);
+    const int index = viewer.channels().findVisible(channel, tab);
+    if (index < 0) badArgument(kNoChannelText, words[1]);
+    viewer.selectChannel(index);
+    viewer.markShowTime(time);
 
-    const std::filesystem::path folder = ProgramFolder();
+    const std::filesystem::path folder = programFolder();
     TaskLibrary library((folder / kTaskLibraryFileName).string());
     AtNetScheduler net(clock);
     NoDialogs dialogs;
     ReminderScheduler scheduler(viewer, notifier, dialogs, library, net,
-                                Utf8ToAnsi((folder / "orbisk").string()));
-    const ReminderPlan plan = scheduler.Plan(minutes);
+                                utf8ToAnsi((folder / "orbisk").string()));
+    const ReminderPlan plan = scheduler.plan(minutes);
     char run[32];
-    std::snprintf(run, sizeof run, "%04d-%02d-%02d %02d:%02d", plan.Run.Year, plan.Run.Month, plan.Run.Day,
-                  plan.Run.Hour, plan.Run.Minute);
-    const json out = {{"title", AnsiToUtf8(plan.Programme.Title)},
-                      {"time", AnsiToUtf8(plan.Programme.TimeText)},
-                      {"channel", AnsiToUtf8(plan.Programme.Channel)},
+    std::snprintf(run, sizeof run, "%04d-%02d-%02d %02d:%02d", plan.run.year, plan.run.month, plan.run.day,
+                  plan.run.hour, plan.run.minute);
+    const json out = {{"title", ansiToUtf8(plan.programme.title)},
+                      {"time", ansiToUtf8(plan.programme.timeText)},
+                      {"channel", ansiToUtf8(plan.programme.channel)},
                       {"run", run},
-                      {"command", AnsiToUtf8(plan.Command)}};
-    Print(out);
+                      {"command", ansiToUtf8(plan.command)}};
+    print(out);
     if (dryRun) return 0;
-    return scheduler.Submit(plan) ? 0 : 1;
+    return scheduler.submit(plan) ? 0 : 1;
 }
 
 }  // namespace orbisk::cli

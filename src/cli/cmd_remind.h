@@ -7,9 +7,9 @@ namespace orbisk::cli {
 
 // remind DATE CHANNEL TIME [--lead MINUTES] [--dry-run]: the programme
 // running at TIME (HH:MM) on the shown channel whose display name is
-// CHANNEL, on listing day DATE; the lead defaults to Schedule/TimeShift.
+// CHANNEL, on listing day DATE; the lead defaults to Schedule/timeShift.
 // Prints the reminder as JSON and, without --dry-run, submits it through
 // the configured back-end (the outcome on stderr; status 1 when refused).
-int RemindCommand(const std::string& ini, const std::vector<std::string>& args);
+int remindCommand(const std::string& ini, const std::vector<std::string>& args);
 
 }  // namespace orbisk::cli

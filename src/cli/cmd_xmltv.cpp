@@ -2,8 +2,8 @@
 
 #include <iostream>
 
-#include "app/config/config.h"
-#include "app/viewer/viewer.h"
+#include "config/config.h"
+#include "viewer/viewer.h"
 #include "base/error.h"
 #include "base/ui.h"
 #include "cli/common.h"
@@ -11,7 +11,7 @@
 
 namespace orbisk::cli {
 
-int XmltvCommand(const std::string& ini, const std::vector<std::string>& args) {
+int xmltvCommand(const std::string& ini, const std::vector<std::string>& args) {
     const std::string* out = nullptr;
     const std::string* dateText = nullptr;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -20,30 +20,30 @@ int XmltvCommand(const std::string& ini, const std::vector<std::string>& args) {
         else if (!dateText && args[i].compare(0, 2, "--") != 0)
             dateText = &args[i];
         else
-            BadArgument(kBadArgumentText, args[i]);
+            badArgument(kBadArgumentText, args[i]);
     }
-    if (!dateText) BadArgument(kBadDateText, "");
-    const TDateTime date = ParseDate(*dateText);
+    if (!dateText) badArgument(kBadDateText, "");
+    const DateTime date = parseDate(*dateText);
 
     StderrNotifier notifier;
     SystemClock clock;
     FailingPrompts prompts;
     Viewer viewer(ini, notifier, clock);
-    if (!viewer.Settings().FileExists()) throw Error(kConfigMissingText);
-    viewer.RefreshListings(prompts, true);
-    viewer.ShowDay(date);
+    if (!viewer.settings().fileExists()) throw Error(kConfigMissingText);
+    viewer.refreshListings(prompts, true);
+    viewer.showDay(date);
 
-    const XmltvResult result = ExportXmltv(viewer);
+    const XmltvResult result = exportXmltv(viewer);
     if (!out) {
-        std::cout.write(result.Document.data(), static_cast<std::streamsize>(result.Document.size()));
+        std::cout.write(result.document.data(), static_cast<std::streamsize>(result.document.size()));
         std::cout.flush();
         return std::cout ? 0 : 1;
     }
-    SaveXmltv(result.Document, *out);
-    Print({{"file", *out},
-           {"week_found", result.WeekFound},
-           {"channels", result.Channels},
-           {"programmes", result.Programmes}});
+    saveXmltv(result.document, *out);
+    print({{"file", *out},
+           {"week_found", result.weekFound},
+           {"channels", result.channels},
+           {"programmes", result.programmes}});
     return 0;
 }
 

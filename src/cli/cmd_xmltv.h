@@ -7,6 +7,6 @@ namespace orbisk::cli {
 
 // xmltv DATE [--out FILE]: the XMLTV document of the week of DATE, DATE
 // shown, on stdout or into FILE (then a JSON summary on stdout).
-int XmltvCommand(const std::string& ini, const std::vector<std::string>& args);
+int xmltvCommand(const std::string& ini, const std::vector<std::string>& args);
 
 }  // namespace orbisk::cli

@@ -15,14 +15,14 @@ constexpr char kMissingSettingsText[] =
     "\xCD\xE5 \xE7\xE0\xE4\xE0\xED\xFB \xED\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEF\xE5\xF0\xE2\xEE\xE3\xEE "
     "\xE7\xE0\xEF\xF3\xF1\xEA\xE0: ";
 
-[[noreturn]] void FailMissing(const Config& config) {
+[[noreturn]] void failMissing(const Config& config) {
     std::string text = kMissingSettingsText;
-    const auto missing = config.MissingSettings();
+    const auto missing = config.missingSettings();
     for (std::size_t i = 0; i < missing.size(); ++i) text += (i ? ", " : "") + missing[i];
     throw Error(text);
 }
 
-bool AllDigits(std::string_view s) {
+bool allDigits(std::string_view s) {
     if (s.empty()) return false;
     for (char c : s)
         if (c < '0' || c > '9') return false;
@@ -31,19 +31,19 @@ bool AllDigits(std::string_view s) {
 
 }  // namespace
 
-void ErrLine(const std::string& ansi) {
-    std::string line = AnsiToUtf8(ansi);
+void errLine(const std::string& ansi) {
+    std::string line = ansiToUtf8(ansi);
     for (char& c : line)
         if (c == '\r' || c == '\n') c = ' ';
     std::cerr << line << '\n' << std::flush;
 }
 
-void StderrNotifier::Show(const std::string& text, const std::string& caption, MsgIcon) {
-    ErrLine(caption + ": " + text);
+void StderrNotifier::show(const std::string& text, const std::string& caption, MsgIcon) {
+    errLine(caption + ": " + text);
 }
 
-Answer StderrNotifier::Ask(const std::string& text, const std::string& caption, MsgIcon, Buttons buttons) {
-    ErrLine(caption + ": " + text);
+Answer StderrNotifier::ask(const std::string& text, const std::string& caption, MsgIcon, Buttons buttons) {
+    errLine(caption + ": " + text);
     switch (buttons) {
         case Buttons::Ok: return Answer::Ok;
         case Buttons::YesNo: return Answer::No;
@@ -53,40 +53,40 @@ Answer StderrNotifier::Ask(const std::string& text, const std::string& caption, 
     return Answer::Cancel;
 }
 
-bool FailingPrompts::EditMessageBase(Config& config) { FailMissing(config); }
-bool FailingPrompts::EditMessageParams(Config& config) { FailMissing(config); }
+bool FailingPrompts::editMessageBase(Config& config) { failMissing(config); }
+bool FailingPrompts::editMessageParams(Config& config) { failMissing(config); }
 
-void BadArgument(const char* what, const std::string& arg) {
-    throw Error(std::string(what) + " \"" + Utf8ToAnsi(arg) + "\"");
+void badArgument(const char* what, const std::string& arg) {
+    throw Error(std::string(what) + " \"" + utf8ToAnsi(arg) + "\"");
 }
 
-TDateTime ParseDate(const std::string& text) {
-    TDateTime date;
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !AllDigits(text.substr(0, 4)) ||
-        !AllDigits(text.substr(5, 2)) || !AllDigits(text.substr(8, 2)) ||
-        !TryEncodeDate(std::stoi(text.substr(0, 4)), std::stoi(text.substr(5, 2)), std::stoi(text.substr(8, 2)), date))
-        BadArgument(kBadDateText, text);
+DateTime parseDate(const std::string& text) {
+    DateTime date;
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !allDigits(text.substr(0, 4)) ||
+        !allDigits(text.substr(5, 2)) || !allDigits(text.substr(8, 2)) ||
+        !tryEncodeDate(std::stoi(text.substr(0, 4)), std::stoi(text.substr(5, 2)), std::stoi(text.substr(8, 2)), date))
+        badArgument(kBadDateText, text);
     return date;
 }
 
-TDateTime ParseTime(const std::string& text) {
+DateTime parseTime(const std::string& text) {
     const auto colon = text.find(':');
-    TDateTime time;
+    DateTime time;
     if (colon == std::string::npos || colon == 0 || colon > 2 || text.size() != colon + 3 ||
-        !AllDigits(text.substr(0, colon)) || !AllDigits(text.substr(colon + 1)) ||
-        !TryEncodeTime(std::stoi(text.substr(0, colon)), std::stoi(text.substr(colon + 1)), 0, 0, time))
-        BadArgument(kBadTimeText, text);
+        !allDigits(text.substr(0, colon)) || !allDigits(text.substr(colon + 1)) ||
+        !tryEncodeTime(std::stoi(text.substr(0, colon)), std::stoi(text.substr(colon + 1)), 0, 0, time))
+        badArgument(kBadTimeText, text);
     return time;
 }
 
-std::string IsoDate(TDateTime date) {
+std::string isoDate(DateTime date) {
     int y, m, d;
-    DecodeDate(date, y, m, d);
+    decodeDate(date, y, m, d);
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
     return buf;
 }
 
-void Print(const json& j) { std::cout << j.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush; }
+void print(const json& j) { std::cout << j.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush; }
 
 }  // namespace orbisk::cli

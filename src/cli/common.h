@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/config/config.h"
+#include "config/config.h"
 #include "base/codepage.h"
 #include "base/datetime.h"
 #include "base/ui.h"
@@ -22,29 +22,29 @@ inline constexpr char kBadDateText[] = "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE4\xE
 inline constexpr char kBadTimeText[] = "\xCD\xE5\xE2\xE5\xF0\xED\xEE\xE5 \xE2\xF0\xE5\xEC\xFF";
 
 // One line on stderr, UTF-8; line breaks inside the text become blanks.
-void ErrLine(const std::string& ansi);
+void errLine(const std::string& ansi);
 
 // The message boxes: notices are printed, questions get their negative
 // answer (No, Cancel), an Ok-only box its Ok.
 class StderrNotifier : public Notifier {
 public:
-    void Show(const std::string& text, const std::string& caption, MsgIcon) override;
-    Answer Ask(const std::string& text, const std::string& caption, MsgIcon, Buttons buttons) override;
+    void show(const std::string& text, const std::string& caption, MsgIcon) override;
+    Answer ask(const std::string& text, const std::string& caption, MsgIcon, Buttons buttons) override;
 };
 
 // There is nobody to fill in the first-run dialogs: name what is missing.
 class FailingPrompts : public ConfigPrompts {
 public:
-    bool EditMessageBase(Config& config) override;
-    bool EditMessageParams(Config& config) override;
+    bool editMessageBase(Config& config) override;
+    bool editMessageParams(Config& config) override;
 };
 
 // Error("<what> \"<arg>\""), the argument converted from UTF-8.
-[[noreturn]] void BadArgument(const char* what, const std::string& arg);
-TDateTime ParseDate(const std::string& text);  // YYYY-MM-DD
-TDateTime ParseTime(const std::string& text);  // HH:MM
-std::string IsoDate(TDateTime date);
-inline std::string U(const std::string& ansi) { return AnsiToUtf8(ansi); }
-void Print(const json& j);
+[[noreturn]] void badArgument(const char* what, const std::string& arg);
+DateTime parseDate(const std::string& text);  // YYYY-MM-DD
+DateTime parseTime(const std::string& text);  // HH:MM
+std::string isoDate(DateTime date);
+inline std::string toUtf8(const std::string& ansi) { return ansiToUtf8(ansi); }
+void print(const json& j);
 
 }  // namespace orbisk::cli

@@ -11,8 +11,8 @@
 #include <vector>
 
 
-#include "app/config/config.h"
-#include "app/viewer/viewer.h"
+#include "config/config.h"
+#include "viewer/viewer.h"
 #include "base/codepage.h"
 #include "base/error.h"
 #include "base/timetext.h"
@@ -44,7 +44,7 @@ constexpr char kUsage[] =
     "       orbisk-cli [--ini FILE] remind YYYY-MM-DD CHANNEL HH:MM [--lead MINUTES] [--dry-run]\n"
     "FILE defaults to Orbisk.ini beside the program.\n";
 
-std::string ExeDir() {
+std::string exeDir() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string(".") : exe.parent_path().string();
@@ -55,7 +55,7 @@ struct Options {
     std::vector<std::string> words;
     std::vector<std::pair<std::string, std::string>> named;
 
-    const std::string* Find(const std::string& name) const {
+    const std::string* find(const std::string& name) const {
         const std::string* found = nullptr;
         for (const auto& [n, v] : named)
             if (n == name) found = &v;
@@ -63,7 +63,7 @@ struct Options {
     }
 };
 
-Options ParseOptions(const std::vector<std::string>& args, std::initializer_list<const char*> allowed,
+Options parseOptions(const std::vector<std::string>& args, std::initializer_list<const char*> allowed,
                      std::size_t maxWords) {
     Options o;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -71,12 +71,12 @@ Options ParseOptions(const std::vector<std::string>& args, std::initializer_list
         if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
             bool known = false;
             for (const char* name : allowed) known = known || a == name;
-            if (!known || i + 1 >= args.size()) BadArgument(kBadArgumentText, a);
+            if (!known || i + 1 >= args.size()) badArgument(kBadArgumentText, a);
             o.named.emplace_back(a, args[++i]);
         } else if (o.words.size() < maxWords) {
             o.words.push_back(a);
         } else {
-            BadArgument(kBadArgumentText, a);
+            badArgument(kBadArgumentText, a);
         }
     }
     return o;
@@ -84,99 +84,99 @@ Options ParseOptions(const std::vector<std::string>& args, std::initializer_list
 
 // A viewer after the full refresh that the desktop program runs at start
 // (without the positioning at the running programme).
-void Refresh(Viewer& viewer) {
-    if (!viewer.Settings().FileExists()) throw Error(kConfigMissingText);
+void refresh(Viewer& viewer) {
+    if (!viewer.settings().fileExists()) throw Error(kConfigMissingText);
     FailingPrompts prompts;
-    viewer.RefreshListings(prompts, true);
+    viewer.refreshListings(prompts, true);
 }
 
-int Weeks(const std::string& ini) {
+int weeks(const std::string& ini) {
     StderrNotifier notifier;
     SystemClock clock;
     Viewer viewer(ini, notifier, clock);
-    Refresh(viewer);
+    refresh(viewer);
     json weeks = json::array();
-    for (const auto& week : viewer.Weeks().Items) {
+    for (const auto& week : viewer.weeks().items) {
         json messages = json::array();
-        for (const auto& m : week->Messages)
-            messages.push_back({{"part", m.PartNo}, {"count", m.PartCount}, {"msgnum", m.MsgNum}});
+        for (const auto& m : week->messages)
+            messages.push_back({{"part", m.partNo}, {"count", m.partCount}, {"msgnum", m.msgNum}});
         json days = json::array();
         for (int i = 0; i < 7; ++i) {
             const auto slot = static_cast<std::size_t>(i);
-            const std::size_t lines = slot < week->Days.size() ? week->Days[slot].size() : 0;
-            days.push_back({{"date", IsoDate(week->StartDate + i)}, {"lines", lines}});
+            const std::size_t lines = slot < week->days.size() ? week->days[slot].size() : 0;
+            days.push_back({{"date", isoDate(week->startDate + i)}, {"lines", lines}});
         }
-        weeks.push_back({{"start", IsoDate(week->StartDate)},
-                         {"end", IsoDate(week->EndDate)},
-                         {"from_files", week->FromFiles},
+        weeks.push_back({{"start", isoDate(week->startDate)},
+                         {"end", isoDate(week->endDate)},
+                         {"from_files", week->fromFiles},
                          {"messages", messages},
                          {"days", days}});
     }
     json other = json::array();
-    for (const auto& m : viewer.OtherMsgs()) other.push_back(m.Desc.MsgNum);
-    Print({{"weeks", weeks}, {"other_messages", other}});
+    for (const auto& m : viewer.otherMsgs()) other.push_back(m.desc.msgNum);
+    print({{"weeks", weeks}, {"other_messages", other}});
     return 0;
 }
 
-int Day(const std::string& ini, TDateTime date) {
+int day(const std::string& ini, DateTime date) {
     StderrNotifier notifier;
     SystemClock clock;
     Viewer viewer(ini, notifier, clock);
-    Refresh(viewer);
-    const bool hasText = viewer.Weeks().DayHasText(date);
+    refresh(viewer);
+    const bool hasText = viewer.weeks().dayHasText(date);
     json channels = json::array();
     if (hasText) {
-        ParseDay(viewer.ChannelsSlot(), viewer.Weeks(), date, viewer.Settings());
-        const TChannels& list = viewer.Channels();
-        for (int i = 0; i < list.Count(); ++i) {
-            const TChannel& c = list.Items(i);
+        parseDay(viewer.channelsSlot(), viewer.weeks(), date, viewer.settings());
+        const ChannelList& list = viewer.channels();
+        for (int i = 0; i < list.count(); ++i) {
+            const Channel& c = list.items(i);
             json entries = json::array();
-            for (std::size_t e = 0; e < c.Lines.size(); ++e)
-                entries.push_back({{"time", U(c.Times[e])}, {"line", U(c.Lines[e])}});
-            channels.push_back({{"name", U(c.Name)}, {"desc", U(c.Desc)}, {"hide", c.Hide}, {"entries", entries}});
+            for (std::size_t e = 0; e < c.lines.size(); ++e)
+                entries.push_back({{"time", toUtf8(c.times[e])}, {"line", toUtf8(c.lines[e])}});
+            channels.push_back({{"name", toUtf8(c.name)}, {"desc", toUtf8(c.desc)}, {"hide", c.hide}, {"entries", entries}});
         }
     }
-    Print({{"date", IsoDate(date)}, {"has_text", hasText}, {"channels", channels}});
+    print({{"date", isoDate(date)}, {"has_text", hasText}, {"channels", channels}});
     return 0;
 }
 
-int Now(const std::string& ini, const Options& o) {
-    const TDateTime wall = SystemClock().Now();
-    const std::string* date = o.Find("--date");
-    const std::string* time = o.Find("--time");
-    const TDateTime moment = (date ? ParseDate(*date) : DateOf(wall)) + (time ? ParseTime(*time) : TimeOf(wall));
+int now(const std::string& ini, const Options& o) {
+    const DateTime wall = SystemClock().now();
+    const std::string* date = o.find("--date");
+    const std::string* time = o.find("--time");
+    const DateTime moment = (date ? parseDate(*date) : dateOf(wall)) + (time ? parseTime(*time) : timeOf(wall));
     StderrNotifier notifier;
     FixedClock clock(moment);
     Viewer viewer(ini, notifier, clock);
-    Refresh(viewer);
+    refresh(viewer);
     json rows = json::array();
-    if (viewer.ShownDayHasText())
-        for (const FilmRow& r : viewer.FilmRows(moment))
-            rows.push_back({{"channel", U(r.Desc)}, {"title", U(r.Title)}, {"time", U(r.Time)}});
-    Print({{"date", IsoDate(viewer.ShownDate())},
-           {"time", U(FormatTime(moment, viewer.Settings().Format()))},
+    if (viewer.shownDayHasText())
+        for (const FilmRow& r : viewer.filmRows(moment))
+            rows.push_back({{"channel", toUtf8(r.desc)}, {"title", toUtf8(r.title)}, {"time", toUtf8(r.time)}});
+    print({{"date", isoDate(viewer.shownDate())},
+           {"time", toUtf8(formatTime(moment, viewer.settings().format()))},
            {"rows", rows}});
     return 0;
 }
 
-int Demo(const Options& o) {
-    const std::string* out = o.Find("--out");
+int demo(const Options& o) {
+    const std::string* out = o.find("--out");
     if (!out || out->empty()) throw Error(kNoOutText);
-    const std::string* date = o.Find("--date");
-    const std::string* format = o.Find("--format");
+    const std::string* date = o.find("--date");
+    const std::string* format = o.find("--format");
     DemoFormat kind = DemoFormat::Text;
     if (format && *format == "msg")
         kind = DemoFormat::Msg;
     else if (format && *format != "text")
-        BadArgument(kBadArgumentText, *format);
+        badArgument(kBadArgumentText, *format);
     // By default the week of today's listing day, so that a first start at
     // night shows the day that is still running.
-    const TDateTime day = date ? ParseDate(*date) : ListingDate(SystemClock().Now());
-    WriteDemo(*out, day, kind);
+    const DateTime day = date ? parseDate(*date) : listingDate(SystemClock().now());
+    writeDemo(*out, day, kind);
     return 0;
 }
 
-int Run(const std::vector<std::string>& argv) {
+int run(const std::vector<std::string>& argv) {
     std::string ini;
     std::string command;
     std::vector<std::string> rest;
@@ -187,7 +187,7 @@ int Run(const std::vector<std::string>& argv) {
             return 0;
         }
         if (a == "--ini" && command.empty()) {
-            if (i + 1 >= argv.size()) BadArgument(kBadArgumentText, a);
+            if (i + 1 >= argv.size()) badArgument(kBadArgumentText, a);
             ini = argv[++i];
         } else if (command.empty()) {
             command = a;
@@ -199,31 +199,31 @@ int Run(const std::vector<std::string>& argv) {
         std::cerr << kUsage;
         return 1;
     }
-    if (ini.empty()) ini = (std::filesystem::path(ExeDir()) / kConfigFileName).string();
+    if (ini.empty()) ini = (std::filesystem::path(exeDir()) / kConfigFileName).string();
 
     if (command == "weeks") {
-        ParseOptions(rest, {}, 0);
-        return Weeks(ini);
+        parseOptions(rest, {}, 0);
+        return weeks(ini);
     }
     if (command == "day") {
-        const Options o = ParseOptions(rest, {}, 1);
-        if (o.words.empty()) BadArgument(kBadDateText, "");
-        return Day(ini, ParseDate(o.words[0]));
+        const Options o = parseOptions(rest, {}, 1);
+        if (o.words.empty()) badArgument(kBadDateText, "");
+        return day(ini, parseDate(o.words[0]));
     }
-    if (command == "now") return Now(ini, ParseOptions(rest, {"--date", "--time"}, 0));
-    if (command == "demo") return Demo(ParseOptions(rest, {"--out", "--date", "--format"}, 0));
-    if (command == "print") return PrintCommand(ini, rest);
-    if (command == "jtv") return JtvCommand(ini, rest);
-    if (command == "xmltv") return XmltvCommand(ini, rest);
-    if (command == "delete-old") return DeleteOldCommand(ini, rest);
-    if (command == "remind") return RemindCommand(ini, rest);
-    BadArgument(kUnknownCommandText, command);
+    if (command == "now") return now(ini, parseOptions(rest, {"--date", "--time"}, 0));
+    if (command == "demo") return demo(parseOptions(rest, {"--out", "--date", "--format"}, 0));
+    if (command == "print") return printCommand(ini, rest);
+    if (command == "jtv") return jtvCommand(ini, rest);
+    if (command == "xmltv") return xmltvCommand(ini, rest);
+    if (command == "delete-old") return deleteOldCommand(ini, rest);
+    if (command == "remind") return remindCommand(ini, rest);
+    badArgument(kUnknownCommandText, command);
 }
 
-void ReportError(const std::string& ansi) {
+void reportError(const std::string& ansi) {
     std::string text = std::string(kAppTitle) + ": " + ansi;
     if (text.back() != '.') text += '.';
-    ErrLine(text);
+    errLine(text);
 }
 
 }  // namespace
@@ -232,12 +232,12 @@ void ReportError(const std::string& ansi) {
 int main(int argc, char** argv) {
     using namespace orbisk;
     try {
-        return cli::Run(std::vector<std::string>(argv + 1, argv + argc));
+        return cli::run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const Error& e) {
-        cli::ReportError(e.what());
+        cli::reportError(e.what());
     } catch (const std::exception& e) {
         // Library texts (file-system errors and the like) are not Windows-1251.
-        cli::ReportError(Utf8ToAnsi(e.what()));
+        cli::reportError(utf8ToAnsi(e.what()));
     }
     return 1;
 }

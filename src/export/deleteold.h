@@ -21,22 +21,22 @@ extern const char* const kDeleteMsgsCaption;
 extern const char* const kCannotFindMessageText;
 
 // The Monday of the week that holds `shown`.
-TDateTime DeletionCutoff(TDateTime shown);
+DateTime deletionCutoff(DateTime shown);
 // "Удалить все сообщения до <cut-off in the short date format>"
-std::string DeletionQuestion(TDateTime cutoff, const FormatSettings& format);
+std::string deletionQuestion(DateTime cutoff, const FormatSettings& format);
 
 // Appends to `list`, week by week in index order, the listing messages of
-// every week whose EndDate is before `cutoff`.
-void AppendOldListings(const TWeeks& weeks, TDateTime cutoff, TOtherMsgs& list);
+// every week whose endDate is before `cutoff`.
+void appendOldListings(const WeekIndex& weeks, DateTime cutoff, OtherMessages& list);
 
 // Message 1 of a *.MSG area is the tosser's high-water mark when the tosser
 // keeps one; deleting it would make the tosser scan the area again, so it
 // is never deleted.
-bool IsProtectedMessage(const std::string& identifier, MsgNumber n);
+bool isProtectedMessage(const std::string& identifier, MsgNumber n);
 
 struct DeletionResult {
-    std::vector<MsgNumber> Deleted;  // in the order deleted
-    std::vector<MsgNumber> Kept;     // protected numbers left in place
+    std::vector<MsgNumber> deleted;  // in the order deleted
+    std::vector<MsgNumber> kept;     // protected numbers left in place
 };
 
 // Opens the area, deletes the listed messages in order and closes it.
@@ -45,15 +45,15 @@ struct DeletionResult {
 // messages before it stay deleted, the area is closed); a failed close
 // throws Error(kCannotCloseBaseText). `progress`, when given, holds what was
 // done also when an error ends the run.
-DeletionResult DeleteListedMessages(const std::string& identifier, const TOtherMsgs& list,
+DeletionResult deleteListedMessages(const std::string& identifier, const OtherMessages& list,
                                     DeletionResult* progress = nullptr);
 
 // The command after the user said Yes: the old listings of the viewer's week
-// index appended to its OtherMsgs, all of them deleted, then `refresh` (the
+// index appended to its otherMsgs, all of them deleted, then `refresh` (the
 // reload) runs - also after a message was not found, but not when the area
 // did not open or did not close. The first error goes on to the caller;
 // `progress`, when given, then holds what was done.
-DeletionResult DeleteOldMessages(Viewer& viewer, const std::function<void()>& refresh,
+DeletionResult deleteOldMessages(Viewer& viewer, const std::function<void()>& refresh,
                                  DeletionResult* progress = nullptr);
 
 }  // namespace orbisk

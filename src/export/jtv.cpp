@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <set>
 
-#include "app/viewer/viewer.h"
+#include "viewer/viewer.h"
 #include "base/codepage.h"
 #include "base/error.h"
 #include "base/strings.h"
@@ -32,40 +32,40 @@ public:
     }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
-    bool Ok() const { return fd_ >= 0; }
-    int Get() const { return fd_; }
+    bool ok() const { return fd_ >= 0; }
+    int get() const { return fd_; }
 
 private:
     int fd_;
 };
 
-int OpenFile(const std::string& path, int flags) {
+int openFile(const std::string& path, int flags) {
     int fd;
     do fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
     while (fd < 0 && errno == EINTR);
     return fd;
 }
 
-[[noreturn]] void WriteFailed(const std::string& path) {
-    throw Error(Format("Unable to write to %s", Utf8ToAnsi(path)));
+[[noreturn]] void writeFailed(const std::string& path) {
+    throw Error(format("Unable to write to %s", utf8ToAnsi(path)));
 }
 
-void WriteAt(int fd, const std::string& bytes, off_t offset, const std::string& path) {
+void writeAt(int fd, const std::string& bytes, off_t offset, const std::string& path) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, offset + static_cast<off_t>(done));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) WriteFailed(path);
+        if (n <= 0) writeFailed(path);
         done += static_cast<std::size_t>(n);
     }
 }
 
-void Put16(std::string& out, std::uint32_t v) {
+void put16(std::string& out, std::uint32_t v) {
     out += static_cast<char>(v & 0xFF);
     out += static_cast<char>((v >> 8) & 0xFF);
 }
 
-void Put64(std::string& out, std::uint64_t v) {
+void put64(std::string& out, std::uint64_t v) {
     for (int i = 0; i < 8; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
@@ -76,7 +76,7 @@ public:
         : index_(index), data_(data), ndxPath_(ndxPath), pdtPath_(pdtPath) {}
 
     // Reads where the files end and the count so far.
-    void Begin() {
+    void begin() {
         unsigned char raw[2] = {0, 0};
         ssize_t n;
         do n = ::pread(index_, raw, 2, 0);
@@ -84,19 +84,19 @@ public:
         count_ = n == 2 ? static_cast<std::uint32_t>(raw[0] | raw[1] << 8) : 0;
         indexEnd_ = std::max<off_t>(::lseek(index_, 0, SEEK_END), 2);
         dataStart_ = ::lseek(data_, 0, SEEK_END);
-        if (indexEnd_ < 0 || dataStart_ < 0) WriteFailed(dataStart_ < 0 ? pdtPath_ : ndxPath_);
+        if (indexEnd_ < 0 || dataStart_ < 0) writeFailed(dataStart_ < 0 ? pdtPath_ : ndxPath_);
         position_ = static_cast<std::uint64_t>(dataStart_);
     }
 
     // False when the record does not fit: its title would end past the last
     // byte a 16-bit offset can reach, or the count would overflow.
-    bool Add(std::uint64_t fileTime, const std::string& title) {
+    bool add(std::uint64_t fileTime, const std::string& title) {
         if (position_ + 2 + title.size() > kJtvMaxDataSize || count_ + added_ >= 0xFFFF) return false;
         indexBytes_ += '\0';
         indexBytes_ += '\0';
-        Put64(indexBytes_, fileTime);
-        Put16(indexBytes_, static_cast<std::uint32_t>(position_));
-        Put16(dataBytes_, static_cast<std::uint32_t>(title.size()));
+        put64(indexBytes_, fileTime);
+        put16(indexBytes_, static_cast<std::uint32_t>(position_));
+        put16(dataBytes_, static_cast<std::uint32_t>(title.size()));
         dataBytes_ += title;
         position_ += 2 + title.size();
         ++added_;
@@ -104,12 +104,12 @@ public:
     }
 
     // Writes the records gathered and the count that includes them.
-    int Finish() {
-        WriteAt(data_, dataBytes_, dataStart_, pdtPath_);
-        WriteAt(index_, indexBytes_, indexEnd_, ndxPath_);
+    int finish() {
+        writeAt(data_, dataBytes_, dataStart_, pdtPath_);
+        writeAt(index_, indexBytes_, indexEnd_, ndxPath_);
         std::string count;
-        Put16(count, count_ + added_);
-        WriteAt(index_, count, 0, ndxPath_);
+        put16(count, count_ + added_);
+        writeAt(index_, count, 0, ndxPath_);
         return added_;
     }
 
@@ -127,26 +127,26 @@ private:
 
 }  // namespace
 
-std::uint64_t JtvFileTime(TDateTime date, int hour, int minute) {
-    EncodeTime(hour, minute);  // the range check and its error
-    const auto days = static_cast<std::uint64_t>(static_cast<std::int64_t>(DateOf(date)) + kDaysFrom1601);
+std::uint64_t jtvFileTime(DateTime date, int hour, int minute) {
+    encodeTime(hour, minute);  // the range check and its error
+    const auto days = static_cast<std::uint64_t>(static_cast<std::int64_t>(dateOf(date)) + kDaysFrom1601);
     const auto seconds = days * 86400 + static_cast<std::uint64_t>(hour * 3600 + minute * 60);
     return seconds * kTicksPerSecond;
 }
 
-bool JtvFilePaths(const std::string& folder, const std::string& desc, std::string& ndx, std::string& pdt) {
+bool jtvFilePaths(const std::string& folder, const std::string& desc, std::string& ndx, std::string& pdt) {
     // The name comes from the listing: on this system "/" would reach into
     // other folders and "." or ".." name folders, not files.
     if (desc.empty() || desc == "." || desc == ".." || desc.find('/') != std::string::npos ||
         desc.find('\0') != std::string::npos)
         return false;
-    const std::string base = AnsiToUtf8(folder) + "/" + AnsiToUtf8(desc);
+    const std::string base = ansiToUtf8(folder) + "/" + ansiToUtf8(desc);
     ndx = base + ".ndx";
     pdt = base + ".pdt";
     return true;
 }
 
-std::string JtvCutText(const std::vector<std::string>& channels) {
+std::string jtvCutText(const std::vector<std::string>& channels) {
     // "Файл данных JTV не может быть больше 65535 байт; не все передачи
     // записаны для каналов: "
     std::string text =
@@ -157,76 +157,76 @@ std::string JtvCutText(const std::vector<std::string>& channels) {
     return text;
 }
 
-JtvResult ExportJtv(Viewer& viewer, const std::string& folder, Notifier* notifier,
-                    const std::function<void(TDateTime)>& showDay) {
+JtvResult exportJtv(Viewer& viewer, const std::string& folder, Notifier* notifier,
+                    const std::function<void(DateTime)>& showDay) {
     JtvResult result;
 
     // First pass: fresh files for the channels of the day shown, so that a
     // second run from the same day writes the same files.
     {
-        const TChannels& channels = viewer.Channels();
-        for (int c = 0; c < channels.Count(); ++c) {
-            const TChannel& channel = channels.Items(c);
-            if (channel.Hide) continue;
+        const ChannelList& channels = viewer.channels();
+        for (int c = 0; c < channels.count(); ++c) {
+            const Channel& channel = channels.items(c);
+            if (channel.hide) continue;
             std::string ndx, pdt;
-            if (!JtvFilePaths(folder, channel.Desc, ndx, pdt)) {
-                result.Skipped.push_back(channel.Desc);
+            if (!jtvFilePaths(folder, channel.desc, ndx, pdt)) {
+                result.skipped.push_back(channel.desc);
                 continue;
             }
-            Fd index(OpenFile(ndx, O_WRONLY | O_CREAT | O_TRUNC));
-            if (!index.Ok()) {
-                result.Skipped.push_back(channel.Desc);
+            Fd index(openFile(ndx, O_WRONLY | O_CREAT | O_TRUNC));
+            if (!index.ok()) {
+                result.skipped.push_back(channel.desc);
                 continue;
             }
-            Fd data(OpenFile(pdt, O_WRONLY | O_CREAT | O_TRUNC));
-            if (!data.Ok()) {
-                result.Skipped.push_back(channel.Desc);
+            Fd data(openFile(pdt, O_WRONLY | O_CREAT | O_TRUNC));
+            if (!data.ok()) {
+                result.skipped.push_back(channel.desc);
                 continue;
             }
-            WriteAt(index.Get(), std::string(2, '\0'), 0, ndx);
-            WriteAt(data.Get(), std::string(kJtvDataHeader, kJtvDataHeaderSize), 0, pdt);
-            result.Created.push_back(ndx);
-            result.Created.push_back(pdt);
+            writeAt(index.get(), std::string(2, '\0'), 0, ndx);
+            writeAt(data.get(), std::string(kJtvDataHeader, kJtvDataHeaderSize), 0, pdt);
+            result.created.push_back(ndx);
+            result.created.push_back(pdt);
         }
     }
 
     std::set<std::string> cutFiles;
-    result.WeekFound = WalkShownWeek(viewer, showDay, [&](TDateTime) {
-        const TChannels& channels = viewer.Channels();
-        for (int c = 0; c < channels.Count(); ++c) {
-            const TChannel& channel = channels.Items(c);
-            if (channel.Hide) continue;
+    result.weekFound = walkShownWeek(viewer, showDay, [&](DateTime) {
+        const ChannelList& channels = viewer.channels();
+        for (int c = 0; c < channels.count(); ++c) {
+            const Channel& channel = channels.items(c);
+            if (channel.hide) continue;
             std::string ndx, pdt;
-            if (!JtvFilePaths(folder, channel.Desc, ndx, pdt) || cutFiles.count(ndx)) continue;
-            Fd index(OpenFile(ndx, O_RDWR));
-            if (!index.Ok()) continue;
-            Fd data(OpenFile(pdt, O_WRONLY));
-            if (!data.Ok()) continue;
+            if (!jtvFilePaths(folder, channel.desc, ndx, pdt) || cutFiles.count(ndx)) continue;
+            Fd index(openFile(ndx, O_RDWR));
+            if (!index.ok()) continue;
+            Fd data(openFile(pdt, O_WRONLY));
+            if (!data.ok()) continue;
 
-            EntryStarts starts(channel, viewer.ShownDate());
-            ChannelDayWriter writer(index.Get(), data.Get(), ndx, pdt);
-            writer.Begin();
+            EntryStarts starts(channel, viewer.shownDate());
+            ChannelDayWriter writer(index.get(), data.get(), ndx, pdt);
+            writer.begin();
             try {
-                for (std::size_t i = 0; i < channel.Times.size(); ++i) {
-                    const std::string& line = channel.Lines[i];
+                for (std::size_t i = 0; i < channel.times.size(); ++i) {
+                    const std::string& line = channel.lines[i];
                     const std::string title =
                         line.size() > kTitleStart ? line.substr(kTitleStart, kJtvMaxTitle) : std::string{};
-                    const EntryStart start = starts.Next(i);
-                    if (!writer.Add(JtvFileTime(start.Date, start.Hour, start.Minute), title)) {
+                    const EntryStart start = starts.next(i);
+                    if (!writer.add(jtvFileTime(start.date, start.hour, start.minute), title)) {
                         cutFiles.insert(ndx);
-                        result.Cut.push_back(channel.Desc);
+                        result.cut.push_back(channel.desc);
                         break;
                     }
                 }
             } catch (...) {
                 // What was gathered goes out with a count that matches it.
-                writer.Finish();
+                writer.finish();
                 throw;
             }
-            result.Records += writer.Finish();
+            result.records += writer.finish();
         }
     });
-    if (!result.Cut.empty() && notifier) notifier->Show(JtvCutText(result.Cut), kJtvCutCaption, MsgIcon::Warning);
+    if (!result.cut.empty() && notifier) notifier->show(jtvCutText(result.cut), kJtvCutCaption, MsgIcon::Warning);
     return result;
 }
 

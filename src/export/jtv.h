@@ -26,40 +26,40 @@ inline constexpr std::uint32_t kJtvMaxDataSize = 65535;
 // `date` at hour:minute (no time-zone adjustment). Throws
 // Error("Invalid argument to time encode") for an hour over 23 or a minute
 // over 59.
-std::uint64_t JtvFileTime(TDateTime date, int hour, int minute);
+std::uint64_t jtvFileTime(DateTime date, int hour, int minute);
 
 // The file names of a channel in `folder` (Windows-1251, as the settings
 // and the listing hold them; the path is returned in UTF-8 for the file
 // system). False for a display name that would leave the folder or is no
 // file name: empty, "." or "..", or holding "/" or a NUL byte.
-bool JtvFilePaths(const std::string& folder, const std::string& desc, std::string& ndx, std::string& pdt);
+bool jtvFilePaths(const std::string& folder, const std::string& desc, std::string& ndx, std::string& pdt);
 
 struct JtvResult {
     // Index and data files created by the first pass.
-    std::vector<std::string> Created;
+    std::vector<std::string> created;
     // Display names of the channels whose files could not be created.
-    std::vector<std::string> Skipped;
+    std::vector<std::string> skipped;
     // Display names of the channels whose data file reached the 16-bit limit;
     // their later records were left out.
-    std::vector<std::string> Cut;
+    std::vector<std::string> cut;
     // Records written over all channels.
-    int Records = 0;
+    int records = 0;
     // A week holds the day shown (false: only the first pass ran).
-    bool WeekFound = false;
+    bool weekFound = false;
 };
 
 // The export of the week that holds the viewer's day shown into `folder`.
-// `showDay` makes a date the day shown (the window's ShowDay, which also
+// `showDay` makes a date the day shown (the window's showDay, which also
 // redraws); empty: the viewer's own. The day shown is restored on every way
 // out. An unreadable time text or a shown channel without entries stops the
 // export with its error; what was written stays, and every index count
 // equals the records written. When channels were cut, `notifier` (may be
 // null) is told once, naming them.
-JtvResult ExportJtv(Viewer& viewer, const std::string& folder, Notifier* notifier,
-                    const std::function<void(TDateTime)>& showDay = {});
+JtvResult exportJtv(Viewer& viewer, const std::string& folder, Notifier* notifier,
+                    const std::function<void(DateTime)>& showDay = {});
 
 // "Внимание!" and the notice about cut channels, for the channels named.
 extern const char* const kJtvCutCaption;
-std::string JtvCutText(const std::vector<std::string>& channels);
+std::string jtvCutText(const std::vector<std::string>& channels);
 
 }  // namespace orbisk

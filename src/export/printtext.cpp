@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/viewer/viewer.h"
+#include "viewer/viewer.h"
 #include "base/codepage.h"
 #include "base/timetext.h"
 #include "listing/bodyparse.h"
@@ -17,7 +17,7 @@ constexpr char kIndent[] = "        ";  // eight blanks before every later piece
 
 }  // namespace
 
-std::string CenterLine(std::string_view oem) {
+std::string centerLine(std::string_view oem) {
     std::string line;
     if (oem.size() < kPrintWidth) line.assign(kPrintWidth / 2 - oem.size() / 2, ' ');
     line += oem;
@@ -25,7 +25,7 @@ std::string CenterLine(std::string_view oem) {
     return line;
 }
 
-void AppendProgrammeLine(std::string& out, std::string_view oem) {
+void appendProgrammeLine(std::string& out, std::string_view oem) {
     const std::size_t n = oem.size();
     if (n <= kPrintWidth) {
         out += oem;
@@ -51,15 +51,15 @@ void AppendProgrammeLine(std::string& out, std::string_view oem) {
     }
 }
 
-void AppendPrintDay(std::string& out, const Viewer& viewer, TDateTime date) {
-    const TChannels& channels = viewer.Channels();
-    const std::string dateText = FormatShortDate(date, viewer.Settings().Format());
-    for (int c = 0; c < channels.Count(); ++c) {
-        const TChannel& channel = channels.Items(c);
-        if (channel.Hide) continue;
-        out += CenterLine(AnsiToOem(dateText + ". " + channel.Desc));
+void appendPrintDay(std::string& out, const Viewer& viewer, DateTime date) {
+    const ChannelList& channels = viewer.channels();
+    const std::string dateText = formatShortDate(date, viewer.settings().format());
+    for (int c = 0; c < channels.count(); ++c) {
+        const Channel& channel = channels.items(c);
+        if (channel.hide) continue;
+        out += centerLine(ansiToOem(dateText + ". " + channel.desc));
         out += kCrLf;
-        for (const std::string& line : channel.Lines) AppendProgrammeLine(out, AnsiToOem(line));
+        for (const std::string& line : channel.lines) appendProgrammeLine(out, ansiToOem(line));
         out += kCrLf;
         out += kCrLf;
     }
@@ -67,31 +67,31 @@ void AppendPrintDay(std::string& out, const Viewer& viewer, TDateTime date) {
     out += kCrLf;
 }
 
-std::string BuildPrintText(Viewer& viewer) {
-    std::unique_ptr<TChannels>& slot = viewer.ChannelsSlot();
+std::string buildPrintText(Viewer& viewer) {
+    std::unique_ptr<ChannelList>& slot = viewer.channelsSlot();
     // The list of the day shown, once a later day has taken the slot. The
     // object itself goes back, so the selected channel and whatever the
     // window attached to the list stay as they were.
-    std::unique_ptr<TChannels> shown;
+    std::unique_ptr<ChannelList> shown;
     struct Restore {
-        std::unique_ptr<TChannels>& slot;
-        std::unique_ptr<TChannels>& shown;
+        std::unique_ptr<ChannelList>& slot;
+        std::unique_ptr<ChannelList>& shown;
         ~Restore() {
             if (shown) slot = std::move(shown);
         }
     } restore{slot, shown};
 
     std::string out;
-    const TDateTime start = viewer.ShownDate();
-    const int day = viewer.ShownDayIndex();
+    const DateTime start = viewer.shownDate();
+    const int day = viewer.shownDayIndex();
     for (int i = 0; day >= 0 && i <= 6 - day; ++i) {
-        const TDateTime date = start + i;
-        if (!viewer.Weeks().DayHasText(date)) continue;
+        const DateTime date = start + i;
+        if (!viewer.weeks().dayHasText(date)) continue;
         if (i > 0) {
             if (!shown) shown = std::move(slot);
-            ParseDay(slot, viewer.Weeks(), date, viewer.Settings());
+            parseDay(slot, viewer.weeks(), date, viewer.settings());
         }
-        AppendPrintDay(out, viewer, date);
+        appendPrintDay(out, viewer, date);
     }
     return out;
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "app/viewer/viewer.h"
+#include "viewer/viewer.h"
 #include "base/error.h"
 #include "base/strings.h"
 #include "base/timetext.h"
@@ -14,32 +14,32 @@ namespace {
 
 // The decimal value of the leading digits of `text` (none: the integer
 // conversion's error), and in `rest` what follows them and one more character.
-int LeadingNumber(std::string_view text, std::string_view& rest) {
+int leadingNumber(std::string_view text, std::string_view& rest) {
     std::size_t n = 0;
     while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
-    const int value = StrToInt(text.substr(0, n));
+    const int value = strToInt(text.substr(0, n));
     rest = text.substr(std::min(text.size(), n + 1));
     return value;
 }
 
 }  // namespace
 
-bool WalkShownWeek(Viewer& viewer, const std::function<void(TDateTime)>& showDay,
-                   const std::function<void(TDateTime)>& visit) {
-    const auto show = [&](TDateTime d) {
+bool walkShownWeek(Viewer& viewer, const std::function<void(DateTime)>& showDay,
+                   const std::function<void(DateTime)>& visit) {
+    const auto show = [&](DateTime d) {
         if (showDay)
             showDay(d);
         else
-            viewer.ShowDay(d);
+            viewer.showDay(d);
     };
-    const TDateTime remembered = viewer.ShownDate();
-    const TWeek* week = viewer.Weeks().FindWeek(remembered);
+    const DateTime remembered = viewer.shownDate();
+    const Week* week = viewer.weeks().findWeek(remembered);
     if (!week) return false;
-    const TDateTime start = week->StartDate;
+    const DateTime start = week->startDate;
     try {
         for (int k = 0; k < 7; ++k) {
-            const TDateTime d = start + k;
-            if (!viewer.Weeks().DayHasText(d)) continue;
+            const DateTime d = start + k;
+            if (!viewer.weeks().dayHasText(d)) continue;
             show(d);
             visit(d);
         }
@@ -54,22 +54,22 @@ bool WalkShownWeek(Viewer& viewer, const std::function<void(TDateTime)>& showDay
     return true;
 }
 
-EntryStarts::EntryStarts(const TChannel& channel, TDateTime date) : channel_(channel), date_(DateOf(date)) {
-    if (channel.Times.empty()) throw Error("List index out of bounds (0)");
-    firstMSecs_ = TimeMSecs(StrToTime(channel.Times[0], channel.TimeSeparator));
+EntryStarts::EntryStarts(const Channel& channel, DateTime date) : channel_(channel), date_(dateOf(date)) {
+    if (channel.times.empty()) throw Error("List index out of bounds (0)");
+    firstMSecs_ = timeMSecs(strToTime(channel.times[0], channel.timeSeparator));
 }
 
-EntryStart EntryStarts::Next(std::size_t index) {
+EntryStart EntryStarts::next(std::size_t index) {
     std::string_view rest;
     EntryStart start;
-    start.Hour = LeadingNumber(channel_.Times.at(index), rest);
-    start.Minute = LeadingNumber(rest, rest);
-    EncodeTime(start.Hour, start.Minute);  // the range check and its error
-    if (!wrapped_ && (static_cast<std::int64_t>(start.Hour) * 60 + start.Minute) * 60000 < firstMSecs_) {
+    start.hour = leadingNumber(channel_.times.at(index), rest);
+    start.minute = leadingNumber(rest, rest);
+    encodeTime(start.hour, start.minute);  // the range check and its error
+    if (!wrapped_ && (static_cast<std::int64_t>(start.hour) * 60 + start.minute) * 60000 < firstMSecs_) {
         date_ += 1;
         wrapped_ = true;
     }
-    start.Date = date_;
+    start.date = date_;
     return start;
 }
 

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/viewer/viewer.h"
+#include "viewer/viewer.h"
 #include "base/codepage.h"
 #include "base/error.h"
 #include "export/weekwalk.h"
@@ -34,7 +34,7 @@ constexpr const char* kTranslit[32] = {"a", "b", "v",  "g",  "d",  "e",    "zh",
                                        "l", "m", "n",  "o",  "p",  "r",    "s",  "t", "u", "f", "kh",
                                        "ts", "ch", "sh", "shch", "", "y", "", "e", "yu", "ya"};
 
-const char* Transliterate(unsigned char c) {
+const char* transliterate(unsigned char c) {
     if (c >= 0xC0) return kTranslit[(c & 0xDF) - 0xC0];
     switch (c) {
         case 0xA8: case 0xB8: return "e";   // Ё ё
@@ -46,17 +46,17 @@ const char* Transliterate(unsigned char c) {
     }
 }
 
-bool IsBlank(char c) { return c == ' '; }
+bool isBlank(char c) { return c == ' '; }
 
-std::string Trimmed(std::string s) {
+std::string trimmed(std::string s) {
     std::size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
+    while (b < e && isBlank(s[b])) ++b;
+    while (e > b && isBlank(s[e - 1])) --e;
     return s.substr(b, e - b);
 }
 
 // Control characters as blanks, still Windows-1251.
-std::string WithoutControls(std::string_view ansi) {
+std::string withoutControls(std::string_view ansi) {
     std::string s(ansi);
     for (char& ch : s) {
         const auto c = static_cast<unsigned char>(ch);
@@ -65,7 +65,7 @@ std::string WithoutControls(std::string_view ansi) {
     return s;
 }
 
-std::string Escaped(std::string_view utf8) {
+std::string escaped(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size() + 16);
     for (char c : utf8) {
@@ -81,56 +81,56 @@ std::string Escaped(std::string_view utf8) {
     return out;
 }
 
-long OffsetAt(std::time_t t) {
+long offsetAt(std::time_t t) {
     std::tm local{};
     if (!localtime_r(&t, &local)) return 0;
     return local.tm_gmtoff;
 }
 
-bool Before(const EntryStart& a, const EntryStart& b) {
-    if (a.Date != b.Date) return a.Date < b.Date;
-    return a.Hour * 60 + a.Minute < b.Hour * 60 + b.Minute;
+bool before(const EntryStart& a, const EntryStart& b) {
+    if (a.date != b.date) return a.date < b.date;
+    return a.hour * 60 + a.minute < b.hour * 60 + b.minute;
 }
 
 struct Entry {
-    EntryStart Start;
-    std::string Title;  // controls as blanks, no blanks at the ends; empty: left out
+    EntryStart start;
+    std::string title;  // controls as blanks, no blanks at the ends; empty: left out
 };
 
 // One channel's entries of one day.
 struct ChannelDay {
-    std::size_t Channel;  // in the channel table
-    std::vector<Entry> Entries;
+    std::size_t channel;  // in the channel table
+    std::vector<Entry> entries;
 };
 
 struct Day {
-    TDateTime Date;
-    std::vector<ChannelDay> Channels;
+    DateTime date;
+    std::vector<ChannelDay> channels;
 };
 
-struct Channel {
-    std::string Name;
-    std::string Id;
-    std::string Desc;
-    int Programmes = 0;
+struct XmltvChannel {
+    std::string name;
+    std::string id;
+    std::string desc;
+    int programmes = 0;
 };
 
 // The first start of each channel (by listing name) of a day's list.
-std::map<std::string, EntryStart> FirstStarts(const TChannels& channels, TDateTime date) {
+std::map<std::string, EntryStart> firstStarts(const ChannelList& channels, DateTime date) {
     std::map<std::string, EntryStart> first;
-    for (int c = 0; c < channels.Count(); ++c) {
-        const TChannel& channel = channels.Items(c);
-        if (channel.Hide || channel.Times.empty() || first.count(channel.Name)) continue;
-        first.emplace(channel.Name, EntryStarts(channel, date).Next(0));
+    for (int c = 0; c < channels.count(); ++c) {
+        const Channel& channel = channels.items(c);
+        if (channel.hide || channel.times.empty() || first.count(channel.name)) continue;
+        first.emplace(channel.name, EntryStarts(channel, date).next(0));
     }
     return first;
 }
 
 }  // namespace
 
-std::string XmlText(std::string_view ansi) { return Escaped(AnsiToUtf8(WithoutControls(ansi))); }
+std::string xmlText(std::string_view ansi) { return escaped(ansiToUtf8(withoutControls(ansi))); }
 
-std::string XmltvChannelId(std::string_view name) {
+std::string xmltvChannelId(std::string_view name) {
     std::string slug;
     for (char ch : name) {
         const auto c = static_cast<unsigned char>(ch);
@@ -138,7 +138,7 @@ std::string XmltvChannelId(std::string_view name) {
             slug += ch;
         else if (c >= 'A' && c <= 'Z')
             slug += static_cast<char>(c - 'A' + 'a');
-        else if (const char* latin = Transliterate(c))
+        else if (const char* latin = transliterate(c))
             slug += latin;
         else if (!slug.empty() && slug.back() != '-')
             slug += '-';
@@ -148,15 +148,15 @@ std::string XmltvChannelId(std::string_view name) {
     if (slug.empty()) slug = "channel";
 
     std::uint32_t crc = 0xFFFFFFFFu;
-    for (char c : name) crc = Crc32Step(static_cast<std::uint8_t>(c), crc);
+    for (char c : name) crc = crc32Step(static_cast<std::uint8_t>(c), crc);
     char hash[16];
     std::snprintf(hash, sizeof hash, "%08x", static_cast<unsigned>(crc ^ 0xFFFFFFFFu));
     return slug + "." + hash + ".orbisk";
 }
 
-int LocalUtcOffsetMinutes(TDateTime date, int hour, int minute) {
+int localUtcOffsetMinutes(DateTime date, int hour, int minute) {
     int y, m, d;
-    DecodeDate(date, y, m, d);
+    decodeDate(date, y, m, d);
     std::tm wall{};
     wall.tm_year = y - 1900;
     wall.tm_mon = m - 1;
@@ -166,22 +166,22 @@ int LocalUtcOffsetMinutes(TDateTime date, int hour, int minute) {
     // The wall-clock reading as if it were UTC; the moment it names is that
     // minus the offset in force at the moment itself.
     const std::time_t w = timegm(&wall);
-    const long candidates[3] = {OffsetAt(w - 86400), OffsetAt(w), OffsetAt(w + 86400)};
+    const long candidates[3] = {offsetAt(w - 86400), offsetAt(w), offsetAt(w + 86400)};
     std::optional<long> best;
     long smallest = candidates[0];
     for (long o : candidates) {
         smallest = std::min(smallest, o);
         // Of two readings, the larger offset is the earlier moment.
-        if (OffsetAt(w - o) == o && (!best || o > *best)) best = o;
+        if (offsetAt(w - o) == o && (!best || o > *best)) best = o;
     }
     const long seconds = best ? *best : smallest;
     return static_cast<int>(seconds / 60);
 }
 
-std::string XmltvTime(TDateTime date, int hour, int minute) {
+std::string xmltvTime(DateTime date, int hour, int minute) {
     int y, m, d;
-    DecodeDate(date, y, m, d);
-    const int offset = LocalUtcOffsetMinutes(date, hour, minute);
+    decodeDate(date, y, m, d);
+    const int offset = localUtcOffsetMinutes(date, hour, minute);
     const int a = offset < 0 ? -offset : offset;
     char buf[40];
     std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d00 %c%02d%02d", y, m, d, hour, minute, offset < 0 ? '-' : '+',
@@ -189,37 +189,37 @@ std::string XmltvTime(TDateTime date, int hour, int minute) {
     return buf;
 }
 
-XmltvResult ExportXmltv(Viewer& viewer, const std::function<void(TDateTime)>& showDay) {
+XmltvResult exportXmltv(Viewer& viewer, const std::function<void(DateTime)>& showDay) {
     tzset();  // the zone in force now, should TZ have changed since the last look
     XmltvResult result;
-    std::vector<Channel> channels;
+    std::vector<XmltvChannel> channels;
     std::map<std::string, std::size_t> byName;  // listing name -> index in channels
     std::vector<Day> days;
 
-    const TWeek* week = viewer.Weeks().FindWeek(viewer.ShownDate());
-    const TDateTime nextMonday = week ? week->StartDate + 7 : 0;
+    const Week* week = viewer.weeks().findWeek(viewer.shownDate());
+    const DateTime nextMonday = week ? week->startDate + 7 : 0;
 
-    result.WeekFound = WalkShownWeek(viewer, showDay, [&](TDateTime date) {
+    result.weekFound = walkShownWeek(viewer, showDay, [&](DateTime date) {
         Day day{date, {}};
-        const TChannels& list = viewer.Channels();
-        for (int c = 0; c < list.Count(); ++c) {
-            const TChannel& channel = list.Items(c);
-            if (channel.Hide || channel.Times.empty()) continue;
-            const auto [it, added] = byName.emplace(channel.Name, channels.size());
+        const ChannelList& list = viewer.channels();
+        for (int c = 0; c < list.count(); ++c) {
+            const Channel& channel = list.items(c);
+            if (channel.hide || channel.times.empty()) continue;
+            const auto [it, added] = byName.emplace(channel.name, channels.size());
             if (added) {
-                const bool noDesc = Trimmed(WithoutControls(channel.Desc)).empty();
-                channels.push_back({channel.Name, XmltvChannelId(channel.Name), noDesc ? channel.Name : channel.Desc, 0});
+                const bool noDesc = trimmed(withoutControls(channel.desc)).empty();
+                channels.push_back({channel.name, xmltvChannelId(channel.name), noDesc ? channel.name : channel.desc, 0});
             }
             ChannelDay cd{it->second, {}};
             EntryStarts starts(channel, date);
-            for (std::size_t i = 0; i < channel.Times.size(); ++i) {
-                const std::string& line = channel.Lines[i];
-                Entry e{starts.Next(i), line.size() > kTitleStart ? Trimmed(WithoutControls(line.substr(kTitleStart)))
+            for (std::size_t i = 0; i < channel.times.size(); ++i) {
+                const std::string& line = channel.lines[i];
+                Entry e{starts.next(i), line.size() > kTitleStart ? trimmed(withoutControls(line.substr(kTitleStart)))
                                                                   : std::string{}};
-                if (!e.Title.empty()) ++channels[cd.Channel].Programmes;
-                cd.Entries.push_back(std::move(e));
+                if (!e.title.empty()) ++channels[cd.channel].programmes;
+                cd.entries.push_back(std::move(e));
             }
-            day.Channels.push_back(std::move(cd));
+            day.channels.push_back(std::move(cd));
         }
         days.push_back(std::move(day));
     });
@@ -227,11 +227,11 @@ XmltvResult ExportXmltv(Viewer& viewer, const std::function<void(TDateTime)>& sh
     // Sunday's last programmes end where the next week's Monday begins; that
     // day is read aside, without showing it.
     std::map<std::string, EntryStart> afterWeek;
-    if (week && viewer.Weeks().DayHasText(nextMonday)) {
+    if (week && viewer.weeks().dayHasText(nextMonday)) {
         try {
-            std::unique_ptr<TChannels> next;
-            ParseDay(next, viewer.Weeks(), nextMonday, viewer.Settings());
-            afterWeek = FirstStarts(*next, nextMonday);
+            std::unique_ptr<ChannelList> next;
+            parseDay(next, viewer.weeks(), nextMonday, viewer.settings());
+            afterWeek = firstStarts(*next, nextMonday);
         } catch (const Error&) {
             afterWeek.clear();  // a spoilt day of another week costs stops, not the export
         }
@@ -239,43 +239,43 @@ XmltvResult ExportXmltv(Viewer& viewer, const std::function<void(TDateTime)>& sh
 
     // The first start of a channel on the day after days[d], if that day has text.
     const auto nextDayStart = [&](std::size_t d, const ChannelDay& cd) -> std::optional<EntryStart> {
-        const TDateTime tomorrow = days[d].Date + 1;
-        if (d + 1 < days.size() && days[d + 1].Date == tomorrow) {
-            for (const ChannelDay& other : days[d + 1].Channels)
-                if (other.Channel == cd.Channel) return other.Entries.front().Start;
+        const DateTime tomorrow = days[d].date + 1;
+        if (d + 1 < days.size() && days[d + 1].date == tomorrow) {
+            for (const ChannelDay& other : days[d + 1].channels)
+                if (other.channel == cd.channel) return other.entries.front().start;
             return std::nullopt;
         }
         if (tomorrow == nextMonday) {
-            const auto found = afterWeek.find(channels[cd.Channel].Name);
+            const auto found = afterWeek.find(channels[cd.channel].name);
             if (found != afterWeek.end()) return found->second;
         }
         return std::nullopt;
     };
 
-    std::string& out = result.Document;
+    std::string& out = result.document;
     out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
           "<!DOCTYPE tv SYSTEM \"xmltv.dtd\">\n"
           "<tv generator-info-name=\"Orbisk\">\n";
-    for (const Channel& channel : channels) {
-        if (channel.Programmes == 0) continue;
-        out += "  <channel id=\"" + channel.Id + "\">\n    <display-name lang=\"ru\">" + XmlText(channel.Desc) +
+    for (const XmltvChannel& channel : channels) {
+        if (channel.programmes == 0) continue;
+        out += "  <channel id=\"" + channel.id + "\">\n    <display-name lang=\"ru\">" + xmlText(channel.desc) +
                "</display-name>\n  </channel>\n";
-        ++result.Channels;
+        ++result.channels;
     }
     for (std::size_t d = 0; d < days.size(); ++d) {
-        for (const ChannelDay& cd : days[d].Channels) {
-            for (std::size_t i = 0; i < cd.Entries.size(); ++i) {
-                const Entry& e = cd.Entries[i];
-                if (e.Title.empty()) continue;
+        for (const ChannelDay& cd : days[d].channels) {
+            for (std::size_t i = 0; i < cd.entries.size(); ++i) {
+                const Entry& e = cd.entries[i];
+                if (e.title.empty()) continue;
                 const std::optional<EntryStart> stop =
-                    i + 1 < cd.Entries.size() ? cd.Entries[i + 1].Start : nextDayStart(d, cd);
-                out += "  <programme start=\"" + XmltvTime(e.Start.Date, e.Start.Hour, e.Start.Minute) + "\"";
+                    i + 1 < cd.entries.size() ? cd.entries[i + 1].start : nextDayStart(d, cd);
+                out += "  <programme start=\"" + xmltvTime(e.start.date, e.start.hour, e.start.minute) + "\"";
                 // A listing out of order gives no stop rather than one before the start.
-                if (stop && Before(e.Start, *stop))
-                    out += " stop=\"" + XmltvTime(stop->Date, stop->Hour, stop->Minute) + "\"";
-                out += " channel=\"" + channels[cd.Channel].Id + "\">\n    <title lang=\"ru\">" + XmlText(e.Title) +
+                if (stop && before(e.start, *stop))
+                    out += " stop=\"" + xmltvTime(stop->date, stop->hour, stop->minute) + "\"";
+                out += " channel=\"" + channels[cd.channel].id + "\">\n    <title lang=\"ru\">" + xmlText(e.title) +
                        "</title>\n  </programme>\n";
-                ++result.Programmes;
+                ++result.programmes;
             }
         }
     }
@@ -283,7 +283,7 @@ XmltvResult ExportXmltv(Viewer& viewer, const std::function<void(TDateTime)>& sh
     return result;
 }
 
-void SaveXmltv(const std::string& document, const std::string& path) {
+void saveXmltv(const std::string& document, const std::string& path) {
     // Written aside and renamed over the target, so that a failed write
     // leaves an earlier export whole.
     const std::string part = path + ".part";
@@ -302,7 +302,7 @@ void SaveXmltv(const std::string& document, const std::string& path) {
     if (ok && ::rename(part.c_str(), path.c_str()) != 0) ok = false;
     if (!ok) {
         if (fd >= 0) ::unlink(part.c_str());
-        throw Error(kCannotWriteText + Utf8ToAnsi(path));
+        throw Error(kCannotWriteText + utf8ToAnsi(path));
     }
 }
 

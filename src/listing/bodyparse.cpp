@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/config/config.h"
+#include "config/config.h"
 #include "base/codepage.h"
 #include "base/strings.h"
 #include "base/timetext.h"
 #include "base/ui.h"
-#include "listing/channels.h"
+#include "listing/channellist.h"
 #include "listing/subject.h"
 
 namespace orbisk {
@@ -28,41 +28,41 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlankOrControl(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlankOrControl(s.back())) s.remove_suffix(1);
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlankOrControl(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlankOrControl(s.back())) s.remove_suffix(1);
     return s;
 }
 
-void Append(StringList& day, std::string_view text) {
-    StringList lines = SplitLines(text);
+void append(StringList& day, std::string_view text) {
+    StringList lines = splitLines(text);
     day.insert(day.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
 }
 
-void DropFront(StringList& lines, int count) {
+void dropFront(StringList& lines, int count) {
     const auto n = std::min<std::size_t>(lines.size(), static_cast<std::size_t>(std::max(count, 0)));
     lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(n));
 }
 
-void DropBack(StringList& lines, int count) {
+void dropBack(StringList& lines, int count) {
     const auto n = std::min<std::size_t>(lines.size(), static_cast<std::size_t>(std::max(count, 0)));
     lines.resize(lines.size() - n);
 }
 
 }  // namespace
 
-void StructureWarning::Raise() {
+void StructureWarning::raise() {
     ++raised_;
     if (shown_ || !enabled_) return;
-    notifier_.Show(kStructureWarningText, kStructureWarningCaption, MsgIcon::Warning);
+    notifier_.show(kStructureWarningText, kStructureWarningCaption, MsgIcon::Warning);
     shown_ = true;
 }
 
-StringList SplitLines(std::string_view text) {
+StringList splitLines(std::string_view text) {
     StringList lines;
     std::size_t start = 0;
     while (start < text.size()) {
@@ -79,59 +79,59 @@ StringList SplitLines(std::string_view text) {
 
 // ---- Building a week's days ------------------------------------------------
 
-void TWeek::BuildDays(const DayLayout& layout, StructureWarning* warning) {
-    while (Days.size() < 7) Days.emplace_back();
+void Week::buildDays(const DayLayout& layout, StructureWarning* warning) {
+    while (days.size() < 7) days.emplace_back();
     // Only descriptors that still hold their lines take part, so a second
     // call neither repeats text nor raises the warning again.
-    if (std::none_of(Messages.begin(), Messages.end(), [](const TMSGDesc& m) { return m.Lines.has_value(); })) return;
-    std::stable_sort(Messages.begin(), Messages.end(),
-                     [](const TMSGDesc& a, const TMSGDesc& b) { return a.PartNo < b.PartNo; });
+    if (std::none_of(messages.begin(), messages.end(), [](const ListingMessage& m) { return m.lines.has_value(); })) return;
+    std::stable_sort(messages.begin(), messages.end(),
+                     [](const ListingMessage& a, const ListingMessage& b) { return a.partNo < b.partNo; });
 
     int day = 0;
-    std::int64_t prev = Messages.front().PartNo;
-    for (std::size_t k = 0; k < Messages.size(); ++k) {
-        TMSGDesc& msg = Messages[k];
-        StringList lines = msg.Lines ? std::move(*msg.Lines) : StringList{};
-        msg.Lines.reset();
+    std::int64_t prev = messages.front().partNo;
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        ListingMessage& msg = messages[k];
+        StringList lines = msg.lines ? std::move(*msg.lines) : StringList{};
+        msg.lines.reset();
         bool inSequence;
         if (k == 0) {
             auto caption = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
-                return StartsWith(line, layout.FirstCaptionRow);
+                return startsWith(line, layout.firstCaptionRow);
             });
             lines.erase(lines.begin(), caption);
-            if (!FromFiles) DropBack(lines, layout.DelFromEnd);
-            inSequence = msg.PartNo == 1;
+            if (!fromFiles) dropBack(lines, layout.delFromEnd);
+            inSequence = msg.partNo == 1;
         } else {
-            inSequence = static_cast<std::int64_t>(msg.PartNo) == prev + 1;
-            if (!FromFiles) {
-                if (inSequence) DropFront(lines, layout.DelFromBegin);
-                DropBack(lines, layout.DelFromEnd);
+            inSequence = static_cast<std::int64_t>(msg.partNo) == prev + 1;
+            if (!fromFiles) {
+                if (inSequence) dropFront(lines, layout.delFromBegin);
+                dropBack(lines, layout.delFromEnd);
             }
         }
-        const bool goOn = DistributeText(lines, inSequence, day, layout, warning);
+        const bool goOn = distributeText(lines, inSequence, day, layout, warning);
         if (k > 0 && !goOn) break;
-        prev = msg.PartNo;
+        prev = msg.partNo;
     }
     // Messages after a stop are not distributed; their text goes as well.
-    for (auto& msg : Messages) msg.Lines.reset();
+    for (auto& msg : messages) msg.lines.reset();
 }
 
-bool TWeek::DistributeText(const StringList& lines, bool inSequence, int& day, const DayLayout& layout,
+bool Week::distributeText(const StringList& lines, bool inSequence, int& day, const DayLayout& layout,
                            StructureWarning* warning) {
-    while (Days.size() < 7) Days.emplace_back();
+    while (days.size() < 7) days.emplace_back();
     std::string text;
     for (const auto& line : lines) {
         text += line;
         text += kCrLf;
     }
-    const std::string captionMark = std::string(kCrLf) + layout.FirstCaptionRow;
+    const std::string captionMark = std::string(kCrLf) + layout.firstCaptionRow;
 
     if (!inSequence) {
-        if (warning) warning->Raise();
+        if (warning) warning->raise();
         // Text before the first caption row is lost; a text that begins with
         // one (the first message, cut to it, and every text file) keeps its
         // first block rather than losing it to the search for a line break.
-        if (!StartsWith(text, layout.FirstCaptionRow)) {
+        if (!startsWith(text, layout.firstCaptionRow)) {
             const auto caption = text.find(captionMark);
             if (caption == std::string::npos) return true;
             text.erase(0, caption + kCrLf.size());
@@ -142,9 +142,9 @@ bool TWeek::DistributeText(const StringList& lines, bool inSequence, int& day, c
             const auto from = lineBreak + kCrLf.size();
             const auto dot = text.find('.', from);
             const std::string_view dayName =
-                dot == std::string::npos ? std::string_view{} : Trim(std::string_view(text).substr(from, dot - from));
+                dot == std::string::npos ? std::string_view{} : trim(std::string_view(text).substr(from, dot - from));
             for (int i = 1; i <= 7 && !dayName.empty(); ++i) {
-                if (AnsiSameText(dayName, layout.Days[i])) {
+                if (ansiSameText(dayName, layout.days[i])) {
                     day = i == 1 ? 6 : i - 2;
                     break;
                 }
@@ -153,71 +153,71 @@ bool TWeek::DistributeText(const StringList& lines, bool inSequence, int& day, c
     }
 
     if (day < 0 || day >= 7) return false;
-    const auto marker = text.find(std::string(kCrLf) + layout.LastDayRow);
+    const auto marker = text.find(std::string(kCrLf) + layout.lastDayRow);
     if (marker == std::string::npos) {
-        Append(Days[static_cast<std::size_t>(day)], text);
+        append(days[static_cast<std::size_t>(day)], text);
     } else {
-        Append(Days[static_cast<std::size_t>(day)], std::string_view(text).substr(0, marker));
+        append(days[static_cast<std::size_t>(day)], std::string_view(text).substr(0, marker));
         if (day == 6) return false;
         const std::string_view rest = std::string_view(text).substr(marker);
         const auto caption = rest.find(captionMark);
         ++day;
         // Without a caption row after the marker the next day starts with an
         // empty line and the marker line itself.
-        Days[static_cast<std::size_t>(day)] =
-            SplitLines(caption == std::string_view::npos ? rest.substr(1) : rest.substr(caption + kCrLf.size()));
+        days[static_cast<std::size_t>(day)] =
+            splitLines(caption == std::string_view::npos ? rest.substr(1) : rest.substr(caption + kCrLf.size()));
     }
     ++day;
     return true;
 }
 
-DayLayout LayoutFromConfig(const Config& config) {
+DayLayout layoutFromConfig(const Config& config) {
     DayLayout layout;
-    layout.FirstCaptionRow = config.FirstCaptionRow();
-    layout.LastDayRow = config.LastDayRow();
-    layout.DelFromBegin = config.DelFromBegin();
-    layout.DelFromEnd = config.DelFromEnd();
-    layout.Days = config.Days();
+    layout.firstCaptionRow = config.firstCaptionRow();
+    layout.lastDayRow = config.lastDayRow();
+    layout.delFromBegin = config.delFromBegin();
+    layout.delFromEnd = config.delFromEnd();
+    layout.days = config.days();
     return layout;
 }
 
 // ---- Parsing a day -----------------------------------------------------------
 
-void ParseDay(std::unique_ptr<TChannels>& channels, const TWeeks& weeks, TDateTime date, Config& config) {
+void parseDay(std::unique_ptr<ChannelList>& channels, const WeekIndex& weeks, DateTime date, Config& config) {
     channels.reset();
-    channels = std::make_unique<TChannels>(config);
-    const TWeek* week = weeks.FindWeek(date);
-    const StringList* day = week ? week->GetDay(date) : nullptr;
-    ParseDayText(*channels, day ? *day : StringList{}, week && week->FromFiles, config.FirstCaptionRow());
+    channels = std::make_unique<ChannelList>(config);
+    const Week* week = weeks.findWeek(date);
+    const StringList* day = week ? week->getDay(date) : nullptr;
+    parseDayText(*channels, day ? *day : StringList{}, week && week->fromFiles, config.firstCaptionRow());
 }
 
 
-void ParseDayText(TChannels& channels, const StringList& day, bool fromFiles, std::string_view firstCaptionRow) {
+void parseDayText(ChannelList& channels, const StringList& day, bool fromFiles, std::string_view firstCaptionRow) {
     try {
         const std::size_t n = day.size();
         std::size_t i = 0;
         while (i < n) {
-            if (StartsWith(day[i], firstCaptionRow)) {
+            if (startsWith(day[i], firstCaptionRow)) {
                 // The caption row, the caption line and the closing row; a
                 // block that ends the text gives no channel.
                 if (n <= i + 2) break;
-                channels.AddChannel(CaptionTail(day[i + 1]));
+                channels.addChannel(captionTail(day[i + 1]));
                 i += 3;
                 if (i >= n) break;
             }
-            if (channels.Current()) channels.AddLine(day[i]);
+            if (channels.current()) channels.addLine(day[i]);
             ++i;
         }
     } catch (...) {
-        channels.Normalize(fromFiles);
+        channels.normalize(fromFiles);
         throw;
     }
-    channels.Normalize(fromFiles);
+    channels.normalize(fromFiles);
 }
 
 // ---- Normalising entries -------------------------------------------------------
 
-std::string NormalizeTime(std::string_view prefix) {
+std::string normalizeTime(std::string_view prefix) {
     std::string p;
     for (char c : prefix)
         if (c != ' ') p += c;
@@ -227,61 +227,61 @@ std::string NormalizeTime(std::string_view prefix) {
     // is and Normalize leaves such a line alone.
     if (p.find('.') == std::string::npos) return p;
     while (p.find('.') < 2) p.insert(0, "0");
-    p = ReplaceAll(p, "..", ".");
+    p = replaceAll(p, "..", ".");
     while (p.size() < 5) p += '0';
     return p;
 }
 
-void TChannels::Normalize(bool fromFiles) {
+void ChannelList::normalize(bool fromFiles) {
     for (auto& channel : list_) {
         if (fromFiles)
-            NormalizeFileChannel(*channel);
+            normalizeFileChannel(*channel);
         else
-            NormalizeMessageChannel(*channel);
+            normalizeMessageChannel(*channel);
     }
 }
 
-void TChannels::NormalizeMessageChannel(TChannel& channel) {
+void ChannelList::normalizeMessageChannel(Channel& channel) {
     // A line without a start time continues the title before it.
     int i = 0;
-    while (i < channel.EntryCount()) {
-        if (IsProgrammeLine(channel.Lines[static_cast<std::size_t>(i)]))
+    while (i < channel.entryCount()) {
+        if (isProgrammeLine(channel.lines[static_cast<std::size_t>(i)]))
             ++i;
         else
-            channel.JoinWithPrevious(i);
+            channel.joinWithPrevious(i);
     }
 }
 
-void TChannels::NormalizeFileChannel(TChannel& channel) {
+void ChannelList::normalizeFileChannel(Channel& channel) {
     constexpr std::size_t kTimeLength = 5;  // "HH.MM", as the files write it
     int i = 0;
-    while (i < channel.EntryCount()) {
+    while (i < channel.entryCount()) {
         const auto index = static_cast<std::size_t>(i);
-        std::string s(Trim(channel.Lines[index]));
-        TDateTime t;
+        std::string s(trim(channel.lines[index]));
+        DateTime t;
         const std::string_view head = std::string_view(s).substr(0, kTimeLength);
         if (s.size() >= kTimeLength && head.find(' ') == std::string_view::npos &&
-            (s.size() == kTimeLength || s[kTimeLength] == ' ') && TryStrToTime(head, separator_, t)) {
-            channel.Times[index] = std::string(head);
+            (s.size() == kTimeLength || s[kTimeLength] == ' ') && tryStrToTime(head, separator_, t)) {
+            channel.times[index] = std::string(head);
         } else {
             // The time runs over digits, blanks and points up to the title.
             std::size_t k = 1;
             while (k < s.size() && ((s[k] >= '0' && s[k] <= '9') || s[k] == ' ' || s[k] == '.')) ++k;
             if (k < s.size()) {
                 const std::string prefix = s.substr(0, k);
-                if (!(prefix.size() == kTimeLength && TryStrToTime(prefix, separator_, t))) {
-                    const std::string repaired = NormalizeTime(prefix);
+                if (!(prefix.size() == kTimeLength && tryStrToTime(prefix, separator_, t))) {
+                    const std::string repaired = normalizeTime(prefix);
                     if (repaired.find('.') != std::string::npos) {
                         s = repaired + " " + s.substr(k);
-                        channel.Times[index] = repaired;
+                        channel.times[index] = repaired;
                     }
                 }
             }
         }
         if (s.empty()) {
-            channel.DeleteEntry(i);
+            channel.deleteEntry(i);
         } else {
-            channel.Lines[index] = std::move(s);
+            channel.lines[index] = std::move(s);
             ++i;
         }
     }

@@ -6,38 +6,38 @@
 #include <string_view>
 
 #include "base/names.h"
-#include "listing/weeks.h"
+#include "listing/weekindex.h"
 
 namespace orbisk {
 
 class Config;
 class Notifier;
-class TChannels;
+class ChannelList;
 
 // The layout settings (section MSG and the day names) that the day texts
 // are cut and distributed by.
 struct DayLayout {
-    std::string FirstCaptionRow = "======";
-    std::string LastDayRow = "--=tobra-attach";
-    int DelFromBegin = 5;
-    int DelFromEnd = 2;
-    TDays Days;  // 1 = Sunday ... 7 = Saturday, as the captions write them
+    std::string firstCaptionRow = "======";
+    std::string lastDayRow = "--=tobra-attach";
+    int delFromBegin = 5;
+    int delFromEnd = 2;
+    DayNames days;  // 1 = Sunday ... 7 = Saturday, as the captions write them
 };
 
 // The layout as the configuration holds it.
-DayLayout LayoutFromConfig(const Config& config);
+DayLayout layoutFromConfig(const Config& config);
 
 // The mailing-structure warning: shown at most once while `shownFlag` (the
 // main window's flag, cleared only when the window is created) stays set.
-// A false MAIN/EnableWarning keeps it silent without setting the flag.
+// A false MAIN/enableWarning keeps it silent without setting the flag.
 class StructureWarning {
 public:
     StructureWarning(Notifier& notifier, bool enabled, bool& shownFlag)
         : notifier_(notifier), enabled_(enabled), shown_(shownFlag) {}
     // A message that does not follow its predecessor in part order.
-    void Raise();
+    void raise();
     // How many messages were out of sequence since this object was made.
-    int RaisedCount() const { return raised_; }
+    int raisedCount() const { return raised_; }
 
 private:
     Notifier& notifier_;
@@ -52,21 +52,21 @@ extern const char* const kStructureWarningText;
 
 // Lines of a text as the lists read it: a line ends at CR LF, LF or CR; a
 // final line break adds no empty line.
-StringList SplitLines(std::string_view text);
+StringList splitLines(std::string_view text);
 
 // Fills `channels` (a fresh list) from the text of one day: a channel per
 // caption block, its programme lines as entries. Normalize(fromFiles) runs
 // at the end also when the parse was interrupted by an error.
-void ParseDayText(TChannels& channels, const StringList& day, bool fromFiles, std::string_view firstCaptionRow);
+void parseDayText(ChannelList& channels, const StringList& day, bool fromFiles, std::string_view firstCaptionRow);
 
 // Main-window operation: `channels` is replaced by a new list on the
 // configuration file, filled from the text of the day that holds `date`
 // (left empty when no week has text for it). When the parse fails the error
 // goes on, and `channels` holds what was built, normalised.
-void ParseDay(std::unique_ptr<TChannels>& channels, const TWeeks& weeks, TDateTime date, Config& config);
+void parseDay(std::unique_ptr<ChannelList>& channels, const WeekIndex& weeks, DateTime date, Config& config);
 
 // Repairs the start-time prefix of a text-file programme line: blanks
 // removed, "1930" -> "19.30", "9.30" -> "09.30", "19." -> "19.00".
-std::string NormalizeTime(std::string_view prefix);
+std::string normalizeTime(std::string_view prefix);
 
 }  // namespace orbisk

@@ -2,32 +2,32 @@
 
 #include <algorithm>
 
-#include "listing/channels.h"
+#include "listing/channellist.h"
 
 namespace orbisk {
 
-std::vector<ChannelRow> ChannelRowsOf(const TChannels& channels) {
+std::vector<ChannelRow> channelRowsOf(const ChannelList& channels) {
     std::vector<ChannelRow> rows;
-    rows.reserve(static_cast<std::size_t>(channels.Count()));
-    for (int i = 0; i < channels.Count(); ++i) {
-        const TChannel& c = channels.Items(i);
-        rows.push_back({c.Desc, !c.Hide, c.Name});
+    rows.reserve(static_cast<std::size_t>(channels.count()));
+    for (int i = 0; i < channels.count(); ++i) {
+        const Channel& c = channels.items(i);
+        rows.push_back({c.desc, !c.hide, c.name});
     }
     return rows;
 }
 
-bool ApplyChannelRows(TChannels& channels, const std::vector<ChannelRow>& rows) {
+bool applyChannelRows(ChannelList& channels, const std::vector<ChannelRow>& rows) {
     bool changed = false;
-    const int n = std::min(channels.Count(), static_cast<int>(rows.size()));
+    const int n = std::min(channels.count(), static_cast<int>(rows.size()));
     for (int i = 0; i < n; ++i) {
-        TChannel& c = channels.Items(i);
+        Channel& c = channels.items(i);
         const ChannelRow& row = rows[static_cast<std::size_t>(i)];
-        if (row.shown != !c.Hide) {
-            c.SetHide(!row.shown);
+        if (row.shown != !c.hide) {
+            c.setHide(!row.shown);
             changed = true;
         }
-        if (row.desc != c.Desc) {
-            c.SetDesc(row.desc);
+        if (row.desc != c.desc) {
+            c.setDesc(row.desc);
             changed = true;
         }
     }

@@ -6,7 +6,7 @@
 
 namespace orbisk {
 
-class TChannels;
+class ChannelList;
 
 struct ChannelRow {
     std::string desc;  // display name (first column)
@@ -15,12 +15,12 @@ struct ChannelRow {
 };
 
 // One row per channel, in list order.
-std::vector<ChannelRow> ChannelRowsOf(const TChannels& channels);
+std::vector<ChannelRow> channelRowsOf(const ChannelList& channels);
 
-// For each channel in order: SetHide when the row's check state differs from
-// not Hide, SetDesc when the row's name differs from Desc (exact bytes).
+// For each channel in order: setHide when the row's check state differs from
+// not Hide, setDesc when the row's name differs from Desc (exact bytes).
 // Rows beyond the channel count are ignored; missing rows change nothing.
 // True when any setter ran — the caller then saves the list.
-bool ApplyChannelRows(TChannels& channels, const std::vector<ChannelRow>& rows);
+bool applyChannelRows(ChannelList& channels, const std::vector<ChannelRow>& rows);
 
 }  // namespace orbisk

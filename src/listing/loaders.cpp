@@ -8,7 +8,7 @@
 #include <iterator>
 #include <memory>
 
-#include "app/config/config.h"
+#include "config/config.h"
 #include "base/error.h"
 #include "listing/subject.h"
 #include "msgbase/messagearea.h"
@@ -19,11 +19,11 @@ namespace {
 
 constexpr std::string_view kFileHeader = "[tv.all]";
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-bool IsBlankLine(std::string_view s) {
+bool isBlankLine(std::string_view s) {
     for (char c : s)
-        if (!IsBlankOrControl(c)) return false;
+        if (!isBlankOrControl(c)) return false;
     return true;
 }
 
@@ -32,24 +32,24 @@ bool IsBlankLine(std::string_view s) {
 class OpenedArea {
 public:
     explicit OpenedArea(const std::string& identifier) {
-        if (!OpenAreaByIdentifier(area_, identifier)) throw Error(kCannotOpenBaseText);
+        if (!openAreaByIdentifier(area_, identifier)) throw Error(kCannotOpenBaseText);
     }
     ~OpenedArea() {
-        if (area_) CloseAreaAndFree(area_);
+        if (area_) closeAreaAndFree(area_);
     }
     OpenedArea(const OpenedArea&) = delete;
     OpenedArea& operator=(const OpenedArea&) = delete;
 
     MessageArea& operator*() { return *area_; }
-    void Close() {
-        if (!CloseAreaAndFree(area_)) throw Error(kCannotCloseBaseText);
+    void close() {
+        if (!closeAreaAndFree(area_)) throw Error(kCannotCloseBaseText);
     }
 
 private:
     std::unique_ptr<MessageArea> area_;
 };
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
+bool readWholeFile(const std::string& path, std::string& bytes) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     std::ifstream f(path, std::ios::binary);
@@ -61,51 +61,51 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
 }  // namespace
 
 LoadEnv::LoadEnv(const Config& config, Notifier& notifier, const Clock& clock, StructureWarning* warning)
-    : Kludges(config.Kludges()),
-      Months(config.Months()),
-      Layout(LayoutFromConfig(config)),
-      Messages(notifier),
-      Today(clock),
-      Warning(warning) {}
+    : kludges(config.kludges()),
+      months(config.months()),
+      layout(layoutFromConfig(config)),
+      messages(notifier),
+      today(clock),
+      warning(warning) {}
 
-void LoadListings(const std::string& identifier, TWeeks& weeks, TOtherMsgs& otherMsgs, const LoadEnv& env) {
+void loadListings(const std::string& identifier, WeekIndex& weeks, OtherMessages& otherMsgs, const LoadEnv& env) {
     if (!identifier.empty() && identifier[0] == 'I')
-        LoadFromFiles(identifier.substr(1), weeks, otherMsgs, env);
+        loadFromFiles(identifier.substr(1), weeks, otherMsgs, env);
     else
-        LoadFromArea(identifier, weeks, otherMsgs, env);
+        loadFromArea(identifier, weeks, otherMsgs, env);
 }
 
-void LoadFromArea(const std::string& identifier, TWeeks& weeks, TOtherMsgs& otherMsgs, const LoadEnv& env) {
+void loadFromArea(const std::string& identifier, WeekIndex& weeks, OtherMessages& otherMsgs, const LoadEnv& env) {
     OpenedArea area(identifier);
     try {
         otherMsgs.clear();
-        weeks.Clear();
+        weeks.clear();
         MessageArea& a = *area;
-        a.LocateFrom(1);
-        while (a.IsLocated()) {
-            a.LoadHeader();
-            const MsgNumber number = a.GetMessageNumber();
-            TMSGDesc desc = TMSGDesc::Create(number, a.GetSubject());
-            if (desc.IsListing) {
-                a.StartText();
-                weeks.AddMessage(a, env.Kludges, env.Today);
+        a.locateFrom(1);
+        while (a.isLocated()) {
+            a.loadHeader();
+            const MsgNumber number = a.getMessageNumber();
+            ListingMessage desc = ListingMessage::create(number, a.getSubject());
+            if (desc.isListing) {
+                a.startText();
+                weeks.addMessage(a, env.kludges, env.today);
             } else {
                 otherMsgs.push_back({std::to_string(number), std::move(desc)});
             }
-            a.LocateNext();
+            a.locateNext();
         }
-        area.Close();
+        area.close();
     } catch (...) {
         // Weeks filed before the error hold descriptors but no day texts;
         // every later look-up would take them for a loaded week with empty
-        // days. Without BuildAll there is no index worth keeping.
-        weeks.Clear();
+        // days. Without buildAll there is no index worth keeping.
+        weeks.clear();
         throw;
     }
-    weeks.BuildAll(env.Layout, env.Warning);
+    weeks.buildAll(env.layout, env.warning);
 }
 
-std::string FindDayFile(const std::string& folder, int n) {
+std::string findDayFile(const std::string& folder, int n) {
     namespace fs = std::filesystem;
     const std::string name = std::to_string(n) + ".txt";
     const fs::path exact = fs::path(folder) / name;
@@ -123,27 +123,27 @@ std::string FindDayFile(const std::string& folder, int n) {
     return {};
 }
 
-void LoadFromFiles(const std::string& folder, TWeeks& weeks, TOtherMsgs& otherMsgs, const LoadEnv& env) {
+void loadFromFiles(const std::string& folder, WeekIndex& weeks, OtherMessages& otherMsgs, const LoadEnv& env) {
     otherMsgs.clear();
-    weeks.Clear();
+    weeks.clear();
     for (int n = 1; n <= 7; ++n) {
-        const std::string path = FindDayFile(folder, n);
+        const std::string path = findDayFile(folder, n);
         std::string bytes;
-        if (path.empty() || !ReadWholeFile(path, bytes)) continue;
-        StringList lines = SplitLines(bytes);
+        if (path.empty() || !readWholeFile(path, bytes)) continue;
+        StringList lines = splitLines(bytes);
         if (lines.empty() || lines.front() != kFileHeader) continue;
         lines.erase(lines.begin());
-        while (!lines.empty() && IsBlankLine(lines.back())) lines.pop_back();
+        while (!lines.empty() && isBlankLine(lines.back())) lines.pop_back();
         // No caption line after the header: nothing to date the file by, and
         // nothing in it that a day could show.
         if (lines.size() < 2) continue;
         // KOI8-R is a single-byte code page without line-break characters
         // among its letters, so converting line by line equals converting
         // the whole text and splitting it again.
-        for (auto& line : lines) line = Koi8ToAnsi(line);
-        weeks.AddFileDay(n, lines, env.Months, env.Messages, env.Today);
+        for (auto& line : lines) line = koi8ToAnsi(line);
+        weeks.addFileDay(n, lines, env.months, env.messages, env.today);
     }
-    weeks.BuildAll(env.Layout, env.Warning);
+    weeks.buildAll(env.layout, env.warning);
 }
 
 }  // namespace orbisk

@@ -1,12 +1,12 @@
 #pragma once
-// Loading the listing source named by MAIN/FIDOPath into the week index:
+// Loading the listing source named by MAIN/fidoPath into the week index:
 // the messages of an echo area ("F", "H", "J", "S" ...) or the internet text
 // files 1.txt ... 7.txt of a folder ("I").
 #include <string>
 #include <vector>
 
 #include "listing/bodyparse.h"
-#include "listing/weeks.h"
+#include "listing/weekindex.h"
 
 namespace orbisk {
 
@@ -22,31 +22,31 @@ inline constexpr char kCannotCloseBaseText[] =
     "\xCD\xE5 \xEC\xEE\xE3\xF3 \xE7\xE0\xEA\xF0\xFB\xF2\xFC \xE1\xE0\xE7\xF3 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9";
 
 // One message of the area that is no listing: its number as decimal text
-// and its descriptor (PartNo and PartCount 0, no Lines).
-struct OtherMsg {
-    std::string Number;
-    TMSGDesc Desc;
+// and its descriptor (partNo and partCount 0, no Lines).
+struct OtherMessage {
+    std::string number;
+    ListingMessage desc;
 };
 // In area order.
-using TOtherMsgs = std::vector<OtherMsg>;
+using OtherMessages = std::vector<OtherMessage>;
 
 // Everything a load reads from outside besides the source itself.
 struct LoadEnv {
-    LoadEnv(Notifier& notifier, const Clock& clock) : Messages(notifier), Today(clock) {}
+    LoadEnv(Notifier& notifier, const Clock& clock) : messages(notifier), today(clock) {}
     // The settings of a loaded configuration.
     LoadEnv(const Config& config, Notifier& notifier, const Clock& clock, StructureWarning* warning);
 
-    StringList Kludges;  // the kludge prefix list
-    TMonths Months;      // caption dates of text files
-    DayLayout Layout;
-    Notifier& Messages;                  // caption-date messages of text files
-    const Clock& Today;                  // the year of dates that carry none
-    StructureWarning* Warning = nullptr;  // null: no warning
+    StringList kludges;  // the kludge prefix list
+    MonthNames months;      // caption dates of text files
+    DayLayout layout;
+    Notifier& messages;                  // caption-date messages of text files
+    const Clock& today;                  // the year of dates that carry none
+    StructureWarning* warning = nullptr;  // null: no warning
 };
 
-// LoadFromFiles when the identifier begins with "I" (upper case only),
-// otherwise LoadFromArea.
-void LoadListings(const std::string& identifier, TWeeks& weeks, TOtherMsgs& otherMsgs, const LoadEnv& env);
+// loadFromFiles when the identifier begins with "I" (upper case only),
+// otherwise loadFromArea.
+void loadListings(const std::string& identifier, WeekIndex& weeks, OtherMessages& otherMsgs, const LoadEnv& env);
 
 // Reads every message of the area, files the listings under their weeks,
 // keeps the others in `otherMsgs`, then builds the days. Throws
@@ -55,16 +55,16 @@ void LoadListings(const std::string& identifier, TWeeks& weeks, TOtherMsgs& othe
 // close. The area is closed on every way out. An error in the middle (a part
 // number or dating line that does not convert, a failed close) leaves the
 // week index empty rather than holding weeks whose days were never built.
-void LoadFromArea(const std::string& identifier, TWeeks& weeks, TOtherMsgs& otherMsgs, const LoadEnv& env);
+void loadFromArea(const std::string& identifier, WeekIndex& weeks, OtherMessages& otherMsgs, const LoadEnv& env);
 
 // Reads <folder>/1.txt ... 7.txt (any case of ".txt"); a file that cannot
 // be read, does not begin with the line "[tv.all]" or has no caption line
 // after it is skipped. The rest is converted from KOI8-R, filed by its
 // caption date and the days are built. otherMsgs is emptied.
-void LoadFromFiles(const std::string& folder, TWeeks& weeks, TOtherMsgs& otherMsgs, const LoadEnv& env);
+void loadFromFiles(const std::string& folder, WeekIndex& weeks, OtherMessages& otherMsgs, const LoadEnv& env);
 
 // The path of day file n (1..7) in the folder: "<n>.txt" when it exists,
 // else the first directory entry named so in other capitals; empty when none.
-std::string FindDayFile(const std::string& folder, int n);
+std::string findDayFile(const std::string& folder, int n);
 
 }  // namespace orbisk

@@ -26,13 +26,13 @@ constexpr char kCyrillicEn = '\xCD';
 
 // The text from `from` (inclusive) to `to` (exclusive); empty when `to`
 // comes first.
-std::string_view Between(std::string_view s, std::size_t from, std::size_t to) {
+std::string_view between(std::string_view s, std::size_t from, std::size_t to) {
     return to > from ? s.substr(from, to - from) : std::string_view{};
 }
 
 }  // namespace
 
-std::size_t NthWordPosition(std::string_view text, int n, std::string_view separators) {
+std::size_t nthWordPosition(std::string_view text, int n, std::string_view separators) {
     std::size_t i = 0;
     for (int word = 1; n >= 1; ++word) {
         i = text.find_first_not_of(separators, i);
@@ -44,28 +44,28 @@ std::size_t NthWordPosition(std::string_view text, int n, std::string_view separ
     return npos;
 }
 
-std::string_view NthWord(std::string_view text, int n, std::string_view separators) {
-    const auto start = NthWordPosition(text, n, separators);
+std::string_view nthWord(std::string_view text, int n, std::string_view separators) {
+    const auto start = nthWordPosition(text, n, separators);
     if (start == npos) return {};
     const auto end = text.find_first_of(separators, start);
     return text.substr(start, end == npos ? npos : end - start);
 }
 
-bool IsListingSubject(std::string_view s, std::int32_t& n, std::int32_t& m) {
+bool isListingSubject(std::string_view s, std::int32_t& n, std::int32_t& m) {
     const auto slash = s.find('/');
     const auto close = s.find(']');
     if (s.find(kTvMarker) != npos || close == npos || slash == npos || slash == 0) return false;
     const auto open = s.find('[');
     // Without "[" the part number is all the text before the "/".
     const std::size_t numberStart = open == npos ? 0 : open + 1;
-    const std::int32_t part = StrToInt(Between(s, numberStart, slash));
-    const std::int32_t parts = StrToInt(Between(s, slash + 1, close));
+    const std::int32_t part = strToInt(between(s, numberStart, slash));
+    const std::int32_t parts = strToInt(between(s, slash + 1, close));
     n = part;
     m = parts;
     return true;
 }
 
-TDateTime DatingLineDate(std::string_view line, const Clock& clock) {
+DateTime datingLineDate(std::string_view line, const Clock& clock) {
     const auto dot = line.find('.');
     // Take only what the line holds: a point too near either end leaves a
     // short text, which is no two-digit number.
@@ -76,52 +76,52 @@ TDateTime DatingLineDate(std::string_view line, const Clock& clock) {
     }
     auto number = [](std::string_view text) {
         if (text.size() < 2) throw Error("'" + std::string(text) + "' is not a valid integer value");
-        return StrToInt(text);
+        return strToInt(text);
     };
     const int day = number(dayText);
     const int month = number(monthText);
-    return EncodeDate(YearForMonth(month, clock), month, day);
+    return encodeDate(yearForMonth(month, clock), month, day);
 }
 
-TDateTime ParseCaptionDate(std::string_view line, const TMonths& months, const Clock& clock, Notifier& notifier) {
-    const auto dayText = NthWord(line, 2, " ");
-    const auto monthName = NthWord(line, 3, " .");
+DateTime parseCaptionDate(std::string_view line, const MonthNames& months, const Clock& clock, Notifier& notifier) {
+    const auto dayText = nthWord(line, 2, " ");
+    const auto monthName = nthWord(line, 3, " .");
     int month = 0;
     // An empty word never matches, not even a month name left empty in the
     // configuration: that would date the file by a month nobody named.
     for (int i = 1; i <= 12 && month == 0 && !monthName.empty(); ++i)
         if (months[i] == monthName) month = i;
     if (month == 0) {
-        notifier.Show(std::string(kUnknownMonth) + " \"" + std::string(monthName) + "\"", kErrorCaption,
+        notifier.show(std::string(kUnknownMonth) + " \"" + std::string(monthName) + "\"", kErrorCaption,
                       MsgIcon::Error);
         return 0;
     }
     std::int32_t day = 0;
-    TDateTime date = 0;
-    if (!TryStrToInt(dayText, day) || !TryEncodeDate(YearForMonth(month, clock), month, day, date)) {
-        notifier.Show(std::string(kBadDate) + " \"" + std::string(dayText) + " " + std::string(monthName) + "\"",
+    DateTime date = 0;
+    if (!tryStrToInt(dayText, day) || !tryEncodeDate(yearForMonth(month, clock), month, day, date)) {
+        notifier.show(std::string(kBadDate) + " \"" + std::string(dayText) + " " + std::string(monthName) + "\"",
                       kErrorCaption, MsgIcon::Error);
         return 0;
     }
     return date;
 }
 
-int YearForMonth(int month, const Clock& clock) {
+int yearForMonth(int month, const Clock& clock) {
     int year = 0, today = 0, day = 0;
-    DecodeDate(clock.Now(), year, today, day);
+    decodeDate(clock.now(), year, today, day);
     if (today == 12 && month == 1) return year + 1;
     if ((today == 1 || today == 2) && (month == 11 || month == 12)) return year - 1;
     return year;
 }
 
-std::string Koi8ToAnsi(std::string_view text) {
-    std::string out = Koi8BytesToAnsi(text);
+std::string koi8ToAnsi(std::string_view text) {
+    std::string out = koi8BytesToAnsi(text);
     std::replace(out.begin(), out.end(), kCyrillicEn, 'H');
     return out;
 }
 
-std::string CaptionTail(std::string_view line) {
-    const auto start = NthWordPosition(line, 4, " ");
+std::string captionTail(std::string_view line) {
+    const auto start = nthWordPosition(line, 4, " ");
     return std::string(start == npos ? line : line.substr(start));
 }
 

@@ -16,41 +16,41 @@ namespace orbisk {
 
 // Word n (1-based) of a text: the n-th maximal run of characters that are
 // not in `separators`. Empty when the text has fewer than n words.
-std::string_view NthWord(std::string_view text, int n, std::string_view separators);
+std::string_view nthWord(std::string_view text, int n, std::string_view separators);
 // Where word n starts, or std::string_view::npos when there is none.
-std::size_t NthWordPosition(std::string_view text, int n, std::string_view separators);
+std::size_t nthWordPosition(std::string_view text, int n, std::string_view separators);
 
 // A listing subject holds "]", has its first "/" at the second character or
 // later, and nowhere holds "ТВ. ". For one, `n` and `m` get the part number
 // and the number of parts; a part text that is no integer throws
 // Error("'<text>' is not a valid integer value"). Anything else returns
 // false, leaves `n` and `m` alone and throws nothing.
-bool IsListingSubject(std::string_view subject, std::int32_t& n, std::int32_t& m);
+bool isListingSubject(std::string_view subject, std::int32_t& n, std::int32_t& m);
 
 // The date of a dating line: day from the two characters before its first
-// ".", month from the two after it, year from YearForMonth. Throws the
+// ".", month from the two after it, year from yearForMonth. Throws the
 // integer conversion error (with the text actually there when the line has
 // no "." or fewer than two characters on a side) or
 // Error("Invalid argument to date encode").
-TDateTime DatingLineDate(std::string_view line, const Clock& clock);
+DateTime datingLineDate(std::string_view line, const Clock& clock);
 
 // The date of a caption line: day from word 2 (blank-separated), month name
 // from word 3 (blank- and "."-separated) matched exactly against `months`.
 // Failures are shown through `notifier` (caption "Ошибка", error icon) and
 // give 0, the missing date. Never throws.
-TDateTime ParseCaptionDate(std::string_view line, const TMonths& months, const Clock& clock, Notifier& notifier);
+DateTime parseCaptionDate(std::string_view line, const MonthNames& months, const Clock& clock, Notifier& notifier);
 
 // The year of a day in `month` that carries no year, judged from today:
 // January read in December is next year's, November or December read in
 // January or February last year's.
-int YearForMonth(int month, const Clock& clock);
+int yearForMonth(int month, const Clock& clock);
 
 // KOI8-R text to Windows-1251, length kept, with every Cyrillic capital EN
 // turned into a Latin "H".
-std::string Koi8ToAnsi(std::string_view text);
+std::string koi8ToAnsi(std::string_view text);
 
 // The channel name of a caption line: from its fourth blank-separated word
 // to the end (trailing blanks kept), or the whole line with fewer words.
-std::string CaptionTail(std::string_view line);
+std::string captionTail(std::string_view line);
 
 }  // namespace orbisk

@@ -15,13 +15,13 @@ struct FidoAddress {
 };
 
 // "2:5020/1", with ".7" only when the point is not 0.
-std::string AddressToStr(const FidoAddress& a);
+std::string addressToStr(const FidoAddress& a);
 // "2:5020/1", never the point.
-std::string AddressToStr3D(const FidoAddress& a);
+std::string addressToStr3D(const FidoAddress& a);
 // Parses "zone:net/node.point@domain"; missing zone, net or node come from
 // def, a missing point is 0 and a point that is no number reads as 0.
 // False when the zone, net or node is no number; the fields read before the
 // bad one are already stored in a. Numbers are kept modulo 65536.
-bool ParseAddress(std::string_view s, const FidoAddress& def, FidoAddress& a);
+bool parseAddress(std::string_view s, const FidoAddress& def, FidoAddress& a);
 
 }  // namespace orbisk

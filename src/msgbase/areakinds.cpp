@@ -7,7 +7,7 @@ namespace orbisk {
 #include "msgbase/areakinds.inc"
 #undef ORBISK_AREA_KIND
 
-void RegisterBuiltInAreaKinds() {
+void registerBuiltInAreaKinds() {
 #define ORBISK_AREA_KIND(registerFn) registerFn();
 #include "msgbase/areakinds.inc"
 #undef ORBISK_AREA_KIND

@@ -8,7 +8,7 @@ namespace orbisk {
 
 namespace {
 
-constexpr std::array<std::uint32_t, 256> MakeTable() {
+constexpr std::array<std::uint32_t, 256> makeTable() {
     std::array<std::uint32_t, 256> t{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t c = i;
@@ -18,15 +18,15 @@ constexpr std::array<std::uint32_t, 256> MakeTable() {
     return t;
 }
 
-constexpr auto kTable = MakeTable();
+constexpr auto kTable = makeTable();
 
 }  // namespace
 
-std::uint32_t Crc32Step(std::uint8_t byte, std::uint32_t crc) { return kTable[(crc ^ byte) & 0xFF] ^ (crc >> 8); }
+std::uint32_t crc32Step(std::uint8_t byte, std::uint32_t crc) { return kTable[(crc ^ byte) & 0xFF] ^ (crc >> 8); }
 
-std::uint32_t Crc32LowerName(std::string_view s) {
+std::uint32_t crc32LowerName(std::string_view s) {
     std::uint32_t crc = 0xFFFFFFFFu;
-    for (char c : s) crc = Crc32Step(static_cast<std::uint8_t>(LowerAscii(c)), crc);
+    for (char c : s) crc = crc32Step(static_cast<std::uint8_t>(lowerAscii(c)), crc);
     return crc;
 }
 

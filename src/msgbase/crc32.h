@@ -5,9 +5,9 @@
 
 namespace orbisk {
 
-std::uint32_t Crc32Step(std::uint8_t byte, std::uint32_t crc);
+std::uint32_t crc32Step(std::uint8_t byte, std::uint32_t crc);
 // JAM name checksum: register 0xFFFFFFFF, bytes lower-cased A..Z only, no
 // final inversion. "" gives 0xFFFFFFFF.
-std::uint32_t Crc32LowerName(std::string_view s);
+std::uint32_t crc32LowerName(std::string_view s);
 
 }  // namespace orbisk

@@ -4,9 +4,9 @@
 
 namespace orbisk {
 
-std::int32_t DateToJulianDay(TDateTime t) {
+std::int32_t dateToJulianDay(DateTime t) {
     int y, m, d;
-    DecodeDate(t, y, m, d);
+    decodeDate(t, y, m, d);
     if (m <= 2) {
         y -= 1;
         m += 12;
@@ -14,7 +14,7 @@ std::int32_t DateToJulianDay(TDateTime t) {
     return (153 * m - 457) / 5 + d + (((y % 100) * 1461) >> 2) + (((y / 100) * 146097) >> 2) + 1721119;
 }
 
-void JulianDayToDate(std::int32_t j, int& y, int& m, int& d) {
+void julianDayToDate(std::int32_t j, int& y, int& m, int& d) {
     // 32-bit as stored; unsigned where the arithmetic may wrap.
     const std::int32_t a = static_cast<std::int32_t>(4u * static_cast<std::uint32_t>(j - 1721119) - 1u);
     const std::int32_t b = (a % 146097) | 3;
@@ -30,49 +30,49 @@ void JulianDayToDate(std::int32_t j, int& y, int& m, int& d) {
     d = ((c % 153) + 5) / 5;
 }
 
-TDateTime UnixToDateTime(std::uint32_t secs) {
+DateTime unixToDateTime(std::uint32_t secs) {
     int y, m, d;
-    JulianDayToDate(static_cast<std::int32_t>(secs / 86400 + 2440588), y, m, d);
+    julianDayToDate(static_cast<std::int32_t>(secs / 86400 + 2440588), y, m, d);
     const std::uint32_t s = secs % 86400;
-    TDateTime date, time;
-    if (!TryEncodeDate(y, m, d, date)) return 0;
-    if (!TryEncodeTime(static_cast<int>(s / 3600), static_cast<int>(s / 60 % 60), static_cast<int>(s % 60), 0, time))
+    DateTime date, time;
+    if (!tryEncodeDate(y, m, d, date)) return 0;
+    if (!tryEncodeTime(static_cast<int>(s / 3600), static_cast<int>(s / 60 % 60), static_cast<int>(s % 60), 0, time))
         return 0;
     return date + time;
 }
 
-std::uint32_t DateTimeToUnix(TDateTime t) {
+std::uint32_t dateTimeToUnix(DateTime t) {
     int h, mi, s, ms;
-    DecodeTime(t, h, mi, s, ms);
-    std::uint32_t r = static_cast<std::uint32_t>(DateToJulianDay(t)) * 86400u;
+    decodeTime(t, h, mi, s, ms);
+    std::uint32_t r = static_cast<std::uint32_t>(dateToJulianDay(t)) * 86400u;
     r += static_cast<std::uint32_t>(h * 3600 + mi * 60 + s);
     return r - 2440588u * 86400u;
 }
 
-std::uint32_t DateTimeToDosDate(TDateTime t) {
+std::uint32_t dateTimeToDosDate(DateTime t) {
     int y, m, d, h, mi, s, ms;
-    DecodeDate(t, y, m, d);
+    decodeDate(t, y, m, d);
     if (y < 1980 || y > 2099) return 0;
-    DecodeTime(t, h, mi, s, ms);
+    decodeTime(t, h, mi, s, ms);
     const std::uint32_t time = static_cast<std::uint32_t>(s / 2 + mi * 32 + h * 2048);
     const std::uint32_t date = static_cast<std::uint32_t>(d + m * 32 + (y - 1980) * 512);
     return date << 16 | time;
 }
 
-TDateTime DosDateToDateTime(std::uint32_t dos) {
+DateTime dosDateToDateTime(std::uint32_t dos) {
     const std::uint32_t date = dos >> 16, time = dos & 0xFFFF;
-    TDateTime dd, tt;
-    if (!TryEncodeDate(static_cast<int>(1980 + (date >> 9)), static_cast<int>(date >> 5 & 15),
+    DateTime dd, tt;
+    if (!tryEncodeDate(static_cast<int>(1980 + (date >> 9)), static_cast<int>(date >> 5 & 15),
                        static_cast<int>(date & 31), dd))
         return 0;
-    if (!TryEncodeTime(static_cast<int>(time >> 11), static_cast<int>(time >> 5 & 63),
+    if (!tryEncodeTime(static_cast<int>(time >> 11), static_cast<int>(time >> 5 & 63),
                        static_cast<int>((time & 31) * 2), 0, tt))
         return 0;
     return dd + tt;
 }
 
-std::uint32_t NowDosDate(const Clock& clock) { return DateTimeToDosDate(clock.Now()); }
+std::uint32_t nowDosDate(const Clock& clock) { return dateTimeToDosDate(clock.now()); }
 
-std::uint32_t NowDosDate() { return NowDosDate(SystemClock()); }
+std::uint32_t nowDosDate() { return nowDosDate(SystemClock()); }
 
 }  // namespace orbisk

@@ -10,19 +10,19 @@ namespace orbisk {
 class Clock;
 
 // 1970-01-01 -> 2440588.
-std::int32_t DateToJulianDay(TDateTime t);
-void JulianDayToDate(std::int32_t j, int& y, int& m, int& d);
+std::int32_t dateToJulianDay(DateTime t);
+void julianDayToDate(std::int32_t j, int& y, int& m, int& d);
 // Seconds since 1970-01-01 00:00:00. The stored fields are unsigned 32-bit,
 // so dates up to 2106 read right; 0 when the result is no valid date.
-TDateTime UnixToDateTime(std::uint32_t secs);
+DateTime unixToDateTime(std::uint32_t secs);
 // Seconds since 1970-01-01 00:00:00 in 32-bit wrap-around arithmetic.
-std::uint32_t DateTimeToUnix(TDateTime t);
+std::uint32_t dateTimeToUnix(DateTime t);
 // High word date (day | month << 5 | (year - 1980) << 9), low word time
 // (seconds / 2 | minutes << 5 | hours << 11); 0 outside 1980..2099.
-std::uint32_t DateTimeToDosDate(TDateTime t);
+std::uint32_t dateTimeToDosDate(DateTime t);
 // The inverse; 0 when the packed value is no valid date and time.
-TDateTime DosDateToDateTime(std::uint32_t dos);
-std::uint32_t NowDosDate();                   // local time
-std::uint32_t NowDosDate(const Clock& clock);
+DateTime dosDateToDateTime(std::uint32_t dos);
+std::uint32_t nowDosDate();                   // local time
+std::uint32_t nowDosDate(const Clock& clock);
 
 }  // namespace orbisk

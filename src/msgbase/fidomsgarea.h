@@ -9,8 +9,8 @@
 // then the name that sorts first byte-wise; the others are not seen. New
 // messages are written as "<n>.msg".
 //
-// Reading keeps the current message file open from LoadHeader to the next
-// LoadHeader, DeleteCurrent, StartNewMessage, CloseArea or Destroy, read
+// Reading keeps the current message file open from loadHeader to the next
+// loadHeader, deleteCurrent, startNewMessage, closeArea or Destroy, read
 // through one window of kWindowSize bytes, so that an ordinary message is one
 // read() and a huge one costs only its window.
 #include <array>
@@ -30,134 +30,134 @@ public:
     static constexpr std::int64_t kHeaderSize = 190;
     static constexpr std::size_t kWindowSize = 64 * 1024;
 
-    // Own result codes (message status and SaveMessage).
+    // Own result codes (message status and saveMessage).
     static constexpr ResultCode kNoDirectory = 500;
     static constexpr ResultCode kFileNotFound = 200;
     static constexpr ResultCode kCannotOpen = 1000;
     static constexpr ResultCode kNoTempName = 1001;
     static constexpr ResultCode kCannotCreateTemp = 1002;
-    // SaveMessage when no number up to 31999 is free above the highest.
+    // saveMessage when no number up to 31999 is free above the highest.
     static constexpr ResultCode kAreaFull = 80;
 
     FidoMsgArea();
     ~FidoMsgArea() override;
 
-    void Destroy() override;
-    void SetAreaPath(const std::string& path) override;
-    ResultCode OpenArea() override;
-    ResultCode CloseArea() override;
-    ResultCode CreateArea() override;
-    bool AreaExists() override;
+    void destroy() override;
+    void setAreaPath(const std::string& path) override;
+    ResultCode openArea() override;
+    ResultCode closeArea() override;
+    ResultCode createArea() override;
+    bool areaExists() override;
 
-    void SetDestAddress(const FidoAddress& a) override;
-    void SetOrigAddress(const FidoAddress& a) override;
-    void SetFromName(const std::string& name) override;
-    void SetToName(const std::string& name) override;
-    void SetSubject(const std::string& subject) override;
-    void SetCost(std::uint16_t cost) override;
-    void SetReplyTo(MsgNumber n) override;
-    void SetReplyFirst(MsgNumber n) override;
-    void SetDateTime(TDateTime t) override;
-    void SetLocalFlag(bool on) override;
-    void SetReceivedFlag(bool on) override;
-    void SetPrivateFlag(bool on) override;
-    void SetCrashFlag(bool on) override;
-    void SetKillSentFlag(bool on) override;
-    void SetSentFlag(bool on) override;
-    void SetFileAttachFlag(bool on) override;
-    void SetReceiptRequestFlag(bool on) override;
-    void SetAuditRequestFlag(bool on) override;
-    void SetIsReceiptFlag(bool on) override;
-    void SetFileRequestFlag(bool on) override;
-    void SetFormatMark(std::int32_t value) override;  // times read
-    void WriteText(const std::string& text) override;
-    void WriteChar(char c) override;
-    void WriteTextLine(const std::string& text) override;
-    ResultCode SaveMessage() override;
+    void setDestAddress(const FidoAddress& a) override;
+    void setOrigAddress(const FidoAddress& a) override;
+    void setFromName(const std::string& name) override;
+    void setToName(const std::string& name) override;
+    void setSubject(const std::string& subject) override;
+    void setCost(std::uint16_t cost) override;
+    void setReplyTo(MsgNumber n) override;
+    void setReplyFirst(MsgNumber n) override;
+    void setDateTime(DateTime t) override;
+    void setLocalFlag(bool on) override;
+    void setReceivedFlag(bool on) override;
+    void setPrivateFlag(bool on) override;
+    void setCrashFlag(bool on) override;
+    void setKillSentFlag(bool on) override;
+    void setSentFlag(bool on) override;
+    void setFileAttachFlag(bool on) override;
+    void setReceiptRequestFlag(bool on) override;
+    void setAuditRequestFlag(bool on) override;
+    void setIsReceiptFlag(bool on) override;
+    void setFileRequestFlag(bool on) override;
+    void setFormatMark(std::int32_t value) override;  // times read
+    void writeText(const std::string& text) override;
+    void writeChar(char c) override;
+    void writeTextLine(const std::string& text) override;
+    ResultCode saveMessage() override;
 
-    char ReadChar() override;
-    bool AtTextEnd() override;
+    char readChar() override;
+    bool atTextEnd() override;
     // maxLen above 254 counts as 254.
-    std::string ReadTextLine(std::uint16_t maxLen) override;
-    std::string GetFromName() override;
-    std::string GetToName() override;
-    std::string GetSubject() override;
-    std::uint16_t GetCost() override;
-    TDateTime GetDateTime() override;
-    MsgNumber GetReplyTo() override;
-    MsgNumber GetReplyFirst() override;
-    MsgNumber GetMessageNumber() override;
-    FidoAddress GetOrigAddress() override;
-    FidoAddress GetDestAddress() override;
-    bool IsLocal() override;
-    bool IsCrash() override;
-    bool IsKillSent() override;
-    bool IsSent() override;
-    bool IsFileAttach() override;
-    bool IsReceiptRequest() override;
-    bool IsAuditRequest() override;
-    bool IsReceipt() override;
-    bool IsFileRequest() override;
-    bool IsReceived() override;
-    bool IsPrivate() override;
-    bool IsDeleted() override;
-    bool IsEcho() override;
-    bool IsRead() override;
-    std::int32_t GetPosition() override;
-    void SetPosition(std::int32_t position) override;
-    void LoadHeader() override;
-    void StartText() override;
-    void StartNewMessage() override;
-    void LocateFrom(MsgNumber n) override;
-    void LocateNext() override;
-    void LocatePrior() override;
-    bool IsLocated() override;
-    void FindAddressedFirst(const std::string& name, const std::string& alias) override;
-    void FindAddressedNext() override;
-    bool FoundAddressed() override;
-    MsgNumber GetHighNumber() override;
-    void SetMailKind(std::uint8_t kind) override;
-    std::uint16_t GetSubArea() override;
-    void RewriteHeader() override;
-    void DeleteCurrent() override;
-    std::int32_t CountMessages() override;
-    MsgNumber GetLastRead(std::int32_t user) override;
-    void SetLastRead(std::int32_t user, MsgNumber n) override;
-    std::int64_t GetTextPosition() override;
-    void SetTextPosition(std::int64_t position) override;
+    std::string readTextLine(std::uint16_t maxLen) override;
+    std::string getFromName() override;
+    std::string getToName() override;
+    std::string getSubject() override;
+    std::uint16_t getCost() override;
+    DateTime getDateTime() override;
+    MsgNumber getReplyTo() override;
+    MsgNumber getReplyFirst() override;
+    MsgNumber getMessageNumber() override;
+    FidoAddress getOrigAddress() override;
+    FidoAddress getDestAddress() override;
+    bool isLocal() override;
+    bool isCrash() override;
+    bool isKillSent() override;
+    bool isSent() override;
+    bool isFileAttach() override;
+    bool isReceiptRequest() override;
+    bool isAuditRequest() override;
+    bool isReceipt() override;
+    bool isFileRequest() override;
+    bool isReceived() override;
+    bool isPrivate() override;
+    bool isDeleted() override;
+    bool isEcho() override;
+    bool isRead() override;
+    std::int32_t getPosition() override;
+    void setPosition(std::int32_t position) override;
+    void loadHeader() override;
+    void startText() override;
+    void startNewMessage() override;
+    void locateFrom(MsgNumber n) override;
+    void locateNext() override;
+    void locatePrior() override;
+    bool isLocated() override;
+    void findAddressedFirst(const std::string& name, const std::string& alias) override;
+    void findAddressedNext() override;
+    bool foundAddressed() override;
+    MsgNumber getHighNumber() override;
+    void setMailKind(std::uint8_t kind) override;
+    std::uint16_t getSubArea() override;
+    void rewriteHeader() override;
+    void deleteCurrent() override;
+    std::int32_t countMessages() override;
+    MsgNumber getLastRead(std::int32_t user) override;
+    void setLastRead(std::int32_t user, MsgNumber n) override;
+    std::int64_t getTextPosition() override;
+    void setTextPosition(std::int64_t position) override;
 
     // Kind-specific.
     // Zone of the addresses of messages without an INTL control line.
-    void SetDefaultZone(std::uint16_t zone) { defaultZone_ = zone; }
-    // 0, kFileNotFound, kCannotOpen (after LoadHeader) or kNoTempName /
-    // kCannotCreateTemp (after StartNewMessage).
-    ResultCode MessageStatus() const { return status_; }
+    void setDefaultZone(std::uint16_t zone) { defaultZone_ = zone; }
+    // 0, kFileNotFound, kCannotOpen (after loadHeader) or kNoTempName /
+    // kCannotCreateTemp (after startNewMessage).
+    ResultCode messageStatus() const { return status_; }
     // The area directory as kept, ending in "/".
-    const std::string& AreaPath() const { return path_; }
+    const std::string& areaPath() const { return path_; }
     // Full name of the file of message n as found when the area was listed
     // (or "<n>.msg" when there is none).
-    std::string MessageFileName(MsgNumber n) const;
+    std::string messageFileName(MsgNumber n) const;
 
 private:
     enum : std::uint8_t { kNoName = 0, kLowerName = 1, kUpperName = 2, kOtherName = 3 };
 
-    bool TestBit(MsgNumber n) const;
-    void SetBit(MsgNumber n, bool on);
-    void RebuildBitmap();
-    void NoteName(MsgNumber n, const std::string& name, bool plain);
-    void CloseMessageFile();
-    void DropTempFile();
-    bool FirstWindow();
-    bool EnsureWindow(std::int64_t pos);
-    void ScanText();
-    void ParseControlLine(std::string line);
-    std::string HeaderString(std::size_t offset, std::size_t limit) const;
-    void PutHeaderString(std::size_t offset, std::size_t fieldSize, const std::string& ansi);
-    std::uint16_t HeaderWord(std::size_t offset) const;
-    void PutHeaderWord(std::size_t offset, std::uint16_t value);
-    bool Attribute(int bit) const;
-    void SetAttribute(int bit, bool on);
-    std::string LastReadFileName() const;
+    bool testBit(MsgNumber n) const;
+    void setBit(MsgNumber n, bool on);
+    void rebuildBitmap();
+    void noteName(MsgNumber n, const std::string& name, bool plain);
+    void closeMessageFile();
+    void dropTempFile();
+    bool firstWindow();
+    bool ensureWindow(std::int64_t pos);
+    void scanText();
+    void parseControlLine(std::string line);
+    std::string headerString(std::size_t offset, std::size_t limit) const;
+    void putHeaderString(std::size_t offset, std::size_t fieldSize, const std::string& ansi);
+    std::uint16_t headerWord(std::size_t offset) const;
+    void putHeaderWord(std::size_t offset, std::uint16_t value);
+    bool attribute(int bit) const;
+    void setAttribute(int bit, bool on);
+    std::string lastReadFileName() const;
 
     std::string path_;
     std::array<std::uint8_t, 4001> bitmap_{};
@@ -182,7 +182,7 @@ private:
 
     FidoAddress dest_, orig_;
     std::uint16_t defaultZone_ = 1;
-    TDateTime dateTime_ = 0;
+    DateTime dateTime_ = 0;
     std::uint8_t mailKind_ = 0;
 
     bool composing_ = false;
@@ -192,6 +192,6 @@ private:
     std::string findName_, findAlias_;
 };
 
-void RegisterFidoMsgArea();
+void registerFidoMsgArea();
 
 }  // namespace orbisk

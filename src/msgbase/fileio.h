@@ -2,12 +2,12 @@
 // File access for the message bases. Tossers, editors and other readers keep
 // the same base files open while we work, so every open, read, write and
 // lock that meets a sharing or lock conflict (result 5) is tried again, up to
-// SharingRetryCount attempts in all, with no pause in between. Any other
+// sharingRetryCount attempts in all, with no pause in between. Any other
 // error ends the attempt at once.
 //
 // Every failure is a DOS-style result code (0 = success), never an
 // exception; the retrying primitives also leave their final code in
-// LastIoError, which the storage kinds turn into their own result codes.
+// lastIoError, which the storage kinds turn into their own result codes.
 //
 // errno -> result code:
 //   ENOENT                                   2   file not found (3 when an
@@ -26,7 +26,7 @@
 //
 // Paths use "/" as separator. Names on Linux compare by case, while FidoNet
 // programs create files in either case: open fixed base file names through
-// ResolveNameNoCase.
+// resolveNameNoCase.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,10 +34,10 @@
 namespace orbisk {
 
 // Attempts for an operation that meets a sharing or lock conflict.
-extern std::uint16_t SharingRetryCount;  // initially 150
+extern std::uint16_t sharingRetryCount;  // initially 150
 // Result of the latest open, read, write, seek or lock done by the
 // primitives below; 0 = success.
-extern std::uint16_t LastIoError;
+extern std::uint16_t lastIoError;
 
 // Access modes the kinds use: the low two bits are the access (0 read,
 // 1 write, 2 read/write); the deny-none sharing bit 64 is what every POSIX
@@ -56,10 +56,10 @@ constexpr std::uint16_t kIoGeneralFailure = 31;
 constexpr std::uint16_t kIoFileExists = 80;
 constexpr std::uint16_t kIoInvalidParameter = 87;
 constexpr std::uint16_t kIoDiskWrite = 101;
-constexpr std::uint16_t kIoShortRead = 100;  // ReadAt: fewer bytes than asked
+constexpr std::uint16_t kIoShortRead = 100;  // readAt: fewer bytes than asked
 constexpr std::uint16_t kReadAtMissing = 8888;
 
-std::uint16_t IoResultFromErrno(int err);
+std::uint16_t ioResultFromErrno(int err);
 
 // An open file descriptor, closed by the destructor. Move-only.
 class FileHandle {
@@ -67,35 +67,35 @@ public:
     FileHandle() = default;
     explicit FileHandle(int fd) : fd_(fd) {}
     ~FileHandle();
-    FileHandle(FileHandle&& other) noexcept : fd_(other.Release()) {}
+    FileHandle(FileHandle&& other) noexcept : fd_(other.release()) {}
     FileHandle& operator=(FileHandle&& other) noexcept;
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
 
-    bool IsOpen() const { return fd_ >= 0; }
-    int Fd() const { return fd_; }
+    bool isOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
     // Result code of close(); 0 when nothing was open.
-    std::uint16_t Close();
-    int Release();
+    std::uint16_t close();
+    int release();
 
 private:
     int fd_ = -1;
 };
 
-// --- Retrying primitives: true on success, final code in LastIoError. ---
+// --- Retrying primitives: true on success, final code in lastIoError. ---
 
 // Opens an existing file. Closes `f` first. A directory is refused with 5.
-bool OpenExisting(FileHandle& f, const std::string& name, int mode);
+bool openExisting(FileHandle& f, const std::string& name, int mode);
 // Opens the file, creating it empty when missing (never truncates).
-bool OpenOrCreate(FileHandle& f, const std::string& name, int mode);
+bool openOrCreate(FileHandle& f, const std::string& name, int mode);
 // Creates the file or truncates an existing one to 0 bytes.
-bool CreateTruncate(FileHandle& f, const std::string& name, int mode);
+bool createTruncate(FileHandle& f, const std::string& name, int mode);
 // Reads up to count bytes; `got` < count only at the end of the file, which
 // is not an error.
-bool ReadBlock(FileHandle& f, void* buffer, std::size_t count, std::size_t& got);
+bool readBlock(FileHandle& f, void* buffer, std::size_t count, std::size_t& got);
 // Writes all count bytes; a write that cannot go on gives 101.
-bool WriteBlock(FileHandle& f, const void* buffer, std::size_t count);
-bool SeekFile(FileHandle& f, std::int64_t offset);
+bool writeBlock(FileHandle& f, const void* buffer, std::size_t count);
+bool seekFile(FileHandle& f, std::int64_t offset);
 // Exclusive lock on [offset, offset + length), length > 0 (0 gives 87).
 // Advisory fcntl locks: other processes' fcntl locks conflict with it as
 // Windows byte-range locks do. Open-file-description locks are used where
@@ -104,46 +104,46 @@ bool SeekFile(FileHandle& f, std::int64_t offset);
 // file does not drop the lock. A read-only handle takes a read lock (POSIX
 // grants write locks only on writable descriptors); that still keeps
 // writers' locks out.
-bool LockRange(FileHandle& f, std::int64_t offset, std::int64_t length);
+bool lockRange(FileHandle& f, std::int64_t offset, std::int64_t length);
 // One attempt.
-bool UnlockRange(FileHandle& f, std::int64_t offset, std::int64_t length);
-bool FlushFile(FileHandle& f);  // fsync
+bool unlockRange(FileHandle& f, std::int64_t offset, std::int64_t length);
+bool flushFile(FileHandle& f);  // fsync
 // Current size, -1 on failure.
-std::int64_t FileSizeOf(FileHandle& f);
-bool TruncateFile(FileHandle& f, std::int64_t length);
+std::int64_t fileSizeOf(FileHandle& f);
+bool truncateFile(FileHandle& f, std::int64_t length);
 
 // --- Whole-file routines ---
 
 // A regular file (directories do not count; links are followed).
-bool FileExistsPlain(const std::string& name);
+bool fileExistsPlain(const std::string& name);
 // Size of the file, 0 for a directory, -1 when nothing is there.
-std::int64_t FileSizeByName(const std::string& name);
+std::int64_t fileSizeByName(const std::string& name);
 // Reads count bytes at offset (mode 64). 8888 when the file does not exist;
 // else the first non-zero result, 100 when the file holds fewer bytes (what
 // was there is in the buffer), 0 on success.
-std::uint16_t ReadAt(const std::string& name, void* buffer, std::size_t count, std::int64_t offset);
+std::uint16_t readAt(const std::string& name, void* buffer, std::size_t count, std::int64_t offset);
 // Writes count bytes at offset (mode 66), creating the file when missing.
 // Count 0 at offset 0 creates an empty file or leaves an existing one alone.
-std::uint16_t WriteAt(const std::string& name, const void* buffer, std::size_t count, std::int64_t offset);
+std::uint16_t writeAt(const std::string& name, const void* buffer, std::size_t count, std::int64_t offset);
 // Appends zero bytes, in chunks of at most 8000, until the file is length
 // bytes long (never longer); creates it when missing. 10 when the chunk
 // cannot be allocated.
-std::uint16_t ExtendFile(const std::string& name, std::int64_t length);
-std::uint16_t EraseFile(const std::string& name);
-std::uint16_t RenameFile(const std::string& from, const std::string& to);
+std::uint16_t extendFile(const std::string& name, std::int64_t length);
+std::uint16_t eraseFile(const std::string& name);
+std::uint16_t renameFile(const std::string& from, const std::string& to);
 // A new unique empty file "G??????" in the directory; its full name, or ""
 // when none could be created.
-std::string MakeTempName(const std::string& directory);
+std::string makeTempName(const std::string& directory);
 // Creates the directory and its missing parents (errors ignored), then
 // reports whether it is a directory. "" stands for the current directory.
-bool EnsureDirectory(const std::string& path);
+bool ensureDirectory(const std::string& path);
 // True when path names a directory (the kinds' "area exists" test).
-bool DirectoryExists(const std::string& path);
+bool directoryExists(const std::string& path);
 // Absolute, lexically normalised form of a relative path; "" stays "".
-std::string ExpandPath(const std::string& path);
+std::string expandPath(const std::string& path);
 // The existing directory entry whose last path component equals the one
 // given, ignoring ASCII case (an exact match wins, else the first match in
 // name order); the path unchanged when there is none.
-std::string ResolveNameNoCase(const std::string& path);
+std::string resolveNameNoCase(const std::string& path);
 
 }  // namespace orbisk

@@ -25,7 +25,7 @@
 
 namespace orbisk {
 
-// Result codes of this kind (OpenArea, SaveMessage; Status()).
+// Result codes of this kind (openArea, saveMessage; status()).
 constexpr ResultCode kHudsonInconsistent = 5000;  // open: the five files do not fit together
 constexpr ResultCode kHudsonIndexRead = 1000;     // an index window could not be read
 constexpr ResultCode kHudsonTextShort = 1111;     // fewer text blocks than the header says
@@ -48,133 +48,133 @@ public:
     HudsonArea();
     ~HudsonArea() override;
 
-    void Destroy() override;
-    void SetAreaPath(const std::string& path) override;
-    ResultCode OpenArea() override;
-    ResultCode CloseArea() override;
-    ResultCode CreateArea() override;
-    bool AreaExists() override;
-    bool LockArea() override;
-    bool UnlockArea() override;
+    void destroy() override;
+    void setAreaPath(const std::string& path) override;
+    ResultCode openArea() override;
+    ResultCode closeArea() override;
+    ResultCode createArea() override;
+    bool areaExists() override;
+    bool lockArea() override;
+    bool unlockArea() override;
 
-    void SetDestAddress(const FidoAddress& a) override;
-    void SetOrigAddress(const FidoAddress& a) override;
-    void SetFromName(const std::string& name) override;
-    void SetToName(const std::string& name) override;
-    void SetSubject(const std::string& subject) override;
-    void SetCost(std::uint16_t cost) override;
-    void SetReplyTo(MsgNumber n) override;
-    void SetReplyFirst(MsgNumber n) override;
-    void SetDateTime(TDateTime t) override;
-    void SetLocalFlag(bool on) override;
-    void SetReceivedFlag(bool on) override;
-    void SetPrivateFlag(bool on) override;
-    void SetCrashFlag(bool on) override;
-    void SetKillSentFlag(bool on) override;
-    void SetSentFlag(bool on) override;
-    void SetFileAttachFlag(bool on) override;
-    void SetReceiptRequestFlag(bool on) override;
-    void SetAuditRequestFlag(bool on) override;
-    void SetIsReceiptFlag(bool on) override;
-    void SetFileRequestFlag(bool on) override;
+    void setDestAddress(const FidoAddress& a) override;
+    void setOrigAddress(const FidoAddress& a) override;
+    void setFromName(const std::string& name) override;
+    void setToName(const std::string& name) override;
+    void setSubject(const std::string& subject) override;
+    void setCost(std::uint16_t cost) override;
+    void setReplyTo(MsgNumber n) override;
+    void setReplyFirst(MsgNumber n) override;
+    void setDateTime(DateTime t) override;
+    void setLocalFlag(bool on) override;
+    void setReceivedFlag(bool on) override;
+    void setPrivateFlag(bool on) override;
+    void setCrashFlag(bool on) override;
+    void setKillSentFlag(bool on) override;
+    void setSentFlag(bool on) override;
+    void setFileAttachFlag(bool on) override;
+    void setReceiptRequestFlag(bool on) override;
+    void setAuditRequestFlag(bool on) override;
+    void setIsReceiptFlag(bool on) override;
+    void setFileRequestFlag(bool on) override;
     // The times-read count.
-    void SetFormatMark(std::int32_t value) override;
-    void WriteText(const std::string& text) override;
-    void WriteChar(char c) override;
-    void WriteTextLine(const std::string& text) override;
-    ResultCode SaveMessage() override;
+    void setFormatMark(std::int32_t value) override;
+    void writeText(const std::string& text) override;
+    void writeChar(char c) override;
+    void writeTextLine(const std::string& text) override;
+    ResultCode saveMessage() override;
 
-    char ReadChar() override;
-    bool AtTextEnd() override;
+    char readChar() override;
+    bool atTextEnd() override;
     // The shared line rules (maxLen at most 255), run straight over the
     // loaded text rather than character by character through the table.
-    std::string ReadTextLine(std::uint16_t maxLen) override;
+    std::string readTextLine(std::uint16_t maxLen) override;
 
-    std::string GetFromName() override;
-    std::string GetToName() override;
-    std::string GetSubject() override;
-    std::uint16_t GetCost() override;
-    TDateTime GetDateTime() override;
-    MsgNumber GetReplyTo() override;     // previous reply
-    MsgNumber GetReplyFirst() override;  // next reply
+    std::string getFromName() override;
+    std::string getToName() override;
+    std::string getSubject() override;
+    std::uint16_t getCost() override;
+    DateTime getDateTime() override;
+    MsgNumber getReplyTo() override;     // previous reply
+    MsgNumber getReplyFirst() override;  // next reply
     // Hudson keeps no separate chain link; accepted and ignored.
-    void SetNextReplyLink(MsgNumber n) override;
-    MsgNumber GetMessageNumber() override;
-    FidoAddress GetOrigAddress() override;
-    FidoAddress GetDestAddress() override;
-    bool IsLocal() override;
-    bool IsCrash() override;
-    bool IsKillSent() override;
-    bool IsSent() override;
-    bool IsFileAttach() override;
-    bool IsReceiptRequest() override;
-    bool IsAuditRequest() override;
-    bool IsReceipt() override;
-    bool IsFileRequest() override;
-    bool IsReceived() override;
-    bool IsPrivate() override;
-    bool IsDeleted() override;
-    bool IsEcho() override;  // not net mail
-    bool IsRead() override;  // times read above 0
-    std::int32_t GetPosition() override;  // record number
-    void SetPosition(std::int32_t position) override;
-    void LoadHeader() override;
-    void StartText() override;
-    void StartNewMessage() override;
-    void LocateFrom(MsgNumber n) override;
-    void LocateNext() override;
-    void LocatePrior() override;
-    bool IsLocated() override;
-    void FindAddressedFirst(const std::string& name, const std::string& alias) override;
-    void FindAddressedNext() override;
-    bool FoundAddressed() override;
-    MsgNumber GetHighNumber() override;
+    void setNextReplyLink(MsgNumber n) override;
+    MsgNumber getMessageNumber() override;
+    FidoAddress getOrigAddress() override;
+    FidoAddress getDestAddress() override;
+    bool isLocal() override;
+    bool isCrash() override;
+    bool isKillSent() override;
+    bool isSent() override;
+    bool isFileAttach() override;
+    bool isReceiptRequest() override;
+    bool isAuditRequest() override;
+    bool isReceipt() override;
+    bool isFileRequest() override;
+    bool isReceived() override;
+    bool isPrivate() override;
+    bool isDeleted() override;
+    bool isEcho() override;  // not net mail
+    bool isRead() override;  // times read above 0
+    std::int32_t getPosition() override;  // record number
+    void setPosition(std::int32_t position) override;
+    void loadHeader() override;
+    void startText() override;
+    void startNewMessage() override;
+    void locateFrom(MsgNumber n) override;
+    void locateNext() override;
+    void locatePrior() override;
+    bool isLocated() override;
+    void findAddressedFirst(const std::string& name, const std::string& alias) override;
+    void findAddressedNext() override;
+    bool foundAddressed() override;
+    MsgNumber getHighNumber() override;
     // 0 local, 1 echo mail, 2 net mail (attribute bits and the scan log).
-    void SetMailKind(std::uint8_t kind) override;
-    std::uint16_t GetSubArea() override;
-    void RewriteHeader() override;
-    void DeleteCurrent() override;
+    void setMailKind(std::uint8_t kind) override;
+    std::uint16_t getSubArea() override;
+    void rewriteHeader() override;
+    void deleteCurrent() override;
     // Hudson has no such switch; accepted and ignored.
-    void SetFormatOption(bool on) override;
-    std::int32_t CountMessages() override;
-    MsgNumber GetLastRead(std::int32_t user) override;
-    void SetLastRead(std::int32_t user, MsgNumber n) override;
-    std::int64_t GetTextPosition() override;
-    void SetTextPosition(std::int64_t position) override;
+    void setFormatOption(bool on) override;
+    std::int32_t countMessages() override;
+    MsgNumber getLastRead(std::int32_t user) override;
+    void setLastRead(std::int32_t user, MsgNumber n) override;
+    std::int64_t getTextPosition() override;
+    void setTextPosition(std::int64_t position) override;
 
     // Result of the latest index, header or text operation (1000, 1111,
     // 2222 or a file-layer code; 0 = fine).
-    ResultCode Status() const { return status_; }
-    int Board() const { return board_; }
-    const std::string& Directory() const { return dir_; }
-    bool IsOpen() const { return open_; }
+    ResultCode status() const { return status_; }
+    int board() const { return board_; }
+    const std::string& directory() const { return dir_; }
+    bool isOpen() const { return open_; }
 
 private:
     enum FileId { kInfo, kIdx, kToIdx, kHdr, kTxt, kFileCount };
 
-    bool BoardValid() const { return board_ >= 1 && board_ <= kMaxBoard; }
-    std::string FileName(FileId id) const;
-    int CheckBase() const;
-    void CloseFiles();
-    bool ReadInfo();
-    bool WriteInfo();
-    void ReleaseLock();
-    bool ReadWindow(std::int64_t start);
-    bool IndexAt(std::int64_t record, bool forward, std::uint16_t& number, std::uint8_t& board);
-    void Walk(bool forward, std::int64_t bound);
-    bool ReadRecord(FileId id, std::int64_t record, std::size_t size, void* buffer);
-    bool WriteRecord(FileId id, std::int64_t record, std::size_t size, const void* buffer);
-    bool WriteIndexRecords(std::int64_t record, const std::uint8_t* header);
-    void SetAttr(std::size_t offset, std::uint8_t bit, bool on);
-    bool MsgAttr(std::uint8_t bit) const;
-    bool NetAttr(std::uint8_t bit) const;
-    std::uint16_t HeaderWord(std::size_t offset) const;
-    void SetHeaderWord(std::size_t offset, std::uint16_t value);
-    std::string HeaderString(std::size_t offset, std::size_t maxLen) const;
-    void SetHeaderString(std::size_t offset, std::size_t maxLen, const std::string& ansi);
-    std::uint16_t InfoWord(std::size_t offset) const;
-    void SetInfoWord(std::size_t offset, std::uint16_t value);
-    void FindAddressed(std::int64_t fromRecord);
+    bool boardValid() const { return board_ >= 1 && board_ <= kMaxBoard; }
+    std::string fileName(FileId id) const;
+    int checkBase() const;
+    void closeFiles();
+    bool readInfo();
+    bool writeInfo();
+    void releaseLock();
+    bool readWindow(std::int64_t start);
+    bool indexAt(std::int64_t record, bool forward, std::uint16_t& number, std::uint8_t& board);
+    void walk(bool forward, std::int64_t bound);
+    bool readRecord(FileId id, std::int64_t record, std::size_t size, void* buffer);
+    bool writeRecord(FileId id, std::int64_t record, std::size_t size, const void* buffer);
+    bool writeIndexRecords(std::int64_t record, const std::uint8_t* header);
+    void setAttr(std::size_t offset, std::uint8_t bit, bool on);
+    bool msgAttr(std::uint8_t bit) const;
+    bool netAttr(std::uint8_t bit) const;
+    std::uint16_t headerWord(std::size_t offset) const;
+    void setHeaderWord(std::size_t offset, std::uint16_t value);
+    std::string headerString(std::size_t offset, std::size_t maxLen) const;
+    void setHeaderString(std::size_t offset, std::size_t maxLen, const std::string& ansi);
+    std::uint16_t infoWord(std::size_t offset) const;
+    void setInfoWord(std::size_t offset, std::uint16_t value);
+    void findAddressed(std::int64_t fromRecord);
 
     std::string dir_;
     int board_ = 0;
@@ -221,6 +221,6 @@ private:
     bool finding_ = false;
 };
 
-void RegisterHudsonArea();
+void registerHudsonArea();
 
 }  // namespace orbisk

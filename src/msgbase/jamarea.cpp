@@ -49,27 +49,27 @@ constexpr std::size_t kBaseNumber = 20;
 
 constexpr char kSignature[4] = {'J', 'A', 'M', '\0'};
 
-std::uint32_t Get32(const std::uint8_t* p) {
+std::uint32_t get32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
-void Put32(std::uint8_t* p, std::uint32_t v) {
+void put32(std::uint8_t* p, std::uint32_t v) {
     p[0] = static_cast<std::uint8_t>(v);
     p[1] = static_cast<std::uint8_t>(v >> 8);
     p[2] = static_cast<std::uint8_t>(v >> 16);
     p[3] = static_cast<std::uint8_t>(v >> 24);
 }
 
-void Put16(std::uint8_t* p, std::uint16_t v) {
+void put16(std::uint8_t* p, std::uint16_t v) {
     p[0] = static_cast<std::uint8_t>(v);
     p[1] = static_cast<std::uint8_t>(v >> 8);
 }
 
 // Subfield data as text: up to its first NUL, at most cap bytes.
-std::string FieldText(const std::uint8_t* p, std::size_t len, std::size_t cap) {
+std::string fieldText(const std::uint8_t* p, std::size_t len, std::size_t cap) {
     len = std::min(len, cap);
     const void* nul = std::memchr(p, 0, len);
     if (nul) len = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - p);
@@ -78,7 +78,7 @@ std::string FieldText(const std::uint8_t* p, std::size_t len, std::size_t cap) {
 
 // Index of the first CR, LF or NUL in p[0, n), n when there is none. Eight
 // bytes at a time: a word without any byte below 14 holds none of them.
-std::size_t FindLineEnd(const char* p, std::size_t n) {
+std::size_t findLineEnd(const char* p, std::size_t n) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -93,18 +93,18 @@ std::size_t FindLineEnd(const char* p, std::size_t n) {
     return n;
 }
 
-bool ReadWhole(FileHandle& f, std::int64_t offset, void* out, std::size_t count) {
+bool readWhole(FileHandle& f, std::int64_t offset, void* out, std::size_t count) {
     std::size_t got = 0;
-    if (!SeekFile(f, offset) || !ReadBlock(f, out, count, got)) return false;
+    if (!seekFile(f, offset) || !readBlock(f, out, count, got)) return false;
     if (got < count) {
-        LastIoError = kIoShortRead;
+        lastIoError = kIoShortRead;
         return false;
     }
     return true;
 }
 
-bool WriteAtHandle(FileHandle& f, std::int64_t offset, const void* data, std::size_t count) {
-    return SeekFile(f, offset) && WriteBlock(f, data, count);
+bool writeAtHandle(FileHandle& f, std::int64_t offset, const void* data, std::size_t count) {
+    return seekFile(f, offset) && writeBlock(f, data, count);
 }
 
 }  // namespace
@@ -112,41 +112,41 @@ bool WriteAtHandle(FileHandle& f, std::int64_t offset, const void* data, std::si
 JamArea::JamArea()
     : idxWin_(kIndexWindowRecords * kIndexRecordSize), hdrCache_(kHeaderCache), txtWin_(kTextWindow) {}
 
-JamArea::~JamArea() { Destroy(); }
+JamArea::~JamArea() { destroy(); }
 
-void JamArea::Destroy() {
-    CloseArea();
+void JamArea::destroy() {
+    closeArea();
     kludges_.clear();
     newText_.clear();
     newKludges_.clear();
 }
 
-void JamArea::SetAreaPath(const std::string& path) { path_ = path.substr(0, 124); }
+void JamArea::setAreaPath(const std::string& path) { path_ = path.substr(0, 124); }
 
-std::string JamArea::FileName(const char* ext) const { return ResolveNameNoCase(path_ + ext); }
+std::string JamArea::fileName(const char* ext) const { return resolveNameNoCase(path_ + ext); }
 
 // A stored base number 0 would make record 0 the "no message" number.
-std::int64_t JamArea::BaseNumber() const {
-    const std::uint32_t b = Get32(base_.data() + kBaseNumber);
+std::int64_t JamArea::baseNumber() const {
+    const std::uint32_t b = get32(base_.data() + kBaseNumber);
     return b == 0 ? 1 : static_cast<std::int64_t>(b);
 }
 
-std::int64_t JamArea::HighNumber() const {
-    return std::min<std::int64_t>(idxRecords_ + BaseNumber() - 1, INT32_MAX);
+std::int64_t JamArea::highNumber() const {
+    return std::min<std::int64_t>(idxRecords_ + baseNumber() - 1, INT32_MAX);
 }
 
-bool JamArea::ReadBaseHeader() {
-    const bool ok = ReadWhole(hdr_, 0, base_.data(), base_.size());
-    lastIo_ = LastIoError;
+bool JamArea::readBaseHeader() {
+    const bool ok = readWhole(hdr_, 0, base_.data(), base_.size());
+    lastIo_ = lastIoError;
     return ok;
 }
 
-void JamArea::RefreshIndexSize() {
-    const std::int64_t size = FileSizeOf(idx_);
+void JamArea::refreshIndexSize() {
+    const std::int64_t size = fileSizeOf(idx_);
     idxRecords_ = size > 0 ? size / static_cast<std::int64_t>(kIndexRecordSize) : 0;
 }
 
-void JamArea::DropCaches() {
+void JamArea::dropCaches() {
     txtSize_ = 0;  // asked again when a text reaches past it
     idxCount_ = 0;
     hdrCacheValid_ = 0;
@@ -155,97 +155,97 @@ void JamArea::DropCaches() {
 
 // --- Opening and closing ---
 
-ResultCode JamArea::OpenArea() {
-    CloseArea();
+ResultCode JamArea::openArea() {
+    closeArea();
     lastIo_ = 0;
     ResultCode rc = 0;
-    if (!OpenExisting(hdr_, FileName(".jhr"), kModeReadWrite) ||
-        !OpenExisting(txt_, FileName(".jdt"), kModeReadWrite) ||
-        !OpenExisting(idx_, FileName(".jdx"), kModeReadWrite))
-        rc = LastIoError;
-    else if (!ReadBaseHeader())
+    if (!openExisting(hdr_, fileName(".jhr"), kModeReadWrite) ||
+        !openExisting(txt_, fileName(".jdt"), kModeReadWrite) ||
+        !openExisting(idx_, fileName(".jdx"), kModeReadWrite))
+        rc = lastIoError;
+    else if (!readBaseHeader())
         rc = lastIo_;
     if (rc != 0) {
-        hdr_.Close();
-        txt_.Close();
-        idx_.Close();
+        hdr_.close();
+        txt_.close();
+        idx_.close();
         lastIo_ = rc;
         return rc;
     }
     open_ = true;
     lockDepth_ = 0;
-    RefreshIndexSize();
-    DropCaches();
-    current_ = BaseNumber() - 1;
+    refreshIndexSize();
+    dropCaches();
+    current_ = baseNumber() - 1;
     headerLoaded_ = false;
     loadedNumber_ = 0;
     return 0;
 }
 
-ResultCode JamArea::CloseArea() {
+ResultCode JamArea::closeArea() {
     ResultCode rc = 0;
     for (FileHandle* f : {&hdr_, &txt_, &idx_})
-        if (const auto r = f->Close(); r != 0 && rc == 0) rc = r;
+        if (const auto r = f->close(); r != 0 && rc == 0) rc = r;
     open_ = false;
     lockDepth_ = 0;  // closing the header file dropped the lock
-    DropCaches();
+    dropCaches();
     return rc;
 }
 
-ResultCode JamArea::CreateArea() {
+ResultCode JamArea::createArea() {
     const auto slash = path_.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !EnsureDirectory(path_.substr(0, slash))) return kIoPathNotFound;
+    if (slash != std::string::npos && slash > 0 && !ensureDirectory(path_.substr(0, slash))) return kIoPathNotFound;
     std::array<std::uint8_t, kBaseHeaderSize> head{};
     std::memcpy(head.data(), kSignature, 4);
-    Put32(head.data() + kBaseCreated, DateTimeToUnix(SystemClock().Now()));
-    Put32(head.data() + kBasePasswordCrc, kNone);
-    Put32(head.data() + kBaseNumber, 1);
+    put32(head.data() + kBaseCreated, dateTimeToUnix(SystemClock().now()));
+    put32(head.data() + kBasePasswordCrc, kNone);
+    put32(head.data() + kBaseNumber, 1);
     ResultCode rc = 0;
     FileHandle f;
-    if (!CreateTruncate(f, FileName(".jhr"), kModeReadWrite) || !WriteBlock(f, head.data(), head.size()))
-        rc = LastIoError;
-    if (const auto r = f.Close(); r != 0 && rc == 0) rc = r;
+    if (!createTruncate(f, fileName(".jhr"), kModeReadWrite) || !writeBlock(f, head.data(), head.size()))
+        rc = lastIoError;
+    if (const auto r = f.close(); r != 0 && rc == 0) rc = r;
     for (const char* ext : {".jdt", ".jdx", ".jlr"}) {
-        if (!CreateTruncate(f, FileName(ext), kModeReadWrite) && rc == 0) rc = LastIoError;
-        if (const auto r = f.Close(); r != 0 && rc == 0) rc = r;
+        if (!createTruncate(f, fileName(ext), kModeReadWrite) && rc == 0) rc = lastIoError;
+        if (const auto r = f.close(); r != 0 && rc == 0) rc = r;
     }
     return rc;
 }
 
-bool JamArea::AreaExists() { return FileExistsPlain(FileName(".jhr")); }
+bool JamArea::areaExists() { return fileExistsPlain(fileName(".jhr")); }
 
 // --- Index and header access ---
 
-bool JamArea::IndexRecord(std::int64_t n, std::uint32_t& crc, std::int32_t& offset) {
+bool JamArea::indexRecord(std::int64_t n, std::uint32_t& crc, std::int32_t& offset) {
     if (!open_) return false;
-    const std::int64_t k = n - BaseNumber();
+    const std::int64_t k = n - baseNumber();
     if (k < 0) return false;
     if (k < idxStart_ || k >= idxStart_ + idxCount_) {
         idxStart_ = std::max<std::int64_t>(k - 30, 0);
         idxCount_ = 0;
         std::size_t got = 0;
-        if (SeekFile(idx_, idxStart_ * static_cast<std::int64_t>(kIndexRecordSize)) &&
-            ReadBlock(idx_, idxWin_.data(), idxWin_.size(), got))
+        if (seekFile(idx_, idxStart_ * static_cast<std::int64_t>(kIndexRecordSize)) &&
+            readBlock(idx_, idxWin_.data(), idxWin_.size(), got))
             idxCount_ = static_cast<std::int64_t>(got / kIndexRecordSize);
-        lastIo_ = LastIoError;
-        RefreshIndexSize();
+        lastIo_ = lastIoError;
+        refreshIndexSize();
         if (k >= idxStart_ + idxCount_) return false;
     }
     const std::uint8_t* r = idxWin_.data() + (k - idxStart_) * static_cast<std::int64_t>(kIndexRecordSize);
-    crc = Get32(r);
-    offset = static_cast<std::int32_t>(Get32(r + 4));
+    crc = get32(r);
+    offset = static_cast<std::int32_t>(get32(r + 4));
     return true;
 }
 
-std::size_t JamArea::ReadHeaderBytes(std::int64_t offset, std::size_t count, std::uint8_t* out) {
+std::size_t JamArea::readHeaderBytes(std::int64_t offset, std::size_t count, std::uint8_t* out) {
     if (!open_ || offset < 0 || count == 0) return 0;
     const std::int64_t end = offset + static_cast<std::int64_t>(count);
     if (offset < hdrCacheStart_ || end > hdrCacheStart_ + static_cast<std::int64_t>(hdrCacheValid_)) {
         hdrCacheStart_ = offset;
         hdrCacheValid_ = 0;
         std::size_t got = 0;
-        if (SeekFile(hdr_, offset) && ReadBlock(hdr_, hdrCache_.data(), hdrCache_.size(), got)) hdrCacheValid_ = got;
-        lastIo_ = LastIoError;
+        if (seekFile(hdr_, offset) && readBlock(hdr_, hdrCache_.data(), hdrCache_.size(), got)) hdrCacheValid_ = got;
+        lastIo_ = lastIoError;
     }
     const auto from = static_cast<std::size_t>(offset - hdrCacheStart_);
     const std::size_t n = std::min(count, hdrCacheValid_ - std::min(from, hdrCacheValid_));
@@ -253,27 +253,27 @@ std::size_t JamArea::ReadHeaderBytes(std::int64_t offset, std::size_t count, std
     return n;
 }
 
-bool JamArea::ReadFixedHeader(std::int64_t offset, std::uint8_t* out) {
-    return ReadHeaderBytes(offset, kFixedHeaderSize, out) == kFixedHeaderSize &&
+bool JamArea::readFixedHeader(std::int64_t offset, std::uint8_t* out) {
+    return readHeaderBytes(offset, kFixedHeaderSize, out) == kFixedHeaderSize &&
            std::memcmp(out, kSignature, 4) == 0;
 }
 
 // Live index record, a header that reads whole, and no deleted mark in it.
-bool JamArea::Exists(std::int64_t n) {
+bool JamArea::exists(std::int64_t n) {
     std::uint32_t crc = 0;
     std::int32_t offset = 0;
-    if (!IndexRecord(n, crc, offset) || offset < 0 || crc == kNone) return false;
+    if (!indexRecord(n, crc, offset) || offset < 0 || crc == kNone) return false;
     std::uint8_t fixed[kFixedHeaderSize];
-    return ReadFixedHeader(offset, fixed) && !(Get32(fixed + kHdrAttr) & kAttrDeleted);
+    return readFixedHeader(offset, fixed) && !(get32(fixed + kHdrAttr) & kAttrDeleted);
 }
 
-bool JamArea::WriteIndexRecord(std::int64_t n, std::uint32_t crc, std::uint32_t offset) {
+bool JamArea::writeIndexRecord(std::int64_t n, std::uint32_t crc, std::uint32_t offset) {
     std::uint8_t rec[kIndexRecordSize];
-    Put32(rec, crc);
-    Put32(rec + 4, offset);
-    const std::int64_t k = n - BaseNumber();
-    const bool ok = k >= 0 && WriteAtHandle(idx_, k * static_cast<std::int64_t>(kIndexRecordSize), rec, sizeof rec);
-    lastIo_ = k >= 0 ? LastIoError : kIoInvalidParameter;
+    put32(rec, crc);
+    put32(rec + 4, offset);
+    const std::int64_t k = n - baseNumber();
+    const bool ok = k >= 0 && writeAtHandle(idx_, k * static_cast<std::int64_t>(kIndexRecordSize), rec, sizeof rec);
+    lastIo_ = k >= 0 ? lastIoError : kIoInvalidParameter;
     if (k >= idxStart_ && k < idxStart_ + idxCount_)
         std::memcpy(idxWin_.data() + (k - idxStart_) * static_cast<std::int64_t>(kIndexRecordSize), rec, sizeof rec);
     return ok;
@@ -281,57 +281,57 @@ bool JamArea::WriteIndexRecord(std::int64_t n, std::uint32_t crc, std::uint32_t 
 
 // --- Locating ---
 
-void JamArea::LocateFrom(MsgNumber n) {
-    current_ = std::max<std::int64_t>(static_cast<std::int64_t>(n) - 1, BaseNumber() - 1);
-    LocateNext();
+void JamArea::locateFrom(MsgNumber n) {
+    current_ = std::max<std::int64_t>(static_cast<std::int64_t>(n) - 1, baseNumber() - 1);
+    locateNext();
 }
 
-void JamArea::LocateNext() {
-    current_ = std::max(current_, BaseNumber() - 1);
-    if (current_ <= HighNumber()) ++current_;
-    while (current_ <= HighNumber() && !Exists(current_)) ++current_;
+void JamArea::locateNext() {
+    current_ = std::max(current_, baseNumber() - 1);
+    if (current_ <= highNumber()) ++current_;
+    while (current_ <= highNumber() && !exists(current_)) ++current_;
 }
 
-void JamArea::LocatePrior() {
-    current_ = std::min(current_, HighNumber() + 1);
-    const std::int64_t base = BaseNumber();
+void JamArea::locatePrior() {
+    current_ = std::min(current_, highNumber() + 1);
+    const std::int64_t base = baseNumber();
     if (current_ >= base) --current_;
-    while (current_ >= base && !Exists(current_)) --current_;
+    while (current_ >= base && !exists(current_)) --current_;
 }
 
-bool JamArea::IsLocated() { return open_ && current_ >= BaseNumber() && current_ <= HighNumber(); }
+bool JamArea::isLocated() { return open_ && current_ >= baseNumber() && current_ <= highNumber(); }
 
-MsgNumber JamArea::GetHighNumber() {
-    if (open_) RefreshIndexSize();
-    return static_cast<MsgNumber>(std::max<std::int64_t>(HighNumber(), 0));
+MsgNumber JamArea::getHighNumber() {
+    if (open_) refreshIndexSize();
+    return static_cast<MsgNumber>(std::max<std::int64_t>(highNumber(), 0));
 }
 
-std::int32_t JamArea::GetPosition() { return static_cast<std::int32_t>(current_); }
+std::int32_t JamArea::getPosition() { return static_cast<std::int32_t>(current_); }
 
-void JamArea::SetPosition(std::int32_t position) { current_ = position; }
+void JamArea::setPosition(std::int32_t position) { current_ = position; }
 
-void JamArea::FindAddressedFirst(const std::string& name, const std::string& alias) {
+void JamArea::findAddressedFirst(const std::string& name, const std::string& alias) {
     findName_ = name;
     findAlias_ = alias;
-    current_ = BaseNumber() - 1;
-    FindAddressedNext();
+    current_ = baseNumber() - 1;
+    findAddressedNext();
 }
 
-void JamArea::FindAddressedNext() {
-    for (LocateNext(); IsLocated(); LocateNext()) {
-        LoadHeader();
-        if (IsReceived()) continue;
-        const std::string to = GetToName();
-        if ((!findName_.empty() && AnsiSameText(to, findName_)) || (!findAlias_.empty() && AnsiSameText(to, findAlias_)))
+void JamArea::findAddressedNext() {
+    for (locateNext(); isLocated(); locateNext()) {
+        loadHeader();
+        if (isReceived()) continue;
+        const std::string to = getToName();
+        if ((!findName_.empty() && ansiSameText(to, findName_)) || (!findAlias_.empty() && ansiSameText(to, findAlias_)))
             return;
     }
 }
 
-bool JamArea::FoundAddressed() { return IsLocated(); }
+bool JamArea::foundAddressed() { return isLocated(); }
 
 // --- Header ---
 
-void JamArea::LoadHeader() {
+void JamArea::loadHeader() {
     lastIo_ = 0;
     lastLineWrapped_ = false;
     from_.clear();
@@ -346,47 +346,47 @@ void JamArea::LoadHeader() {
     headerLoaded_ = false;
     loadedOffset_ = -1;
     std::fill_n(hbuf_.begin(), kFixedHeaderSize, 0);  // the subfield bytes count only as far as read
-    loadedNumber_ = IsLocated() ? current_ : 0;
+    loadedNumber_ = isLocated() ? current_ : 0;
     if (loadedNumber_ == 0) return;
     std::uint32_t crc = 0;
     std::int32_t offset = 0;
-    if (!IndexRecord(current_, crc, offset) || offset < 0 || !ReadFixedHeader(offset, hbuf_.data())) return;
-    const std::size_t want = std::min<std::size_t>(Get32(hbuf_.data() + kHdrSubfieldLen), kSubfieldBytes);
-    const std::size_t got = ReadHeaderBytes(offset + static_cast<std::int64_t>(kFixedHeaderSize), want,
+    if (!indexRecord(current_, crc, offset) || offset < 0 || !readFixedHeader(offset, hbuf_.data())) return;
+    const std::size_t want = std::min<std::size_t>(get32(hbuf_.data() + kHdrSubfieldLen), kSubfieldBytes);
+    const std::size_t got = readHeaderBytes(offset + static_cast<std::int64_t>(kFixedHeaderSize), want,
                                             hbuf_.data() + kFixedHeaderSize);
     headerLoaded_ = true;
     loadedOffset_ = offset;
-    date_ = UnixToDateTime(Get32(hbuf_.data() + kHdrDateWritten));
+    date_ = unixToDateTime(get32(hbuf_.data() + kHdrDateWritten));
     const std::size_t keep = got;
-    const std::uint32_t subLen = Get32(hbuf_.data() + kHdrSubfieldLen);
+    const std::uint32_t subLen = get32(hbuf_.data() + kHdrSubfieldLen);
     std::size_t p = 0;
     const std::uint8_t* sf = hbuf_.data() + kFixedHeaderSize;
     // Offsets 1..3999 (1-based) of the subfield area, within its length.
     while (p < subLen && p <= 3998 && p + 8 <= keep) {
-        const std::uint16_t kind = Get16(sf + p);
-        const std::uint32_t len = Get32(sf + p + 4);
+        const std::uint16_t kind = get16(sf + p);
+        const std::uint32_t len = get32(sf + p + 4);
         const std::uint8_t* data = sf + p + 8;
         const std::size_t avail = std::min<std::size_t>(len, keep - (p + 8));
         switch (kind) {
-            case 0: origText_ = FieldText(data, avail, kMaxField); break;
-            case 1: destText_ = FieldText(data, avail, kMaxField); break;
-            case 2: from_ = FieldText(data, avail, kMaxField); break;
-            case 3: to_ = FieldText(data, avail, kMaxField); break;
-            case 4: AddKludge("MSGID: ", data, avail); break;
-            case 5: AddKludge("REPLY: ", data, avail); break;
-            case 6: subject_ = FieldText(data, avail, kMaxField); break;
-            case 7: AddKludge("PID: ", data, avail); break;
-            case 8: AddKludge("Via ", data, avail); break;
+            case 0: origText_ = fieldText(data, avail, kMaxField); break;
+            case 1: destText_ = fieldText(data, avail, kMaxField); break;
+            case 2: from_ = fieldText(data, avail, kMaxField); break;
+            case 3: to_ = fieldText(data, avail, kMaxField); break;
+            case 4: addKludge("MSGID: ", data, avail); break;
+            case 5: addKludge("REPLY: ", data, avail); break;
+            case 6: subject_ = fieldText(data, avail, kMaxField); break;
+            case 7: addKludge("PID: ", data, avail); break;
+            case 8: addKludge("Via ", data, avail); break;
             case 9:
-                if (Attr() & kAttrFileAttach) subject_ = FieldText(data, avail, kMaxField);
+                if (attr() & kAttrFileAttach) subject_ = fieldText(data, avail, kMaxField);
                 break;
             case 11:
-                if (Attr() & kAttrFileRequest) subject_ = FieldText(data, avail, kMaxField);
+                if (attr() & kAttrFileRequest) subject_ = fieldText(data, avail, kMaxField);
                 break;
-            case 2000: AddKludge("", data, avail); break;
-            case 2001: AddKludge("SEEN-BY: ", data, avail); break;
-            case 2002: AddKludge("PATH: ", data, avail); break;
-            case 2003: AddKludge("FLAGS: ", data, avail); break;
+            case 2000: addKludge("", data, avail); break;
+            case 2001: addKludge("SEEN-BY: ", data, avail); break;
+            case 2002: addKludge("PATH: ", data, avail); break;
+            case 2003: addKludge("FLAGS: ", data, avail); break;
             default: break;
         }
         p += 8 + static_cast<std::size_t>(std::min<std::uint32_t>(len, 1u << 20));
@@ -396,7 +396,7 @@ void JamArea::LoadHeader() {
 // One ^A line. The buffer stops taking characters past 2000; a line that
 // starts beyond that is left out whole. Data ends at a NUL or CR: anything
 // after it would come out as a line of ordinary text.
-void JamArea::AddKludge(const char* prefix, const std::uint8_t* data, std::size_t len) {
+void JamArea::addKludge(const char* prefix, const std::uint8_t* data, std::size_t len) {
     if (kludges_.size() > kKludgeLimit) return;
     std::size_t n = 0;
     while (n < len && data[n] != 0 && data[n] != '\r') ++n;
@@ -408,98 +408,98 @@ void JamArea::AddKludge(const char* prefix, const std::uint8_t* data, std::size_
     kludges_ += '\r';
 }
 
-std::uint32_t JamArea::Attr() const { return Get32(hbuf_.data() + kHdrAttr); }
+std::uint32_t JamArea::attr() const { return get32(hbuf_.data() + kHdrAttr); }
 
-void JamArea::SetAttr(std::uint32_t bit, bool on) {
-    const std::uint32_t a = Attr();
-    Put32(hbuf_.data() + kHdrAttr, on ? a | bit : a & ~bit);
+void JamArea::setAttr(std::uint32_t bit, bool on) {
+    const std::uint32_t a = attr();
+    put32(hbuf_.data() + kHdrAttr, on ? a | bit : a & ~bit);
 }
 
-// The located number: right before LoadHeader too (GetHighestExisting asks
+// The located number: right before loadHeader too (getHighestExisting asks
 // without loading), and equal to the loaded message's after it.
-MsgNumber JamArea::GetMessageNumber() { return IsLocated() ? static_cast<MsgNumber>(current_) : 0; }
-std::string JamArea::GetFromName() { return OemToAnsi(from_); }
-std::string JamArea::GetToName() { return OemToAnsi(to_); }
-std::string JamArea::GetSubject() { return CleanSubject(subject_); }
-std::uint16_t JamArea::GetCost() { return static_cast<std::uint16_t>(Get32(hbuf_.data() + kHdrCost)); }
-TDateTime JamArea::GetDateTime() { return date_; }
-MsgNumber JamArea::GetReplyTo() { return static_cast<MsgNumber>(Get32(hbuf_.data() + kHdrReplyTo)); }
-MsgNumber JamArea::GetReplyFirst() { return static_cast<MsgNumber>(Get32(hbuf_.data() + kHdrReplyFirst)); }
-MsgNumber JamArea::GetNextReplyLink() { return static_cast<MsgNumber>(Get32(hbuf_.data() + kHdrReplyNext)); }
+MsgNumber JamArea::getMessageNumber() { return isLocated() ? static_cast<MsgNumber>(current_) : 0; }
+std::string JamArea::getFromName() { return oemToAnsi(from_); }
+std::string JamArea::getToName() { return oemToAnsi(to_); }
+std::string JamArea::getSubject() { return cleanSubject(subject_); }
+std::uint16_t JamArea::getCost() { return static_cast<std::uint16_t>(get32(hbuf_.data() + kHdrCost)); }
+DateTime JamArea::getDateTime() { return date_; }
+MsgNumber JamArea::getReplyTo() { return static_cast<MsgNumber>(get32(hbuf_.data() + kHdrReplyTo)); }
+MsgNumber JamArea::getReplyFirst() { return static_cast<MsgNumber>(get32(hbuf_.data() + kHdrReplyFirst)); }
+MsgNumber JamArea::getNextReplyLink() { return static_cast<MsgNumber>(get32(hbuf_.data() + kHdrReplyNext)); }
 // Parsed on first use: the program never asks, a full read loads every header.
-void JamArea::ParseAddresses() {
+void JamArea::parseAddresses() {
     if (addressesParsed_) return;
     addressesParsed_ = true;
-    if (!origText_.empty()) ParseAddress(origText_, FidoAddress{}, orig_);
-    if (!destText_.empty()) ParseAddress(destText_, FidoAddress{}, dest_);
+    if (!origText_.empty()) parseAddress(origText_, FidoAddress{}, orig_);
+    if (!destText_.empty()) parseAddress(destText_, FidoAddress{}, dest_);
 }
 
-FidoAddress JamArea::GetOrigAddress() {
-    ParseAddresses();
+FidoAddress JamArea::getOrigAddress() {
+    parseAddresses();
     return orig_;
 }
 
-FidoAddress JamArea::GetDestAddress() {
-    ParseAddresses();
+FidoAddress JamArea::getDestAddress() {
+    parseAddresses();
     return dest_;
 }
-bool JamArea::IsLocal() { return Attr() & kAttrLocal; }
-bool JamArea::IsCrash() { return Attr() & kAttrCrash; }
-bool JamArea::IsKillSent() { return Attr() & kAttrKillSent; }
-bool JamArea::IsSent() { return Attr() & kAttrSent; }
-bool JamArea::IsFileAttach() { return Attr() & kAttrFileAttach; }
-bool JamArea::IsReceiptRequest() { return Attr() & kAttrReceiptRequest; }
-bool JamArea::IsAuditRequest() { return Attr() & kAttrAuditRequest; }
-bool JamArea::IsReceipt() { return false; }
-bool JamArea::IsFileRequest() { return Attr() & kAttrFileRequest; }
-bool JamArea::IsReceived() { return Attr() & kAttrReceived; }
-bool JamArea::IsPrivate() { return Attr() & kAttrPrivate; }
-bool JamArea::IsEcho() { return true; }
-bool JamArea::IsRead() { return Attr() & kAttrRead; }
+bool JamArea::isLocal() { return attr() & kAttrLocal; }
+bool JamArea::isCrash() { return attr() & kAttrCrash; }
+bool JamArea::isKillSent() { return attr() & kAttrKillSent; }
+bool JamArea::isSent() { return attr() & kAttrSent; }
+bool JamArea::isFileAttach() { return attr() & kAttrFileAttach; }
+bool JamArea::isReceiptRequest() { return attr() & kAttrReceiptRequest; }
+bool JamArea::isAuditRequest() { return attr() & kAttrAuditRequest; }
+bool JamArea::isReceipt() { return false; }
+bool JamArea::isFileRequest() { return attr() & kAttrFileRequest; }
+bool JamArea::isReceived() { return attr() & kAttrReceived; }
+bool JamArea::isPrivate() { return attr() & kAttrPrivate; }
+bool JamArea::isEcho() { return true; }
+bool JamArea::isRead() { return attr() & kAttrRead; }
 
-bool JamArea::IsDeleted() {
-    if (!IsLocated()) return true;
-    if (headerLoaded_ && loadedNumber_ == current_) return Attr() & kAttrDeleted;
-    return !Exists(current_);
+bool JamArea::isDeleted() {
+    if (!isLocated()) return true;
+    if (headerLoaded_ && loadedNumber_ == current_) return attr() & kAttrDeleted;
+    return !exists(current_);
 }
 
-std::uint16_t JamArea::GetSubArea() { return 0; }
+std::uint16_t JamArea::getSubArea() { return 0; }
 
-std::int32_t JamArea::CountMessages() {
-    return static_cast<std::int32_t>(std::min<std::uint32_t>(Get32(base_.data() + kBaseActive), INT32_MAX));
+std::int32_t JamArea::countMessages() {
+    return static_cast<std::int32_t>(std::min<std::uint32_t>(get32(base_.data() + kBaseActive), INT32_MAX));
 }
 
 // --- Text ---
 
-void JamArea::StartText() {
+void JamArea::startText() {
     lastLineWrapped_ = false;
     ended_ = false;
     textOffset_ = 0;
     textLast_ = -1;
     if (headerLoaded_) {
-        textOffset_ = Get32(hbuf_.data() + kHdrTextOffset);
-        const std::int64_t end = textOffset_ + Get32(hbuf_.data() + kHdrTextLen);
-        if (end > txtSize_) txtSize_ = std::max<std::int64_t>(FileSizeOf(txt_), 0);
+        textOffset_ = get32(hbuf_.data() + kHdrTextOffset);
+        const std::int64_t end = textOffset_ + get32(hbuf_.data() + kHdrTextLen);
+        if (end > txtSize_) txtSize_ = std::max<std::int64_t>(fileSizeOf(txt_), 0);
         textLast_ = std::min(end, txtSize_) - 1;
     }
     pos_ = kludges_.empty() ? textOffset_ : -static_cast<std::int64_t>(kludges_.size());
 }
 
 // Called with textOffset_ <= pos_ <= textLast_.
-void JamArea::FillTextWindow() {
+void JamArea::fillTextWindow() {
     txtStart_ = std::max<std::int64_t>(pos_ - static_cast<std::int64_t>(kTextBackStep), 0);
     txtValid_ = 0;
     const auto want = static_cast<std::size_t>(
         std::clamp<std::int64_t>(textLast_ + 1 - txtStart_, 1, static_cast<std::int64_t>(txtWin_.size())));
     std::size_t got = 0;
-    if (SeekFile(txt_, txtStart_) && ReadBlock(txt_, txtWin_.data(), want, got)) txtValid_ = got;
-    lastIo_ = LastIoError;
+    if (seekFile(txt_, txtStart_) && readBlock(txt_, txtWin_.data(), want, got)) txtValid_ = got;
+    lastIo_ = lastIoError;
     // The conversion keeps every byte in place, so lines can be cut from the
     // converted window; one call per window instead of one per line.
-    txtAnsi_ = OemToAnsi(std::string_view(reinterpret_cast<const char*>(txtWin_.data()), txtValid_));
+    txtAnsi_ = oemToAnsi(std::string_view(reinterpret_cast<const char*>(txtWin_.data()), txtValid_));
 }
 
-char JamArea::ReadChar() {
+char JamArea::readChar() {
     if (ended_) return '\0';
     if (pos_ < 0) {
         const std::int64_t i = pos_ + static_cast<std::int64_t>(kludges_.size());
@@ -516,7 +516,7 @@ char JamArea::ReadChar() {
         return '\0';
     }
     if (pos_ < txtStart_ || pos_ >= txtStart_ + static_cast<std::int64_t>(txtValid_)) {
-        FillTextWindow();
+        fillTextWindow();
         if (pos_ >= txtStart_ + static_cast<std::int64_t>(txtValid_)) {
             ended_ = true;
             return '\0';
@@ -533,23 +533,23 @@ char JamArea::ReadChar() {
 
 // Same result as the shared reader (the tests compare the two), without a
 // virtual call per character: a listing text is read in a few microseconds.
-std::string JamArea::ReadTextLine(std::uint16_t maxLen) {
+std::string JamArea::readTextLine(std::uint16_t maxLen) {
     const auto cap = static_cast<std::int64_t>(std::max<std::uint16_t>(maxLen, 1));
     if (ended_ || lastLineWrapped_ || pos_ < textOffset_ || pos_ > textLast_)
-        return MessageArea::ReadTextLine(maxLen);
+        return MessageArea::readTextLine(maxLen);
     // The line's characters and the one after them.
     const std::int64_t need = std::min(pos_ + cap, textLast_);
     if (pos_ < txtStart_ || need >= txtStart_ + static_cast<std::int64_t>(txtValid_)) {
-        FillTextWindow();
+        fillTextWindow();
         if (pos_ < txtStart_ || need >= txtStart_ + static_cast<std::int64_t>(txtValid_))
-            return MessageArea::ReadTextLine(maxLen);
+            return MessageArea::readTextLine(maxLen);
     }
     const char* p = reinterpret_cast<const char*>(txtWin_.data()) + (pos_ - txtStart_);
     const char* ansi = txtAnsi_.data() + (pos_ - txtStart_);
     const std::int64_t avail = need - pos_ + 1;
-    const auto i = static_cast<std::int64_t>(FindLineEnd(p, static_cast<std::size_t>(avail)));
+    const auto i = static_cast<std::int64_t>(findLineEnd(p, static_cast<std::size_t>(avail)));
     if (i < avail) {
-        if (p[i] == '\n') return MessageArea::ReadTextLine(maxLen);
+        if (p[i] == '\n') return MessageArea::readTextLine(maxLen);
         std::string line(ansi, static_cast<std::size_t>(i));
         if (p[i] == '\r') {
             pos_ += i + 1;
@@ -566,48 +566,48 @@ std::string JamArea::ReadTextLine(std::uint16_t maxLen) {
         lastLineWrapped_ = true;
         return std::string(ansi, static_cast<std::size_t>(avail));
     }
-    return MessageArea::ReadTextLine(maxLen);
+    return MessageArea::readTextLine(maxLen);
 }
 
-bool JamArea::AtTextEnd() { return ended_ || (pos_ >= 0 && (pos_ < textOffset_ || pos_ > textLast_)); }
+bool JamArea::atTextEnd() { return ended_ || (pos_ >= 0 && (pos_ < textOffset_ || pos_ > textLast_)); }
 
-std::int64_t JamArea::GetTextPosition() { return pos_; }
+std::int64_t JamArea::getTextPosition() { return pos_; }
 
-void JamArea::SetTextPosition(std::int64_t position) { pos_ = position; }
+void JamArea::setTextPosition(std::int64_t position) { pos_ = position; }
 
 // --- Locks and deletion ---
 
-bool JamArea::LockArea() {
+bool JamArea::lockArea() {
     if (!open_) return false;
     if (lockDepth_ == 0) {
-        if (!LockRange(hdr_, 0, 1)) {
-            lastIo_ = LastIoError;
+        if (!lockRange(hdr_, 0, 1)) {
+            lastIo_ = lastIoError;
             return false;
         }
         // Another writer may have changed anything while we were not holding it.
-        DropCaches();
-        if (!ReadBaseHeader()) {
-            UnlockRange(hdr_, 0, 1);
+        dropCaches();
+        if (!readBaseHeader()) {
+            unlockRange(hdr_, 0, 1);
             return false;
         }
-        RefreshIndexSize();
+        refreshIndexSize();
     }
     ++lockDepth_;
     return true;
 }
 
-bool JamArea::UnlockArea() {
+bool JamArea::unlockArea() {
     if (lockDepth_ == 0) return false;
     if (--lockDepth_ > 0) return true;
-    const bool ok = WriteAtHandle(hdr_, 0, base_.data(), base_.size());
-    lastIo_ = LastIoError;
+    const bool ok = writeAtHandle(hdr_, 0, base_.data(), base_.size());
+    lastIo_ = lastIoError;
     hdrCacheValid_ = 0;
-    UnlockRange(hdr_, 0, 1);
+    unlockRange(hdr_, 0, 1);
     return ok;
 }
 
-void JamArea::RewriteHeader() {
-    if (!LockArea()) {
+void JamArea::rewriteHeader() {
+    if (!lockArea()) {
         lastIo_ = kIoAccessDenied;
         return;
     }
@@ -615,51 +615,51 @@ void JamArea::RewriteHeader() {
     std::int32_t offset = 0;
     // Only over a header that was read from where the index still points:
     // anything else would write 76 bytes into some other message.
-    if (headerLoaded_ && loadedNumber_ == current_ && IndexRecord(current_, crc, offset) && offset == loadedOffset_) {
-        WriteAtHandle(hdr_, offset, hbuf_.data(), kFixedHeaderSize);
-        lastIo_ = LastIoError;
+    if (headerLoaded_ && loadedNumber_ == current_ && indexRecord(current_, crc, offset) && offset == loadedOffset_) {
+        writeAtHandle(hdr_, offset, hbuf_.data(), kFixedHeaderSize);
+        lastIo_ = lastIoError;
         hdrCacheValid_ = 0;
     }
-    UnlockArea();
+    unlockArea();
 }
 
 // The header gets the deleted mark and the index record is killed. Under the
 // lock the header and the index record are read afresh and only they are
 // written: the copies we hold may predate another writer's changes.
-void JamArea::DeleteCurrent() {
-    if (!IsLocated()) return;
-    if (!(headerLoaded_ && loadedNumber_ == current_)) LoadHeader();
-    if (headerLoaded_ && (Attr() & kAttrDeleted)) return;
-    if (!LockArea()) return;
+void JamArea::deleteCurrent() {
+    if (!isLocated()) return;
+    if (!(headerLoaded_ && loadedNumber_ == current_)) loadHeader();
+    if (headerLoaded_ && (attr() & kAttrDeleted)) return;
+    if (!lockArea()) return;
     std::uint32_t crc = 0;
     std::int32_t offset = 0;
-    if (IndexRecord(current_, crc, offset) && offset >= 0 && crc != kNone) {
+    if (indexRecord(current_, crc, offset) && offset >= 0 && crc != kNone) {
         std::uint8_t fixed[kFixedHeaderSize];
-        const bool header = ReadFixedHeader(offset, fixed);
-        const bool markedBefore = header && (Get32(fixed + kHdrAttr) & kAttrDeleted);
+        const bool header = readFixedHeader(offset, fixed);
+        const bool markedBefore = header && (get32(fixed + kHdrAttr) & kAttrDeleted);
         if (header && !markedBefore) {
-            Put32(fixed + kHdrAttr, Get32(fixed + kHdrAttr) | kAttrDeleted);
-            WriteAtHandle(hdr_, offset, fixed, kFixedHeaderSize);
+            put32(fixed + kHdrAttr, get32(fixed + kHdrAttr) | kAttrDeleted);
+            writeAtHandle(hdr_, offset, fixed, kFixedHeaderSize);
             hdrCacheValid_ = 0;
         }
         if (!markedBefore) {
-            const std::uint32_t active = Get32(base_.data() + kBaseActive);
-            if (active > 0) Put32(base_.data() + kBaseActive, active - 1);
+            const std::uint32_t active = get32(base_.data() + kBaseActive);
+            if (active > 0) put32(base_.data() + kBaseActive, active - 1);
         }
-        Put32(base_.data() + kBaseModCounter, Get32(base_.data() + kBaseModCounter) + 1);
-        WriteIndexRecord(current_, kNone, kNone);
+        put32(base_.data() + kBaseModCounter, get32(base_.data() + kBaseModCounter) + 1);
+        writeIndexRecord(current_, kNone, kNone);
     }
-    if (headerLoaded_ && loadedNumber_ == current_) SetAttr(kAttrDeleted, true);
-    UnlockArea();
+    if (headerLoaded_ && loadedNumber_ == current_) setAttr(kAttrDeleted, true);
+    unlockArea();
 }
 
 // --- Writing ---
 
-void JamArea::StartNewMessage() {
+void JamArea::startNewMessage() {
     std::fill_n(hbuf_.begin(), kFixedHeaderSize, 0);
-    Put32(hbuf_.data() + kHdrMsgIdCrc, kNone);
-    Put32(hbuf_.data() + kHdrReplyCrc, kNone);
-    Put32(hbuf_.data() + kHdrPasswordCrc, kNone);
+    put32(hbuf_.data() + kHdrMsgIdCrc, kNone);
+    put32(hbuf_.data() + kHdrReplyCrc, kNone);
+    put32(hbuf_.data() + kHdrPasswordCrc, kNone);
     headerLoaded_ = false;
     loadedNumber_ = 0;
     from_.clear();
@@ -668,55 +668,55 @@ void JamArea::StartNewMessage() {
     kludges_.clear();
     orig_ = dest_ = FidoAddress{};
     addressesParsed_ = true;
-    date_ = SystemClock().Now();
+    date_ = SystemClock().now();
     newText_.clear();
     newKludges_.clear();
 }
 
-void JamArea::SetDestAddress(const FidoAddress& a) {
-    ParseAddresses();
+void JamArea::setDestAddress(const FidoAddress& a) {
+    parseAddresses();
     dest_ = a;
 }
 
-void JamArea::SetOrigAddress(const FidoAddress& a) {
-    ParseAddresses();
+void JamArea::setOrigAddress(const FidoAddress& a) {
+    parseAddresses();
     orig_ = a;
 }
-void JamArea::SetFromName(const std::string& name) { from_ = AnsiToOem(name.substr(0, kMaxField)); }
-void JamArea::SetToName(const std::string& name) { to_ = AnsiToOem(name.substr(0, kMaxField)); }
-void JamArea::SetSubject(const std::string& subject) { subject_ = AnsiToOem(subject.substr(0, kMaxField)); }
-void JamArea::SetCost(std::uint16_t cost) { Put32(hbuf_.data() + kHdrCost, cost); }
-void JamArea::SetReplyTo(MsgNumber n) { Put32(hbuf_.data() + kHdrReplyTo, static_cast<std::uint32_t>(n)); }
-void JamArea::SetReplyFirst(MsgNumber n) { Put32(hbuf_.data() + kHdrReplyFirst, static_cast<std::uint32_t>(n)); }
-void JamArea::SetNextReplyLink(MsgNumber n) { Put32(hbuf_.data() + kHdrReplyNext, static_cast<std::uint32_t>(n)); }
-void JamArea::SetDateTime(TDateTime t) { date_ = t; }
-void JamArea::SetLocalFlag(bool on) { SetAttr(kAttrLocal, on); }
-void JamArea::SetReceivedFlag(bool on) { SetAttr(kAttrReceived, on); }
-void JamArea::SetPrivateFlag(bool on) { SetAttr(kAttrPrivate, on); }
-void JamArea::SetCrashFlag(bool on) { SetAttr(kAttrCrash, on); }
-void JamArea::SetKillSentFlag(bool on) { SetAttr(kAttrKillSent, on); }
-void JamArea::SetSentFlag(bool on) { SetAttr(kAttrSent, on); }
-void JamArea::SetFileAttachFlag(bool on) { SetAttr(kAttrFileAttach, on); }
-void JamArea::SetReceiptRequestFlag(bool on) { SetAttr(kAttrReceiptRequest, on); }
-void JamArea::SetAuditRequestFlag(bool on) { SetAttr(kAttrAuditRequest, on); }
-void JamArea::SetIsReceiptFlag(bool) {}
-void JamArea::SetFileRequestFlag(bool on) { SetAttr(kAttrFileRequest, on); }
-void JamArea::SetFormatMark(std::int32_t value) { SetAttr(kAttrRead, value != 0); }
-void JamArea::SetMailKind(std::uint8_t kind) { mailKind_ = kind; }
+void JamArea::setFromName(const std::string& name) { from_ = ansiToOem(name.substr(0, kMaxField)); }
+void JamArea::setToName(const std::string& name) { to_ = ansiToOem(name.substr(0, kMaxField)); }
+void JamArea::setSubject(const std::string& subject) { subject_ = ansiToOem(subject.substr(0, kMaxField)); }
+void JamArea::setCost(std::uint16_t cost) { put32(hbuf_.data() + kHdrCost, cost); }
+void JamArea::setReplyTo(MsgNumber n) { put32(hbuf_.data() + kHdrReplyTo, static_cast<std::uint32_t>(n)); }
+void JamArea::setReplyFirst(MsgNumber n) { put32(hbuf_.data() + kHdrReplyFirst, static_cast<std::uint32_t>(n)); }
+void JamArea::setNextReplyLink(MsgNumber n) { put32(hbuf_.data() + kHdrReplyNext, static_cast<std::uint32_t>(n)); }
+void JamArea::setDateTime(DateTime t) { date_ = t; }
+void JamArea::setLocalFlag(bool on) { setAttr(kAttrLocal, on); }
+void JamArea::setReceivedFlag(bool on) { setAttr(kAttrReceived, on); }
+void JamArea::setPrivateFlag(bool on) { setAttr(kAttrPrivate, on); }
+void JamArea::setCrashFlag(bool on) { setAttr(kAttrCrash, on); }
+void JamArea::setKillSentFlag(bool on) { setAttr(kAttrKillSent, on); }
+void JamArea::setSentFlag(bool on) { setAttr(kAttrSent, on); }
+void JamArea::setFileAttachFlag(bool on) { setAttr(kAttrFileAttach, on); }
+void JamArea::setReceiptRequestFlag(bool on) { setAttr(kAttrReceiptRequest, on); }
+void JamArea::setAuditRequestFlag(bool on) { setAttr(kAttrAuditRequest, on); }
+void JamArea::setIsReceiptFlag(bool) {}
+void JamArea::setFileRequestFlag(bool on) { setAttr(kAttrFileRequest, on); }
+void JamArea::setFormatMark(std::int32_t value) { setAttr(kAttrRead, value != 0); }
+void JamArea::setMailKind(std::uint8_t kind) { mailKind_ = kind; }
 
-void JamArea::WriteChar(char c) { newText_ += AnsiToOemChar(c); }
+void JamArea::writeChar(char c) { newText_ += ansiToOemChar(c); }
 
-void JamArea::WriteText(const std::string& text) {
-    for (char c : text) WriteChar(c);
+void JamArea::writeText(const std::string& text) {
+    for (char c : text) writeChar(c);
 }
 
-void JamArea::WriteTextLine(const std::string& text) {
-    WriteText(text);
-    WriteChar('\r');
+void JamArea::writeTextLine(const std::string& text) {
+    writeText(text);
+    writeChar('\r');
 }
 
-void JamArea::WriteKludgeLine(const std::string& text) {
-    std::string line = AnsiToOem(text);
+void JamArea::writeKludgeLine(const std::string& text) {
+    std::string line = ansiToOem(text);
     if (!line.empty() && line[0] == '\x01') line.erase(0, 1);
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
     for (const char* dropped : {"INTL", "TOPT", "FMPT"})
@@ -730,11 +730,11 @@ void JamArea::WriteKludgeLine(const std::string& text) {
         newKludges_.emplace_back(7, rest.substr(0, 40));
     } else if (keyword == "MSGID") {
         rest.resize(std::min<std::size_t>(rest.size(), 100));
-        Put32(hbuf_.data() + kHdrMsgIdCrc, Crc32LowerName(rest));
+        put32(hbuf_.data() + kHdrMsgIdCrc, crc32LowerName(rest));
         newKludges_.emplace_back(4, rest);
     } else if (keyword == "REPLY") {
         rest.resize(std::min<std::size_t>(rest.size(), 100));
-        Put32(hbuf_.data() + kHdrReplyCrc, Crc32LowerName(rest));
+        put32(hbuf_.data() + kHdrReplyCrc, crc32LowerName(rest));
         newKludges_.emplace_back(5, rest);
     } else if (keyword == "PATH") {
         newKludges_.emplace_back(2002, rest);
@@ -743,16 +743,16 @@ void JamArea::WriteKludgeLine(const std::string& text) {
     }
 }
 
-ResultCode JamArea::SaveMessage() {
+ResultCode JamArea::saveMessage() {
     if (!open_) return kIoInvalidHandle;
-    if (!LockArea()) return lastIo_ != 0 ? lastIo_ : kIoAccessDenied;
+    if (!lockArea()) return lastIo_ != 0 ? lastIo_ : kIoAccessDenied;
     ResultCode rc = 0;
     auto fail = [&](ResultCode r) {
         if (rc == 0) rc = r != 0 ? r : kIoGeneralFailure;
     };
-    const std::int64_t number = idxRecords_ + BaseNumber();
-    const std::int64_t textOffset = FileSizeOf(txt_);
-    const std::int64_t headerOffset = FileSizeOf(hdr_);
+    const std::int64_t number = idxRecords_ + baseNumber();
+    const std::int64_t textOffset = fileSizeOf(txt_);
+    const std::int64_t headerOffset = fileSizeOf(hdr_);
     if (number > INT32_MAX || textOffset < 0 || headerOffset < static_cast<std::int64_t>(kBaseHeaderSize) ||
         textOffset + static_cast<std::int64_t>(newText_.size()) > UINT32_MAX || headerOffset > INT32_MAX)
         fail(kIoInvalidParameter);
@@ -762,67 +762,67 @@ ResultCode JamArea::SaveMessage() {
     auto add = [&](std::uint16_t kind, const std::string& data) {
         if (subs.size() + 8 + data.size() > kSubfieldBytes) return;
         std::uint8_t head[8] = {};
-        Put16(head, kind);
-        Put32(head + 4, static_cast<std::uint32_t>(data.size()));
+        put16(head, kind);
+        put32(head + 4, static_cast<std::uint32_t>(data.size()));
         subs.insert(subs.end(), head, head + 8);
         subs.insert(subs.end(), data.begin(), data.end());
     };
     add(3, to_);
     add(2, from_);
-    add(Attr() & kAttrFileRequest ? 11 : 6, subject_);
-    ParseAddresses();
-    if (dest_ != FidoAddress{}) add(1, AddressToStr(dest_));
-    if (orig_ != FidoAddress{}) add(0, AddressToStr(orig_));
+    add(attr() & kAttrFileRequest ? 11 : 6, subject_);
+    parseAddresses();
+    if (dest_ != FidoAddress{}) add(1, addressToStr(dest_));
+    if (orig_ != FidoAddress{}) add(0, addressToStr(orig_));
     for (const auto& [kind, data] : newKludges_) add(kind, data);
 
     std::vector<std::uint8_t> header(hbuf_.begin(), hbuf_.begin() + kFixedHeaderSize);
     std::memcpy(header.data(), kSignature, 4);
-    Put16(header.data() + kHdrRevision, 1);
-    Put32(header.data() + kHdrSubfieldLen, static_cast<std::uint32_t>(subs.size()));
-    Put32(header.data() + kHdrDateWritten, DateTimeToUnix(date_));
-    Put32(header.data() + kHdrMsgNum, static_cast<std::uint32_t>(number));
-    std::uint32_t attr = Get32(header.data() + kHdrAttr) & ~(kAttrTypeLocal | kAttrTypeEcho | kAttrTypeNet);
+    put16(header.data() + kHdrRevision, 1);
+    put32(header.data() + kHdrSubfieldLen, static_cast<std::uint32_t>(subs.size()));
+    put32(header.data() + kHdrDateWritten, dateTimeToUnix(date_));
+    put32(header.data() + kHdrMsgNum, static_cast<std::uint32_t>(number));
+    std::uint32_t attr = get32(header.data() + kHdrAttr) & ~(kAttrTypeLocal | kAttrTypeEcho | kAttrTypeNet);
     if (mailKind_ == 0) attr |= kAttrTypeLocal;
     if (mailKind_ == 1) attr |= kAttrTypeEcho;
     if (mailKind_ == 2) attr |= kAttrTypeNet;
-    Put32(header.data() + kHdrAttr, attr);
-    Put32(header.data() + kHdrTextOffset, static_cast<std::uint32_t>(textOffset));
-    Put32(header.data() + kHdrTextLen, static_cast<std::uint32_t>(newText_.size()));
+    put32(header.data() + kHdrAttr, attr);
+    put32(header.data() + kHdrTextOffset, static_cast<std::uint32_t>(textOffset));
+    put32(header.data() + kHdrTextLen, static_cast<std::uint32_t>(newText_.size()));
     header.insert(header.end(), subs.begin(), subs.end());
 
     // Text, then header, then the index record that makes them a message.
-    if (rc == 0 && !newText_.empty() && !WriteAtHandle(txt_, textOffset, newText_.data(), newText_.size()))
-        fail(LastIoError);
-    if (rc == 0 && !WriteAtHandle(hdr_, headerOffset, header.data(), header.size())) fail(LastIoError);
-    if (rc == 0 && !WriteIndexRecord(number, Crc32LowerName(to_), static_cast<std::uint32_t>(headerOffset)))
+    if (rc == 0 && !newText_.empty() && !writeAtHandle(txt_, textOffset, newText_.data(), newText_.size()))
+        fail(lastIoError);
+    if (rc == 0 && !writeAtHandle(hdr_, headerOffset, header.data(), header.size())) fail(lastIoError);
+    if (rc == 0 && !writeIndexRecord(number, crc32LowerName(to_), static_cast<std::uint32_t>(headerOffset)))
         fail(lastIo_);
     if (rc == 0) {
-        Put32(base_.data() + kBaseActive, Get32(base_.data() + kBaseActive) + 1);
-        Put32(base_.data() + kBaseModCounter, Get32(base_.data() + kBaseModCounter) + 1);
+        put32(base_.data() + kBaseActive, get32(base_.data() + kBaseActive) + 1);
+        put32(base_.data() + kBaseModCounter, get32(base_.data() + kBaseModCounter) + 1);
     }
-    DropCaches();
-    if (!UnlockArea()) fail(lastIo_);
-    RefreshIndexSize();
+    dropCaches();
+    if (!unlockArea()) fail(lastIo_);
+    refreshIndexSize();
     lastIo_ = rc;
     return rc;
 }
 
 // --- Last-read records: UserCRC, UserID, LastReadMsg, HighReadMsg ---
 
-bool JamArea::FindLastRead(std::int32_t user, std::int64_t& at, std::array<std::uint8_t, kLastReadRecordSize>& rec,
+bool JamArea::findLastRead(std::int32_t user, std::int64_t& at, std::array<std::uint8_t, kLastReadRecordSize>& rec,
                            std::string& name, bool create) {
-    name = FileName(".jlr");
+    name = fileName(".jlr");
     FileHandle f;
-    if (!(create ? OpenOrCreate(f, name, kModeReadWrite) : OpenExisting(f, name, kModeReadOnly))) return false;
+    if (!(create ? openOrCreate(f, name, kModeReadWrite) : openExisting(f, name, kModeReadOnly))) return false;
     std::vector<std::uint8_t> chunk(250 * kLastReadRecordSize);
     std::int64_t offset = 0;
     for (;;) {
         std::size_t got = 0;
-        if (!SeekFile(f, offset) || !ReadBlock(f, chunk.data(), chunk.size(), got)) return false;
+        if (!seekFile(f, offset) || !readBlock(f, chunk.data(), chunk.size(), got)) return false;
         for (std::size_t i = 0; i + kLastReadRecordSize <= got; i += kLastReadRecordSize) {
             const std::uint8_t* r = chunk.data() + i;
-            const bool unused = Get32(r) == kNone && Get32(r + 4) == kNone;
-            if (!unused && Get32(r + 4) == static_cast<std::uint32_t>(user)) {
+            const bool unused = get32(r) == kNone && get32(r + 4) == kNone;
+            if (!unused && get32(r + 4) == static_cast<std::uint32_t>(user)) {
                 std::memcpy(rec.data(), r, rec.size());
                 at = offset + static_cast<std::int64_t>(i);
                 return true;
@@ -835,34 +835,34 @@ bool JamArea::FindLastRead(std::int32_t user, std::int64_t& at, std::array<std::
     return true;
 }
 
-MsgNumber JamArea::GetLastRead(std::int32_t user) {
+MsgNumber JamArea::getLastRead(std::int32_t user) {
     std::int64_t at = 0;
     std::array<std::uint8_t, kLastReadRecordSize> rec{};
     std::string name;
-    if (!FindLastRead(user, at, rec, name, false) || at < 0) return 0;
-    return static_cast<MsgNumber>(Get32(rec.data() + 8));
+    if (!findLastRead(user, at, rec, name, false) || at < 0) return 0;
+    return static_cast<MsgNumber>(get32(rec.data() + 8));
 }
 
-void JamArea::SetLastRead(std::int32_t user, MsgNumber n) {
+void JamArea::setLastRead(std::int32_t user, MsgNumber n) {
     std::int64_t at = 0;
     std::array<std::uint8_t, kLastReadRecordSize> rec{};
     std::string name;
-    if (!FindLastRead(user, at, rec, name, true)) {
-        lastIo_ = LastIoError;
+    if (!findLastRead(user, at, rec, name, true)) {
+        lastIo_ = lastIoError;
         return;
     }
     if (at < 0) {
         at = -1 - at;
-        Put32(rec.data(), Crc32LowerName(LongToStr(user)));
-        Put32(rec.data() + 4, static_cast<std::uint32_t>(user));
-        Put32(rec.data() + 12, 0);
+        put32(rec.data(), crc32LowerName(longToStr(user)));
+        put32(rec.data() + 4, static_cast<std::uint32_t>(user));
+        put32(rec.data() + 12, 0);
     }
-    Put32(rec.data() + 8, static_cast<std::uint32_t>(n));
-    const auto high = static_cast<MsgNumber>(Get32(rec.data() + 12));
-    Put32(rec.data() + 12, static_cast<std::uint32_t>(std::max(high, n)));
-    lastIo_ = WriteAt(name, rec.data(), rec.size(), at);
+    put32(rec.data() + 8, static_cast<std::uint32_t>(n));
+    const auto high = static_cast<MsgNumber>(get32(rec.data() + 12));
+    put32(rec.data() + 12, static_cast<std::uint32_t>(std::max(high, n)));
+    lastIo_ = writeAt(name, rec.data(), rec.size(), at);
 }
 
-void RegisterJamArea() { RegisterAreaKind('J', &MakeArea<JamArea>); }
+void registerJamArea() { registerAreaKind('J', &makeArea<JamArea>); }
 
 }  // namespace orbisk

@@ -8,8 +8,8 @@
 // Numbers: message n has index record n - base number. A message exists when
 // its index record is live, its header reads whole with the JAM signature and
 // the header does not carry the deleted attribute (tools that delete by
-// marking the header only leave the index record live). GetMessageNumber
-// gives the number of that index record, so that LocateFrom with it finds
+// marking the header only leave the index record live). getMessageNumber
+// gives the number of that index record, so that locateFrom with it finds
 // the same message again even when a damaged header stores another number.
 //
 // Text: the kludge subfields come first as ^A lines ("\x01MSGID: ...",
@@ -58,125 +58,125 @@ public:
     JamArea();
     ~JamArea() override;
 
-    void Destroy() override;
-    void SetAreaPath(const std::string& path) override;
-    ResultCode OpenArea() override;
-    ResultCode CloseArea() override;
-    ResultCode CreateArea() override;
-    bool AreaExists() override;
-    bool LockArea() override;
-    bool UnlockArea() override;
-    void SetDestAddress(const FidoAddress& a) override;
-    void SetOrigAddress(const FidoAddress& a) override;
-    void SetFromName(const std::string& name) override;
-    void SetToName(const std::string& name) override;
-    void SetSubject(const std::string& subject) override;
-    void SetCost(std::uint16_t cost) override;
-    void SetReplyTo(MsgNumber n) override;
-    void SetReplyFirst(MsgNumber n) override;
-    void SetDateTime(TDateTime t) override;
-    void SetLocalFlag(bool on) override;
-    void SetReceivedFlag(bool on) override;
-    void SetPrivateFlag(bool on) override;
-    void SetCrashFlag(bool on) override;
-    void SetKillSentFlag(bool on) override;
-    void SetSentFlag(bool on) override;
-    void SetFileAttachFlag(bool on) override;
-    void SetReceiptRequestFlag(bool on) override;
-    void SetAuditRequestFlag(bool on) override;
-    void SetIsReceiptFlag(bool on) override;  // JAM has no such bit
-    void SetFileRequestFlag(bool on) override;
-    void SetFormatMark(std::int32_t value) override;  // the read bit
-    void WriteText(const std::string& text) override;
-    void WriteChar(char c) override;
-    void WriteTextLine(const std::string& text) override;
+    void destroy() override;
+    void setAreaPath(const std::string& path) override;
+    ResultCode openArea() override;
+    ResultCode closeArea() override;
+    ResultCode createArea() override;
+    bool areaExists() override;
+    bool lockArea() override;
+    bool unlockArea() override;
+    void setDestAddress(const FidoAddress& a) override;
+    void setOrigAddress(const FidoAddress& a) override;
+    void setFromName(const std::string& name) override;
+    void setToName(const std::string& name) override;
+    void setSubject(const std::string& subject) override;
+    void setCost(std::uint16_t cost) override;
+    void setReplyTo(MsgNumber n) override;
+    void setReplyFirst(MsgNumber n) override;
+    void setDateTime(DateTime t) override;
+    void setLocalFlag(bool on) override;
+    void setReceivedFlag(bool on) override;
+    void setPrivateFlag(bool on) override;
+    void setCrashFlag(bool on) override;
+    void setKillSentFlag(bool on) override;
+    void setSentFlag(bool on) override;
+    void setFileAttachFlag(bool on) override;
+    void setReceiptRequestFlag(bool on) override;
+    void setAuditRequestFlag(bool on) override;
+    void setIsReceiptFlag(bool on) override;  // JAM has no such bit
+    void setFileRequestFlag(bool on) override;
+    void setFormatMark(std::int32_t value) override;  // the read bit
+    void writeText(const std::string& text) override;
+    void writeChar(char c) override;
+    void writeTextLine(const std::string& text) override;
     // Control line (with or without its ^A) -> header subfield.
-    void WriteKludgeLine(const std::string& text) override;
-    ResultCode SaveMessage() override;
-    char ReadChar() override;
-    bool AtTextEnd() override;
+    void writeKludgeLine(const std::string& text) override;
+    ResultCode saveMessage() override;
+    char readChar() override;
+    bool atTextEnd() override;
     // The shared line rules, with a shortcut for the common line: one that
     // lies whole in the text window and ends in CR, NUL or the text end
-    // within maxLen. Any other line goes to MessageArea::ReadTextLine.
-    std::string ReadTextLine(std::uint16_t maxLen) override;
-    std::string GetFromName() override;
-    std::string GetToName() override;
-    std::string GetSubject() override;
-    std::uint16_t GetCost() override;
-    TDateTime GetDateTime() override;
-    MsgNumber GetReplyTo() override;
-    MsgNumber GetReplyFirst() override;
-    MsgNumber GetNextReplyLink() override;
-    void SetNextReplyLink(MsgNumber n) override;
-    MsgNumber GetMessageNumber() override;
-    FidoAddress GetOrigAddress() override;
-    FidoAddress GetDestAddress() override;
-    bool IsLocal() override;
-    bool IsCrash() override;
-    bool IsKillSent() override;
-    bool IsSent() override;
-    bool IsFileAttach() override;
-    bool IsReceiptRequest() override;
-    bool IsAuditRequest() override;
-    bool IsReceipt() override;  // always false
-    bool IsFileRequest() override;
-    bool IsReceived() override;
-    bool IsPrivate() override;
-    bool IsDeleted() override;
-    bool IsEcho() override;  // always true
-    bool IsRead() override;
-    std::int32_t GetPosition() override;
-    void SetPosition(std::int32_t position) override;
-    void LoadHeader() override;
-    void StartText() override;
-    void StartNewMessage() override;
-    void LocateFrom(MsgNumber n) override;
-    void LocateNext() override;
-    void LocatePrior() override;
-    bool IsLocated() override;
+    // within maxLen. Any other line goes to MessageArea::readTextLine.
+    std::string readTextLine(std::uint16_t maxLen) override;
+    std::string getFromName() override;
+    std::string getToName() override;
+    std::string getSubject() override;
+    std::uint16_t getCost() override;
+    DateTime getDateTime() override;
+    MsgNumber getReplyTo() override;
+    MsgNumber getReplyFirst() override;
+    MsgNumber getNextReplyLink() override;
+    void setNextReplyLink(MsgNumber n) override;
+    MsgNumber getMessageNumber() override;
+    FidoAddress getOrigAddress() override;
+    FidoAddress getDestAddress() override;
+    bool isLocal() override;
+    bool isCrash() override;
+    bool isKillSent() override;
+    bool isSent() override;
+    bool isFileAttach() override;
+    bool isReceiptRequest() override;
+    bool isAuditRequest() override;
+    bool isReceipt() override;  // always false
+    bool isFileRequest() override;
+    bool isReceived() override;
+    bool isPrivate() override;
+    bool isDeleted() override;
+    bool isEcho() override;  // always true
+    bool isRead() override;
+    std::int32_t getPosition() override;
+    void setPosition(std::int32_t position) override;
+    void loadHeader() override;
+    void startText() override;
+    void startNewMessage() override;
+    void locateFrom(MsgNumber n) override;
+    void locateNext() override;
+    void locatePrior() override;
+    bool isLocated() override;
     // Unreceived messages whose addressee is either name (compared without
     // regard to case). The index checksums are not trusted: some tossers
     // store garbage there.
-    void FindAddressedFirst(const std::string& name, const std::string& alias) override;
-    void FindAddressedNext() override;
-    bool FoundAddressed() override;
-    MsgNumber GetHighNumber() override;
-    void SetMailKind(std::uint8_t kind) override;  // 0 local, 1 echo, 2 net
-    std::uint16_t GetSubArea() override;
-    void RewriteHeader() override;
-    void DeleteCurrent() override;
-    std::int32_t CountMessages() override;
+    void findAddressedFirst(const std::string& name, const std::string& alias) override;
+    void findAddressedNext() override;
+    bool foundAddressed() override;
+    MsgNumber getHighNumber() override;
+    void setMailKind(std::uint8_t kind) override;  // 0 local, 1 echo, 2 net
+    std::uint16_t getSubArea() override;
+    void rewriteHeader() override;
+    void deleteCurrent() override;
+    std::int32_t countMessages() override;
     // Last-read records are matched by user id (the user index); a new
     // record gets the checksum of the index's decimal text as its user CRC.
-    MsgNumber GetLastRead(std::int32_t user) override;
-    void SetLastRead(std::int32_t user, MsgNumber n) override;
-    std::int64_t GetTextPosition() override;
-    void SetTextPosition(std::int64_t position) override;
+    MsgNumber getLastRead(std::int32_t user) override;
+    void setLastRead(std::int32_t user, MsgNumber n) override;
+    std::int64_t getTextPosition() override;
+    void setTextPosition(std::int64_t position) override;
 
     // Result of the latest file operation inside the kind; 0 = success.
-    ResultCode LastIoResult() const { return lastIo_; }
+    ResultCode lastIoResult() const { return lastIo_; }
 
 private:
-    std::string FileName(const char* ext) const;
-    std::int64_t BaseNumber() const;
-    std::int64_t HighNumber() const;
-    bool ReadBaseHeader();
-    void RefreshIndexSize();
-    void DropCaches();
+    std::string fileName(const char* ext) const;
+    std::int64_t baseNumber() const;
+    std::int64_t highNumber() const;
+    bool readBaseHeader();
+    void refreshIndexSize();
+    void dropCaches();
     // Index record of number n through the index window; false when there
     // is none.
-    bool IndexRecord(std::int64_t n, std::uint32_t& crc, std::int32_t& offset);
+    bool indexRecord(std::int64_t n, std::uint32_t& crc, std::int32_t& offset);
     // Bytes of the header file through the header cache; the count read.
-    std::size_t ReadHeaderBytes(std::int64_t offset, std::size_t count, std::uint8_t* out);
-    bool ReadFixedHeader(std::int64_t offset, std::uint8_t* out);
-    bool Exists(std::int64_t n);
-    void FillTextWindow();
-    void ParseAddresses();
-    void AddKludge(const char* prefix, const std::uint8_t* data, std::size_t len);
-    std::uint32_t Attr() const;
-    void SetAttr(std::uint32_t bit, bool on);
-    bool WriteIndexRecord(std::int64_t n, std::uint32_t crc, std::uint32_t offset);
-    bool FindLastRead(std::int32_t user, std::int64_t& at, std::array<std::uint8_t, kLastReadRecordSize>& rec,
+    std::size_t readHeaderBytes(std::int64_t offset, std::size_t count, std::uint8_t* out);
+    bool readFixedHeader(std::int64_t offset, std::uint8_t* out);
+    bool exists(std::int64_t n);
+    void fillTextWindow();
+    void parseAddresses();
+    void addKludge(const char* prefix, const std::uint8_t* data, std::size_t len);
+    std::uint32_t attr() const;
+    void setAttr(std::uint32_t bit, bool on);
+    bool writeIndexRecord(std::int64_t n, std::uint32_t crc, std::uint32_t offset);
+    bool findLastRead(std::int32_t user, std::int64_t& at, std::array<std::uint8_t, kLastReadRecordSize>& rec,
                       std::string& name, bool create);
 
     std::string path_;
@@ -210,7 +210,7 @@ private:
     FidoAddress orig_, dest_;
     std::string origText_, destText_;  // as stored, until parsed
     bool addressesParsed_ = true;
-    TDateTime date_ = 0;
+    DateTime date_ = 0;
     std::int64_t current_ = 0;
     std::int64_t pos_ = 0;  // negative: inside the kludge lines
     std::int64_t textOffset_ = 0;
@@ -224,6 +224,6 @@ private:
     std::vector<std::pair<std::uint16_t, std::string>> newKludges_;
 };
 
-void RegisterJamArea();
+void registerJamArea();
 
 }  // namespace orbisk

@@ -12,118 +12,118 @@ namespace orbisk {
 // --- Operations a kind may leave out: neutral answers (see the header). ---
 
 #define ORBISK_ABSTRACT_VOID(sig, name) \
-    void MessageArea::sig { AbstractCall(name); }
+    void MessageArea::sig { abstractCall(name); }
 #define ORBISK_ABSTRACT(type, sig, name, answer) \
     type MessageArea::sig {                      \
-        AbstractCall(name);                      \
+        abstractCall(name);                      \
         return answer;                           \
     }
 
-void MessageArea::Destroy() {}
-ORBISK_ABSTRACT_VOID(SetAreaPath(const std::string&), "SetAreaPath")
-ORBISK_ABSTRACT(ResultCode, OpenArea(), "OpenArea", kAbstractCall)
-ORBISK_ABSTRACT(ResultCode, CloseArea(), "CloseArea", kAbstractCall)
-ORBISK_ABSTRACT(ResultCode, CreateArea(), "CreateArea", kAbstractCall)
-ORBISK_ABSTRACT(bool, AreaExists(), "AreaExists", false)
-ORBISK_ABSTRACT(bool, LockArea(), "LockArea", false)
-ORBISK_ABSTRACT(bool, UnlockArea(), "UnlockArea", false)
-ORBISK_ABSTRACT_VOID(SetDestAddress(const FidoAddress&), "SetDestAddress")
-ORBISK_ABSTRACT_VOID(SetOrigAddress(const FidoAddress&), "SetOrigAddress")
-ORBISK_ABSTRACT_VOID(SetFromName(const std::string&), "SetFromName")
-ORBISK_ABSTRACT_VOID(SetToName(const std::string&), "SetToName")
-ORBISK_ABSTRACT_VOID(SetSubject(const std::string&), "SetSubject")
-ORBISK_ABSTRACT_VOID(SetCost(std::uint16_t), "SetCost")
-ORBISK_ABSTRACT_VOID(SetReplyTo(MsgNumber), "SetReplyTo")
-ORBISK_ABSTRACT_VOID(SetReplyFirst(MsgNumber), "SetReplyFirst")
-ORBISK_ABSTRACT_VOID(SetDateTime(TDateTime), "SetDateTime")
-ORBISK_ABSTRACT_VOID(SetLocalFlag(bool), "SetLocalFlag")
-ORBISK_ABSTRACT_VOID(SetReceivedFlag(bool), "SetReceivedFlag")
-ORBISK_ABSTRACT_VOID(SetPrivateFlag(bool), "SetPrivateFlag")
-ORBISK_ABSTRACT_VOID(SetCrashFlag(bool), "SetCrashFlag")
-ORBISK_ABSTRACT_VOID(SetKillSentFlag(bool), "SetKillSentFlag")
-ORBISK_ABSTRACT_VOID(SetSentFlag(bool), "SetSentFlag")
-ORBISK_ABSTRACT_VOID(SetFileAttachFlag(bool), "SetFileAttachFlag")
-ORBISK_ABSTRACT_VOID(SetReceiptRequestFlag(bool), "SetReceiptRequestFlag")
-ORBISK_ABSTRACT_VOID(SetAuditRequestFlag(bool), "SetAuditRequestFlag")
-ORBISK_ABSTRACT_VOID(SetIsReceiptFlag(bool), "SetIsReceiptFlag")
-ORBISK_ABSTRACT_VOID(SetFileRequestFlag(bool), "SetFileRequestFlag")
-ORBISK_ABSTRACT_VOID(SetFormatMark(std::int32_t), "SetFormatMark")
-ORBISK_ABSTRACT_VOID(WriteText(const std::string&), "WriteText")
-ORBISK_ABSTRACT_VOID(WriteChar(char), "WriteChar")
-ORBISK_ABSTRACT_VOID(WriteTextLine(const std::string&), "WriteTextLine")
-ORBISK_ABSTRACT(ResultCode, SaveMessage(), "SaveMessage", kAbstractCall)
-ORBISK_ABSTRACT(char, ReadChar(), "ReadChar", '\0')
-ORBISK_ABSTRACT(bool, AtTextEnd(), "AtTextEnd", true)
-ORBISK_ABSTRACT(std::string, GetFromName(), "GetFromName", {})
-ORBISK_ABSTRACT(std::string, GetToName(), "GetToName", {})
-ORBISK_ABSTRACT(std::string, GetSubject(), "GetSubject", {})
-ORBISK_ABSTRACT(std::uint16_t, GetCost(), "GetCost", 0)
-ORBISK_ABSTRACT(TDateTime, GetDateTime(), "GetDateTime", 0)
-ORBISK_ABSTRACT(MsgNumber, GetReplyTo(), "GetReplyTo", 0)
-ORBISK_ABSTRACT(MsgNumber, GetReplyFirst(), "GetReplyFirst", 0)
-ORBISK_ABSTRACT_VOID(SetNextReplyLink(MsgNumber), "SetNextReplyLink")
-ORBISK_ABSTRACT(MsgNumber, GetMessageNumber(), "GetMessageNumber", 0)
-ORBISK_ABSTRACT(FidoAddress, GetOrigAddress(), "GetOrigAddress", {})
-ORBISK_ABSTRACT(FidoAddress, GetDestAddress(), "GetDestAddress", {})
-ORBISK_ABSTRACT(bool, IsLocal(), "IsLocal", false)
-ORBISK_ABSTRACT(bool, IsCrash(), "IsCrash", false)
-ORBISK_ABSTRACT(bool, IsKillSent(), "IsKillSent", false)
-ORBISK_ABSTRACT(bool, IsSent(), "IsSent", false)
-ORBISK_ABSTRACT(bool, IsFileAttach(), "IsFileAttach", false)
-ORBISK_ABSTRACT(bool, IsReceiptRequest(), "IsReceiptRequest", false)
-ORBISK_ABSTRACT(bool, IsAuditRequest(), "IsAuditRequest", false)
-ORBISK_ABSTRACT(bool, IsReceipt(), "IsReceipt", false)
-ORBISK_ABSTRACT(bool, IsFileRequest(), "IsFileRequest", false)
-ORBISK_ABSTRACT(bool, IsReceived(), "IsReceived", false)
-ORBISK_ABSTRACT(bool, IsPrivate(), "IsPrivate", false)
-ORBISK_ABSTRACT(bool, IsDeleted(), "IsDeleted", false)
-ORBISK_ABSTRACT(bool, IsEcho(), "IsEcho", false)
-ORBISK_ABSTRACT(bool, IsRead(), "IsRead", false)
-ORBISK_ABSTRACT(std::int32_t, GetPosition(), "GetPosition", 0)
-ORBISK_ABSTRACT_VOID(SetPosition(std::int32_t), "SetPosition")
-ORBISK_ABSTRACT_VOID(LoadHeader(), "LoadHeader")
-ORBISK_ABSTRACT_VOID(StartText(), "StartText")
-ORBISK_ABSTRACT_VOID(StartNewMessage(), "StartNewMessage")
-ORBISK_ABSTRACT_VOID(LocateFrom(MsgNumber), "LocateFrom")
-ORBISK_ABSTRACT_VOID(LocateNext(), "LocateNext")
-ORBISK_ABSTRACT_VOID(LocatePrior(), "LocatePrior")
-ORBISK_ABSTRACT(bool, IsLocated(), "IsLocated", false)
-ORBISK_ABSTRACT_VOID(FindAddressedFirst(const std::string&, const std::string&), "FindAddressedFirst")
-ORBISK_ABSTRACT_VOID(FindAddressedNext(), "FindAddressedNext")
-ORBISK_ABSTRACT(bool, FoundAddressed(), "FoundAddressed", false)
-ORBISK_ABSTRACT(MsgNumber, GetHighNumber(), "GetHighNumber", 0)
-ORBISK_ABSTRACT_VOID(SetMailKind(std::uint8_t), "SetMailKind")
-ORBISK_ABSTRACT(std::uint16_t, GetSubArea(), "GetSubArea", 0)
-ORBISK_ABSTRACT_VOID(RewriteHeader(), "RewriteHeader")
-ORBISK_ABSTRACT_VOID(DeleteCurrent(), "DeleteCurrent")
-ORBISK_ABSTRACT_VOID(SetFormatOption(bool), "SetFormatOption")
-ORBISK_ABSTRACT(std::int32_t, CountMessages(), "CountMessages", 0)
-ORBISK_ABSTRACT(MsgNumber, GetLastRead(std::int32_t), "GetLastRead", 0)
-ORBISK_ABSTRACT_VOID(SetLastRead(std::int32_t, MsgNumber), "SetLastRead")
-ORBISK_ABSTRACT(std::int64_t, GetTextPosition(), "GetTextPosition", 0)
-ORBISK_ABSTRACT_VOID(SetTextPosition(std::int64_t), "SetTextPosition")
+void MessageArea::destroy() {}
+ORBISK_ABSTRACT_VOID(setAreaPath(const std::string&), "SetAreaPath")
+ORBISK_ABSTRACT(ResultCode, openArea(), "OpenArea", kAbstractCall)
+ORBISK_ABSTRACT(ResultCode, closeArea(), "CloseArea", kAbstractCall)
+ORBISK_ABSTRACT(ResultCode, createArea(), "CreateArea", kAbstractCall)
+ORBISK_ABSTRACT(bool, areaExists(), "AreaExists", false)
+ORBISK_ABSTRACT(bool, lockArea(), "LockArea", false)
+ORBISK_ABSTRACT(bool, unlockArea(), "UnlockArea", false)
+ORBISK_ABSTRACT_VOID(setDestAddress(const FidoAddress&), "SetDestAddress")
+ORBISK_ABSTRACT_VOID(setOrigAddress(const FidoAddress&), "SetOrigAddress")
+ORBISK_ABSTRACT_VOID(setFromName(const std::string&), "SetFromName")
+ORBISK_ABSTRACT_VOID(setToName(const std::string&), "SetToName")
+ORBISK_ABSTRACT_VOID(setSubject(const std::string&), "SetSubject")
+ORBISK_ABSTRACT_VOID(setCost(std::uint16_t), "SetCost")
+ORBISK_ABSTRACT_VOID(setReplyTo(MsgNumber), "SetReplyTo")
+ORBISK_ABSTRACT_VOID(setReplyFirst(MsgNumber), "SetReplyFirst")
+ORBISK_ABSTRACT_VOID(setDateTime(DateTime), "SetDateTime")
+ORBISK_ABSTRACT_VOID(setLocalFlag(bool), "SetLocalFlag")
+ORBISK_ABSTRACT_VOID(setReceivedFlag(bool), "SetReceivedFlag")
+ORBISK_ABSTRACT_VOID(setPrivateFlag(bool), "SetPrivateFlag")
+ORBISK_ABSTRACT_VOID(setCrashFlag(bool), "SetCrashFlag")
+ORBISK_ABSTRACT_VOID(setKillSentFlag(bool), "SetKillSentFlag")
+ORBISK_ABSTRACT_VOID(setSentFlag(bool), "SetSentFlag")
+ORBISK_ABSTRACT_VOID(setFileAttachFlag(bool), "SetFileAttachFlag")
+ORBISK_ABSTRACT_VOID(setReceiptRequestFlag(bool), "SetReceiptRequestFlag")
+ORBISK_ABSTRACT_VOID(setAuditRequestFlag(bool), "SetAuditRequestFlag")
+ORBISK_ABSTRACT_VOID(setIsReceiptFlag(bool), "SetIsReceiptFlag")
+ORBISK_ABSTRACT_VOID(setFileRequestFlag(bool), "SetFileRequestFlag")
+ORBISK_ABSTRACT_VOID(setFormatMark(std::int32_t), "SetFormatMark")
+ORBISK_ABSTRACT_VOID(writeText(const std::string&), "WriteText")
+ORBISK_ABSTRACT_VOID(writeChar(char), "WriteChar")
+ORBISK_ABSTRACT_VOID(writeTextLine(const std::string&), "WriteTextLine")
+ORBISK_ABSTRACT(ResultCode, saveMessage(), "SaveMessage", kAbstractCall)
+ORBISK_ABSTRACT(char, readChar(), "ReadChar", '\0')
+ORBISK_ABSTRACT(bool, atTextEnd(), "AtTextEnd", true)
+ORBISK_ABSTRACT(std::string, getFromName(), "GetFromName", {})
+ORBISK_ABSTRACT(std::string, getToName(), "GetToName", {})
+ORBISK_ABSTRACT(std::string, getSubject(), "GetSubject", {})
+ORBISK_ABSTRACT(std::uint16_t, getCost(), "GetCost", 0)
+ORBISK_ABSTRACT(DateTime, getDateTime(), "GetDateTime", 0)
+ORBISK_ABSTRACT(MsgNumber, getReplyTo(), "GetReplyTo", 0)
+ORBISK_ABSTRACT(MsgNumber, getReplyFirst(), "GetReplyFirst", 0)
+ORBISK_ABSTRACT_VOID(setNextReplyLink(MsgNumber), "SetNextReplyLink")
+ORBISK_ABSTRACT(MsgNumber, getMessageNumber(), "GetMessageNumber", 0)
+ORBISK_ABSTRACT(FidoAddress, getOrigAddress(), "GetOrigAddress", {})
+ORBISK_ABSTRACT(FidoAddress, getDestAddress(), "GetDestAddress", {})
+ORBISK_ABSTRACT(bool, isLocal(), "IsLocal", false)
+ORBISK_ABSTRACT(bool, isCrash(), "IsCrash", false)
+ORBISK_ABSTRACT(bool, isKillSent(), "IsKillSent", false)
+ORBISK_ABSTRACT(bool, isSent(), "IsSent", false)
+ORBISK_ABSTRACT(bool, isFileAttach(), "IsFileAttach", false)
+ORBISK_ABSTRACT(bool, isReceiptRequest(), "IsReceiptRequest", false)
+ORBISK_ABSTRACT(bool, isAuditRequest(), "IsAuditRequest", false)
+ORBISK_ABSTRACT(bool, isReceipt(), "IsReceipt", false)
+ORBISK_ABSTRACT(bool, isFileRequest(), "IsFileRequest", false)
+ORBISK_ABSTRACT(bool, isReceived(), "IsReceived", false)
+ORBISK_ABSTRACT(bool, isPrivate(), "IsPrivate", false)
+ORBISK_ABSTRACT(bool, isDeleted(), "IsDeleted", false)
+ORBISK_ABSTRACT(bool, isEcho(), "IsEcho", false)
+ORBISK_ABSTRACT(bool, isRead(), "IsRead", false)
+ORBISK_ABSTRACT(std::int32_t, getPosition(), "GetPosition", 0)
+ORBISK_ABSTRACT_VOID(setPosition(std::int32_t), "SetPosition")
+ORBISK_ABSTRACT_VOID(loadHeader(), "LoadHeader")
+ORBISK_ABSTRACT_VOID(startText(), "StartText")
+ORBISK_ABSTRACT_VOID(startNewMessage(), "StartNewMessage")
+ORBISK_ABSTRACT_VOID(locateFrom(MsgNumber), "LocateFrom")
+ORBISK_ABSTRACT_VOID(locateNext(), "LocateNext")
+ORBISK_ABSTRACT_VOID(locatePrior(), "LocatePrior")
+ORBISK_ABSTRACT(bool, isLocated(), "IsLocated", false)
+ORBISK_ABSTRACT_VOID(findAddressedFirst(const std::string&, const std::string&), "FindAddressedFirst")
+ORBISK_ABSTRACT_VOID(findAddressedNext(), "FindAddressedNext")
+ORBISK_ABSTRACT(bool, foundAddressed(), "FoundAddressed", false)
+ORBISK_ABSTRACT(MsgNumber, getHighNumber(), "GetHighNumber", 0)
+ORBISK_ABSTRACT_VOID(setMailKind(std::uint8_t), "SetMailKind")
+ORBISK_ABSTRACT(std::uint16_t, getSubArea(), "GetSubArea", 0)
+ORBISK_ABSTRACT_VOID(rewriteHeader(), "RewriteHeader")
+ORBISK_ABSTRACT_VOID(deleteCurrent(), "DeleteCurrent")
+ORBISK_ABSTRACT_VOID(setFormatOption(bool), "SetFormatOption")
+ORBISK_ABSTRACT(std::int32_t, countMessages(), "CountMessages", 0)
+ORBISK_ABSTRACT(MsgNumber, getLastRead(std::int32_t), "GetLastRead", 0)
+ORBISK_ABSTRACT_VOID(setLastRead(std::int32_t, MsgNumber), "SetLastRead")
+ORBISK_ABSTRACT(std::int64_t, getTextPosition(), "GetTextPosition", 0)
+ORBISK_ABSTRACT_VOID(setTextPosition(std::int64_t), "SetTextPosition")
 
 #undef ORBISK_ABSTRACT
 #undef ORBISK_ABSTRACT_VOID
 
 // --- Shared operations ---
 
-void MessageArea::WriteKludgeLine(const std::string& text) { WriteTextLine(text); }
+void MessageArea::writeKludgeLine(const std::string& text) { writeTextLine(text); }
 
-bool MessageArea::GetLastLineWrapped() { return lastLineWrapped_; }
+bool MessageArea::getLastLineWrapped() { return lastLineWrapped_; }
 
-MsgNumber MessageArea::GetNextReplyLink() { return 0; }
+MsgNumber MessageArea::getNextReplyLink() { return 0; }
 
-MsgNumber MessageArea::GetDisplayNumber() { return GetMessageNumber(); }
+MsgNumber MessageArea::getDisplayNumber() { return getMessageNumber(); }
 
-MsgNumber MessageArea::GetHighestExisting() {
-    LocateFrom(GetHighNumber());
-    if (!IsLocated()) LocatePrior();
-    return IsLocated() ? GetMessageNumber() : 0;
+MsgNumber MessageArea::getHighestExisting() {
+    locateFrom(getHighNumber());
+    if (!isLocated()) locatePrior();
+    return isLocated() ? getMessageNumber() : 0;
 }
 
-std::string MessageArea::CleanSubject(std::string_view oemSubject) {
-    return StripReplyPrefixes(OemToAnsi(oemSubject));
+std::string MessageArea::cleanSubject(std::string_view oemSubject) {
+    return stripReplyPrefixes(oemToAnsi(oemSubject));
 }
 
 namespace {
@@ -131,43 +131,43 @@ namespace {
 // The text as the kind's virtual operations give it.
 struct VirtualText {
     MessageArea& a;
-    bool AtEnd() { return a.AtTextEnd(); }
-    char Read() { return a.ReadChar(); }
-    std::int64_t Pos() { return a.GetTextPosition(); }
-    void SetPos(std::int64_t p) { a.SetTextPosition(p); }
+    bool atEnd() { return a.atTextEnd(); }
+    char read() { return a.readChar(); }
+    std::int64_t pos() { return a.getTextPosition(); }
+    void setPos(std::int64_t p) { a.setTextPosition(p); }
     static constexpr bool kContiguous = false;
-    std::size_t Run(std::size_t) { return 0; }
-    const char* Here() { return nullptr; }
+    std::size_t run(std::size_t) { return 0; }
+    const char* here() { return nullptr; }
 };
 
-// The same text seen directly in the kind's buffer (see TextSpan).
+// The same text seen directly in the kind's buffer (see textSpan).
 struct SpanText {
     std::string_view text;
-    std::size_t pos;
+    std::size_t at;
     bool ended;
-    bool AtEnd() const { return ended || pos >= text.size(); }
-    char Read() {
-        if (ended || pos >= text.size() || text[pos] == '\0') {
+    bool atEnd() const { return ended || at >= text.size(); }
+    char read() {
+        if (ended || at >= text.size() || text[at] == '\0') {
             ended = true;
             return '\0';
         }
-        return text[pos++];
+        return text[at++];
     }
-    std::int64_t Pos() const { return static_cast<std::int64_t>(pos); }
-    void SetPos(std::int64_t p) { pos = static_cast<std::size_t>(p); }
+    std::int64_t pos() const { return static_cast<std::int64_t>(at); }
+    void setPos(std::int64_t p) { at = static_cast<std::size_t>(p); }
     static constexpr bool kContiguous = true;
     // Length of the run of plain characters (no CR, LF or NUL) ahead, at most max.
-    std::size_t Run(std::size_t max) const {
-        const std::size_t n = std::min(max, text.size() - pos);
+    std::size_t run(std::size_t max) const {
+        const std::size_t n = std::min(max, text.size() - at);
         std::size_t k = 0;
         while (k < n) {
-            const char c = text[pos + k];
+            const char c = text[at + k];
             if (c == '\r' || c == '\n' || c == '\0') break;
             ++k;
         }
         return k;
     }
-    const char* Here() const { return text.data() + pos; }
+    const char* here() const { return text.data() + at; }
 };
 
 // One text line. CR ends a line and is dropped; LF is skipped. A line that
@@ -181,11 +181,11 @@ struct SpanText {
 //    page 866 it is the capital letter EN, and dropping it damages Russian
 //    text (a channel name "NTV" losing its first letter).
 //  - The text ends at its first NUL wherever it stands. Tossers store texts
-//    NUL-terminated and what follows is not text; ReadChar reports a NUL as
+//    NUL-terminated and what follows is not text; readChar reports a NUL as
 //    the end, so no kind lets bytes after it through (the Hudson kind too,
 //    which once took NUL for an ordinary character).
 template <class Text>
-std::string ReadLine(Text& t, std::size_t cap, bool& wrapped) {
+std::string readLine(Text& t, std::size_t cap, bool& wrapped) {
     bool skipSpace = wrapped;  // this call continues a wrapped line
     wrapped = true;
     // The OEM line is gathered in a buffer that keeps its capacity, so a
@@ -194,41 +194,41 @@ std::string ReadLine(Text& t, std::size_t cap, bool& wrapped) {
     line.clear();
     std::size_t cutLen = 0;    // length up to and including the last space
     std::int64_t cutPos = -1;  // cursor after that space
-    while (!t.AtEnd()) {
+    while (!t.atEnd()) {
         if constexpr (Text::kContiguous) {
             // Plain characters only append, and a space marks the cut: take
             // them as one block.
             if (!skipSpace && line.size() < cap) {
-                const std::size_t k = t.Run(cap - line.size());
+                const std::size_t k = t.run(cap - line.size());
                 if (k > 0) {
-                    const char* p = t.Here();
+                    const char* p = t.here();
                     line.append(p, k);
                     for (std::size_t i = k; i-- > 0;)
                         if (p[i] == ' ') {
                             cutLen = line.size() - (k - i - 1);
-                            cutPos = t.Pos() + static_cast<std::int64_t>(i + 1);
+                            cutPos = t.pos() + static_cast<std::int64_t>(i + 1);
                             break;
                         }
-                    t.SetPos(t.Pos() + static_cast<std::int64_t>(k));
-                    if (t.AtEnd()) break;
+                    t.setPos(t.pos() + static_cast<std::int64_t>(k));
+                    if (t.atEnd()) break;
                 }
             }
         }
         if (line.size() >= cap) {
-            const std::int64_t next = t.Pos();
-            const char c = t.Read();
+            const std::int64_t next = t.pos();
+            const char c = t.read();
             if (c == '\r') {
                 wrapped = false;
             } else if (c != '\0') {
-                t.SetPos(next);
+                t.setPos(next);
                 if (cutPos >= 0 && cutLen < line.size()) {
                     line.resize(cutLen);
-                    t.SetPos(cutPos);
+                    t.setPos(cutPos);
                 }
             }
             break;
         }
-        const char c = t.Read();
+        const char c = t.read();
         if (c == '\0') break;  // end of the text
         if (c == '\n') continue;
         if (c == '\r') {
@@ -243,89 +243,89 @@ std::string ReadLine(Text& t, std::size_t cap, bool& wrapped) {
         line += c;
         if (c == ' ') {
             cutLen = line.size();
-            cutPos = t.Pos();
+            cutPos = t.pos();
         }
     }
-    return OemToAnsi(line);
+    return oemToAnsi(line);
 }
 
 }  // namespace
 
-std::string_view MessageArea::TextSpan() { return {}; }
+std::string_view MessageArea::textSpan() { return {}; }
 
-std::string MessageArea::ReadTextLine(std::uint16_t maxLen) {
+std::string MessageArea::readTextLine(std::uint16_t maxLen) {
     const std::size_t cap = std::max<std::size_t>(maxLen, 1);
-    const std::string_view span = TextSpan();
+    const std::string_view span = textSpan();
     if (span.data() == nullptr) {
         VirtualText t{*this};
-        return ReadLine(t, cap, lastLineWrapped_);
+        return readLine(t, cap, lastLineWrapped_);
     }
-    SpanText t{span, static_cast<std::size_t>(std::clamp<std::int64_t>(GetTextPosition(), 0, static_cast<std::int64_t>(span.size()))),
-               AtTextEnd()};
-    std::string line = ReadLine(t, cap, lastLineWrapped_);
-    SetTextPosition(t.Pos());
-    if (t.ended && !AtTextEnd()) ReadChar();  // the kind notes the NUL that ended it
+    SpanText t{span, static_cast<std::size_t>(std::clamp<std::int64_t>(getTextPosition(), 0, static_cast<std::int64_t>(span.size()))),
+               atTextEnd()};
+    std::string line = readLine(t, cap, lastLineWrapped_);
+    setTextPosition(t.pos());
+    if (t.ended && !atTextEnd()) readChar();  // the kind notes the NUL that ended it
     return line;
 }
 
 namespace {
-bool IsControlLine(const std::string& line) { return !line.empty() && line[0] == '\x01'; }
+bool isControlLine(const std::string& line) { return !line.empty() && line[0] == '\x01'; }
 }  // namespace
 
 // Control lines (starting with ^A) are passed over, and so are the further
 // pieces of a control line longer than maxLen. A control line that ends the
-// text is returned, so that the caller's loop sees AtTextEnd.
-std::string MessageArea::ReadTextLineNoKludge(std::uint16_t maxLen) {
-    std::string line = ReadTextLine(maxLen);
-    bool control = IsControlLine(line);
-    while (control && !AtTextEnd()) {
-        const bool wrapped = GetLastLineWrapped();
-        line = ReadTextLine(maxLen);
-        control = wrapped || IsControlLine(line);
+// text is returned, so that the caller's loop sees atTextEnd.
+std::string MessageArea::readTextLineNoKludge(std::uint16_t maxLen) {
+    std::string line = readTextLine(maxLen);
+    bool control = isControlLine(line);
+    while (control && !atTextEnd()) {
+        const bool wrapped = getLastLineWrapped();
+        line = readTextLine(maxLen);
+        control = wrapped || isControlLine(line);
     }
     return line;
 }
 
 // --- Kinds and identifiers ---
 
-void RegisterBuiltInAreaKinds();  // areakinds.cpp
+void registerBuiltInAreaKinds();  // areakinds.cpp
 
 namespace {
 
 std::array<AreaFactory, 26> g_kinds{};
 bool g_builtInsDone = false;
 
-void EnsureBuiltIns() {
+void ensureBuiltIns() {
     if (g_builtInsDone) return;
-    g_builtInsDone = true;  // before the calls: they come back through RegisterAreaKind
-    RegisterBuiltInAreaKinds();
+    g_builtInsDone = true;  // before the calls: they come back through registerAreaKind
+    registerBuiltInAreaKinds();
 }
 
-int LetterIndex(char letter) {
-    const char up = UpperStr(std::string(1, letter))[0];
+int letterIndex(char letter) {
+    const char up = upperStr(std::string(1, letter))[0];
     return up >= 'A' && up <= 'Z' ? up - 'A' : -1;
 }
 
 }  // namespace
 
-bool RegisterAreaKind(char letter, AreaFactory factory) {
-    EnsureBuiltIns();
-    const int i = LetterIndex(letter);
+bool registerAreaKind(char letter, AreaFactory factory) {
+    ensureBuiltIns();
+    const int i = letterIndex(letter);
     if (i < 0) return false;
     g_kinds[static_cast<std::size_t>(i)] = factory;
     return true;
 }
 
-bool CreateAreaForIdentifier(std::unique_ptr<MessageArea>& area, std::string_view identifier) {
+bool createAreaForIdentifier(std::unique_ptr<MessageArea>& area, std::string_view identifier) {
     area.reset();
-    EnsureBuiltIns();
+    ensureBuiltIns();
     if (identifier.empty()) return false;
-    const int i = LetterIndex(identifier[0]);
+    const int i = letterIndex(identifier[0]);
     if (i < 0 || !g_kinds[static_cast<std::size_t>(i)]) return false;
     try {
         area = g_kinds[static_cast<std::size_t>(i)]();
         if (!area) return false;
-        area->SetAreaPath(std::string(identifier.substr(1, 128)));
+        area->setAreaPath(std::string(identifier.substr(1, 128)));
     } catch (const std::bad_alloc&) {
         area.reset();
         return false;
@@ -333,23 +333,23 @@ bool CreateAreaForIdentifier(std::unique_ptr<MessageArea>& area, std::string_vie
     return true;
 }
 
-void DestroyArea(std::unique_ptr<MessageArea>& area) {
+void destroyArea(std::unique_ptr<MessageArea>& area) {
     if (!area) return;
-    area->Destroy();
+    area->destroy();
     area.reset();
 }
 
-bool OpenAreaByIdentifier(std::unique_ptr<MessageArea>& area, std::string_view identifier) {
-    if (!CreateAreaForIdentifier(area, identifier)) return false;
-    if (area->OpenArea() == 0) return true;
-    DestroyArea(area);
+bool openAreaByIdentifier(std::unique_ptr<MessageArea>& area, std::string_view identifier) {
+    if (!createAreaForIdentifier(area, identifier)) return false;
+    if (area->openArea() == 0) return true;
+    destroyArea(area);
     return false;
 }
 
-bool CloseAreaAndFree(std::unique_ptr<MessageArea>& area) {
+bool closeAreaAndFree(std::unique_ptr<MessageArea>& area) {
     if (!area) return false;
-    const ResultCode rc = area->CloseArea();
-    DestroyArea(area);
+    const ResultCode rc = area->closeArea();
+    destroyArea(area);
     return rc == 0;
 }
 

@@ -4,13 +4,13 @@
 
 namespace orbisk {
 
-std::string AddBackslash(std::string_view s) {
+std::string addBackslash(std::string_view s) {
     std::string r(s);
     if (!r.empty() && r.back() != '/') r += '/';
     return r;
 }
 
-bool TryStrToLong(std::string_view s, std::int32_t& out) {
+bool tryStrToLong(std::string_view s, std::int32_t& out) {
     while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
     while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
     if (!s.empty() && s.front() == '+') {
@@ -24,46 +24,46 @@ bool TryStrToLong(std::string_view s, std::int32_t& out) {
     return true;
 }
 
-std::int32_t StrToLongDef0(std::string_view s) {
+std::int32_t strToLongDef0(std::string_view s) {
     std::int32_t v = 0;
-    return TryStrToLong(s, v) ? v : 0;
+    return tryStrToLong(s, v) ? v : 0;
 }
 
-std::string LongToStr(std::int64_t n) { return std::to_string(n); }
+std::string longToStr(std::int64_t n) { return std::to_string(n); }
 
-std::string UpperStr(std::string_view s) {
+std::string upperStr(std::string_view s) {
     std::string r(s);
     for (char& c : r)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return r;
 }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string StripLeading(std::string_view s, char c) {
+std::string stripLeading(std::string_view s, char c) {
     while (!s.empty() && s.front() == c) s.remove_prefix(1);
     return std::string(s);
 }
 
-std::string StripTrailing(std::string_view s, char c) {
+std::string stripTrailing(std::string_view s, char c) {
     while (!s.empty() && s.back() == c) s.remove_suffix(1);
     return std::string(s);
 }
 
-std::string StripBoth(std::string_view s, char c) { return StripTrailing(StripLeading(s, c), c); }
+std::string stripBoth(std::string_view s, char c) { return stripTrailing(stripLeading(s, c), c); }
 
-std::string PadRight(std::string_view s, std::size_t width) {
+std::string padRight(std::string_view s, std::size_t width) {
     std::string r(s.substr(0, width));
     r.resize(width, ' ');
     return r;
 }
 
-std::size_t LastPosOf(char c, std::string_view s) {
+std::size_t lastPosOf(char c, std::string_view s) {
     auto p = s.rfind(c);
     return p == std::string_view::npos ? 0 : p + 1;
 }
 
-std::string ExtractWord(std::string_view s, int n) {
+std::string extractWord(std::string_view s, int n) {
     auto sep = [](char c) { return c == ' ' || c == '\t' || c == ';'; };
     std::size_t i = 0;
     for (int k = 1; i < s.size(); ++k) {
@@ -79,8 +79,8 @@ std::string ExtractWord(std::string_view s, int n) {
     return {};
 }
 
-std::string StripReplyPrefixes(std::string_view s) {
-    while (s.size() >= 3 && UpperStr(s.substr(0, 3)) == "RE:") {
+std::string stripReplyPrefixes(std::string_view s) {
+    while (s.size() >= 3 && upperStr(s.substr(0, 3)) == "RE:") {
         s.remove_prefix(3);
         while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
     }

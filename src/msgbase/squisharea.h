@@ -4,7 +4,7 @@
 // information, text), "<base>.sqi" lists the live messages in order as
 // 12-byte records (frame offset, unique id, addressee hash), "<base>.sql"
 // holds one 32-bit last-read value per user. The number of a message is its
-// unique id. Opened through OpenAreaByIdentifier with the letter "S".
+// unique id. Opened through openAreaByIdentifier with the letter "S".
 //
 // Reading never trusts the files: a text is bounded by its frame and by the
 // end of the data file, frame offsets outside the file read as an empty
@@ -51,7 +51,7 @@ constexpr std::uint32_t kAttrPrivate = 0x1, kAttrCrash = 0x2, kAttrReceived = 0x
 constexpr ResultCode kNoIndex = 100, kBadBaseHeader = 1001, kIndexNoMemory = 999, kIndexSeek = 300;
 
 // Addressee hash kept in the index (name lower-cased, ASCII only).
-std::uint32_t NameHash(std::string_view oemName);
+std::uint32_t nameHash(std::string_view oemName);
 }  // namespace squish
 
 class SquishArea : public MessageArea {
@@ -59,100 +59,100 @@ public:
     SquishArea();
     ~SquishArea() override;
 
-    void Destroy() override;
-    void SetAreaPath(const std::string& path) override;
-    ResultCode OpenArea() override;
-    ResultCode CloseArea() override;
-    ResultCode CreateArea() override;
-    bool AreaExists() override;
-    bool LockArea() override;
-    bool UnlockArea() override;
+    void destroy() override;
+    void setAreaPath(const std::string& path) override;
+    ResultCode openArea() override;
+    ResultCode closeArea() override;
+    ResultCode createArea() override;
+    bool areaExists() override;
+    bool lockArea() override;
+    bool unlockArea() override;
 
-    void SetDestAddress(const FidoAddress& a) override;
-    void SetOrigAddress(const FidoAddress& a) override;
-    void SetFromName(const std::string& name) override;
-    void SetToName(const std::string& name) override;
-    void SetSubject(const std::string& subject) override;
-    void SetCost(std::uint16_t cost) override;  // no such field: ignored
-    void SetReplyTo(MsgNumber n) override;
-    void SetReplyFirst(MsgNumber n) override;
-    void SetDateTime(TDateTime t) override;
-    void SetLocalFlag(bool on) override;
-    void SetReceivedFlag(bool on) override;
-    void SetPrivateFlag(bool on) override;
-    void SetCrashFlag(bool on) override;
-    void SetKillSentFlag(bool on) override;
-    void SetSentFlag(bool on) override;
-    void SetFileAttachFlag(bool on) override;
-    void SetReceiptRequestFlag(bool on) override;
-    void SetAuditRequestFlag(bool on) override;
-    void SetIsReceiptFlag(bool on) override;
-    void SetFileRequestFlag(bool on) override;
-    void SetFormatMark(std::int32_t value) override;  // non-zero: read bit
-    void WriteText(const std::string& text) override;
-    void WriteChar(char c) override;
-    void WriteTextLine(const std::string& text) override;
-    ResultCode SaveMessage() override;
+    void setDestAddress(const FidoAddress& a) override;
+    void setOrigAddress(const FidoAddress& a) override;
+    void setFromName(const std::string& name) override;
+    void setToName(const std::string& name) override;
+    void setSubject(const std::string& subject) override;
+    void setCost(std::uint16_t cost) override;  // no such field: ignored
+    void setReplyTo(MsgNumber n) override;
+    void setReplyFirst(MsgNumber n) override;
+    void setDateTime(DateTime t) override;
+    void setLocalFlag(bool on) override;
+    void setReceivedFlag(bool on) override;
+    void setPrivateFlag(bool on) override;
+    void setCrashFlag(bool on) override;
+    void setKillSentFlag(bool on) override;
+    void setSentFlag(bool on) override;
+    void setFileAttachFlag(bool on) override;
+    void setReceiptRequestFlag(bool on) override;
+    void setAuditRequestFlag(bool on) override;
+    void setIsReceiptFlag(bool on) override;
+    void setFileRequestFlag(bool on) override;
+    void setFormatMark(std::int32_t value) override;  // non-zero: read bit
+    void writeText(const std::string& text) override;
+    void writeChar(char c) override;
+    void writeTextLine(const std::string& text) override;
+    ResultCode saveMessage() override;
 
-    char ReadChar() override;
-    bool AtTextEnd() override;
-    std::string GetFromName() override;
-    std::string GetToName() override;
-    std::string GetSubject() override;
-    std::uint16_t GetCost() override;  // always 0
-    TDateTime GetDateTime() override;
-    MsgNumber GetReplyTo() override;
-    MsgNumber GetReplyFirst() override;
-    MsgNumber GetMessageNumber() override;  // -1 when nothing is located
-    FidoAddress GetOrigAddress() override;
-    FidoAddress GetDestAddress() override;
-    bool IsLocal() override;
-    bool IsCrash() override;
-    bool IsKillSent() override;
-    bool IsSent() override;
-    bool IsFileAttach() override;
-    bool IsReceiptRequest() override;
-    bool IsAuditRequest() override;
-    bool IsReceipt() override;
-    bool IsFileRequest() override;
-    bool IsReceived() override;
-    bool IsPrivate() override;
-    bool IsDeleted() override;  // always false: deleted messages leave the index
-    bool IsEcho() override;
-    bool IsRead() override;
-    std::int32_t GetPosition() override;  // 1-based index position
-    void SetPosition(std::int32_t position) override;
-    void LoadHeader() override;
-    void StartText() override;
-    void StartNewMessage() override;
-    void LocateFrom(MsgNumber n) override;
-    void LocateNext() override;
-    void LocatePrior() override;
-    bool IsLocated() override;
-    void FindAddressedFirst(const std::string& name, const std::string& alias) override;
-    void FindAddressedNext() override;
-    bool FoundAddressed() override;
-    MsgNumber GetHighNumber() override;  // next unique id - 1
-    void SetMailKind(std::uint8_t kind) override;
-    std::uint16_t GetSubArea() override;  // 0
-    void RewriteHeader() override;
+    char readChar() override;
+    bool atTextEnd() override;
+    std::string getFromName() override;
+    std::string getToName() override;
+    std::string getSubject() override;
+    std::uint16_t getCost() override;  // always 0
+    DateTime getDateTime() override;
+    MsgNumber getReplyTo() override;
+    MsgNumber getReplyFirst() override;
+    MsgNumber getMessageNumber() override;  // -1 when nothing is located
+    FidoAddress getOrigAddress() override;
+    FidoAddress getDestAddress() override;
+    bool isLocal() override;
+    bool isCrash() override;
+    bool isKillSent() override;
+    bool isSent() override;
+    bool isFileAttach() override;
+    bool isReceiptRequest() override;
+    bool isAuditRequest() override;
+    bool isReceipt() override;
+    bool isFileRequest() override;
+    bool isReceived() override;
+    bool isPrivate() override;
+    bool isDeleted() override;  // always false: deleted messages leave the index
+    bool isEcho() override;
+    bool isRead() override;
+    std::int32_t getPosition() override;  // 1-based index position
+    void setPosition(std::int32_t position) override;
+    void loadHeader() override;
+    void startText() override;
+    void startNewMessage() override;
+    void locateFrom(MsgNumber n) override;
+    void locateNext() override;
+    void locatePrior() override;
+    bool isLocated() override;
+    void findAddressedFirst(const std::string& name, const std::string& alias) override;
+    void findAddressedNext() override;
+    bool foundAddressed() override;
+    MsgNumber getHighNumber() override;  // next unique id - 1
+    void setMailKind(std::uint8_t kind) override;
+    std::uint16_t getSubArea() override;  // 0
+    void rewriteHeader() override;
     // Takes the lock unless held (and then gives it back, writing the base
     // header and index); under a lock the caller took, they are written by
-    // UnlockArea. Afterwards LocateNext gives the message that followed.
-    void DeleteCurrent() override;
-    void SetFormatOption(bool on) override;  // false: not echo mail
-    std::int32_t CountMessages() override;   // from the base header
-    MsgNumber GetLastRead(std::int32_t user) override;
-    void SetLastRead(std::int32_t user, MsgNumber n) override;
-    std::int64_t GetTextPosition() override;
-    void SetTextPosition(std::int64_t position) override;
+    // unlockArea. Afterwards locateNext gives the message that followed.
+    void deleteCurrent() override;
+    void setFormatOption(bool on) override;  // false: not echo mail
+    std::int32_t countMessages() override;   // from the base header
+    MsgNumber getLastRead(std::int32_t user) override;
+    void setLastRead(std::int32_t user, MsgNumber n) override;
+    std::int64_t getTextPosition() override;
+    void setTextPosition(std::int64_t position) override;
 
     // Result of the latest open, index load or write (0 = success).
-    ResultCode LastResult() const { return lastResult_; }
-    const std::string& BasePath() const { return base_; }
+    ResultCode lastResult() const { return lastResult_; }
+    const std::string& basePath() const { return base_; }
 
 protected:
-    std::string_view TextSpan() override;
+    std::string_view textSpan() override;
 
 private:
     struct IndexRecord {
@@ -169,45 +169,45 @@ private:
         std::uint32_t length;
     };
 
-    std::string DataName() const;
-    std::string IndexName() const;
-    std::string LastReadName() const;
-    void CloseFiles();
-    ResultCode ReadBaseHeader();
-    ResultCode LoadIndex();
-    ResultCode Reload();  // base header and index, as another writer may have changed them
-    bool WriteBaseAndIndex();
-    std::int32_t Located() const;  // records that count as messages
-    void RefreshFileSize();
+    std::string dataName() const;
+    std::string indexName() const;
+    std::string lastReadName() const;
+    void closeFiles();
+    ResultCode readBaseHeader();
+    ResultCode loadIndex();
+    ResultCode reload();  // base header and index, as another writer may have changed them
+    bool writeBaseAndIndex();
+    std::int32_t located() const;  // records that count as messages
+    void refreshFileSize();
 
     // Reads through a window, so that a walk in file order costs about one
     // read per window; `got` < n only at the end of the file.
-    bool ReadData(std::int64_t offset, void* dst, std::size_t n, std::size_t& got);
-    bool WriteData(std::int64_t offset, const void* src, std::size_t n);
-    void DropWindow() { winLength_ = 0; }
-    bool IsFrameOffset(std::uint32_t offset) const;
-    bool ReadFrameHeader(std::uint32_t offset, FrameHeader& h);
-    bool WriteFrameHeader(std::uint32_t offset, const FrameHeader& h);
+    bool readData(std::int64_t offset, void* dst, std::size_t n, std::size_t& got);
+    bool writeData(std::int64_t offset, const void* src, std::size_t n);
+    void dropWindow() { winLength_ = 0; }
+    bool isFrameOffset(std::uint32_t offset) const;
+    bool readFrameHeader(std::uint32_t offset, FrameHeader& h);
+    bool writeFrameHeader(std::uint32_t offset, const FrameHeader& h);
     // Takes the frame at `offset` (header `h`) out of its chain: the
     // neighbours that point back at it are linked to each other. Returns its
     // usable prev and next links (0 for none).
-    std::pair<std::uint32_t, std::uint32_t> UnlinkFrame(std::uint32_t offset, const FrameHeader& h);
+    std::pair<std::uint32_t, std::uint32_t> unlinkFrame(std::uint32_t offset, const FrameHeader& h);
     // Takes a cached free frame of at least `need` bytes out of the free
     // chain; 0 when there is none.
-    std::uint32_t TakeFreeFrame(std::uint32_t need, std::uint32_t& length);
+    std::uint32_t takeFreeFrame(std::uint32_t need, std::uint32_t& length);
 
-    std::uint32_t Bh32(std::size_t off) const;
-    void SetBh32(std::size_t off, std::uint32_t v);
-    std::uint32_t Mh32(std::size_t off) const;
-    std::uint16_t Mh16(std::size_t off) const;
-    void SetMh32(std::size_t off, std::uint32_t v);
-    void SetMh16(std::size_t off, std::uint16_t v);
-    std::string MhString(std::size_t off, std::size_t maxLen) const;
-    void SetMhString(std::size_t off, std::size_t fieldSize, const std::string& ansi);
-    void SetAttr(std::uint32_t bit, bool on);
-    bool Attr(std::uint32_t bit) const { return (Mh32(squish::kMhAttr) & bit) != 0; }
-    FidoAddress MhAddress(std::size_t off) const;
-    void SetMhAddress(std::size_t off, const FidoAddress& a);
+    std::uint32_t bh32(std::size_t off) const;
+    void setBh32(std::size_t off, std::uint32_t v);
+    std::uint32_t mh32(std::size_t off) const;
+    std::uint16_t mh16(std::size_t off) const;
+    void setMh32(std::size_t off, std::uint32_t v);
+    void setMh16(std::size_t off, std::uint16_t v);
+    std::string mhString(std::size_t off, std::size_t maxLen) const;
+    void setMhString(std::size_t off, std::size_t fieldSize, const std::string& ansi);
+    void setAttr(std::uint32_t bit, bool on);
+    bool attr(std::uint32_t bit) const { return (mh32(squish::kMhAttr) & bit) != 0; }
+    FidoAddress mhAddress(std::size_t off) const;
+    void setMhAddress(std::size_t off, const FidoAddress& a);
 
     std::string base_;
     FileHandle data_, index_;
@@ -245,6 +245,6 @@ private:
     std::size_t winLength_ = 0;
 };
 
-void RegisterSquishArea();
+void registerSquishArea();
 
 }  // namespace orbisk

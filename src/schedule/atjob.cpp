@@ -16,7 +16,7 @@ extern char** environ;
 
 namespace orbisk {
 
-std::string ShellQuote(std::string_view text) {
+std::string shellQuote(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 2);
     out += '\'';
@@ -30,24 +30,24 @@ std::string ShellQuote(std::string_view text) {
     return out;
 }
 
-std::string DesktopEnvironmentLines() {
+std::string desktopEnvironmentLines() {
     std::string lines;
     for (const char* name : kDesktopVariables) {
         const char* value = std::getenv(name);
         if (!value) continue;
-        lines += std::string(name) + '=' + ShellQuote(value) + "; export " + name + '\n';
+        lines += std::string(name) + '=' + shellQuote(value) + "; export " + name + '\n';
     }
     return lines;
 }
 
 namespace {
 
-void CloseIf(int& fd) {
+void closeIf(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
 }
 
-int RunIn(const std::string& program, const std::vector<std::string>& args, const std::string& input,
+int runIn(const std::string& program, const std::vector<std::string>& args, const std::string& input,
           const char* workDir, std::string& output) {
     output.clear();
     // stdin is a socket so that a child that exits unread gives EPIPE, not
@@ -56,7 +56,7 @@ int RunIn(const std::string& program, const std::vector<std::string>& args, cons
     int out[2] = {-1, -1};
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, in) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
         output = std::strerror(errno);
-        CloseIf(in[0]), CloseIf(in[1]), CloseIf(out[0]), CloseIf(out[1]);
+        closeIf(in[0]), closeIf(in[1]), closeIf(out[0]), closeIf(out[1]);
         return -1;
     }
     posix_spawn_file_actions_t actions;
@@ -73,11 +73,11 @@ int RunIn(const std::string& program, const std::vector<std::string>& args, cons
     pid_t pid = 0;
     const int err = ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    CloseIf(in[1]);
-    CloseIf(out[1]);
+    closeIf(in[1]);
+    closeIf(out[1]);
     if (err != 0) {
         output = program + ": " + std::strerror(err);
-        CloseIf(in[0]), CloseIf(out[0]);
+        closeIf(in[0]), closeIf(out[0]);
         return -1;
     }
 
@@ -87,7 +87,7 @@ int RunIn(const std::string& program, const std::vector<std::string>& args, cons
         if (n <= 0) break;  // the child stopped reading; its answer says why
         done += static_cast<std::size_t>(n);
     }
-    CloseIf(in[0]);
+    closeIf(in[0]);
     char buf[4096];
     for (;;) {
         const ssize_t n = ::read(out[0], buf, sizeof buf);
@@ -95,14 +95,14 @@ int RunIn(const std::string& program, const std::vector<std::string>& args, cons
         if (n <= 0) break;
         output.append(buf, static_cast<std::size_t>(n));
     }
-    CloseIf(out[0]);
+    closeIf(out[0]);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0)
         if (errno != EINTR) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string Trim(std::string s) {
+std::string trim(std::string s) {
     while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
     std::size_t b = 0;
     while (b < s.size() && (s[b] == '\n' || s[b] == ' ')) ++b;
@@ -111,22 +111,22 @@ std::string Trim(std::string s) {
 
 }  // namespace
 
-int RunProgram(const std::string& program, const std::vector<std::string>& args, const std::string& input,
+int runProgram(const std::string& program, const std::vector<std::string>& args, const std::string& input,
                std::string& output) {
-    return RunIn(program, args, input, nullptr, output);
+    return runIn(program, args, input, nullptr, output);
 }
 
-AtAnswer SubmitAtJob(int year, int month, int day, int hour, int minute, const std::string& commandUtf8,
+AtAnswer submitAtJob(int year, int month, int day, int hour, int minute, const std::string& commandUtf8,
                      const AtTools& tools) {
     AtAnswer answer;
     if (year < 1970 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 ||
         minute < 0 || minute > 59) {
-        answer.Text = "invalid date or time";
+        answer.text = "invalid date or time";
         return answer;
     }
     char when[32];
     std::snprintf(when, sizeof when, "%04d%02d%02d%02d%02d", year, month, day, hour, minute);
-    const std::string script = DesktopEnvironmentLines() + commandUtf8 + '\n';
+    const std::string script = desktopEnvironmentLines() + commandUtf8 + '\n';
 
     // `at` writes the working folder into the job, which must still exist
     // when the job runs.
@@ -134,7 +134,7 @@ AtAnswer SubmitAtJob(int year, int month, int day, int hour, int minute, const s
     struct stat st{};
     const char* workDir = home && *home && ::stat(home, &st) == 0 && S_ISDIR(st.st_mode) ? home : "/";
     std::string output;
-    const int rc = RunIn(tools.At, {"-t", when}, script, workDir, output);
+    const int rc = runIn(tools.at, {"-t", when}, script, workDir, output);
 
     // "warning: commands will be executed using /bin/sh" is routine; "job N
     // at <date>" names the job; anything about atd means nobody runs it.
@@ -151,32 +151,32 @@ AtAnswer SubmitAtJob(int year, int month, int day, int hour, int minute, const s
         int id = 0;
         if (!haveJob && std::sscanf(line.c_str(), "job %d at", &id) == 1 && line.rfind("job ", 0) == 0) {
             haveJob = true;
-            answer.JobId = id;
+            answer.jobId = id;
         }
         if (line.find("atd") != std::string::npos) atdTrouble = true;
         kept += line + '\n';
     }
-    answer.Text = Trim(kept);
+    answer.text = trim(kept);
     if (rc != 0 || !haveJob) {
-        if (answer.Text.empty()) answer.Text = tools.At + ": exit status " + std::to_string(rc);
+        if (answer.text.empty()) answer.text = tools.at + ": exit status " + std::to_string(rc);
         if (haveJob && rc != 0) {
             std::string ignored;
-            RunIn(tools.Atrm, {std::to_string(answer.JobId)}, "", nullptr, ignored);
+            runIn(tools.atrm, {std::to_string(answer.jobId)}, "", nullptr, ignored);
         }
-        answer.JobId = 0;
+        answer.jobId = 0;
         return answer;
     }
     if (atdTrouble) {
         std::string ignored;
-        RunIn(tools.Atrm, {std::to_string(answer.JobId)}, "", nullptr, ignored);
-        answer.JobId = 0;
+        runIn(tools.atrm, {std::to_string(answer.jobId)}, "", nullptr, ignored);
+        answer.jobId = 0;
         return answer;
     }
-    answer.Added = true;
+    answer.added = true;
     return answer;
 }
 
-bool ProgramAvailable(const std::string& name) {
+bool programAvailable(const std::string& name) {
     if (name.empty()) return false;
     if (name.find('/') != std::string::npos) return ::access(name.c_str(), X_OK) == 0;
     const char* path = std::getenv("PATH");

@@ -14,56 +14,56 @@ constexpr char kCommandTooLongText[] =
 constexpr std::uint32_t kMSecsPerMinute = 60'000;
 }  // namespace
 
-AT_INFO FillAtInfo(const RunMoment& run, const std::string& commandAnsi) {
-    AT_INFO info;
-    info.JobTime = static_cast<std::uint32_t>(run.Hour) * 3'600'000u + static_cast<std::uint32_t>(run.Minute) * 60'000u +
-                   static_cast<std::uint32_t>(run.Second) * 1'000u;
-    info.DaysOfMonth = DaysOfMonthMask(run.Day);
-    info.Command = AnsiToUtf16(commandAnsi);
+AtInfo fillAtInfo(const RunMoment& run, const std::string& commandAnsi) {
+    AtInfo info;
+    info.jobTime = static_cast<std::uint32_t>(run.hour) * 3'600'000u + static_cast<std::uint32_t>(run.minute) * 60'000u +
+                   static_cast<std::uint32_t>(run.second) * 1'000u;
+    info.daysOfMonth = daysOfMonthMask(run.day);
+    info.command = ansiToUtf16(commandAnsi);
     return info;
 }
 
-bool NextJobDate(TDateTime now, std::uint32_t jobTime, std::uint32_t daysOfMonth, TDateTime& date) {
+bool nextJobDate(DateTime now, std::uint32_t jobTime, std::uint32_t daysOfMonth, DateTime& date) {
     if ((daysOfMonth & 0x7FFF'FFFFu) == 0) return false;
-    const std::int64_t today = static_cast<std::int64_t>(DateOf(now));
-    const std::int64_t nowMinute = TimeMSecs(now) / kMSecsPerMinute;
+    const std::int64_t today = static_cast<std::int64_t>(dateOf(now));
+    const std::int64_t nowMinute = timeMSecs(now) / kMSecsPerMinute;
     const std::int64_t jobMinute = jobTime / kMSecsPerMinute;
     // Every day of the month comes round within a year and two months.
     for (std::int64_t d = today; d < today + 430; ++d) {
         int y, m, day;
-        DecodeDate(static_cast<TDateTime>(d), y, m, day);
-        if (!(daysOfMonth & DaysOfMonthMask(day))) continue;
+        decodeDate(static_cast<DateTime>(d), y, m, day);
+        if (!(daysOfMonth & daysOfMonthMask(day))) continue;
         if (d == today && jobMinute < nowMinute) continue;
-        date = static_cast<TDateTime>(d);
+        date = static_cast<DateTime>(d);
         return true;
     }
     return false;
 }
 
-std::uint32_t NetScheduleJobAdd(const char16_t* serverName, const AT_INFO& info, std::uint32_t& jobId,
+std::uint32_t netScheduleJobAdd(const char16_t* serverName, const AtInfo& info, std::uint32_t& jobId,
                                 std::string& answer, const Clock& clock, const AtTools& tools) {
     jobId = 0;
     answer.clear();
     if (serverName && *serverName) return kErrorBadNetPath;
-    if (info.Command.size() > kAtCommandMax) {
+    if (info.command.size() > kAtCommandMax) {
         answer = kCommandTooLongText;
         return kErrorInvalidParameter;
     }
-    TDateTime date = 0;
-    if (info.JobTime >= kMSecsPerDay || info.Flags != 0 || info.DaysOfWeek != 0 ||
-        !NextJobDate(clock.Now(), info.JobTime, info.DaysOfMonth, date))
+    DateTime date = 0;
+    if (info.jobTime >= kMSecsPerDay || info.flags != 0 || info.daysOfWeek != 0 ||
+        !nextJobDate(clock.now(), info.jobTime, info.daysOfMonth, date))
         return kErrorInvalidParameter;
     int y, m, d;
-    DecodeDate(date, y, m, d);
-    const int hour = static_cast<int>(info.JobTime / 3'600'000u);
-    const int minute = static_cast<int>(info.JobTime / kMSecsPerMinute % 60);
-    const AtAnswer a = SubmitAtJob(y, m, d, hour, minute, AnsiToUtf8(Utf16ToAnsi(info.Command)), tools);
-    answer = Utf8ToAnsi(a.Text);
-    if (!a.Added) return kNerrServiceNotInstalled;
-    jobId = static_cast<std::uint32_t>(a.JobId);
+    decodeDate(date, y, m, d);
+    const int hour = static_cast<int>(info.jobTime / 3'600'000u);
+    const int minute = static_cast<int>(info.jobTime / kMSecsPerMinute % 60);
+    const AtAnswer a = submitAtJob(y, m, d, hour, minute, ansiToUtf8(utf16ToAnsi(info.command)), tools);
+    answer = utf8ToAnsi(a.text);
+    if (!a.added) return kNerrServiceNotInstalled;
+    jobId = static_cast<std::uint32_t>(a.jobId);
     return kNerrSuccess;
 }
 
-bool NetSchedulerAvailable(const AtTools& tools) { return ProgramAvailable(tools.At); }
+bool netSchedulerAvailable(const AtTools& tools) { return programAvailable(tools.at); }
 
 }  // namespace orbisk

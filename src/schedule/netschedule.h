@@ -13,17 +13,17 @@ namespace orbisk {
 class Clock;
 struct RunMoment;
 
-struct AT_INFO {
-    std::uint32_t JobTime = 0;      // milliseconds after midnight
-    std::uint32_t DaysOfMonth = 0;  // bit 0 = the 1st ... bit 30 = the 31st
-    std::uint8_t DaysOfWeek = 0;
-    std::uint8_t Flags = 0;  // 0: a one-time job
-    std::u16string Command;  // at most kAtCommandMax characters
+struct AtInfo {
+    std::uint32_t jobTime = 0;      // milliseconds after midnight
+    std::uint32_t daysOfMonth = 0;  // bit 0 = the 1st ... bit 30 = the 31st
+    std::uint8_t daysOfWeek = 0;
+    std::uint8_t flags = 0;  // 0: a one-time job
+    std::u16string command;  // at most kAtCommandMax characters
 };
 
 inline constexpr std::size_t kAtCommandMax = 254;
 
-// Status codes of NetScheduleJobAdd.
+// Status codes of netScheduleJobAdd.
 inline constexpr std::uint32_t kNerrSuccess = 0;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorBadNetPath = 53;
@@ -31,22 +31,22 @@ inline constexpr std::uint32_t kErrorBadNetPath = 53;
 inline constexpr std::uint32_t kNerrServiceNotInstalled = 2184;
 
 // The record for a run moment and a command (Windows-1251).
-AT_INFO FillAtInfo(const RunMoment& run, const std::string& commandAnsi);
+AtInfo fillAtInfo(const RunMoment& run, const std::string& commandAnsi);
 
 // The first date on or after the date of `now` whose day of the month has
 // its bit in `daysOfMonth` and whose `jobTime` (to the minute) is not yet
 // past; false when the mask names no day.
-bool NextJobDate(TDateTime now, std::uint32_t jobTime, std::uint32_t daysOfMonth, TDateTime& date);
+bool nextJobDate(DateTime now, std::uint32_t jobTime, std::uint32_t daysOfMonth, DateTime& date);
 
 // Submits `info` for the local machine (`serverName` null or empty) at the
-// next date its DaysOfMonth names, counted from `clock`'s now. 0 and the
+// next date its daysOfMonth names, counted from `clock`'s now. 0 and the
 // job number `at` gave in `jobId`; else a status above, with the reason
 // (Windows-1251) in `answer`. A command over kAtCommandMax characters is
 // refused, not cut, since a cut could split a quoted word.
-std::uint32_t NetScheduleJobAdd(const char16_t* serverName, const AT_INFO& info, std::uint32_t& jobId,
+std::uint32_t netScheduleJobAdd(const char16_t* serverName, const AtInfo& info, std::uint32_t& jobId,
                                 std::string& answer, const Clock& clock, const AtTools& tools = {});
 
 // The start-up probe: this back-end can work (the `at` command is there).
-bool NetSchedulerAvailable(const AtTools& tools = {});
+bool netSchedulerAvailable(const AtTools& tools = {});
 
 }  // namespace orbisk

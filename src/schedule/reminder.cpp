@@ -2,11 +2,11 @@
 
 #include <vector>
 
-#include "app/config/config.h"
+#include "config/config.h"
 #include "base/error.h"
 #include "base/strings.h"
 #include "base/timetext.h"
-#include "listing/channels.h"
+#include "listing/channellist.h"
 #include "schedule/atjob.h"
 
 namespace orbisk {
@@ -16,40 +16,40 @@ namespace {
 constexpr std::int64_t kMSecsPerMinute = 60'000;
 constexpr std::int64_t kSixOClock = 6 * 60 * kMSecsPerMinute;
 
-std::string QuotesToApostrophes(std::string_view s) { return ReplaceAll(s, "\"", "'"); }
+std::string quotesToApostrophes(std::string_view s) { return replaceAll(s, "\"", "'"); }
 
 // A run line being expanded: stretches of the template, still searched for
 // tokens, and values already put in, which are not.
 struct Piece {
-    std::string Text;
-    bool FromTemplate;
+    std::string text;
+    bool fromTemplate;
 };
 
-void ReplaceInTemplate(std::vector<Piece>& pieces, std::string_view token, const std::string& value) {
+void replaceInTemplate(std::vector<Piece>& pieces, std::string_view token, const std::string& value) {
     std::vector<Piece> out;
     for (auto& piece : pieces) {
-        if (!piece.FromTemplate) {
+        if (!piece.fromTemplate) {
             out.push_back(std::move(piece));
             continue;
         }
         std::size_t start = 0;
         for (;;) {
-            const std::size_t hit = piece.Text.find(token, start);
+            const std::size_t hit = piece.text.find(token, start);
             if (hit == std::string::npos) break;
-            out.push_back({piece.Text.substr(start, hit - start), true});
+            out.push_back({piece.text.substr(start, hit - start), true});
             out.push_back({value, false});
             start = hit + token.size();
         }
-        out.push_back({piece.Text.substr(start), true});
+        out.push_back({piece.text.substr(start), true});
     }
     pieces = std::move(out);
 }
 
 }  // namespace
 
-RunMoment ReminderRunTime(TDateTime shownDate, TDateTime t, int lead) {
-    std::int64_t date = static_cast<std::int64_t>(DateOf(shownDate));
-    const std::int64_t start = TimeMSecs(t);
+RunMoment reminderRunTime(DateTime shownDate, DateTime t, int lead) {
+    std::int64_t date = static_cast<std::int64_t>(dateOf(shownDate));
+    const std::int64_t start = timeMSecs(t);
     if (start < kSixOClock) ++date;
     if (lead < 0 || lead > 59) throw Error(kInvalidTimeEncodeText);
     const std::int64_t leadMs = lead * kMSecsPerMinute;
@@ -59,77 +59,77 @@ RunMoment ReminderRunTime(TDateTime shownDate, TDateTime t, int lead) {
         --date;
     }
     RunMoment m;
-    m.Date = static_cast<TDateTime>(date);
-    m.Time = static_cast<TDateTime>(run) / static_cast<TDateTime>(kMSecsPerDay);
-    DecodeDate(m.Date, m.Year, m.Month, m.Day);
-    m.Hour = static_cast<int>(run / 3'600'000);
-    m.Minute = static_cast<int>(run / kMSecsPerMinute % 60);
-    m.Second = static_cast<int>(run / 1000 % 60);
+    m.date = static_cast<DateTime>(date);
+    m.time = static_cast<DateTime>(run) / static_cast<DateTime>(kMSecsPerDay);
+    decodeDate(m.date, m.year, m.month, m.day);
+    m.hour = static_cast<int>(run / 3'600'000);
+    m.minute = static_cast<int>(run / kMSecsPerMinute % 60);
+    m.second = static_cast<int>(run / 1000 % 60);
     return m;
 }
 
-std::uint32_t DaysOfMonthMask(int day) {
+std::uint32_t daysOfMonthMask(int day) {
     if (day < 1 || day > 31) return 0;
     return std::uint32_t{1} << (day - 1);
 }
 
-ReminderProgramme PickProgramme(const TChannel* channel, TDateTime showTime, const FormatSettings& format) {
-    const int running = channel ? channel->FindCurrent(showTime) : -1;
+ReminderProgramme pickProgramme(const Channel* channel, DateTime showTime, const FormatSettings& format) {
+    const int running = channel ? channel->findCurrent(showTime) : -1;
     if (running < 0) throw Error("List index out of bounds (-1)");
-    const std::string& line = channel->Lines[static_cast<std::size_t>(running)];
-    const TDateTime t = StrToTime(std::string_view(line).substr(0, 5), channel->TimeSeparator);
-    const int entry = channel->FindCurrent(t);
+    const std::string& line = channel->lines[static_cast<std::size_t>(running)];
+    const DateTime t = strToTime(std::string_view(line).substr(0, 5), channel->timeSeparator);
+    const int entry = channel->findCurrent(t);
     if (entry < 0) throw Error("List index out of bounds (-1)");
-    const std::string& picked = channel->Lines[static_cast<std::size_t>(entry)];
+    const std::string& picked = channel->lines[static_cast<std::size_t>(entry)];
     ReminderProgramme p;
-    p.Title = picked.size() > 6 ? picked.substr(6, 255) : std::string();
-    p.Time = t;
-    p.TimeText = FormatTime(t, format);
-    p.Channel = channel->Desc;
+    p.title = picked.size() > 6 ? picked.substr(6, 255) : std::string();
+    p.time = t;
+    p.timeText = formatTime(t, format);
+    p.channel = channel->desc;
     return p;
 }
 
-std::string ReminderMessage(std::string_view title, std::string_view timeText, std::string_view channel,
+std::string reminderMessage(std::string_view title, std::string_view timeText, std::string_view channel,
                             std::string_view messageTemplate) {
-    std::string m = ReplaceAll(messageTemplate, "*NAME", QuotesToApostrophes(title));
-    m = ReplaceAll(m, "*TIME", timeText);
-    return ReplaceAll(m, "*CHANEL", QuotesToApostrophes(channel));
+    std::string m = replaceAll(messageTemplate, "*NAME", quotesToApostrophes(title));
+    m = replaceAll(m, "*TIME", timeText);
+    return replaceAll(m, "*CHANEL", quotesToApostrophes(channel));
 }
 
-std::string ExpandReminderMacros(std::string_view title, std::string_view timeText, std::string_view channel,
+std::string expandReminderMacros(std::string_view title, std::string_view timeText, std::string_view channel,
                                  std::string_view messageTemplate, std::string_view runLine) {
     std::vector<Piece> pieces{{std::string(runLine), true}};
-    ReplaceInTemplate(pieces, "*MESSAGE", ShellQuote(ReminderMessage(title, timeText, channel, messageTemplate)));
-    ReplaceInTemplate(pieces, "*NAME", ShellQuote(QuotesToApostrophes(title)));
-    ReplaceInTemplate(pieces, "*TIME", ShellQuote(timeText));
-    ReplaceInTemplate(pieces, "*CHANEL", ShellQuote(QuotesToApostrophes(channel)));
+    replaceInTemplate(pieces, "*MESSAGE", shellQuote(reminderMessage(title, timeText, channel, messageTemplate)));
+    replaceInTemplate(pieces, "*NAME", shellQuote(quotesToApostrophes(title)));
+    replaceInTemplate(pieces, "*TIME", shellQuote(timeText));
+    replaceInTemplate(pieces, "*CHANEL", shellQuote(quotesToApostrophes(channel)));
     std::string out;
-    for (const auto& piece : pieces) out += piece.Text;
+    for (const auto& piece : pieces) out += piece.text;
     return out;
 }
 
-std::string GetRunLine(bool runMe, bool nt40Scheduler, std::string_view externalCommandLine,
+std::string getRunLine(bool runMe, bool nt40Scheduler, std::string_view externalCommandLine,
                        std::string_view programPath) {
     if (!runMe) return std::string(externalCommandLine);
     if (nt40Scheduler) {
         // The path is part of the template that the tokens are searched in:
         // every "*" stands outside the quotes, escaped, so that no token can
         // appear inside the quoted path.
-        return ReplaceAll(ShellQuote(programPath), "*", "'\\*'") + " *MESSAGE *TIME *CHANEL";
+        return replaceAll(shellQuote(programPath), "*", "'\\*'") + " *MESSAGE *TIME *CHANEL";
     }
     return "*MESSAGE *TIME *CHANEL";
 }
 
-std::string GetRunLine(const Config& config, std::string_view programPath) {
-    return GetRunLine(config.RunMe(), config.NT40Scheduler(), config.ExternalCommandLine(), programPath);
+std::string getRunLine(const Config& config, std::string_view programPath) {
+    return getRunLine(config.runMe(), config.nt40Scheduler(), config.externalCommandLine(), programPath);
 }
 
-std::string ReminderPrompt(const ReminderProgramme& p) {
+std::string reminderPrompt(const ReminderProgramme& p) {
     // "Добавить в расписание программу <" ... ">, идущую в " ... " по каналу " ... "?"
     return "\xC4\xEE\xE1\xE0\xE2\xE8\xF2\xFC \xE2 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5 "
            "\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xF3 <" +
-           p.Title + ">, \xE8\xE4\xF3\xF9\xF3\xFE \xE2 " + p.TimeText + " \xEF\xEE \xEA\xE0\xED\xE0\xEB\xF3 " +
-           p.Channel + "?";
+           p.title + ">, \xE8\xE4\xF3\xF9\xF3\xFE \xE2 " + p.timeText + " \xEF\xEE \xEA\xE0\xED\xE0\xEB\xF3 " +
+           p.channel + "?";
 }
 
 }  // namespace orbisk

@@ -11,47 +11,47 @@
 namespace orbisk {
 
 class Config;
-class TChannel;
+class Channel;
 
 inline constexpr char kInvalidTimeEncodeText[] = "Invalid argument to time encode";
 
 // When the job runs: the date and the time of day, split.
 struct RunMoment {
-    TDateTime Date = 0;
-    TDateTime Time = 0;  // 0 <= Time < 1
-    int Year = 0, Month = 0, Day = 0;
-    int Hour = 0, Minute = 0, Second = 0;
+    DateTime date = 0;
+    DateTime time = 0;  // 0 <= Time < 1
+    int year = 0, month = 0, day = 0;
+    int hour = 0, minute = 0, second = 0;
 };
 
 // The job for a programme at time of day `t` on the listing day `shownDate`
 // with `lead` minutes of warning. A programme before 06:00 runs after the
 // midnight of the listing day; a lead that passes midnight moves to the day
 // before. `lead` outside 0..59 throws Error(kInvalidTimeEncodeText).
-RunMoment ReminderRunTime(TDateTime shownDate, TDateTime t, int lead);
+RunMoment reminderRunTime(DateTime shownDate, DateTime t, int lead);
 
-// The DaysOfMonth mask of a day of the month: bit 0 for the 1st ... bit 30
+// The daysOfMonth mask of a day of the month: bit 0 for the 1st ... bit 30
 // for the 31st; 0 outside 1..31.
-std::uint32_t DaysOfMonthMask(int day);
+std::uint32_t daysOfMonthMask(int day);
 
 // The programme a reminder is for.
 struct ReminderProgramme {
-    std::string Title;     // the line from its seventh character, at most 255
-    std::string TimeText;  // its start in the program's time format
-    std::string Channel;   // the channel's display name
-    TDateTime Time = 0;    // its start, a time of day
+    std::string title;     // the line from its seventh character, at most 255
+    std::string timeText;  // its start in the program's time format
+    std::string channel;   // the channel's display name
+    DateTime time = 0;    // its start, a time of day
 };
 
 // The programme running at `showTime` on `channel` (null: no channel shown),
 // taken from the start of its own line. Nothing running throws
 // Error("List index out of bounds (-1)"); an unreadable time text throws
 // its conversion error.
-ReminderProgramme PickProgramme(const TChannel* channel, TDateTime showTime, const FormatSettings& format);
+ReminderProgramme pickProgramme(const Channel* channel, DateTime showTime, const FormatSettings& format);
 
 // The reminder text: in `messageTemplate`, "*NAME" becomes the title,
 // then "*TIME" the time text, then "*CHANEL" the channel name, double quotes
 // of title and channel turned into apostrophes (each step sees what the one
-// before put in, as ReplaceAll does).
-std::string ReminderMessage(std::string_view title, std::string_view timeText, std::string_view channel,
+// before put in, as replaceAll does).
+std::string reminderMessage(std::string_view title, std::string_view timeText, std::string_view channel,
                             std::string_view messageTemplate);
 
 // The command line: in `runLine`, "*MESSAGE" becomes the reminder text,
@@ -60,17 +60,17 @@ std::string ReminderMessage(std::string_view title, std::string_view timeText, s
 // Only the run line's own text is searched for tokens: nothing a value puts
 // in is replaced again, so whatever a title or a channel name holds, each
 // token gives exactly one word and no value can end its quotes.
-std::string ExpandReminderMacros(std::string_view title, std::string_view timeText, std::string_view channel,
+std::string expandReminderMacros(std::string_view title, std::string_view timeText, std::string_view channel,
                                  std::string_view messageTemplate, std::string_view runLine);
 
-// The run line the settings choose: ExternalCommandLine while RunMe is off;
+// The run line the settings choose: externalCommandLine while runMe is off;
 // else "*MESSAGE *TIME *CHANEL", after the quoted program path for the
 // network back-end (the task library gets the path on its own).
-std::string GetRunLine(const Config& config, std::string_view programPath);
-std::string GetRunLine(bool runMe, bool nt40Scheduler, std::string_view externalCommandLine,
+std::string getRunLine(const Config& config, std::string_view programPath);
+std::string getRunLine(bool runMe, bool nt40Scheduler, std::string_view externalCommandLine,
                        std::string_view programPath);
 
 // "Добавить в расписание программу <Title>, идущую в <time> по каналу <channel>?"
-std::string ReminderPrompt(const ReminderProgramme& programme);
+std::string reminderPrompt(const ReminderProgramme& programme);
 
 }  // namespace orbisk

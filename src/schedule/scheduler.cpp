@@ -1,6 +1,6 @@
 #include "schedule/scheduler.h"
 
-#include "app/viewer/viewer.h"
+#include "viewer/viewer.h"
 #include "base/ui.h"
 
 namespace orbisk {
@@ -11,7 +11,7 @@ namespace {
 constexpr char kNoLibraryText[] =
     "\xCD\xE5 \xF3\xE4\xE0\xE5\xF2\xF1\xFF \xE7\xE0\xE3\xF0\xF3\xE7\xE8\xF2\xFC "
     "\xE1\xE8\xE1\xEB\xE8\xEE\xF2\xE5\xEA\xF3 <";
-// "Не удается загрузить функцию <AddTask> из библиотеки <"
+// "Не удается загрузить функцию <addTask> из библиотеки <"
 constexpr char kNoFunctionText[] =
     "\xCD\xE5 \xF3\xE4\xE0\xE5\xF2\xF1\xFF \xE7\xE0\xE3\xF0\xF3\xE7\xE8\xF2\xFC \xF4\xF3\xED\xEA\xF6\xE8\xFE "
     "<AddTask> \xE8\xE7 \xE1\xE8\xE1\xEB\xE8\xEE\xF2\xE5\xEA\xE8 <";
@@ -42,91 +42,91 @@ ReminderScheduler::ReminderScheduler(Viewer& viewer, Notifier& notifier, Schedul
       net_(net),
       programPath_(std::move(programPath)) {}
 
-ReminderPlan ReminderScheduler::Prepare() const {
-    const Config& config = viewer_.Settings();
+ReminderPlan ReminderScheduler::prepare() const {
+    const Config& config = viewer_.settings();
     ReminderPlan plan;
-    plan.Programme = PickProgramme(viewer_.Channels().Current(), viewer_.ShowTime(), config.Format());
-    plan.Command = ExpandReminderMacros(plan.Programme.Title, plan.Programme.TimeText, plan.Programme.Channel,
-                                        config.ScheduleMessage(), GetRunLine(config, programPath_));
+    plan.programme = pickProgramme(viewer_.channels().current(), viewer_.showTime(), config.format());
+    plan.command = expandReminderMacros(plan.programme.title, plan.programme.timeText, plan.programme.channel,
+                                        config.scheduleMessage(), getRunLine(config, programPath_));
     return plan;
 }
 
-ReminderPlan ReminderScheduler::Plan(int leadMinutes) const {
-    ReminderPlan plan = Prepare();
-    plan.Run = ReminderRunTime(viewer_.ShownDate(), plan.Programme.Time, leadMinutes);
+ReminderPlan ReminderScheduler::plan(int leadMinutes) const {
+    ReminderPlan plan = prepare();
+    plan.run = reminderRunTime(viewer_.shownDate(), plan.programme.time, leadMinutes);
     return plan;
 }
 
-bool ReminderScheduler::LibraryReady() {
-    switch (library_.Load()) {
+bool ReminderScheduler::libraryReady() {
+    switch (library_.load()) {
         case TaskLibrary::Status::Loaded:
             return true;
         case TaskLibrary::Status::NoLibrary:
-            notifier_.Show(kNoLibraryText + library_.FileName() + kUnavailableTail, kErrorCaption, MsgIcon::Error);
+            notifier_.show(kNoLibraryText + library_.fileName() + kUnavailableTail, kErrorCaption, MsgIcon::Error);
             return false;
         case TaskLibrary::Status::NoFunction:
-            notifier_.Show(kNoFunctionText + library_.FileName() + kUnavailableTail, kErrorCaption, MsgIcon::Error);
+            notifier_.show(kNoFunctionText + library_.fileName() + kUnavailableTail, kErrorCaption, MsgIcon::Error);
             return false;
     }
     return false;
 }
 
-bool ReminderScheduler::Submit(const ReminderPlan& plan) {
-    const Config& config = viewer_.Settings();
-    const RunMoment& r = plan.Run;
-    if (config.NT40Scheduler()) {
+bool ReminderScheduler::submit(const ReminderPlan& plan) {
+    const Config& config = viewer_.settings();
+    const RunMoment& r = plan.run;
+    if (config.nt40Scheduler()) {
         std::uint32_t jobId = 0;
         std::string answer;
-        const std::uint32_t status = net_.JobAdd(FillAtInfo(r, plan.Command), jobId, answer);
+        const std::uint32_t status = net_.jobAdd(fillAtInfo(r, plan.command), jobId, answer);
         if (status == kNerrSuccess) {
-            notifier_.Show(kAddedText + std::string(kWithIndexText) + std::to_string(jobId), kScheduleCaption,
+            notifier_.show(kAddedText + std::string(kWithIndexText) + std::to_string(jobId), kScheduleCaption,
                            MsgIcon::Information);
             return true;
         }
         // The queue's own answer says more than a guess about the service.
         std::string text = kAddFailedText;
         text += answer.empty() ? std::string(kNotRunningTail) + " (" + std::to_string(status) + ")" : ":\n" + answer;
-        notifier_.Show(text, kScheduleCaption, MsgIcon::Error);
+        notifier_.show(text, kScheduleCaption, MsgIcon::Error);
         return false;
     }
-    if (!LibraryReady()) return false;
+    if (!libraryReady()) return false;
     // The program path is the job's program only while the job starts this
     // program; an external run line is a whole command of its own.
-    const std::string program = config.RunMe() ? programPath_ : std::string();
-    if (library_.AddTask(program, plan.Command, r.Year, r.Month, r.Day, r.Hour, r.Minute) != 0) {
-        notifier_.Show(kAddedText, kScheduleCaption, MsgIcon::Information);
+    const std::string program = config.runMe() ? programPath_ : std::string();
+    if (library_.addTask(program, plan.command, r.year, r.month, r.day, r.hour, r.minute) != 0) {
+        notifier_.show(kAddedText, kScheduleCaption, MsgIcon::Information);
         return true;
     }
     std::string text = std::string(kAddFailedText) + kNotRunningTail;
-    const std::string answer = library_.LastAnswer();
+    const std::string answer = library_.lastAnswer();
     if (!answer.empty()) text += "\n" + answer;
-    notifier_.Show(text, kScheduleCaption, MsgIcon::Error);
+    notifier_.show(text, kScheduleCaption, MsgIcon::Error);
     return false;
 }
 
-bool ReminderScheduler::aSchedulExecute() {
-    const Config& config = viewer_.Settings();
-    if (!config.NT40Scheduler() && !LibraryReady()) return false;
-    ReminderPlan plan = Prepare();
-    int minutes = config.TimeShift();
-    if (!dialogs_.AskLeadTime(ReminderPrompt(plan.Programme), minutes)) return false;
-    plan.Run = ReminderRunTime(viewer_.ShownDate(), plan.Programme.Time, minutes);
-    return Submit(plan);
+bool ReminderScheduler::onReminder() {
+    const Config& config = viewer_.settings();
+    if (!config.nt40Scheduler() && !libraryReady()) return false;
+    ReminderPlan plan = prepare();
+    int minutes = config.timeShift();
+    if (!dialogs_.askLeadTime(reminderPrompt(plan.programme), minutes)) return false;
+    plan.run = reminderRunTime(viewer_.shownDate(), plan.programme.time, minutes);
+    return submit(plan);
 }
 
-bool ReminderScheduler::aSchedulPropertyExecute() {
-    Config& config = viewer_.Settings();
-    int lead = config.TimeShift();
-    std::string message = config.ScheduleMessage();
-    bool runMe = config.RunMe();
-    std::string runLine = GetRunLine(config, programPath_);
-    if (!dialogs_.EditScheduleSettings(lead, message, runMe, runLine)) return false;
-    config.SetTimeShift(lead);
-    config.SetScheduleMessage(message);
-    config.SetRunMe(runMe);
+bool ReminderScheduler::onReminderSettings() {
+    Config& config = viewer_.settings();
+    int lead = config.timeShift();
+    std::string message = config.scheduleMessage();
+    bool runMe = config.runMe();
+    std::string runLine = getRunLine(config, programPath_);
+    if (!dialogs_.editScheduleSettings(lead, message, runMe, runLine)) return false;
+    config.setTimeShift(lead);
+    config.setScheduleMessage(message);
+    config.setRunMe(runMe);
     // The run line is the user's own command only while this program is
     // not used; the built-in one is never stored.
-    if (!runMe && runLine != config.ExternalCommandLine()) config.SetExternalCommandLine(runLine);
+    if (!runMe && runLine != config.externalCommandLine()) config.setExternalCommandLine(runLine);
     return true;
 }
 

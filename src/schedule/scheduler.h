@@ -23,23 +23,23 @@ class ScheduleDialogs {
 public:
     virtual ~ScheduleDialogs() = default;
     // The lead-time question: true and the new minutes on OK.
-    virtual bool AskLeadTime(const std::string& prompt, int& minutes) = 0;
+    virtual bool askLeadTime(const std::string& prompt, int& minutes) = 0;
     // The schedule settings: true and the edited values on OK.
-    virtual bool EditScheduleSettings(int& leadMinutes, std::string& message, bool& runMe, std::string& runLine) = 0;
+    virtual bool editScheduleSettings(int& leadMinutes, std::string& message, bool& runMe, std::string& runLine) = 0;
 };
 
 // The network back-end as the scheduler calls it.
 class NetScheduler {
 public:
     virtual ~NetScheduler() = default;
-    virtual std::uint32_t JobAdd(const AT_INFO& info, std::uint32_t& jobId, std::string& answer) = 0;
+    virtual std::uint32_t jobAdd(const AtInfo& info, std::uint32_t& jobId, std::string& answer) = 0;
 };
 
 class AtNetScheduler : public NetScheduler {
 public:
     explicit AtNetScheduler(const Clock& clock, AtTools tools = {}) : clock_(clock), tools_(std::move(tools)) {}
-    std::uint32_t JobAdd(const AT_INFO& info, std::uint32_t& jobId, std::string& answer) override {
-        return NetScheduleJobAdd(nullptr, info, jobId, answer, clock_, tools_);
+    std::uint32_t jobAdd(const AtInfo& info, std::uint32_t& jobId, std::string& answer) override {
+        return netScheduleJobAdd(nullptr, info, jobId, answer, clock_, tools_);
     }
 
 private:
@@ -49,9 +49,9 @@ private:
 
 // A reminder worked out, before it is submitted.
 struct ReminderPlan {
-    ReminderProgramme Programme;
-    std::string Command;  // Windows-1251, its words quoted for the shell
-    RunMoment Run;
+    ReminderProgramme programme;
+    std::string command;  // Windows-1251, its words quoted for the shell
+    RunMoment run;
 };
 
 class ReminderScheduler {
@@ -61,21 +61,21 @@ public:
                       NetScheduler& net, std::string programPath);
 
     // The programme at the picked time of the current channel and its command.
-    ReminderPlan Prepare() const;
+    ReminderPlan prepare() const;
     // With the run moment for `leadMinutes` (outside 0..59 throws).
-    ReminderPlan Plan(int leadMinutes) const;
+    ReminderPlan plan(int leadMinutes) const;
 
-    // The task library's AddTask is ready; when not, the error box said why.
-    bool LibraryReady();
+    // The task library's addTask is ready; when not, the error box said why.
+    bool libraryReady();
     // Hands the job to the configured back-end and shows the outcome; true
     // when it was added.
-    bool Submit(const ReminderPlan& plan);
+    bool submit(const ReminderPlan& plan);
 
     // The action "Добавить в расписание": true when a job was added. Errors
     // that stop it (nothing running, the lead) are thrown.
-    bool aSchedulExecute();
+    bool onReminder();
     // The action "Настройка расписания": true on OK.
-    bool aSchedulPropertyExecute();
+    bool onReminderSettings();
 
 private:
     Viewer& viewer_;

@@ -12,7 +12,7 @@ TaskLibrary::~TaskLibrary() {
     if (handle_) ::dlclose(handle_);
 }
 
-TaskLibrary::Status TaskLibrary::Load() {
+TaskLibrary::Status TaskLibrary::load() {
     if (addTask_) return Status::Loaded;
     if (!handle_) handle_ = ::dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) return Status::NoLibrary;
@@ -26,21 +26,21 @@ TaskLibrary::Status TaskLibrary::Load() {
     return Status::Loaded;
 }
 
-std::string TaskLibrary::FileName() const {
-    return Utf8ToAnsi(std::filesystem::path(path_).filename().string());
+std::string TaskLibrary::fileName() const {
+    return utf8ToAnsi(std::filesystem::path(path_).filename().string());
 }
 
-std::int32_t TaskLibrary::AddTask(const std::string& program, const std::string& command, int year, int month,
+std::int32_t TaskLibrary::addTask(const std::string& program, const std::string& command, int year, int month,
                                   int day, int hour, int minute) {
     if (!addTask_) return 0;
     return addTask_(program.c_str(), command.c_str(), year, month, day, hour, minute);
 }
 
-std::string TaskLibrary::LastAnswer() const {
-    return answer_ ? Utf8ToAnsi(answer_()) : std::string();
+std::string TaskLibrary::lastAnswer() const {
+    return answer_ ? utf8ToAnsi(answer_()) : std::string();
 }
 
-std::string ProgramFolder() {
+std::string programFolder() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string(".") : exe.parent_path().string();

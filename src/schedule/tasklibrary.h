@@ -1,5 +1,5 @@
 #pragma once
-// The task library behind AddTask, loaded beside the program on first need
+// The task library behind addTask, loaded beside the program on first need
 // and kept until the program ends.
 #include <cstdint>
 #include <string>
@@ -20,16 +20,16 @@ public:
     TaskLibrary(const TaskLibrary&) = delete;
     TaskLibrary& operator=(const TaskLibrary&) = delete;
 
-    // Loads the library and finds AddTask; once found, it stays. A failed
+    // Loads the library and finds addTask; once found, it stays. A failed
     // attempt leaves nothing loaded and is made again on the next call.
-    virtual Status Load();
+    virtual Status load();
     // The file name the error messages show.
-    std::string FileName() const;
-    // AddTask: program (may be empty), command (Windows-1251), run time.
-    virtual std::int32_t AddTask(const std::string& program, const std::string& command, int year, int month,
+    std::string fileName() const;
+    // addTask: program (may be empty), command (Windows-1251), run time.
+    virtual std::int32_t addTask(const std::string& program, const std::string& command, int year, int month,
                                  int day, int hour, int minute);
-    // What the queue answered to the last AddTask (Windows-1251), if told.
-    virtual std::string LastAnswer() const;
+    // What the queue answered to the last addTask (Windows-1251), if told.
+    virtual std::string lastAnswer() const;
 
 private:
     std::string path_;
@@ -39,6 +39,6 @@ private:
 };
 
 // The program's own folder, from /proc/self/exe ("." when unknown).
-std::string ProgramFolder();
+std::string programFolder();
 
 }  // namespace orbisk

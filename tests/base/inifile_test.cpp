@@ -15,15 +15,15 @@
 
 using orbisk::Error;
 using orbisk::IniFile;
-using orbisk::test::ReadFile;
+using orbisk::test::readFile;
 using orbisk::test::TempDir;
-using orbisk::test::WriteFile;
+using orbisk::test::writeFile;
 
 namespace {
 
-std::string WriteError(const IniFile& ini) { return "Unable to write to " + ini.FileName(); }
+std::string writeError(const IniFile& ini) { return "Unable to write to " + ini.fileName(); }
 
-std::size_t FilesIn(const TempDir& dir) {
+std::size_t filesIn(const TempDir& dir) {
     std::size_t n = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++n;
     return n;
@@ -34,7 +34,7 @@ std::size_t FilesIn(const TempDir& dir) {
 TEST(IniFile, ReadsLikeTheWindowsProfileFunctions) {
     TempDir dir;
     auto path = dir / "Orbisk.ini";
-    WriteFile(path,
+    writeFile(path,
               "orphan=before any section\r\n"
               "[Main]\r\n"
               "  FIDOPath  =  Sc:\\fido\\tv  \r\n"
@@ -68,72 +68,72 @@ TEST(IniFile, ReadsLikeTheWindowsProfileFunctions) {
               "[Last]\r\n"
               "nonewline=end");
     IniFile ini(path);
-    EXPECT_TRUE(ini.Exists());
-    EXPECT_EQ(ini.ReadString("MAIN", "FIDOPath", "-"), "Sc:\\fido\\tv");
-    EXPECT_EQ(ini.ReadString("main", "FIDOPATH", "-"), "Sc:\\fido\\tv");
+    EXPECT_TRUE(ini.exists());
+    EXPECT_EQ(ini.readString("MAIN", "FIDOPath", "-"), "Sc:\\fido\\tv");
+    EXPECT_EQ(ini.readString("main", "FIDOPATH", "-"), "Sc:\\fido\\tv");
     // The key sits in the second [MAIN]: only the first occurrence is read.
-    EXPECT_EQ(ini.ReadString("MAIN", "JTVGuidePath", "-"), "-");
-    EXPECT_EQ(ini.ReadString("MAIN", "orphan", "-"), "-");
-    EXPECT_EQ(ini.ReadString("MAIN", "; FIDOPath", "-"), "-");
-    EXPECT_EQ(ini.ReadString("MAIN", "this line means nothing", "-"), "-");
-    EXPECT_EQ(ini.ReadString("MAIN", "Quoted", "-"), "  kept blanks  ");
-    EXPECT_EQ(ini.ReadString("MAIN", "Single", "-"), "x");
-    EXPECT_EQ(ini.ReadString("MAIN", "Mismatched", "-"), "\"x'");
-    EXPECT_EQ(ini.ReadString("MAIN", "Lone", "-"), "\"");
-    EXPECT_EQ(ini.ReadString("MAIN", "Empty", "-"), "");  // present: no default
-    EXPECT_FALSE(ini.SectionExists("bad section"));
+    EXPECT_EQ(ini.readString("MAIN", "JTVGuidePath", "-"), "-");
+    EXPECT_EQ(ini.readString("MAIN", "orphan", "-"), "-");
+    EXPECT_EQ(ini.readString("MAIN", "; FIDOPath", "-"), "-");
+    EXPECT_EQ(ini.readString("MAIN", "this line means nothing", "-"), "-");
+    EXPECT_EQ(ini.readString("MAIN", "Quoted", "-"), "  kept blanks  ");
+    EXPECT_EQ(ini.readString("MAIN", "Single", "-"), "x");
+    EXPECT_EQ(ini.readString("MAIN", "Mismatched", "-"), "\"x'");
+    EXPECT_EQ(ini.readString("MAIN", "Lone", "-"), "\"");
+    EXPECT_EQ(ini.readString("MAIN", "Empty", "-"), "");  // present: no default
+    EXPECT_FALSE(ini.sectionExists("bad section"));
     // Cyrillic names compare without regard to case: "дни" / "пн".
-    EXPECT_EQ(ini.ReadString("\xE4\xED\xE8", "\xEF\xED", "-"), "\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA");
+    EXPECT_EQ(ini.readString("\xE4\xED\xE8", "\xEF\xED", "-"), "\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA");
 
-    EXPECT_EQ(ini.ReadInteger("Numbers", "dec", 0), -12);
-    EXPECT_EQ(ini.ReadInteger("Numbers", "plus", 0), 7);
-    EXPECT_EQ(ini.ReadInteger("Numbers", "dollar", 0), 31);
-    EXPECT_EQ(ini.ReadInteger("Numbers", "ox", 0), 31);
-    EXPECT_EQ(ini.ReadInteger("Numbers", "x", 0), 16);
-    EXPECT_EQ(ini.ReadInteger("Numbers", "allones", 0), -1);
-    EXPECT_EQ(ini.ReadInteger("Numbers", "trail", 99), 99);
-    EXPECT_EQ(ini.ReadInteger("Numbers", "big", 99), 99);
-    EXPECT_EQ(ini.ReadInteger("Numbers", "blank", 99), 99);
-    EXPECT_EQ(ini.ReadInteger("Numbers", "quoted", 99), 5);
-    EXPECT_EQ(ini.ReadInteger("Numbers", "missing", 99), 99);
-    EXPECT_TRUE(ini.ReadBool("Numbers", "true", false));
-    EXPECT_FALSE(ini.ReadBool("Numbers", "false", true));
-    EXPECT_TRUE(ini.ReadBool("Numbers", "notbool", true));
-    EXPECT_FALSE(ini.ReadBool("Numbers", "notbool", false));
-    EXPECT_EQ(ini.ReadString("Last", "nonewline", "-"), "end");
+    EXPECT_EQ(ini.readInteger("Numbers", "dec", 0), -12);
+    EXPECT_EQ(ini.readInteger("Numbers", "plus", 0), 7);
+    EXPECT_EQ(ini.readInteger("Numbers", "dollar", 0), 31);
+    EXPECT_EQ(ini.readInteger("Numbers", "ox", 0), 31);
+    EXPECT_EQ(ini.readInteger("Numbers", "x", 0), 16);
+    EXPECT_EQ(ini.readInteger("Numbers", "allones", 0), -1);
+    EXPECT_EQ(ini.readInteger("Numbers", "trail", 99), 99);
+    EXPECT_EQ(ini.readInteger("Numbers", "big", 99), 99);
+    EXPECT_EQ(ini.readInteger("Numbers", "blank", 99), 99);
+    EXPECT_EQ(ini.readInteger("Numbers", "quoted", 99), 5);
+    EXPECT_EQ(ini.readInteger("Numbers", "missing", 99), 99);
+    EXPECT_TRUE(ini.readBool("Numbers", "true", false));
+    EXPECT_FALSE(ini.readBool("Numbers", "false", true));
+    EXPECT_TRUE(ini.readBool("Numbers", "notbool", true));
+    EXPECT_FALSE(ini.readBool("Numbers", "notbool", false));
+    EXPECT_EQ(ini.readString("Last", "nonewline", "-"), "end");
 
-    EXPECT_EQ(ini.ReadSections(),
+    EXPECT_EQ(ini.readSections(),
               (std::vector<std::string>{"Main", "\xC4\xED\xE8", "Numbers", "Last"}));
-    EXPECT_EQ(ini.ReadSection("main"),
+    EXPECT_EQ(ini.readSection("main"),
               (std::vector<std::string>{"FIDOPath", "Quoted", "Single", "Mismatched", "Lone", "Empty"}));
 }
 
 TEST(IniFile, MissingFileAndHugeValues) {
     TempDir dir;
     IniFile missing(dir / "none.ini");
-    EXPECT_FALSE(missing.Exists());
-    EXPECT_EQ(missing.ReadString("MAIN", "FIDOPath", "def"), "def");
-    EXPECT_EQ(missing.ReadInteger("MSG", "DelFromBegin", 5), 5);
-    EXPECT_TRUE(missing.ReadSection("Channels").empty());
+    EXPECT_FALSE(missing.exists());
+    EXPECT_EQ(missing.readString("MAIN", "FIDOPath", "def"), "def");
+    EXPECT_EQ(missing.readInteger("MSG", "DelFromBegin", 5), 5);
+    EXPECT_TRUE(missing.readSection("Channels").empty());
     // Erasing from a file that is not there creates nothing.
-    missing.EraseSection("Channels");
-    EXPECT_FALSE(missing.Exists());
+    missing.eraseSection("Channels");
+    EXPECT_FALSE(missing.exists());
 
     auto path = dir / "big.ini";
     std::string huge(10000, 'v');
-    WriteFile(path, "[A]\nk=" + huge + "\nnext=1\n");
+    writeFile(path, "[A]\nk=" + huge + "\nnext=1\n");
     IniFile ini(path);
-    EXPECT_EQ(ini.ReadString("A", "k", ""), std::string(IniFile::kMaxValueLength, 'v'));
-    EXPECT_EQ(ini.ReadInteger("A", "next", 0), 1);
+    EXPECT_EQ(ini.readString("A", "k", ""), std::string(IniFile::kMaxValueLength, 'v'));
+    EXPECT_EQ(ini.readInteger("A", "next", 0), 1);
     // Cut after the quotes are gone.
-    WriteFile(path, "[A]\nk=\"" + huge + "\"\n");
-    EXPECT_EQ(IniFile(path).ReadString("A", "k", ""), std::string(IniFile::kMaxValueLength, 'v'));
+    writeFile(path, "[A]\nk=\"" + huge + "\"\n");
+    EXPECT_EQ(IniFile(path).readString("A", "k", ""), std::string(IniFile::kMaxValueLength, 'v'));
 
-    WriteFile(path, std::string("\0\0[A]\0\n=\n[\n]\n\xFF\xFE=\x01", 17));
+    writeFile(path, std::string("\0\0[A]\0\n=\n[\n]\n\xFF\xFE=\x01", 17));
     IniFile garbage(path);
-    EXPECT_EQ(garbage.ReadString("A", "k", "d"), "d");
-    EXPECT_EQ(garbage.ReadString("", "\xFF\xFE", "d"), "d");  // before any section
-    EXPECT_TRUE(garbage.ReadSections().empty());
+    EXPECT_EQ(garbage.readString("A", "k", "d"), "d");
+    EXPECT_EQ(garbage.readString("", "\xFF\xFE", "d"), "d");  // before any section
+    EXPECT_TRUE(garbage.readSections().empty());
 }
 
 TEST(IniFile, WritesChangeOnlyTheirLine) {
@@ -150,9 +150,9 @@ TEST(IniFile, WritesChangeOnlyTheirLine) {
         "DelFromBegin=5\r\n"
         "[main]\r\n"
         "FIDOPath=shadowed\r\n";
-    WriteFile(path, head);
+    writeFile(path, head);
     IniFile ini(path);
-    ini.WriteString("main", "FIDOPATH", "Jc:\\fido\\tv");
+    ini.writeString("main", "FIDOPATH", "Jc:\\fido\\tv");
     std::string expected =
         "; \xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8\r\n"
         "[MAIN]\r\n"
@@ -164,86 +164,86 @@ TEST(IniFile, WritesChangeOnlyTheirLine) {
         "DelFromBegin=5\r\n"
         "[main]\r\n"
         "FIDOPath=shadowed\r\n";
-    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_EQ(readFile(path), expected);
 
     // A new key goes after the section's last non-blank line.
-    ini.WriteInteger("MAIN", "EnableWarning", 0);
+    ini.writeInteger("MAIN", "EnableWarning", 0);
     expected.insert(expected.find("\r\n\r\n[MSG]") + 2, "EnableWarning=0\r\n");
-    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_EQ(readFile(path), expected);
     // A new section goes to the end; CR/LF in a value cannot split the line.
-    ini.WriteString("Schedule", "Message", "a\r\nb");
+    ini.writeString("Schedule", "Message", "a\r\nb");
     expected += "[Schedule]\r\nMessage=a  b\r\n";
-    EXPECT_EQ(ReadFile(path), expected);
-    EXPECT_EQ(IniFile(path).ReadString("Schedule", "Message", ""), "a  b");
-    EXPECT_EQ(ini.ReadString("MAIN", "FIDOPath", ""), "Jc:\\fido\\tv");
+    EXPECT_EQ(readFile(path), expected);
+    EXPECT_EQ(IniFile(path).readString("Schedule", "Message", ""), "a  b");
+    EXPECT_EQ(ini.readString("MAIN", "FIDOPath", ""), "Jc:\\fido\\tv");
 
     // LF-only lines stay LF; a missing final line end is added before appending.
     auto lf = dir / "lf.ini";
-    WriteFile(lf, "[A]\nk=1\n\n[B]\nx=1");
+    writeFile(lf, "[A]\nk=1\n\n[B]\nx=1");
     IniFile lfIni(lf);
-    lfIni.WriteBool("B", "y", true);
-    lfIni.WriteString("A", "k2", "2");
-    lfIni.WriteString("C", "z", "3");
-    EXPECT_EQ(ReadFile(lf), "[A]\nk=1\nk2=2\n\n[B]\nx=1\ny=1\n[C]\nz=3\n");
+    lfIni.writeBool("B", "y", true);
+    lfIni.writeString("A", "k2", "2");
+    lfIni.writeString("C", "z", "3");
+    EXPECT_EQ(readFile(lf), "[A]\nk=1\nk2=2\n\n[B]\nx=1\ny=1\n[C]\nz=3\n");
 
     // A file made new uses CRLF.
     auto fresh = dir / "new.ini";
     IniFile freshIni(fresh);
-    freshIni.WriteString("DAYS", "1", "\xC2\xF1");
-    EXPECT_EQ(ReadFile(fresh), "[DAYS]\r\n1=\xC2\xF1\r\n");
+    freshIni.writeString("DAYS", "1", "\xC2\xF1");
+    EXPECT_EQ(readFile(fresh), "[DAYS]\r\n1=\xC2\xF1\r\n");
 }
 
 TEST(IniFile, EraseSectionRemovesEveryOccurrence) {
     TempDir dir;
     auto path = dir / "Orbisk.ini";
-    WriteFile(path,
+    writeFile(path,
               "[Channels]\r\n1=ORT\r\n2=NTV\r\n1=dup\r\n; note\r\n"
               "[Channel1]\r\nDesc=First\r\n"
               "[channels]\r\n3=old\r\n"
               "[Keep]\r\nk=v\r\n");
     IniFile ini(path);
-    EXPECT_EQ(ini.ReadSectionValues("CHANNELS"),
+    EXPECT_EQ(ini.readSectionValues("CHANNELS"),
               (std::vector<std::pair<std::string, std::string>>{{"1", "ORT"}, {"2", "NTV"}}));
-    ini.EraseSection("Channels");
-    EXPECT_EQ(ReadFile(path), "[Channel1]\r\nDesc=First\r\n[Keep]\r\nk=v\r\n");
-    EXPECT_FALSE(ini.SectionExists("Channels"));
-    ini.WriteString("Channels", "1", "TNT");
-    EXPECT_EQ(ini.ReadSectionValues("Channels"),
+    ini.eraseSection("Channels");
+    EXPECT_EQ(readFile(path), "[Channel1]\r\nDesc=First\r\n[Keep]\r\nk=v\r\n");
+    EXPECT_FALSE(ini.sectionExists("Channels"));
+    ini.writeString("Channels", "1", "TNT");
+    EXPECT_EQ(ini.readSectionValues("Channels"),
               (std::vector<std::pair<std::string, std::string>>{{"1", "TNT"}}));
-    EXPECT_EQ(ReadFile(path), "[Channel1]\r\nDesc=First\r\n[Keep]\r\nk=v\r\n[Channels]\r\n1=TNT\r\n");
+    EXPECT_EQ(readFile(path), "[Channel1]\r\nDesc=First\r\n[Keep]\r\nk=v\r\n[Channels]\r\n1=TNT\r\n");
 }
 
 TEST(IniFile, SeesChangesMadeOnDisk) {
     TempDir dir;
     auto path = dir / "Orbisk.ini";
-    WriteFile(path, "[A]\nk=1\n");
+    writeFile(path, "[A]\nk=1\n");
     IniFile ini(path);
-    EXPECT_EQ(ini.ReadInteger("A", "k", 0), 1);
+    EXPECT_EQ(ini.readInteger("A", "k", 0), 1);
     // Same size, same inode: the modification time tells.
-    WriteFile(path, "[A]\nk=2\n");
+    writeFile(path, "[A]\nk=2\n");
     struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-    EXPECT_EQ(ini.ReadInteger("A", "k", 0), 2);
+    EXPECT_EQ(ini.readInteger("A", "k", 0), 2);
     // A write merges into what is on disk now, not into the cached lines.
-    WriteFile(path, "[A]\nk=3\nother=x\n");
-    ini.WriteString("A", "new", "y");
-    EXPECT_EQ(ReadFile(path), "[A]\nk=3\nother=x\nnew=y\n");
+    writeFile(path, "[A]\nk=3\nother=x\n");
+    ini.writeString("A", "new", "y");
+    EXPECT_EQ(readFile(path), "[A]\nk=3\nother=x\nnew=y\n");
     std::filesystem::remove(path);
-    EXPECT_EQ(ini.ReadInteger("A", "k", 7), 7);
+    EXPECT_EQ(ini.readInteger("A", "k", 7), 7);
 }
 
 TEST(IniFile, FailedWritesLeaveTheFileIntact) {
     TempDir dir;
     auto path = dir / "Orbisk.ini";
     const std::string original = "[MSG]\r\nDelFromBegin=5\r\nDelFromEnd=2\r\n";
-    WriteFile(path, original);
+    writeFile(path, original);
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     IniFile ini(path);
-    ini.WriteInteger("MSG", "DelFromBegin", 6);
+    ini.writeInteger("MSG", "DelFromBegin", 6);
     struct stat st;
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u) << "permission bits are kept";
-    WriteFile(path, original);
+    writeFile(path, original);
 
     // Disk full while the new file is written: the limit makes write() fail
     // with EFBIG, which root cannot ignore either.
@@ -258,16 +258,16 @@ TEST(IniFile, FailedWritesLeaveTheFileIntact) {
         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
         std::string what;
         try {
-            ini.WriteString("MSG", "FirstCaptionRow", "======");
+            ini.writeString("MSG", "FirstCaptionRow", "======");
         } catch (const Error& e) {
             what = e.what();
         }
         ::setrlimit(RLIMIT_FSIZE, &saved);
         ::sigaction(SIGXFSZ, &old, nullptr);
-        EXPECT_EQ(what, WriteError(ini));
-        EXPECT_EQ(ReadFile(path), original);
-        EXPECT_EQ(FilesIn(dir), 1u) << "no temporary file is left behind";
-        EXPECT_EQ(ini.ReadString("MSG", "FirstCaptionRow", "none"), "none");
+        EXPECT_EQ(what, writeError(ini));
+        EXPECT_EQ(readFile(path), original);
+        EXPECT_EQ(filesIn(dir), 1u) << "no temporary file is left behind";
+        EXPECT_EQ(ini.readString("MSG", "FirstCaptionRow", "none"), "none");
     }
 
     // The folder vanished.
@@ -276,14 +276,14 @@ TEST(IniFile, FailedWritesLeaveTheFileIntact) {
         auto gone = other / "sub";
         std::filesystem::create_directory(gone);
         IniFile lost(gone + "/Orbisk.ini");
-        WriteFile(lost.FileName(), original);
-        EXPECT_EQ(lost.ReadInteger("MSG", "DelFromEnd", 0), 2);
+        writeFile(lost.fileName(), original);
+        EXPECT_EQ(lost.readInteger("MSG", "DelFromEnd", 0), 2);
         std::filesystem::remove_all(gone);
         try {
-            lost.WriteInteger("MSG", "DelFromEnd", 2);
+            lost.writeInteger("MSG", "DelFromEnd", 2);
             ADD_FAILURE() << "no error";
         } catch (const Error& e) {
-            EXPECT_EQ(std::string(e.what()), WriteError(lost));
+            EXPECT_EQ(std::string(e.what()), writeError(lost));
         }
     }
 
@@ -294,40 +294,40 @@ TEST(IniFile, RespectsFilePermissions) {
     TempDir dir;
     auto path = dir / "Orbisk.ini";
     const std::string original = "[MSG]\r\nDelFromBegin=5\r\nDelFromEnd=2\r\n";
-    WriteFile(path, original);
+    writeFile(path, original);
     IniFile ini(path);
 
     // A read-only file: even writing the value it already holds fails.
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    EXPECT_THROW(ini.WriteInteger("MSG", "DelFromBegin", 5), Error);
-    EXPECT_THROW(ini.WriteInteger("MSG", "DelFromBegin", 9), Error);
-    EXPECT_THROW(ini.EraseSection("MSG"), Error);
-    EXPECT_EQ(ReadFile(path), original);
+    EXPECT_THROW(ini.writeInteger("MSG", "DelFromBegin", 5), Error);
+    EXPECT_THROW(ini.writeInteger("MSG", "DelFromBegin", 9), Error);
+    EXPECT_THROW(ini.eraseSection("MSG"), Error);
+    EXPECT_EQ(readFile(path), original);
     ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
 
     // A writable file in a read-only folder: no temporary file can be made.
     ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
-    EXPECT_THROW(ini.WriteInteger("MSG", "DelFromBegin", 9), Error);
+    EXPECT_THROW(ini.writeInteger("MSG", "DelFromBegin", 9), Error);
     ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
-    EXPECT_EQ(ReadFile(path), original);
+    EXPECT_EQ(readFile(path), original);
 
     // A file that cannot be read is never overwritten with what little we know.
     ASSERT_EQ(::chmod(path.c_str(), 0200), 0);
     IniFile blind(path);
-    EXPECT_EQ(blind.ReadInteger("MSG", "DelFromBegin", 42), 42);
-    EXPECT_THROW(blind.WriteInteger("MSG", "DelFromBegin", 1), Error);
+    EXPECT_EQ(blind.readInteger("MSG", "DelFromBegin", 42), 42);
+    EXPECT_THROW(blind.writeInteger("MSG", "DelFromBegin", 1), Error);
     ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
-    EXPECT_EQ(ReadFile(path), original);
+    EXPECT_EQ(readFile(path), original);
 }
 
 TEST(IniFile, WritesThroughSymbolicLink) {
     TempDir dir;
     auto real = dir / "real.ini";
     auto link = dir / "Orbisk.ini";
-    WriteFile(real, "[A]\r\nk=1\r\n");
+    writeFile(real, "[A]\r\nk=1\r\n");
     std::filesystem::create_symlink(real, link);
     IniFile ini(link);
-    ini.WriteInteger("A", "k", 2);
+    ini.writeInteger("A", "k", 2);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(ReadFile(real), "[A]\r\nk=2\r\n");
+    EXPECT_EQ(readFile(real), "[A]\r\nk=2\r\n");
 }

@@ -24,8 +24,8 @@ namespace orbisk {
 namespace {
 
 using nlohmann::json;
-using test::IsoDate;
-using test::RunCli;
+using test::isoDate;
+using test::runCli;
 using test::TempDir;
 
 // The demo's channels, in caption order (Windows-1251).
@@ -44,39 +44,39 @@ const char* const kChannels[] = {
 
 // Text files arrive in KOI8-R, whose capital EN the loader turns into a
 // Latin H.
-std::string Utf8Name(const char* ansi, bool fromFiles) {
-    return AnsiToUtf8(fromFiles ? ReplaceAll(ansi, "\xCD", "H") : std::string(ansi));
+std::string utf8Name(const char* ansi, bool fromFiles) {
+    return ansiToUtf8(fromFiles ? replaceAll(ansi, "\xCD", "H") : std::string(ansi));
 }
 
-json RunJson(const TempDir& dir, const std::vector<std::string>& args) {
-    const test::CliResult r = RunCli(dir, args);
+json runJson(const TempDir& dir, const std::vector<std::string>& args) {
+    const test::CliResult r = runCli(dir, args);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     return r.status == 0 ? json::parse(r.out) : json::object();
 }
 
 // Listing minutes of a "HH.MM" text: past 1440 before 04:30.
-int Minutes(const std::string& text) {
-    TDateTime t;
-    if (!TryStrToTime(text, '.', t)) ADD_FAILURE() << "bad time text " << text;
-    return ListingMinutes(t);
+int minutesOfText(const std::string& text) {
+    DateTime t;
+    if (!tryStrToTime(text, '.', t)) ADD_FAILURE() << "bad time text " << text;
+    return listingMinutes(t);
 }
 
 // The dates are written without a year, which a load takes from its clock:
 // the demo week must be the week of today.
-const TDateTime kToday = ListingDate(SystemClock().Now());
-const TDateTime kMonday = kToday - (DayOfWeek(kToday) + 5) % 7;
+const DateTime kToday = listingDate(SystemClock().now());
+const DateTime kMonday = kToday - (dayOfWeek(kToday) + 5) % 7;
 
 // Checks one day of the demo and returns its channels.
-json CheckDemoDay(const TempDir& dir, const std::string& ini, TDateTime date, bool fromFiles) {
-    const json day = RunJson(dir, {"--ini", ini, "day", IsoDate(date)});
-    EXPECT_EQ(day.value("date", ""), IsoDate(date));
+json checkDemoDay(const TempDir& dir, const std::string& ini, DateTime date, bool fromFiles) {
+    const json day = runJson(dir, {"--ini", ini, "day", isoDate(date)});
+    EXPECT_EQ(day.value("date", ""), isoDate(date));
     EXPECT_TRUE(day.value("has_text", false));
     const json& channels = day["channels"];
     EXPECT_EQ(channels.size(), std::size(kChannels));
     for (std::size_t i = 0; i < channels.size() && i < std::size(kChannels); ++i) {
         const json& c = channels[i];
-        const std::string name = Utf8Name(kChannels[i], fromFiles);
+        const std::string name = utf8Name(kChannels[i], fromFiles);
         EXPECT_EQ(c["name"], name);
         EXPECT_EQ(c["desc"], name);
         EXPECT_FALSE(c["hide"].get<bool>());
@@ -84,15 +84,15 @@ json CheckDemoDay(const TempDir& dir, const std::string& ini, TDateTime date, bo
         EXPECT_GE(entries.size(), 10u) << name;
         if (entries.empty()) continue;
         // From the morning to past midnight, in listing order.
-        EXPECT_GE(Minutes(entries.front()["time"]), 6 * 60) << name;
-        EXPECT_LE(Minutes(entries.front()["time"]), 7 * 60) << name;
-        EXPECT_GT(Minutes(entries.back()["time"]), 1440) << name;
+        EXPECT_GE(minutesOfText(entries.front()["time"]), 6 * 60) << name;
+        EXPECT_LE(minutesOfText(entries.front()["time"]), 7 * 60) << name;
+        EXPECT_GT(minutesOfText(entries.back()["time"]), 1440) << name;
         int previous = 0;
         for (const auto& e : entries) {
             const std::string line = e["line"], time = e["time"];
             EXPECT_EQ(line.substr(0, 6), time + " ");
-            EXPECT_GT(Minutes(time), previous) << line;
-            previous = Minutes(time);
+            EXPECT_GT(minutesOfText(time), previous) << line;
+            previous = minutesOfText(time);
             EXPECT_EQ(line.find("Origin"), std::string::npos) << line;
             EXPECT_EQ(line.find("---"), std::string::npos) << line;
         }
@@ -102,10 +102,10 @@ json CheckDemoDay(const TempDir& dir, const std::string& ini, TDateTime date, bo
 
 // What runs at `minutes` (listing minutes) on a channel of the day output:
 // the last entry that started by then.
-std::pair<std::string, std::string> Expected(const json& channel, int minutes) {
+std::pair<std::string, std::string> expected(const json& channel, int minutes) {
     const json& entries = channel["entries"];
     for (std::size_t i = entries.size(); i-- > 0;) {
-        if (Minutes(entries[i]["time"]) > minutes) continue;
+        if (minutesOfText(entries[i]["time"]) > minutes) continue;
         const std::string line = entries[i]["line"];
         const std::string end = i + 1 < entries.size() ? entries[i + 1]["time"].get<std::string>() : "???";
         return {line.substr(6), entries[i]["time"].get<std::string>() + "-" + end};
@@ -115,38 +115,38 @@ std::pair<std::string, std::string> Expected(const json& channel, int minutes) {
 
 TEST(Cli, TextDemoLoadsAndShowsTheDay) {
     TempDir dir;
-    test::CliResult r = RunCli(dir, {"demo", "--out", dir / "demo"});
+    test::CliResult r = runCli(dir, {"demo", "--out", dir / "demo"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string ini = dir / "demo/Orbisk.ini";
     // The INI is Windows-1251 with CRLF and points at the files.
-    const std::string iniText = test::ReadFile(ini);
+    const std::string iniText = test::readFile(ini);
     EXPECT_NE(iniText.find("FIDOPath=I" + dir.str() + "/demo/tv\r\n"), std::string::npos);
     EXPECT_NE(iniText.find(std::string("12=") + test::kMonthNames[12] + "\r\n"), std::string::npos);
-    EXPECT_EQ(test::ReadFile(dir / "demo/tv/1.txt").rfind("[tv.all]\r\n======\r\n", 0), 0u);
+    EXPECT_EQ(test::readFile(dir / "demo/tv/1.txt").rfind("[tv.all]\r\n======\r\n", 0), 0u);
 
-    const json weeks = RunJson(dir, {"--ini", ini, "weeks"});
+    const json weeks = runJson(dir, {"--ini", ini, "weeks"});
     ASSERT_EQ(weeks["weeks"].size(), 1u);
     const json& week = weeks["weeks"][0];
-    EXPECT_EQ(week["start"], IsoDate(kMonday));
-    EXPECT_EQ(week["end"], IsoDate(kMonday + 6));
+    EXPECT_EQ(week["start"], isoDate(kMonday));
+    EXPECT_EQ(week["end"], isoDate(kMonday + 6));
     EXPECT_TRUE(week["from_files"].get<bool>());
     ASSERT_EQ(week["messages"].size(), 7u);
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(week["messages"][i], json({{"part", i + 1}, {"count", 7}, {"msgnum", i + 1}}));
-        EXPECT_EQ(week["days"][i]["date"], IsoDate(kMonday + i));
+        EXPECT_EQ(week["days"][i]["date"], isoDate(kMonday + i));
         EXPECT_GT(week["days"][i]["lines"].get<int>(), 100);
     }
     EXPECT_EQ(weeks["other_messages"], json::array());
 
-    const json channels = CheckDemoDay(dir, ini, kToday, true);
+    const json channels = checkDemoDay(dir, ini, kToday, true);
 
     // The grid at fixed moments of today's listing day.
-    const json at21 = RunJson(dir, {"--ini", ini, "now", "--date", IsoDate(kToday), "--time", "21:00"});
-    EXPECT_EQ(at21["date"], IsoDate(kToday));
+    const json at21 = runJson(dir, {"--ini", ini, "now", "--date", isoDate(kToday), "--time", "21:00"});
+    EXPECT_EQ(at21["date"], isoDate(kToday));
     EXPECT_EQ(at21["time"], "21.00");
     ASSERT_EQ(at21["rows"].size(), channels.size());
     for (std::size_t i = 0; i < channels.size(); ++i) {
-        const auto [title, time] = Expected(channels[i], 21 * 60);
+        const auto [title, time] = expected(channels[i], 21 * 60);
         EXPECT_EQ(at21["rows"][i]["channel"], channels[i]["desc"]);
         EXPECT_EQ(at21["rows"][i]["title"], title);
         EXPECT_EQ(at21["rows"][i]["time"], time);
@@ -154,10 +154,10 @@ TEST(Cli, TextDemoLoadsAndShowsTheDay) {
     }
     // Before the first programme nothing runs; at 03:00 the next calendar
     // day the last programme of each channel still does.
-    const json at5 = RunJson(dir, {"--ini", ini, "now", "--date", IsoDate(kToday), "--time", "5:00"});
+    const json at5 = runJson(dir, {"--ini", ini, "now", "--date", isoDate(kToday), "--time", "5:00"});
     for (const auto& row : at5["rows"]) EXPECT_EQ(row, json({{"channel", row["channel"]}, {"title", ""}, {"time", ""}}));
-    const json at3 = RunJson(dir, {"--ini", ini, "now", "--date", IsoDate(kToday + 1), "--time", "03:00"});
-    EXPECT_EQ(at3["date"], IsoDate(kToday));
+    const json at3 = runJson(dir, {"--ini", ini, "now", "--date", isoDate(kToday + 1), "--time", "03:00"});
+    EXPECT_EQ(at3["date"], isoDate(kToday));
     ASSERT_EQ(at3["rows"].size(), channels.size());
     for (std::size_t i = 0; i < channels.size(); ++i) {
         const std::string time = at3["rows"][i]["time"];
@@ -165,25 +165,25 @@ TEST(Cli, TextDemoLoadsAndShowsTheDay) {
     }
 
     // A day of no week.
-    const json none = RunJson(dir, {"--ini", ini, "day", IsoDate(kMonday - 1)});
+    const json none = runJson(dir, {"--ini", ini, "day", isoDate(kMonday - 1)});
     EXPECT_FALSE(none["has_text"].get<bool>());
     EXPECT_EQ(none["channels"], json::array());
 }
 
 TEST(Cli, MailingDemoInAMsgArea) {
     TempDir dir;
-    ASSERT_EQ(RunCli(dir, {"demo", "--out", dir / "text", "--date", IsoDate(kToday)}).status, 0);
-    test::CliResult r = RunCli(dir, {"demo", "--out", dir / "msg", "--format", "msg", "--date", IsoDate(kToday)});
+    ASSERT_EQ(runCli(dir, {"demo", "--out", dir / "text", "--date", isoDate(kToday)}).status, 0);
+    test::CliResult r = runCli(dir, {"demo", "--out", dir / "msg", "--format", "msg", "--date", isoDate(kToday)});
     ASSERT_EQ(r.status, 0) << r.err;
     // A second run replaces the area's messages rather than adding to them.
-    ASSERT_EQ(RunCli(dir, {"demo", "--out", dir / "msg", "--format", "msg", "--date", IsoDate(kToday)}).status, 0);
+    ASSERT_EQ(runCli(dir, {"demo", "--out", dir / "msg", "--format", "msg", "--date", isoDate(kToday)}).status, 0);
     const std::string ini = dir / "msg/Orbisk.ini";
-    EXPECT_NE(test::ReadFile(ini).find("FIDOPath=F" + dir.str() + "/msg/echo\r\n"), std::string::npos);
+    EXPECT_NE(test::readFile(ini).find("FIDOPath=F" + dir.str() + "/msg/echo\r\n"), std::string::npos);
 
-    const json weeks = RunJson(dir, {"--ini", ini, "weeks"});
+    const json weeks = runJson(dir, {"--ini", ini, "weeks"});
     ASSERT_EQ(weeks["weeks"].size(), 1u);
     const json& week = weeks["weeks"][0];
-    EXPECT_EQ(week["start"], IsoDate(kMonday));
+    EXPECT_EQ(week["start"], isoDate(kMonday));
     EXPECT_FALSE(week["from_files"].get<bool>());
     ASSERT_EQ(week["messages"].size(), 7u);
     for (int i = 0; i < 7; ++i) {
@@ -195,14 +195,14 @@ TEST(Cli, MailingDemoInAMsgArea) {
     // The same programme as the text files (film notes joined to their
     // titles, trailer lines cut), the names with their Cyrillic EN.
     for (int day = 0; day < 7; ++day) {
-        const json fromMsg = CheckDemoDay(dir, ini, kMonday + day, false);
-        const json fromText = RunJson(dir, {"--ini", dir / "text/Orbisk.ini", "day", IsoDate(kMonday + day)})["channels"];
+        const json fromMsg = checkDemoDay(dir, ini, kMonday + day, false);
+        const json fromText = runJson(dir, {"--ini", dir / "text/Orbisk.ini", "day", isoDate(kMonday + day)})["channels"];
         ASSERT_EQ(fromMsg.size(), fromText.size());
         for (std::size_t c = 0; c < fromMsg.size(); ++c) {
             ASSERT_EQ(fromMsg[c]["entries"].size(), fromText[c]["entries"].size()) << day << " " << c;
             for (std::size_t e = 0; e < fromMsg[c]["entries"].size(); ++e) {
                 const std::string line = fromMsg[c]["entries"][e]["line"];
-                EXPECT_EQ(ReplaceAll(line, "\xD0\x9D", "H"), fromText[c]["entries"][e]["line"]);
+                EXPECT_EQ(replaceAll(line, "\xD0\x9D", "H"), fromText[c]["entries"][e]["line"]);
             }
         }
     }
@@ -212,32 +212,32 @@ TEST(Cli, ErrorsEndWithStatusOneAndTheTitleLine) {
     TempDir dir;
     const std::string title = "\xD0\x9E\xD1\x80\xD0\xB1\xD0\xB8\xD1\x81\xD0\xBA: ";  // "Орбиск: " in UTF-8
 
-    test::CliResult r = RunCli(dir, {"--ini", dir / "none.ini", "weeks"});
+    test::CliResult r = runCli(dir, {"--ini", dir / "none.ini", "weeks"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, title + AnsiToUtf8("\xCD\xE5 \xEE\xE1\xED\xE0\xF0\xF3\xE6\xE5\xED \xF4\xE0\xE9\xEB "
+    EXPECT_EQ(r.err, title + ansiToUtf8("\xCD\xE5 \xEE\xE1\xED\xE0\xF0\xF3\xE6\xE5\xED \xF4\xE0\xE9\xEB "
                                         "\"Orbisk.ini\". \xCF\xF0\xEE\xE4\xEE\xEB\xE6\xE5\xED\xE8\xE5 "
                                         "\xED\xE5 \xE2\xEE\xE7\xEC\xEE\xE6\xED\xEE.\n"));
 
     // First-run settings missing: named, never asked for.
-    test::WriteFile(dir / "first.ini", "[MAIN]\r\nFIDOPath=I/tmp\r\n[DAYS]\r\n1=x\r\n");
-    r = RunCli(dir, {"--ini", dir / "first.ini", "day", "2026-12-09"});
+    test::writeFile(dir / "first.ini", "[MAIN]\r\nFIDOPath=I/tmp\r\n[DAYS]\r\n1=x\r\n");
+    r = runCli(dir, {"--ini", dir / "first.ini", "day", "2026-12-09"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind(title, 0), 0u) << r.err;
     EXPECT_EQ(r.err.find("MAIN/FIDOPath"), std::string::npos);
     EXPECT_EQ(r.err.find("DAYS/1,"), std::string::npos);
     EXPECT_NE(r.err.find("DAYS/2, DAYS/3"), std::string::npos);
     EXPECT_NE(r.err.find("MONTHS/12."), std::string::npos);
-    test::WriteListingIni(dir / "params.ini", "I" + dir.str(), "[MSG]\r\nLastDayRow=\r\n");
-    r = RunCli(dir, {"--ini", dir / "params.ini", "weeks"});
+    test::writeListingIni(dir / "params.ini", "I" + dir.str(), "[MSG]\r\nLastDayRow=\r\n");
+    r = runCli(dir, {"--ini", dir / "params.ini", "weeks"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(": MSG/LastDayRow.\n"), std::string::npos) << r.err;
 
     // An area that does not open.
-    test::WriteListingIni(dir / "area.ini", "Z" + dir.str());
-    r = RunCli(dir, {"--ini", dir / "area.ini", "weeks"});
+    test::writeListingIni(dir / "area.ini", "Z" + dir.str());
+    r = runCli(dir, {"--ini", dir / "area.ini", "weeks"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, title + AnsiToUtf8("\xCD\xE5 \xEC\xEE\xE3\xF3 \xEE\xF2\xEA\xF0\xFB\xF2\xFC \xE1\xE0\xE7\xF3 "
+    EXPECT_EQ(r.err, title + ansiToUtf8("\xCD\xE5 \xEC\xEE\xE3\xF3 \xEE\xF2\xEA\xF0\xFB\xF2\xFC \xE1\xE0\xE7\xF3 "
                                         "\xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9.\n"));
 
     // Arguments.
@@ -248,7 +248,7 @@ TEST(Cli, ErrorsEndWithStatusOneAndTheTitleLine) {
                                                {"demo"},
                                                {"demo", "--out", dir / "d", "--format", "jam"},
                                                {"frobnicate"}}) {
-        r = RunCli(dir, args);
+        r = runCli(dir, args);
         EXPECT_EQ(r.status, 1) << args.back();
         EXPECT_EQ(r.err.rfind(title, 0), 0u) << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
@@ -258,13 +258,13 @@ TEST(Cli, ErrorsEndWithStatusOneAndTheTitleLine) {
 TEST(Cli, NoticesGoToStderrAndTheLoadGoesOn) {
     TempDir dir;
     // A text file in Windows-1251 instead of KOI8-R: its month is unknown.
-    test::WriteFile(dir / "1.txt", std::string("[tv.all]\r\n======\r\n") + test::kDayNames[2] + ". 7 " +
+    test::writeFile(dir / "1.txt", std::string("[tv.all]\r\n======\r\n") + test::kDayNames[2] + ". 7 " +
                                        test::kMonthNames[12] + ". One\r\n---\r\n06.00 News\r\n");
-    test::WriteListingIni(dir / "Orbisk.ini", "I" + dir.str());
-    const test::CliResult r = RunCli(dir, {"--ini", dir / "Orbisk.ini", "weeks"});
+    test::writeListingIni(dir / "Orbisk.ini", "I" + dir.str());
+    const test::CliResult r = runCli(dir, {"--ini", dir / "Orbisk.ini", "weeks"});
     EXPECT_EQ(r.status, 0);
     // "Ошибка: Неопознанный месяц "<the month read as KOI8-R>""
-    EXPECT_EQ(r.err.rfind(AnsiToUtf8("\xCE\xF8\xE8\xE1\xEA\xE0: \xCD\xE5\xEE\xEF\xEE\xE7\xED\xE0\xED\xED\xFB\xE9 "
+    EXPECT_EQ(r.err.rfind(ansiToUtf8("\xCE\xF8\xE8\xE1\xEA\xE0: \xCD\xE5\xEE\xEF\xEE\xE7\xED\xE0\xED\xED\xFB\xE9 "
                                      "\xEC\xE5\xF1\xFF\xF6 \""),
                           0),
               0u)
@@ -280,11 +280,11 @@ TEST(Cli, ConfigurationBesideTheProgram) {
     const std::string bin = dir / "bin";
     std::filesystem::create_directory(bin);
     std::filesystem::copy_file(test::kCliProgram, bin + "/orbisk-cli");
-    test::CliResult r = RunCli(dir, {"weeks"}, bin + "/orbisk-cli");
+    test::CliResult r = runCli(dir, {"weeks"}, bin + "/orbisk-cli");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("\"Orbisk.ini\""), std::string::npos);
-    ASSERT_EQ(RunCli(dir, {"demo", "--out", bin}).status, 0);
-    r = RunCli(dir, {"day", IsoDate(kToday)}, bin + "/orbisk-cli");
+    ASSERT_EQ(runCli(dir, {"demo", "--out", bin}).status, 0);
+    r = runCli(dir, {"day", isoDate(kToday)}, bin + "/orbisk-cli");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(json::parse(r.out)["has_text"].get<bool>());
 }

@@ -35,24 +35,24 @@ constexpr const char* kDtd = "/usr/share/xmltv/xmltv.dtd";
 using ToolResult = test::CliResult;
 
 // Any program, run the way orbisk-cli is.
-ToolResult Spawn(const TempDir& dir, const std::string& program, std::vector<std::string> args) {
-    return test::RunCli(dir, std::move(args), program);
+ToolResult spawn(const TempDir& dir, const std::string& program, std::vector<std::string> args) {
+    return test::runCli(dir, std::move(args), program);
 }
 
-bool XmltvToolsInstalled() { return access(kValidate, X_OK) == 0 && access(kToText, X_OK) == 0 && access(kGrep, X_OK) == 0; }
+bool xmltvToolsInstalled() { return access(kValidate, X_OK) == 0 && access(kToText, X_OK) == 0 && access(kGrep, X_OK) == 0; }
 
-std::string Iso(TDateTime date) { return test::IsoDate(date); }
+std::string iso(DateTime date) { return test::isoDate(date); }
 
 // The dates carry no year: the demo week must be the week of today.
-const TDateTime kToday = ListingDate(SystemClock().Now());
-const TDateTime kMonday = kToday - (DayOfWeek(kToday) + 5) % 7;
+const DateTime kToday = listingDate(SystemClock().now());
+const DateTime kMonday = kToday - (dayOfWeek(kToday) + 5) % 7;
 
 // The week's entries with a title per channel display name (UTF-8), as the
 // "day" command lists them.
-std::map<std::string, int> EntriesPerChannel(const TempDir& dir, const std::string& ini) {
+std::map<std::string, int> entriesPerChannel(const TempDir& dir, const std::string& ini) {
     std::map<std::string, int> count;
     for (int d = 0; d < 7; ++d) {
-        const ToolResult r = Spawn(dir, kCli, {"--ini", ini, "day", Iso(kMonday + d)});
+        const ToolResult r = spawn(dir, kCli, {"--ini", ini, "day", iso(kMonday + d)});
         EXPECT_EQ(r.status, 0) << r.err;
         if (r.status != 0) continue;
         const json day = json::parse(r.out);
@@ -65,13 +65,13 @@ std::map<std::string, int> EntriesPerChannel(const TempDir& dir, const std::stri
 
 // Checks the document in `file` with the three tools against the entries
 // with a title that the listing holds.
-void CheckWithXmltvTools(const TempDir& dir, const std::string& file, const std::map<std::string, int>& entries) {
-    const ToolResult valid = Spawn(dir, kValidate, {"--dtd-file", kDtd, file});
+void checkWithXmltvTools(const TempDir& dir, const std::string& file, const std::map<std::string, int>& entries) {
+    const ToolResult valid = spawn(dir, kValidate, {"--dtd-file", kDtd, file});
     EXPECT_EQ(valid.status, 0) << valid.out << valid.err;
     EXPECT_EQ(valid.out, "Validated ok.\n");
 
     // tv_to_text: "HH:MM--HH:MM<tab>title<tab>channel" per programme.
-    const ToolResult text = Spawn(dir, kToText, {file});
+    const ToolResult text = spawn(dir, kToText, {file});
     ASSERT_EQ(text.status, 0) << text.err;
     static const std::regex line("^(\\d\\d:\\d\\d)--(\\d\\d:\\d\\d)?\\t([^\\t]+)\\t([^\\t]+)$");
     std::map<std::string, int> listed;
@@ -90,7 +90,7 @@ void CheckWithXmltvTools(const TempDir& dir, const std::string& file, const std:
 
     // tv_grep finds a channel by its id with all its programmes.
     const std::string& name = entries.begin()->first;
-    const ToolResult grep = Spawn(dir, kGrep, {"--channel-id", XmltvChannelId(Utf8ToAnsi(name)), file});
+    const ToolResult grep = spawn(dir, kGrep, {"--channel-id", xmltvChannelId(utf8ToAnsi(name)), file});
     ASSERT_EQ(grep.status, 0) << grep.err;
     std::size_t programmes = 0;
     for (std::size_t at = 0; (at = grep.out.find("<programme ", at)) != std::string::npos; ++at) ++programmes;
@@ -99,53 +99,53 @@ void CheckWithXmltvTools(const TempDir& dir, const std::string& file, const std:
 }
 
 TEST(XmltvCli, DemoListingsReadBackByTheXmltvTools) {
-    if (!XmltvToolsInstalled()) GTEST_SKIP() << "xmltv-util is not installed";
+    if (!xmltvToolsInstalled()) GTEST_SKIP() << "xmltv-util is not installed";
     TempDir dir;
     for (const char* format : {"text", "msg"}) {
         SCOPED_TRACE(format);
         const std::string demo = dir / format;
-        ASSERT_EQ(Spawn(dir, kCli, {"demo", "--out", demo, "--format", format, "--date", Iso(kToday)}).status, 0);
+        ASSERT_EQ(spawn(dir, kCli, {"demo", "--out", demo, "--format", format, "--date", iso(kToday)}).status, 0);
         const std::string ini = demo + "/Orbisk.ini";
-        const std::map<std::string, int> entries = EntriesPerChannel(dir, ini);
+        const std::map<std::string, int> entries = entriesPerChannel(dir, ini);
         ASSERT_EQ(entries.size(), 10u);
 
         // To stdout, and the same bytes into a file.
-        const ToolResult out = Spawn(dir, kCli, {"--ini", ini, "xmltv", Iso(kToday)});
+        const ToolResult out = spawn(dir, kCli, {"--ini", ini, "xmltv", iso(kToday)});
         ASSERT_EQ(out.status, 0) << out.err;
         EXPECT_EQ(out.err, "");
         const std::string file = demo + "/week.xml";
-        const ToolResult saved = Spawn(dir, kCli, {"--ini", ini, "xmltv", Iso(kMonday + 6), "--out", file});
+        const ToolResult saved = spawn(dir, kCli, {"--ini", ini, "xmltv", iso(kMonday + 6), "--out", file});
         ASSERT_EQ(saved.status, 0) << saved.err;
-        EXPECT_EQ(test::ReadFile(file), out.out);
+        EXPECT_EQ(test::readFile(file), out.out);
         int total = 0;
         for (const auto& [name, n] : entries) total += n;
         EXPECT_EQ(json::parse(saved.out),
                   json({{"file", file}, {"week_found", true}, {"channels", 10}, {"programmes", total}}));
 
         // The mailing's document goes through the tools in the crashmail test.
-        if (std::string(format) == "text") CheckWithXmltvTools(dir, file, entries);
+        if (std::string(format) == "text") checkWithXmltvTools(dir, file, entries);
     }
 
     // A week without listings: an empty document, and bad arguments fail.
     const std::string ini = dir / "text/Orbisk.ini";
-    const ToolResult none = Spawn(dir, kCli, {"--ini", ini, "xmltv", Iso(kMonday - 7)});
+    const ToolResult none = spawn(dir, kCli, {"--ini", ini, "xmltv", iso(kMonday - 7)});
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out.find("<programme"), std::string::npos);
     EXPECT_NE(none.out.find("</tv>"), std::string::npos);
-    EXPECT_EQ(Spawn(dir, kCli, {"--ini", ini, "xmltv"}).status, 1);
-    EXPECT_EQ(Spawn(dir, kCli, {"--ini", ini, "xmltv", "2026-13-01"}).status, 1);
-    EXPECT_EQ(Spawn(dir, kCli, {"--ini", ini, "xmltv", Iso(kToday), "--bad", "x"}).status, 1);
-    const ToolResult unwritable = Spawn(dir, kCli, {"--ini", ini, "xmltv", Iso(kToday), "--out", dir / "no/such/week.xml"});
+    EXPECT_EQ(spawn(dir, kCli, {"--ini", ini, "xmltv"}).status, 1);
+    EXPECT_EQ(spawn(dir, kCli, {"--ini", ini, "xmltv", "2026-13-01"}).status, 1);
+    EXPECT_EQ(spawn(dir, kCli, {"--ini", ini, "xmltv", iso(kToday), "--bad", "x"}).status, 1);
+    const ToolResult unwritable = spawn(dir, kCli, {"--ini", ini, "xmltv", iso(kToday), "--out", dir / "no/such/week.xml"});
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_NE(unwritable.err.find("no/such/week.xml"), std::string::npos) << unwritable.err;
 }
 
 // The messages of the demo's *.MSG area as a tosser receives them: header
 // names and subject, the text up to its tearline without kludges.
-std::vector<test::FidoTestMessage> DemoMessages(const std::string& area) {
+std::vector<test::FidoTestMessage> demoMessages(const std::string& area) {
     std::map<int, std::string> files;
     for (const auto& e : fs::directory_iterator(area))
-        files[std::stoi(e.path().stem().string())] = test::ReadFile(e.path().string());
+        files[std::stoi(e.path().stem().string())] = test::readFile(e.path().string());
     std::vector<test::FidoTestMessage> out;
     for (const auto& file : files) {
         const std::string& bytes = file.second;
@@ -171,32 +171,32 @@ std::vector<test::FidoTestMessage> DemoMessages(const std::string& area) {
 }
 
 TEST(XmltvCli, CrashmailTossedMailingGivesTheSameDocument) {
-    if (!XmltvToolsInstalled()) GTEST_SKIP() << "xmltv-util is not installed";
-    if (!test::CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    if (!xmltvToolsInstalled()) GTEST_SKIP() << "xmltv-util is not installed";
+    if (!test::crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
     TempDir dir;
     const std::string demo = dir / "demo";
-    ASSERT_EQ(Spawn(dir, kCli, {"demo", "--out", demo, "--format", "msg", "--date", Iso(kToday)}).status, 0);
-    const auto messages = DemoMessages(demo + "/echo");
+    ASSERT_EQ(spawn(dir, kCli, {"demo", "--out", demo, "--format", "msg", "--date", iso(kToday)}).status, 0);
+    const auto messages = demoMessages(demo + "/echo");
     ASSERT_EQ(messages.size(), 10u);
 
     const std::string tossDir = dir / "fido";
     fs::create_directory(tossDir);
-    const std::string area = test::TossMessages(tossDir, test::AreaFormat::Msg, messages);
+    const std::string area = test::tossMessages(tossDir, test::AreaFormat::Msg, messages);
     // The demo's settings with the tossed area as the message base.
-    std::string iniText = test::ReadFile(demo + "/Orbisk.ini");
+    std::string iniText = test::readFile(demo + "/Orbisk.ini");
     const std::string from = "FIDOPath=F" + demo + "/echo\r\n";
     ASSERT_NE(iniText.find(from), std::string::npos);
     iniText.replace(iniText.find(from), from.size(), "FIDOPath=F" + area + "\r\n");
     const std::string ini = tossDir + "/Orbisk.ini";
-    test::WriteFile(ini, iniText);
+    test::writeFile(ini, iniText);
 
     const std::string file = tossDir + "/week.xml";
-    const ToolResult tossed = Spawn(dir, kCli, {"--ini", ini, "xmltv", Iso(kToday), "--out", file});
+    const ToolResult tossed = spawn(dir, kCli, {"--ini", ini, "xmltv", iso(kToday), "--out", file});
     ASSERT_EQ(tossed.status, 0) << tossed.err;
-    const ToolResult original = Spawn(dir, kCli, {"--ini", demo + "/Orbisk.ini", "xmltv", Iso(kToday)});
+    const ToolResult original = spawn(dir, kCli, {"--ini", demo + "/Orbisk.ini", "xmltv", iso(kToday)});
     ASSERT_EQ(original.status, 0) << original.err;
-    EXPECT_EQ(test::ReadFile(file), original.out);
-    CheckWithXmltvTools(dir, file, EntriesPerChannel(dir, ini));
+    EXPECT_EQ(test::readFile(file), original.out);
+    checkWithXmltvTools(dir, file, entriesPerChannel(dir, ini));
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace orbisk {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
+using test::readFile;
 using test::TempDir;
 
 // ---- An area kind that records what is done to it ---------------------------
@@ -28,15 +28,15 @@ FakeBase* g_fake = nullptr;
 
 class FakeArea : public MessageArea {
 public:
-    ResultCode OpenArea() override {
+    ResultCode openArea() override {
         g_fake->log.push_back("open");
         return 0;
     }
-    ResultCode CloseArea() override {
+    ResultCode closeArea() override {
         g_fake->log.push_back("close");
         return g_fake->closeFails ? 5 : 0;
     }
-    void LocateFrom(MsgNumber n) override {
+    void locateFrom(MsgNumber n) override {
         located_ = 0;
         for (MsgNumber m : g_fake->numbers)
             if (m >= n) {
@@ -44,10 +44,10 @@ public:
                 break;
             }
     }
-    bool IsLocated() override { return located_ != 0; }
-    void LoadHeader() override { header_ = located_; }
-    MsgNumber GetMessageNumber() override { return header_; }
-    void DeleteCurrent() override {
+    bool isLocated() override { return located_ != 0; }
+    void loadHeader() override { header_ = located_; }
+    MsgNumber getMessageNumber() override { return header_; }
+    void deleteCurrent() override {
         g_fake->log.push_back("delete " + std::to_string(header_));
         std::erase(g_fake->numbers, header_);
     }
@@ -60,17 +60,17 @@ class FakeAreaTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g_fake = &base;
-        RegisterAreaKind('X', &MakeArea<FakeArea>);
+        registerAreaKind('X', &makeArea<FakeArea>);
     }
     void TearDown() override {
-        RegisterAreaKind('X', nullptr);
+        registerAreaKind('X', nullptr);
         g_fake = nullptr;
     }
-    static TOtherMsgs List(std::initializer_list<MsgNumber> numbers) {
-        TOtherMsgs list;
+    static OtherMessages list(std::initializer_list<MsgNumber> numbers) {
+        OtherMessages list;
         for (MsgNumber n : numbers) {
-            TMSGDesc d;
-            d.MsgNum = n;
+            ListingMessage d;
+            d.msgNum = n;
             list.push_back({std::to_string(n), d});
         }
         return list;
@@ -80,36 +80,36 @@ protected:
 
 TEST_F(FakeAreaTest, DeletesInListOrderAndStopsAtAMissingNumber) {
     base.numbers = {2, 3, 5, 7, 9};
-    const DeletionResult done = DeleteListedMessages("Xarea", List({7, 2, 9}));
-    EXPECT_EQ(done.Deleted, (std::vector<MsgNumber>{7, 2, 9}));
+    const DeletionResult done = deleteListedMessages("Xarea", list({7, 2, 9}));
+    EXPECT_EQ(done.deleted, (std::vector<MsgNumber>{7, 2, 9}));
     EXPECT_EQ(base.log, (std::vector<std::string>{"open", "delete 7", "delete 2", "delete 9", "close"}));
 
     // 4 is gone (the area would stand on 5): 3 stays deleted, 5 is untouched.
     base.log.clear();
     DeletionResult progress;
     try {
-        DeleteListedMessages("Xarea", List({3, 4, 5}), &progress);
+        deleteListedMessages("Xarea", list({3, 4, 5}), &progress);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         // "Не могу найти сообщение №4"
         EXPECT_STREQ(e.what(), "\xCD\xE5 \xEC\xEE\xE3\xF3 \xED\xE0\xE9\xF2\xE8 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5 \xB9"
                                "4");
     }
-    EXPECT_EQ(progress.Deleted, std::vector<MsgNumber>{3});
+    EXPECT_EQ(progress.deleted, std::vector<MsgNumber>{3});
     EXPECT_EQ(base.numbers, (std::vector<MsgNumber>{5}));
     EXPECT_EQ(base.log.back(), "close");
 
     // Past the last message: not located at all.
-    EXPECT_THROW(DeleteListedMessages("Xarea", List({6})), Error);
+    EXPECT_THROW(deleteListedMessages("Xarea", list({6})), Error);
     base.closeFails = true;
     try {
-        DeleteListedMessages("Xarea", List({5}));
+        deleteListedMessages("Xarea", list({5}));
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), kCannotCloseBaseText);
     }
     try {
-        DeleteListedMessages("Qnowhere", List({5}));
+        deleteListedMessages("Qnowhere", list({5}));
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), kCannotOpenBaseText);
@@ -117,25 +117,25 @@ TEST_F(FakeAreaTest, DeletesInListOrderAndStopsAtAMissingNumber) {
 }
 
 TEST_F(FakeAreaTest, MessageOneOfAMsgAreaIsNeverDeleted) {
-    EXPECT_TRUE(IsProtectedMessage("F/var/spool/fido/tv", 1));
-    EXPECT_TRUE(IsProtectedMessage("f/var/spool/fido/tv", 1));
-    EXPECT_FALSE(IsProtectedMessage("F/var/spool/fido/tv", 2));
-    EXPECT_FALSE(IsProtectedMessage("J/var/spool/fido/tv", 1));
+    EXPECT_TRUE(isProtectedMessage("F/var/spool/fido/tv", 1));
+    EXPECT_TRUE(isProtectedMessage("f/var/spool/fido/tv", 1));
+    EXPECT_FALSE(isProtectedMessage("F/var/spool/fido/tv", 2));
+    EXPECT_FALSE(isProtectedMessage("J/var/spool/fido/tv", 1));
     // Other kinds number their first real message 1.
     base.numbers = {1, 2};
-    EXPECT_EQ(DeleteListedMessages("Xarea", List({1, 2})).Deleted, (std::vector<MsgNumber>{1, 2}));
+    EXPECT_EQ(deleteListedMessages("Xarea", list({1, 2})).deleted, (std::vector<MsgNumber>{1, 2}));
 }
 
 TEST(DeletionCutoff, IsTheMondayOfTheWeekShown) {
     // 13 December 2026 is a Sunday, the 14th a Monday.
-    EXPECT_EQ(DeletionCutoff(EncodeDate(2026, 12, 13)), EncodeDate(2026, 12, 7));
-    EXPECT_EQ(DeletionCutoff(EncodeDate(2026, 12, 14)), EncodeDate(2026, 12, 14));
-    EXPECT_EQ(DeletionCutoff(EncodeDate(2026, 12, 10) + 0.9), EncodeDate(2026, 12, 7));
+    EXPECT_EQ(deletionCutoff(encodeDate(2026, 12, 13)), encodeDate(2026, 12, 7));
+    EXPECT_EQ(deletionCutoff(encodeDate(2026, 12, 14)), encodeDate(2026, 12, 14));
+    EXPECT_EQ(deletionCutoff(encodeDate(2026, 12, 10) + 0.9), encodeDate(2026, 12, 7));
     FormatSettings format;
     for (int i = 1; i <= 7; ++i) format.longDayNames[i] = test::kDayNames[i];
     for (int i = 1; i <= 12; ++i) format.longMonthNames[i] = test::kMonthNames[i];
     // "Удалить все сообщения до 07 декабря, Понедельник"
-    EXPECT_EQ(DeletionQuestion(EncodeDate(2026, 12, 7), format),
+    EXPECT_EQ(deletionQuestion(encodeDate(2026, 12, 7), format),
               "\xD3\xE4\xE0\xEB\xE8\xF2\xFC \xE2\xF1\xE5 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xFF \xE4\xEE 07 "
               "\xE4\xE5\xEA\xE0\xE1\xF0\xFF, \xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA");
 }
@@ -144,7 +144,7 @@ TEST(DeletionCutoff, IsTheMondayOfTheWeekShown) {
 
 // A listing part dated `day`.`month`.2026 (subject and dating line as the
 // mailing writes them), OEM body.
-test::FidoTestMessage Listing(int day, int month, int part) {
+test::FidoTestMessage listing(int day, int month, int part) {
     char dating[96];
     std::snprintf(dating, sizeof dating, "Subject: =?koi8-r?B?9MXMxdDSz8fSwc3NwQ==?= %02d.%02d.2026", day, month);
     test::FidoTestMessage m;
@@ -155,69 +155,69 @@ test::FidoTestMessage Listing(int day, int month, int part) {
     return m;
 }
 
-test::FidoTestMessage Chat(const std::string& subject) {
+test::FidoTestMessage chat(const std::string& subject) {
     return {"Reader", "All", subject, "Hello\x8D there\r\xA0\xA1\xA2 line two\r"};
 }
 
-std::map<std::string, std::string> MsgFiles(const std::string& area) {
+std::map<std::string, std::string> msgFiles(const std::string& area) {
     std::map<std::string, std::string> files;
-    for (const auto& e : fs::directory_iterator(area)) files[e.path().filename().string()] = ReadFile(e.path().string());
+    for (const auto& e : fs::directory_iterator(area)) files[e.path().filename().string()] = readFile(e.path().string());
     return files;
 }
 
 TEST(DeleteOldMessages, CrashmailAreaKeepsEverythingElseByteForByte) {
-    if (!test::CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    if (!test::crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
     TempDir dir;
-    test::WriteCrashmailConfig(dir.str(), /*msgHighwater=*/true);
+    test::writeCrashmailConfig(dir.str(), /*msgHighwater=*/true);
     // 2: chat, 3: old week (30 Nov), 4: chat, 5: current week (7 Dec),
     // 6: old week (1 Dec), 7: next week (14 Dec).
-    const std::string area = test::TossMessages(
+    const std::string area = test::tossMessages(
         dir.str(), test::AreaFormat::Msg,
-        {Chat("Hello"), Listing(30, 11, 1), Chat("Re: question"), Listing(7, 12, 1), Listing(1, 12, 1),
-         Listing(14, 12, 1)});
-    const test::ToolRun scan = test::ScanCrashmailAreas(dir.str());
-    ASSERT_TRUE(fs::exists(area + "/1.msg")) << scan.output << test::CrashmailLog(dir.str());
-    const auto before = MsgFiles(area);
+        {chat("Hello"), listing(30, 11, 1), chat("Re: question"), listing(7, 12, 1), listing(1, 12, 1),
+         listing(14, 12, 1)});
+    const test::ToolRun scan = test::scanCrashmailAreas(dir.str());
+    ASSERT_TRUE(fs::exists(area + "/1.msg")) << scan.output << test::crashmailLog(dir.str());
+    const auto before = msgFiles(area);
     ASSERT_EQ(before.size(), 7u);
 
-    test::WriteListingIni(dir / "Orbisk.ini", "F" + area);
+    test::writeListingIni(dir / "Orbisk.ini", "F" + area);
     test::RecordingNotifier notifier;
-    FixedClock clock(EncodeDate(2026, 12, 9) + EncodeTime(21, 10));
+    FixedClock clock(encodeDate(2026, 12, 9) + encodeTime(21, 10));
     test::NoPrompts prompts;
     Viewer viewer(dir / "Orbisk.ini", notifier, clock);
-    ASSERT_TRUE(viewer.RefreshListings(prompts, true));
-    ASSERT_EQ(viewer.Weeks().Items.size(), 3u);
+    ASSERT_TRUE(viewer.refreshListings(prompts, true));
+    ASSERT_EQ(viewer.weeks().items.size(), 3u);
     // Sunday of the current week: the cut-off is Monday 7 December.
-    viewer.ShowDay(EncodeDate(2026, 12, 13));
+    viewer.showDay(encodeDate(2026, 12, 13));
 
     int refreshes = 0;
-    const DeletionResult done = DeleteOldMessages(viewer, [&] {
+    const DeletionResult done = deleteOldMessages(viewer, [&] {
         ++refreshes;
-        viewer.RefreshListings(prompts, true);
+        viewer.refreshListings(prompts, true);
     });
     EXPECT_EQ(refreshes, 1);
     // The high-water mark 1.msg is listed among the other messages but kept.
-    EXPECT_EQ(done.Kept, std::vector<MsgNumber>{1});
-    EXPECT_EQ(done.Deleted, (std::vector<MsgNumber>{2, 4, 3, 6}));
+    EXPECT_EQ(done.kept, std::vector<MsgNumber>{1});
+    EXPECT_EQ(done.deleted, (std::vector<MsgNumber>{2, 4, 3, 6}));
 
-    const auto after = MsgFiles(area);
+    const auto after = msgFiles(area);
     EXPECT_EQ(after.size(), 3u);
     for (const char* kept : {"1.msg", "5.msg", "7.msg"}) {
         ASSERT_TRUE(after.count(kept)) << kept;
         EXPECT_EQ(after.at(kept), before.at(kept)) << kept;
     }
     // The reload sees the two remaining weeks and nothing else.
-    EXPECT_EQ(viewer.Weeks().Items.size(), 2u);
-    ASSERT_EQ(viewer.OtherMsgs().size(), 1u);
-    EXPECT_EQ(viewer.OtherMsgs()[0].Desc.MsgNum, 1);
+    EXPECT_EQ(viewer.weeks().items.size(), 2u);
+    ASSERT_EQ(viewer.otherMsgs().size(), 1u);
+    EXPECT_EQ(viewer.otherMsgs()[0].desc.msgNum, 1);
 
     // The tosser keeps working on the area: a new message lands after the
     // last one, the high-water mark stays, and its maintenance is content.
-    test::TossMessages(dir.str(), test::AreaFormat::Msg, {Chat("After")});
+    test::tossMessages(dir.str(), test::AreaFormat::Msg, {chat("After")});
     EXPECT_TRUE(fs::exists(area + "/8.msg"));
-    const test::ToolRun pack = test::RunCrashmaint(dir.str(), {"PACK", "VERBOSE", "PATTERN", "TVLIST"});
-    EXPECT_TRUE(test::CrashmaintSucceeded(pack)) << pack.output;
-    const auto packed = MsgFiles(area);
+    const test::ToolRun pack = test::runCrashmaint(dir.str(), {"PACK", "VERBOSE", "PATTERN", "TVLIST"});
+    EXPECT_TRUE(test::crashmaintSucceeded(pack)) << pack.output;
+    const auto packed = msgFiles(area);
     EXPECT_TRUE(packed.count("1.msg"));
     EXPECT_EQ(packed.size(), 4u);
     // Renumbered 2, 3, 4 in the same order, contents unchanged.
@@ -226,26 +226,26 @@ TEST(DeleteOldMessages, CrashmailAreaKeepsEverythingElseByteForByte) {
 }
 
 TEST(DeleteOldMessages, AMissingNumberStopsButTheAreaIsClosedAndReloaded) {
-    if (!test::CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    if (!test::crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
     TempDir dir;
-    const std::string area = test::TossMessages(dir.str(), test::AreaFormat::Msg,
-                                                {Chat("One"), Chat("Two"), Listing(7, 12, 1), Chat("Three")});
-    test::WriteListingIni(dir / "Orbisk.ini", "F" + area);
+    const std::string area = test::tossMessages(dir.str(), test::AreaFormat::Msg,
+                                                {chat("One"), chat("Two"), listing(7, 12, 1), chat("Three")});
+    test::writeListingIni(dir / "Orbisk.ini", "F" + area);
     test::RecordingNotifier notifier;
-    FixedClock clock(EncodeDate(2026, 12, 14) + EncodeTime(12, 0));
+    FixedClock clock(encodeDate(2026, 12, 14) + encodeTime(12, 0));
     test::NoPrompts prompts;
     Viewer viewer(dir / "Orbisk.ini", notifier, clock);
-    ASSERT_TRUE(viewer.RefreshListings(prompts, true));
-    ASSERT_EQ(viewer.OtherMsgs().size(), 3u);
+    ASSERT_TRUE(viewer.refreshListings(prompts, true));
+    ASSERT_EQ(viewer.otherMsgs().size(), 3u);
     // Someone else removed message 3 since the load.
     fs::remove(area + "/3.msg");
-    viewer.ShowDay(EncodeDate(2026, 12, 14));  // Monday: the week of the 7th is old
+    viewer.showDay(encodeDate(2026, 12, 14));  // Monday: the week of the 7th is old
 
     int refreshes = 0;
     try {
-        DeleteOldMessages(viewer, [&] {
+        deleteOldMessages(viewer, [&] {
             ++refreshes;
-            viewer.RefreshListings(prompts, true);
+            viewer.refreshListings(prompts, true);
         });
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
@@ -256,8 +256,8 @@ TEST(DeleteOldMessages, AMissingNumberStopsButTheAreaIsClosedAndReloaded) {
     EXPECT_FALSE(fs::exists(area + "/2.msg"));
     EXPECT_TRUE(fs::exists(area + "/4.msg"));
     EXPECT_TRUE(fs::exists(area + "/5.msg"));
-    EXPECT_EQ(viewer.OtherMsgs().size(), 1u);
-    EXPECT_EQ(viewer.Weeks().Items.size(), 1u);
+    EXPECT_EQ(viewer.otherMsgs().size(), 1u);
+    EXPECT_EQ(viewer.weeks().items.size(), 1u);
 }
 
 }  // namespace

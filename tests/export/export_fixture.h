@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/viewer/viewer.h"
+#include "viewer/viewer.h"
 #include "base/codepage.h"
 #include "base/ui.h"
 #include "support/listing_names.h"
@@ -15,34 +15,34 @@ namespace orbisk::test {
 
 class RecordingNotifier : public Notifier {
 public:
-    void Show(const std::string& text, const std::string& caption, MsgIcon) override {
+    void show(const std::string& text, const std::string& caption, MsgIcon) override {
         shown.push_back(caption + ": " + text);
     }
-    Answer Ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::No; }
+    Answer ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::No; }
     std::vector<std::string> shown;
 };
 
 class NoPrompts : public ConfigPrompts {
 public:
-    bool EditMessageBase(Config&) override { return false; }
-    bool EditMessageParams(Config&) override { return false; }
+    bool editMessageBase(Config&) override { return false; }
+    bool editMessageParams(Config&) override { return false; }
 };
 
 // Channel blocks of one day: {"name", "line", "line", ...}.
 using DayBlocks = std::vector<std::vector<std::string>>;
 
 // Text file for day `slot` (0 = Monday) of the week that starts on `monday`.
-inline std::string WeekDayFile(TDateTime monday, int slot, const DayBlocks& channels) {
+inline std::string weekDayFile(DateTime monday, int slot, const DayBlocks& channels) {
     const int dayName = slot == 6 ? 1 : slot + 2;
     int y, m, d;
-    DecodeDate(monday + slot, y, m, d);
+    decodeDate(monday + slot, y, m, d);
     std::string text = "[tv.all]\r\n";
     for (const auto& block : channels) {
         text += "======\r\n" + std::string(kDayNames[dayName]) + ". " + std::to_string(d) + " " +
                 kMonthNames[m] + ". " + block[0] + "\r\n-----------------\r\n";
         for (std::size_t i = 1; i < block.size(); ++i) text += block[i] + "\r\n";
     }
-    return AnsiToKoi8(text);
+    return ansiToKoi8(text);
 }
 
 class WeekFixture {
@@ -50,17 +50,17 @@ public:
     // Days by slot; `iniMore` is appended to Orbisk.ini (channel settings).
     // The clock stands at 21:10 on the Wednesday of the week.
     explicit WeekFixture(const std::map<int, DayBlocks>& days, const std::string& iniMore = "",
-                         TDateTime mondayDate = EncodeDate(2026, 12, 7))
-        : monday(mondayDate), clock(mondayDate + 2 + EncodeTime(21, 10)) {
+                         DateTime mondayDate = encodeDate(2026, 12, 7))
+        : monday(mondayDate), clock(mondayDate + 2 + encodeTime(21, 10)) {
         for (const auto& [slot, blocks] : days)
-            WriteFile(dir / (std::to_string(slot + 1) + ".txt"), WeekDayFile(monday, slot, blocks));
-        WriteListingIni(dir / "Orbisk.ini", "I" + dir.str(), iniMore);
-        viewer.RefreshListings(prompts, true);
+            writeFile(dir / (std::to_string(slot + 1) + ".txt"), weekDayFile(monday, slot, blocks));
+        writeListingIni(dir / "Orbisk.ini", "I" + dir.str(), iniMore);
+        viewer.refreshListings(prompts, true);
     }
 
-    TDateTime Day(int slot) const { return monday + slot; }
+    DateTime day(int slot) const { return monday + slot; }
 
-    TDateTime monday;
+    DateTime monday;
     TempDir dir;
     RecordingNotifier notifier;
     FixedClock clock;

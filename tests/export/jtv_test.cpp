@@ -11,11 +11,11 @@ namespace orbisk {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
+using test::readFile;
 using test::TempDir;
 using test::WeekFixture;
 
-std::string Bytes(std::initializer_list<int> bytes) {
+std::string bytes(std::initializer_list<int> bytes) {
     std::string s;
     for (int b : bytes) s += static_cast<char>(b);
     return s;
@@ -32,7 +32,7 @@ std::uint64_t U64(const std::string& s, std::size_t at) {
 }
 
 // The records of an index file as (FILETIME, offset), checked against its count.
-std::vector<std::pair<std::uint64_t, unsigned>> Records(const std::string& ndx) {
+std::vector<std::pair<std::uint64_t, unsigned>> ndxRecords(const std::string& ndx) {
     std::vector<std::pair<std::uint64_t, unsigned>> out;
     EXPECT_GE(ndx.size(), 2u);
     if (ndx.size() < 2) return out;
@@ -46,33 +46,33 @@ std::vector<std::pair<std::uint64_t, unsigned>> Records(const std::string& ndx) 
 }
 
 TEST(JtvFileTime, CountsHundredNanosecondsSince1601) {
-    EXPECT_EQ(JtvFileTime(EncodeDate(2004, 9, 20), 21, 30), 127'401'894'000'000'000ull);
-    EXPECT_EQ(JtvFileTime(EncodeDate(1601, 1, 1), 0, 0), 0ull);
-    EXPECT_EQ(JtvFileTime(EncodeDate(2004, 9, 21), 0, 0) - JtvFileTime(EncodeDate(2004, 9, 20), 0, 0),
+    EXPECT_EQ(jtvFileTime(encodeDate(2004, 9, 20), 21, 30), 127'401'894'000'000'000ull);
+    EXPECT_EQ(jtvFileTime(encodeDate(1601, 1, 1), 0, 0), 0ull);
+    EXPECT_EQ(jtvFileTime(encodeDate(2004, 9, 21), 0, 0) - jtvFileTime(encodeDate(2004, 9, 20), 0, 0),
               864'000'000'000ull);
-    EXPECT_THROW(JtvFileTime(EncodeDate(2004, 9, 20), 24, 0), Error);
-    EXPECT_THROW(JtvFileTime(EncodeDate(2004, 9, 20), 10, 60), Error);
+    EXPECT_THROW(jtvFileTime(encodeDate(2004, 9, 20), 24, 0), Error);
+    EXPECT_THROW(jtvFileTime(encodeDate(2004, 9, 20), 10, 60), Error);
 }
 
 TEST(JtvExport, FilesByteForByte) {
-    WeekFixture week({{0, {{"One", "06.00 Morning", "21.30 Film", "00.15 Night"}}}}, "", EncodeDate(2004, 9, 20));
-    week.viewer.ShowDay(week.Day(0));
+    WeekFixture week({{0, {{"One", "06.00 Morning", "21.30 Film", "00.15 Night"}}}}, "", encodeDate(2004, 9, 20));
+    week.viewer.showDay(week.day(0));
     TempDir out;
-    const JtvResult result = ExportJtv(week.viewer, out.str(), &week.notifier);
-    EXPECT_TRUE(result.WeekFound);
-    EXPECT_EQ(result.Records, 3);
+    const JtvResult result = exportJtv(week.viewer, out.str(), &week.notifier);
+    EXPECT_TRUE(result.weekFound);
+    EXPECT_EQ(result.records, 3);
 
-    const std::string ndx = Bytes({0x03, 0x00,
+    const std::string ndx = bytes({0x03, 0x00,
                                    // 06:00 on 20 September 2004, title at 26
                                    0x00, 0x00, 0x00, 0xB0, 0x30, 0x10, 0xD7, 0x9E, 0xC4, 0x01, 0x1A, 0x00,
                                    // 21:30 on 20 September 2004, title at 35
                                    0x00, 0x00, 0x00, 0xFC, 0x94, 0xFB, 0x58, 0x9F, 0xC4, 0x01, 0x23, 0x00,
                                    // 00:15 on 21 September 2004, title at 41
                                    0x00, 0x00, 0x00, 0x1A, 0x71, 0x08, 0x70, 0x9F, 0xC4, 0x01, 0x29, 0x00});
-    EXPECT_EQ(ReadFile(out / "One.ndx"), ndx);
-    const std::string pdt = std::string("JTV 3.x TV Program Data\n\n\n") + Bytes({7, 0}) + "Morning" + Bytes({4, 0}) +
-                            "Film" + Bytes({5, 0}) + "Night";
-    EXPECT_EQ(ReadFile(out / "One.pdt"), pdt);
+    EXPECT_EQ(readFile(out / "One.ndx"), ndx);
+    const std::string pdt = std::string("JTV 3.x TV Program Data\n\n\n") + bytes({7, 0}) + "Morning" + bytes({4, 0}) +
+                            "Film" + bytes({5, 0}) + "Night";
+    EXPECT_EQ(readFile(out / "One.pdt"), pdt);
     EXPECT_TRUE(week.notifier.shown.empty());
 }
 
@@ -80,36 +80,36 @@ TEST(JtvExport, DateMovesOnOnceAtTheFirstEarlierEntry) {
     WeekFixture week({{0,
                        {{"Late", "06.00 A", "23.30 B", "00.15 C", "01.40 D"},
                         {"Night", "00.30 E", "06.00 F", "00.10 G", "03.00 H"}}}});
-    week.viewer.ShowDay(week.Day(0));
+    week.viewer.showDay(week.day(0));
     TempDir out;
-    ExportJtv(week.viewer, out.str(), nullptr);
-    const TDateTime mon = week.Day(0), tue = week.Day(1);
+    exportJtv(week.viewer, out.str(), nullptr);
+    const DateTime mon = week.day(0), tue = week.day(1);
 
-    const auto late = Records(ReadFile(out / "Late.ndx"));
+    const auto late = ndxRecords(readFile(out / "Late.ndx"));
     ASSERT_EQ(late.size(), 4u);
-    EXPECT_EQ(late[0].first, JtvFileTime(mon, 6, 0));
-    EXPECT_EQ(late[1].first, JtvFileTime(mon, 23, 30));
-    EXPECT_EQ(late[2].first, JtvFileTime(tue, 0, 15));
-    EXPECT_EQ(late[3].first, JtvFileTime(tue, 1, 40));
+    EXPECT_EQ(late[0].first, jtvFileTime(mon, 6, 0));
+    EXPECT_EQ(late[1].first, jtvFileTime(mon, 23, 30));
+    EXPECT_EQ(late[2].first, jtvFileTime(tue, 0, 15));
+    EXPECT_EQ(late[3].first, jtvFileTime(tue, 1, 40));
 
     // The day begins after midnight: 06:00 is later than 00:30, 00:10 is not.
-    const auto night = Records(ReadFile(out / "Night.ndx"));
+    const auto night = ndxRecords(readFile(out / "Night.ndx"));
     ASSERT_EQ(night.size(), 4u);
-    EXPECT_EQ(night[0].first, JtvFileTime(mon, 0, 30));
-    EXPECT_EQ(night[1].first, JtvFileTime(mon, 6, 0));
-    EXPECT_EQ(night[2].first, JtvFileTime(tue, 0, 10));
-    EXPECT_EQ(night[3].first, JtvFileTime(tue, 3, 0));
+    EXPECT_EQ(night[0].first, jtvFileTime(mon, 0, 30));
+    EXPECT_EQ(night[1].first, jtvFileTime(mon, 6, 0));
+    EXPECT_EQ(night[2].first, jtvFileTime(tue, 0, 10));
+    EXPECT_EQ(night[3].first, jtvFileTime(tue, 3, 0));
 }
 
 TEST(JtvExport, TitlesAreCutAt500Bytes) {
     WeekFixture week({{0, {{"One", "06.00 " + std::string(600, 'T'), "07.00 X", "08.00 "}}}});
-    week.viewer.ShowDay(week.Day(0));
-    const TChannel& one = week.viewer.Channels().Items(0);
-    ASSERT_EQ(one.Lines.size(), 3u);
+    week.viewer.showDay(week.day(0));
+    const Channel& one = week.viewer.channels().items(0);
+    ASSERT_EQ(one.lines.size(), 3u);
     TempDir out;
-    ExportJtv(week.viewer, out.str(), nullptr);
-    const std::string pdt = ReadFile(out / "One.pdt");
-    const auto records = Records(ReadFile(out / "One.ndx"));
+    exportJtv(week.viewer, out.str(), nullptr);
+    const std::string pdt = readFile(out / "One.pdt");
+    const auto records = ndxRecords(readFile(out / "One.ndx"));
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].second, 26u);
     EXPECT_EQ(U16(pdt, 26), 500u);
@@ -117,7 +117,7 @@ TEST(JtvExport, TitlesAreCutAt500Bytes) {
     EXPECT_EQ(records[1].second, 528u);
     EXPECT_EQ(records[2].second, 528u + 3u);
     // Whatever the third line kept after the time, it is at most its tail.
-    const std::string& third = one.Lines[2];
+    const std::string& third = one.lines[2];
     EXPECT_EQ(U16(pdt, 531), third.size() > 6 ? third.size() - 6 : 0u);
     EXPECT_EQ(pdt.size(), 533u + U16(pdt, 531));
 }
@@ -146,18 +146,18 @@ protected:
 
     void SetUp() override {
         fs::create_directory(out);
-        week.viewer.ShowDay(week.Day(2));
+        week.viewer.showDay(week.day(2));
     }
 };
 
 TEST_F(JtvWeek, ThreeDaysHiddenAndUnsafeNamesTwoRunsAlike) {
-    const JtvResult result = ExportJtv(week.viewer, out, &week.notifier);
-    EXPECT_EQ(result.Records, 2 + 3 + 1 + 1 + 1 + 2);
-    const auto one = Records(ReadFile(out + "/One.ndx"));
+    const JtvResult result = exportJtv(week.viewer, out, &week.notifier);
+    EXPECT_EQ(result.records, 2 + 3 + 1 + 1 + 1 + 2);
+    const auto one = ndxRecords(readFile(out + "/One.ndx"));
     ASSERT_EQ(one.size(), 6u);
-    EXPECT_EQ(one[0].first, JtvFileTime(week.Day(0), 6, 0));
-    EXPECT_EQ(one[5].first, JtvFileTime(week.Day(4), 6, 0));
-    EXPECT_EQ(Records(ReadFile(out + "/" + kCultureUtf8 + ".ndx")).size(), 4u);
+    EXPECT_EQ(one[0].first, jtvFileTime(week.day(0), 6, 0));
+    EXPECT_EQ(one[5].first, jtvFileTime(week.day(4), 6, 0));
+    EXPECT_EQ(ndxRecords(readFile(out + "/" + kCultureUtf8 + ".ndx")).size(), 4u);
 
     // Hidden: no files. "../escaped" and "..": nothing written outside.
     EXPECT_FALSE(fs::exists(out + "/Hid.ndx"));
@@ -165,54 +165,54 @@ TEST_F(JtvWeek, ThreeDaysHiddenAndUnsafeNamesTwoRunsAlike) {
     EXPECT_FALSE(fs::exists(root / "tvguide..ndx"));
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 4);
     EXPECT_EQ(std::distance(fs::directory_iterator(root.path()), fs::directory_iterator()), 1);
-    EXPECT_EQ(result.Skipped, (std::vector<std::string>{"../escaped", ".."}));
-    EXPECT_EQ(week.viewer.ShownDate(), week.Day(2));
+    EXPECT_EQ(result.skipped, (std::vector<std::string>{"../escaped", ".."}));
+    EXPECT_EQ(week.viewer.shownDate(), week.day(2));
 
     // A second run from the same day starts the files afresh.
-    const std::string ndx = ReadFile(out + "/One.ndx"), pdt = ReadFile(out + "/One.pdt");
-    ExportJtv(week.viewer, out, &week.notifier);
-    EXPECT_EQ(ReadFile(out + "/One.ndx"), ndx);
-    EXPECT_EQ(ReadFile(out + "/One.pdt"), pdt);
+    const std::string ndx = readFile(out + "/One.ndx"), pdt = readFile(out + "/One.pdt");
+    exportJtv(week.viewer, out, &week.notifier);
+    EXPECT_EQ(readFile(out + "/One.ndx"), ndx);
+    EXPECT_EQ(readFile(out + "/One.pdt"), pdt);
 }
 
 TEST_F(JtvWeek, WithoutAWeekOnlyTheFirstPassRuns) {
-    week.viewer.ShowDay(week.Day(14));
-    const JtvResult result = ExportJtv(week.viewer, out, nullptr);
-    EXPECT_FALSE(result.WeekFound);
-    EXPECT_EQ(ReadFile(out + "/One.ndx"), std::string(2, '\0'));
-    EXPECT_EQ(ReadFile(out + "/One.pdt"), "JTV 3.x TV Program Data\n\n\n");
-    EXPECT_EQ(week.viewer.ShownDate(), week.Day(14));
+    week.viewer.showDay(week.day(14));
+    const JtvResult result = exportJtv(week.viewer, out, nullptr);
+    EXPECT_FALSE(result.weekFound);
+    EXPECT_EQ(readFile(out + "/One.ndx"), std::string(2, '\0'));
+    EXPECT_EQ(readFile(out + "/One.pdt"), "JTV 3.x TV Program Data\n\n\n");
+    EXPECT_EQ(week.viewer.shownDate(), week.day(14));
 }
 
 TEST_F(JtvWeek, AnUnreadableTimeStopsWithCountsMatchingTheRecords) {
     // Monday shown (its list is the one the walk starts with), its second
     // entry spoilt.
-    week.viewer.ShowDay(week.Day(0));
-    TChannel& one = week.viewer.Channels().Items(0);
-    one.Times[1] = "x7.00";
+    week.viewer.showDay(week.day(0));
+    Channel& one = week.viewer.channels().items(0);
+    one.times[1] = "x7.00";
     try {
-        ExportJtv(week.viewer, out, nullptr);
+        exportJtv(week.viewer, out, nullptr);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "'' is not a valid integer value");
     }
-    EXPECT_EQ(Records(ReadFile(out + "/One.ndx")).size(), 1u);
-    EXPECT_EQ(ReadFile(out + "/One.pdt").size(), 26u + 6);
-    EXPECT_EQ(week.viewer.ShownDate(), week.Day(0));
+    EXPECT_EQ(ndxRecords(readFile(out + "/One.ndx")).size(), 1u);
+    EXPECT_EQ(readFile(out + "/One.pdt").size(), 26u + 6);
+    EXPECT_EQ(week.viewer.shownDate(), week.day(0));
 
     // A shown channel without entries: "One" goes out whole first.
-    one.Times[1] = "07.00";
-    TChannel& cyr = week.viewer.Channels().Items(2);
-    cyr.Lines.clear();
-    cyr.Times.clear();
+    one.times[1] = "07.00";
+    Channel& cyr = week.viewer.channels().items(2);
+    cyr.lines.clear();
+    cyr.times.clear();
     try {
-        ExportJtv(week.viewer, out, nullptr);
+        exportJtv(week.viewer, out, nullptr);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "List index out of bounds (0)");
     }
-    EXPECT_EQ(Records(ReadFile(out + "/One.ndx")).size(), 2u);
-    EXPECT_EQ(ReadFile(out + "/" + kCultureUtf8 + ".ndx"), std::string(2, '\0'));
+    EXPECT_EQ(ndxRecords(readFile(out + "/One.ndx")).size(), 2u);
+    EXPECT_EQ(readFile(out + "/" + kCultureUtf8 + ".ndx"), std::string(2, '\0'));
 }
 
 TEST(JtvExport, DataFilesStopBeforeTheOffsetsOverflow) {
@@ -223,22 +223,22 @@ TEST(JtvExport, DataFilesStopBeforeTheOffsetsOverflow) {
         monday[0].push_back(std::string(time) + " " + std::string(500, static_cast<char>('a' + i % 26)));
     }
     WeekFixture week({{0, monday}, {1, {{"Big", "06.00 Tuesday"}, {"Small", "06.00 S2"}}}});
-    week.viewer.ShowDay(week.Day(0));
-    ASSERT_EQ(week.viewer.Channels().Items(0).EntryCount(), 140);
+    week.viewer.showDay(week.day(0));
+    ASSERT_EQ(week.viewer.channels().items(0).entryCount(), 140);
     TempDir out;
-    const JtvResult result = ExportJtv(week.viewer, out.str(), &week.notifier);
+    const JtvResult result = exportJtv(week.viewer, out.str(), &week.notifier);
 
     // (65535 - 26) / 502 records of 500-byte titles fit.
-    const std::string pdt = ReadFile(out / "Big.pdt");
-    const auto big = Records(ReadFile(out / "Big.ndx"));
+    const std::string pdt = readFile(out / "Big.pdt");
+    const auto big = ndxRecords(readFile(out / "Big.ndx"));
     EXPECT_EQ(big.size(), 130u);
     EXPECT_EQ(pdt.size(), 26u + 130 * 502);
     EXPECT_LE(pdt.size(), 65535u);
     for (std::size_t k = 0; k < big.size(); ++k) ASSERT_EQ(big[k].second, 26 + 502 * k);
-    EXPECT_EQ(Records(ReadFile(out / "Small.ndx")).size(), 2u);
-    EXPECT_EQ(result.Cut, std::vector<std::string>{"Big"});
+    EXPECT_EQ(ndxRecords(readFile(out / "Small.ndx")).size(), 2u);
+    EXPECT_EQ(result.cut, std::vector<std::string>{"Big"});
     ASSERT_EQ(week.notifier.shown.size(), 1u);
-    EXPECT_EQ(week.notifier.shown[0], std::string(kJtvCutCaption) + ": " + JtvCutText({"Big"}));
+    EXPECT_EQ(week.notifier.shown[0], std::string(kJtvCutCaption) + ": " + jtvCutText({"Big"}));
 }
 
 }  // namespace

@@ -10,28 +10,28 @@ namespace {
 
 using test::WeekFixture;
 
-std::string Broken(const std::string& line) {
+std::string broken(const std::string& line) {
     std::string out;
-    AppendProgrammeLine(out, line);
+    appendProgrammeLine(out, line);
     return out;
 }
 
 TEST(PrintLines, BreakAtTheLastBlankOrHard) {
     const std::string x80(80, 'x');
-    EXPECT_EQ(Broken(x80), x80 + "\r\n");
-    EXPECT_EQ(Broken(x80 + "y"), x80 + "\r\n        y\r\n");
+    EXPECT_EQ(broken(x80), x80 + "\r\n");
+    EXPECT_EQ(broken(x80 + "y"), x80 + "\r\n        y\r\n");
 
     // A blank at position 75 and none after it.
     const std::string blank75 = std::string(74, 'a') + " " + std::string(25, 'b');
-    EXPECT_EQ(Broken(blank75), std::string(74, 'a') + " \r\n        " + std::string(25, 'b') + "\r\n");
+    EXPECT_EQ(broken(blank75), std::string(74, 'a') + " \r\n        " + std::string(25, 'b') + "\r\n");
 
     const std::string x100(100, 'x');
-    EXPECT_EQ(Broken(x100), std::string(80, 'x') + "\r\n        " + std::string(20, 'x') + "\r\n");
+    EXPECT_EQ(broken(x100), std::string(80, 'x') + "\r\n        " + std::string(20, 'x') + "\r\n");
 
     // Later pieces are 72 wide: 80 + 72 + rest, each broken at its last blank.
     std::string words;
     while (words.size() < 250) words += "word" + std::to_string(words.size() % 7) + " ";
-    const std::string out = Broken(words);
+    const std::string out = broken(words);
     std::string joined;
     std::size_t pos = 0, lines = 0;
     while (pos < out.size()) {
@@ -55,18 +55,18 @@ TEST(PrintLines, BreakAtTheLastBlankOrHard) {
 }
 
 TEST(PrintLines, HeadersAreCentredInEightyColumns) {
-    EXPECT_EQ(CenterLine("abcd"), std::string(38, ' ') + "abcd" + std::string(38, ' '));
+    EXPECT_EQ(centerLine("abcd"), std::string(38, ' ') + "abcd" + std::string(38, ' '));
     // Odd length: 40 - 5 / 2 = 38 in front, 37 behind.
-    EXPECT_EQ(CenterLine("abcde"), std::string(38, ' ') + "abcde" + std::string(37, ' '));
-    EXPECT_EQ(CenterLine(std::string(80, 'h')), std::string(80, 'h'));
-    EXPECT_EQ(CenterLine(std::string(95, 'h')), std::string(95, 'h'));
+    EXPECT_EQ(centerLine("abcde"), std::string(38, ' ') + "abcde" + std::string(37, ' '));
+    EXPECT_EQ(centerLine(std::string(80, 'h')), std::string(80, 'h'));
+    EXPECT_EQ(centerLine(std::string(95, 'h')), std::string(95, 'h'));
 }
 
 // "Первый канал" and "Культура" (Windows-1251).
 constexpr char kFirst[] = "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB";
 constexpr char kCulture[] = "\xCA\xF3\xEB\xFC\xF2\xF3\xF0\xE0";
 
-std::map<int, test::DayBlocks> FullWeek() {
+std::map<int, test::DayBlocks> fullWeek() {
     std::map<int, test::DayBlocks> days;
     for (int slot = 0; slot < 7; ++slot)
         days[slot] = {{kFirst, "06.00 Day " + std::to_string(slot), "21.00 " + std::string(kCulture)},
@@ -75,25 +75,25 @@ std::map<int, test::DayBlocks> FullWeek() {
     return days;
 }
 
-std::size_t Count(const std::string& text, const std::string& what) {
+std::size_t count(const std::string& text, const std::string& what) {
     std::size_t n = 0;
     for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
     return n;
 }
 
 TEST(PrintText, FromTheDayShownToSundayInCodePage866) {
-    WeekFixture week(FullWeek(), "[Channels]\r\n1=Hidden\r\n[Channel1]\r\nHide=1\r\n");
+    WeekFixture week(fullWeek(), "[Channels]\r\n1=Hidden\r\n[Channel1]\r\nHide=1\r\n");
     Viewer& viewer = week.viewer;
     const std::string hyphens = std::string(80, '-') + "\r\n";
 
-    ASSERT_TRUE(viewer.ShowDay(week.Day(0)) || viewer.ShownDate() == week.Day(0));
-    const std::string monday = BuildPrintText(viewer);
-    EXPECT_EQ(Count(monday, hyphens), 7u);
-    EXPECT_EQ(Count(monday, "Never printed"), 0u);
-    for (int d = 0; d < 7; ++d) EXPECT_EQ(Count(monday, "06.00 Day " + std::to_string(d) + "\r\n"), 1u) << d;
+    ASSERT_TRUE(viewer.showDay(week.day(0)) || viewer.shownDate() == week.day(0));
+    const std::string monday = buildPrintText(viewer);
+    EXPECT_EQ(count(monday, hyphens), 7u);
+    EXPECT_EQ(count(monday, "Never printed"), 0u);
+    for (int d = 0; d < 7; ++d) EXPECT_EQ(count(monday, "06.00 Day " + std::to_string(d) + "\r\n"), 1u) << d;
 
-    viewer.ShowDay(week.Day(6));
-    const std::string sunday = BuildPrintText(viewer);
+    viewer.showDay(week.day(6));
+    const std::string sunday = buildPrintText(viewer);
     // "13 декабря, Воскресенье. Первый канал" in code page 866, centred.
     const std::string header =
         "13 \xA4\xA5\xAA\xA0\xA1\xE0\xEF, \x82\xAE\xE1\xAA\xE0\xA5\xE1\xA5\xAD\xEC\xA5. "
@@ -115,28 +115,28 @@ TEST(PrintText, DaysWithoutTextAreLeftOutAndTheShownListComesBack) {
     // Monday and Thursday only; the shown Tuesday has no text.
     WeekFixture week({{0, {{"One", "06.00 Monday"}}}, {3, {{"One", "06.00 Thursday"}, {"Two", "09.00 Other"}}}});
     Viewer& viewer = week.viewer;
-    viewer.ShowDay(week.Day(0));
-    viewer.Channels().Select(0);
-    viewer.ShowDay(week.Day(1));
-    const TChannels* before = &viewer.Channels();
-    ASSERT_EQ(before->Count(), 1);  // still Monday's list
+    viewer.showDay(week.day(0));
+    viewer.channels().select(0);
+    viewer.showDay(week.day(1));
+    const ChannelList* before = &viewer.channels();
+    ASSERT_EQ(before->count(), 1);  // still Monday's list
 
-    const std::string text = BuildPrintText(viewer);
-    EXPECT_EQ(Count(text, std::string(80, '-')), 1u);
-    EXPECT_EQ(Count(text, "06.00 Thursday"), 1u);
-    EXPECT_EQ(Count(text, "Monday"), 0u);
-    EXPECT_EQ(&viewer.Channels(), before);
-    EXPECT_EQ(viewer.Channels().Current(), &viewer.Channels().Items(0));
-    EXPECT_EQ(viewer.ShownDate(), week.Day(1));
+    const std::string text = buildPrintText(viewer);
+    EXPECT_EQ(count(text, std::string(80, '-')), 1u);
+    EXPECT_EQ(count(text, "06.00 Thursday"), 1u);
+    EXPECT_EQ(count(text, "Monday"), 0u);
+    EXPECT_EQ(&viewer.channels(), before);
+    EXPECT_EQ(viewer.channels().current(), &viewer.channels().items(0));
+    EXPECT_EQ(viewer.shownDate(), week.day(1));
 
     // Wednesday shown with Thursday's list selected on its second channel:
     // the same object and selection after the build.
-    viewer.ShowDay(week.Day(3));
-    viewer.Channels().Select(1);
-    const TChannels* thursday = &viewer.Channels();
-    BuildPrintText(viewer);
-    EXPECT_EQ(&viewer.Channels(), thursday);
-    EXPECT_EQ(viewer.Channels().Current(), &viewer.Channels().Items(1));
+    viewer.showDay(week.day(3));
+    viewer.channels().select(1);
+    const ChannelList* thursday = &viewer.channels();
+    buildPrintText(viewer);
+    EXPECT_EQ(&viewer.channels(), thursday);
+    EXPECT_EQ(viewer.channels().current(), &viewer.channels().items(1));
 }
 
 }  // namespace

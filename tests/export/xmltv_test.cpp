@@ -16,7 +16,7 @@
 namespace orbisk {
 namespace {
 
-using test::ReadFile;
+using test::readFile;
 using test::TempDir;
 using test::WeekFixture;
 
@@ -52,7 +52,7 @@ struct Programme {
 };
 
 // The programmes of a document, in order.
-std::vector<Programme> Programmes(const std::string& doc) {
+std::vector<Programme> programmes(const std::string& doc) {
     static const std::regex re(
         "<programme start=\"([^\"]*)\"(?: stop=\"([^\"]*)\")? channel=\"([^\"]*)\">\\s*<title lang=\"ru\">([^<]*)</title>");
     std::vector<Programme> out;
@@ -61,7 +61,7 @@ std::vector<Programme> Programmes(const std::string& doc) {
     return out;
 }
 
-std::vector<std::pair<std::string, std::string>> Channels(const std::string& doc) {
+std::vector<std::pair<std::string, std::string>> channelsOf(const std::string& doc) {
     static const std::regex re("<channel id=\"([^\"]*)\">\\s*<display-name lang=\"ru\">([^<]*)</display-name>");
     std::vector<std::pair<std::string, std::string>> out;
     for (auto it = std::sregex_iterator(doc.begin(), doc.end(), re); it != std::sregex_iterator(); ++it)
@@ -73,62 +73,62 @@ constexpr char kValidator[] = "/usr/bin/tv_validate_file";
 constexpr char kDtd[] = "/usr/share/xmltv/xmltv.dtd";
 
 // tv_validate_file's verdict on the document, against the installed DTD.
-std::pair<int, std::string> Validate(const TempDir& dir, const std::string& doc) {
+std::pair<int, std::string> validate(const TempDir& dir, const std::string& doc) {
     const std::string file = dir / "week.xml", log = dir / "validate.log";
-    test::WriteFile(file, doc);
+    test::writeFile(file, doc);
     const std::string command = std::string(kValidator) + " --dtd-file " + kDtd + " '" + file + "' >'" + log + "' 2>&1";
     const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(log)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(log)};
 }
 
 TEST(XmltvText, EscapesMarkupAndBlanksControlCharacters) {
-    EXPECT_EQ(XmlText("Tom & Jerry <1> \"q\" 'a'"), "Tom &amp; Jerry &lt;1&gt; &quot;q&quot; &apos;a&apos;");
-    EXPECT_EQ(XmlText("&amp;"), "&amp;amp;");
+    EXPECT_EQ(xmlText("Tom & Jerry <1> \"q\" 'a'"), "Tom &amp; Jerry &lt;1&gt; &quot;q&quot; &apos;a&apos;");
+    EXPECT_EQ(xmlText("&amp;"), "&amp;amp;");
     // C0 (tab and NUL too), DEL and the byte Windows-1251 leaves undefined.
-    EXPECT_EQ(XmlText(std::string("a\x01\tb\x7F\x98z\0!", 9)), "a  b  z !");
+    EXPECT_EQ(xmlText(std::string("a\x01\tb\x7F\x98z\0!", 9)), "a  b  z !");
     // "Ёлки №1" in UTF-8; the no-break space and the soft hyphen stay.
-    EXPECT_EQ(XmlText("\xA8\xEB\xEA\xE8 \xB9\x31\xA0\xAD"),
+    EXPECT_EQ(xmlText("\xA8\xEB\xEA\xE8 \xB9\x31\xA0\xAD"),
               "\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB8 \xE2\x84\x96\x31\xC2\xA0\xC2\xAD");
 }
 
 TEST(XmltvChannelId, StableValidAndDistinct) {
     const std::regex valid("^[-a-zA-Z0-9]+(\\.[-a-zA-Z0-9]+)+$");
     // "Первый канал", "НТВ", "Культура"
-    EXPECT_EQ(XmltvChannelId("\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB"), "pervyy-kanal.44195058.orbisk");
-    EXPECT_EQ(XmltvChannelId("\xCD\xD2\xC2"), "ntv.a052d800.orbisk");
-    EXPECT_EQ(XmltvChannelId("NTV"), "ntv.d99a1549.orbisk");
-    EXPECT_EQ(XmltvChannelId("\xCA\xF3\xEB\xFC\xF2\xF3\xF0\xE0"), "kultura.05cee2af.orbisk");
+    EXPECT_EQ(xmltvChannelId("\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB"), "pervyy-kanal.44195058.orbisk");
+    EXPECT_EQ(xmltvChannelId("\xCD\xD2\xC2"), "ntv.a052d800.orbisk");
+    EXPECT_EQ(xmltvChannelId("NTV"), "ntv.d99a1549.orbisk");
+    EXPECT_EQ(xmltvChannelId("\xCA\xF3\xEB\xFC\xF2\xF3\xF0\xE0"), "kultura.05cee2af.orbisk");
     const std::string odd[] = {"", "+++", "  ", std::string(200, '\xDD'), "a.b/c\"<>&", "\x01\x98", "-x-"};
     for (const std::string& name : odd) {
-        const std::string id = XmltvChannelId(name);
+        const std::string id = xmltvChannelId(name);
         EXPECT_TRUE(std::regex_match(id, valid)) << id;
         EXPECT_LE(id.size(), 40u + 17u) << id;
     }
-    EXPECT_EQ(XmltvChannelId("+++").rfind("channel.", 0), 0u);
-    EXPECT_NE(XmltvChannelId("+++"), XmltvChannelId("---"));
+    EXPECT_EQ(xmltvChannelId("+++").rfind("channel.", 0), 0u);
+    EXPECT_NE(xmltvChannelId("+++"), xmltvChannelId("---"));
 }
 
 TEST(XmltvTime, OffsetInForceAtTheWallClockTime) {
     ZoneGuard zone(kCet);
-    const TDateTime spring = EncodeDate(2026, 3, 29), autumn = EncodeDate(2026, 10, 25);
-    EXPECT_EQ(LocalUtcOffsetMinutes(spring - 1, 12, 0), 60);
-    EXPECT_EQ(LocalUtcOffsetMinutes(spring, 1, 59), 60);
-    EXPECT_EQ(LocalUtcOffsetMinutes(spring, 3, 0), 120);
+    const DateTime spring = encodeDate(2026, 3, 29), autumn = encodeDate(2026, 10, 25);
+    EXPECT_EQ(localUtcOffsetMinutes(spring - 1, 12, 0), 60);
+    EXPECT_EQ(localUtcOffsetMinutes(spring, 1, 59), 60);
+    EXPECT_EQ(localUtcOffsetMinutes(spring, 3, 0), 120);
     // Skipped: read with the offset before the change.
-    EXPECT_EQ(LocalUtcOffsetMinutes(spring, 2, 30), 60);
-    EXPECT_EQ(LocalUtcOffsetMinutes(autumn, 1, 0), 120);
+    EXPECT_EQ(localUtcOffsetMinutes(spring, 2, 30), 60);
+    EXPECT_EQ(localUtcOffsetMinutes(autumn, 1, 0), 120);
     // Twice: the first of the two.
-    EXPECT_EQ(LocalUtcOffsetMinutes(autumn, 2, 30), 120);
-    EXPECT_EQ(LocalUtcOffsetMinutes(autumn, 3, 0), 60);
-    EXPECT_EQ(XmltvTime(spring, 6, 5), "20260329060500 +0200");
-    EXPECT_EQ(XmltvTime(autumn + 1, 23, 59), "20261026235900 +0100");
+    EXPECT_EQ(localUtcOffsetMinutes(autumn, 2, 30), 120);
+    EXPECT_EQ(localUtcOffsetMinutes(autumn, 3, 0), 60);
+    EXPECT_EQ(xmltvTime(spring, 6, 5), "20260329060500 +0200");
+    EXPECT_EQ(xmltvTime(autumn + 1, 23, 59), "20261026235900 +0100");
     {
         ZoneGuard west("XST8");  // eight hours west of UTC
-        EXPECT_EQ(XmltvTime(EncodeDate(2004, 9, 20), 21, 30), "20040920213000 -0800");
+        EXPECT_EQ(xmltvTime(encodeDate(2004, 9, 20), 21, 30), "20040920213000 -0800");
     }
     {
         ZoneGuard india("IST-5:30");
-        EXPECT_EQ(XmltvTime(EncodeDate(2004, 9, 20), 0, 0), "20040920000000 +0530");
+        EXPECT_EQ(xmltvTime(encodeDate(2004, 9, 20), 0, 0), "20040920000000 +0530");
     }
 }
 
@@ -143,26 +143,26 @@ protected:
                       {1, {{"One", "06.30 Tue A", "07.00 ", "08.00 Tue C"}, {"Hid", "06.00 H2"}, {"Late", "09.00 L"}}},
                       {3, {{"One", "06.00 Thu A", "07.00 Thu B"}, {"Night", "05.00 X"}}}},
                      "[Channels]\r\n1=Hid\r\n2=One\r\n[Channel1]\r\nHide=1\r\n[Channel2]\r\nDesc=First & <one>\r\n"};
-    std::string one = XmltvChannelId("One"), night = XmltvChannelId("Night"), late = XmltvChannelId("Late");
+    std::string one = xmltvChannelId("One"), night = xmltvChannelId("Night"), late = xmltvChannelId("Late");
 };
 
 TEST_F(XmltvWeek, ProgrammesWithStopsAcrossMidnightAndDays) {
-    week.viewer.ShowDay(week.Day(1));
-    const XmltvResult result = ExportXmltv(week.viewer);
-    EXPECT_TRUE(result.WeekFound);
-    EXPECT_EQ(week.viewer.ShownDate(), week.Day(1));
+    week.viewer.showDay(week.day(1));
+    const XmltvResult result = exportXmltv(week.viewer);
+    EXPECT_TRUE(result.weekFound);
+    EXPECT_EQ(week.viewer.shownDate(), week.day(1));
 
     // Hidden "Hid" is left out; "Late" (Tuesday only) is there; the display
     // name is escaped.
-    const auto channels = Channels(result.Document);
+    const auto channels = channelsOf(result.document);
     EXPECT_EQ(channels, (std::vector<std::pair<std::string, std::string>>{
                             {one, "First &amp; &lt;one&gt;"}, {night, "Night"}, {late, "Late"}}));
-    EXPECT_EQ(result.Channels, 3);
-    EXPECT_EQ(result.Document.find(XmltvChannelId("Hid")), std::string::npos);
+    EXPECT_EQ(result.channels, 3);
+    EXPECT_EQ(result.document.find(xmltvChannelId("Hid")), std::string::npos);
 
-    const auto p = Programmes(result.Document);
+    const auto p = programmes(result.document);
     ASSERT_EQ(p.size(), 13u);
-    EXPECT_EQ(result.Programmes, 13);
+    EXPECT_EQ(result.programmes, 13);
     auto expect = [&](std::size_t i, const char* start, const char* stop, const std::string& channel, const char* title) {
         EXPECT_EQ(p[i].start, start) << i;
         EXPECT_EQ(p[i].stop, stop) << i;
@@ -189,36 +189,36 @@ TEST_F(XmltvWeek, ProgrammesWithStopsAcrossMidnightAndDays) {
     expect(12, "20261210050000 +0300", "", night, "X");
 
     // Without a week: no channels, nothing shown.
-    week.viewer.ShowDay(week.Day(14));
-    const XmltvResult none = ExportXmltv(week.viewer);
-    EXPECT_FALSE(none.WeekFound);
-    EXPECT_EQ(none.Programmes, 0);
-    EXPECT_TRUE(Channels(none.Document).empty());
-    EXPECT_NE(none.Document.find("</tv>"), std::string::npos);
-    EXPECT_EQ(week.viewer.ShownDate(), week.Day(14));
+    week.viewer.showDay(week.day(14));
+    const XmltvResult none = exportXmltv(week.viewer);
+    EXPECT_FALSE(none.weekFound);
+    EXPECT_EQ(none.programmes, 0);
+    EXPECT_TRUE(channelsOf(none.document).empty());
+    EXPECT_NE(none.document.find("</tv>"), std::string::npos);
+    EXPECT_EQ(week.viewer.shownDate(), week.day(14));
 }
 
 TEST_F(XmltvWeek, SundayStopsAtTheNextWeeksMonday) {
     // The next week: a copy of this Monday's text.
-    const TWeek* current = week.viewer.Weeks().FindWeek(week.Day(0));
+    const Week* current = week.viewer.weeks().findWeek(week.day(0));
     ASSERT_NE(current, nullptr);
-    auto next = std::make_unique<TWeek>(week.Day(7));
-    next->FromFiles = current->FromFiles;
-    next->Days = current->Days;
-    week.viewer.Weeks().Items.push_back(std::move(next));
+    auto next = std::make_unique<Week>(week.day(7));
+    next->fromFiles = current->fromFiles;
+    next->days = current->days;
+    week.viewer.weeks().items.push_back(std::move(next));
     // Sunday's text is Monday's too.
-    TWeek* mutableCurrent = week.viewer.Weeks().FindWeek(week.Day(0));
-    mutableCurrent->Days[6] = mutableCurrent->Days[0];
-    week.viewer.ShowDay(week.Day(6));
+    Week* mutableCurrent = week.viewer.weeks().findWeek(week.day(0));
+    mutableCurrent->days[6] = mutableCurrent->days[0];
+    week.viewer.showDay(week.day(6));
 
-    const auto p = Programmes(ExportXmltv(week.viewer).Document);
+    const auto p = programmes(exportXmltv(week.viewer).document);
     std::vector<Programme> sundayOne;
     for (const auto& x : p)
         if (x.channel == one && x.start.substr(0, 8) >= "20261213") sundayOne.push_back(x);
     ASSERT_EQ(sundayOne.size(), 4u);
     EXPECT_EQ(sundayOne[3].start, "20261214001500 +0300");
     EXPECT_EQ(sundayOne[3].stop, "20261214060000 +0300");
-    EXPECT_EQ(week.viewer.ShownDate(), week.Day(6));
+    EXPECT_EQ(week.viewer.shownDate(), week.day(6));
 }
 
 TEST(XmltvExport, WeekAcrossTheChangeToSummerTime) {
@@ -226,9 +226,9 @@ TEST(XmltvExport, WeekAcrossTheChangeToSummerTime) {
     // 23 to 29 March 2026: the clocks go forward at 02:00 on Sunday.
     WeekFixture week({{5, {{"One", "22.00 Sat A", "01.30 Sat B", "02.30 Sat C"}}},
                       {6, {{"One", "06.00 Sun A", "23.00 Sun B"}}}},
-                     "", EncodeDate(2026, 3, 23));
-    week.viewer.ShowDay(week.Day(6));
-    const auto p = Programmes(ExportXmltv(week.viewer).Document);
+                     "", encodeDate(2026, 3, 23));
+    week.viewer.showDay(week.day(6));
+    const auto p = programmes(exportXmltv(week.viewer).document);
     ASSERT_EQ(p.size(), 5u);
     EXPECT_EQ(p[0].start, "20260328220000 +0100");
     EXPECT_EQ(p[1].start, "20260329013000 +0100");
@@ -244,24 +244,24 @@ TEST(XmltvExport, HostileTitlesGiveAValidDocument) {
     ZoneGuard zone("MSK-3");
     WeekFixture week({{0, {{"One", "06.00 A", "07.00 B", "08.00 C", "09.00 D", "10.00 E", "11.00 F", "12.00 G"}}},
                       {2, {{"Two", "06.00 W"}}}});
-    week.viewer.ShowDay(week.Day(0));
-    TChannel& one = week.viewer.Channels().Items(0);
-    one.Lines[0] = "06.00 Tom & Jerry <1> \"q\" 'a' ]]> &amp; &#1;";
-    one.Lines[1] = std::string("07.00 \x01\x02\x1B[31m\x7F\x98 end") + '\0' + "x";
-    one.Lines[2] = "08.00 \x01\x02";  // nothing but controls: left out
-    one.Lines[3] = "09.00 <!-- --> <![CDATA[x]]> <?pi?>";
-    one.Lines[4] = "10.00 \xA8\xEB\xEA\xE8 \xB9 \xAD\xA0 \x85\x96\x97";
-    one.Lines[5] = "11.00 ";
-    one.Desc = "One & \"Two\" <x>\x01";
+    week.viewer.showDay(week.day(0));
+    Channel& one = week.viewer.channels().items(0);
+    one.lines[0] = "06.00 Tom & Jerry <1> \"q\" 'a' ]]> &amp; &#1;";
+    one.lines[1] = std::string("07.00 \x01\x02\x1B[31m\x7F\x98 end") + '\0' + "x";
+    one.lines[2] = "08.00 \x01\x02";  // nothing but controls: left out
+    one.lines[3] = "09.00 <!-- --> <![CDATA[x]]> <?pi?>";
+    one.lines[4] = "10.00 \xA8\xEB\xEA\xE8 \xB9 \xAD\xA0 \x85\x96\x97";
+    one.lines[5] = "11.00 ";
+    one.desc = "One & \"Two\" <x>\x01";
 
-    const XmltvResult result = ExportXmltv(week.viewer);
-    EXPECT_EQ(result.Programmes, 5 + 1);
+    const XmltvResult result = exportXmltv(week.viewer);
+    EXPECT_EQ(result.programmes, 5 + 1);
     TempDir dir;
-    const auto [status, log] = Validate(dir, result.Document);
-    EXPECT_EQ(status, 0) << log << result.Document;
+    const auto [status, log] = validate(dir, result.document);
+    EXPECT_EQ(status, 0) << log << result.document;
     EXPECT_EQ(log, "Validated ok.\n");
 
-    const auto p = Programmes(result.Document);
+    const auto p = programmes(result.document);
     ASSERT_EQ(p.size(), 6u);
     EXPECT_EQ(p[0].title, "Tom &amp; Jerry &lt;1&gt; &quot;q&quot; &apos;a&apos; ]]&gt; &amp;amp; &amp;#1;");
     EXPECT_EQ(p[1].title, "[31m   end x");
@@ -271,29 +271,29 @@ TEST(XmltvExport, HostileTitlesGiveAValidDocument) {
 
 TEST(XmltvExport, UnreadableTimeStopsAndRestoresTheDay) {
     WeekFixture week({{0, {{"One", "06.00 A", "07.00 B"}}}, {2, {{"One", "06.00 W"}}}});
-    week.viewer.ShowDay(week.Day(0));
-    week.viewer.Channels().Items(0).Times[1] = "x7.00";
-    EXPECT_THROW(ExportXmltv(week.viewer), Error);
-    EXPECT_EQ(week.viewer.ShownDate(), week.Day(0));
+    week.viewer.showDay(week.day(0));
+    week.viewer.channels().items(0).times[1] = "x7.00";
+    EXPECT_THROW(exportXmltv(week.viewer), Error);
+    EXPECT_EQ(week.viewer.shownDate(), week.day(0));
 
     // A channel without entries is no error here: it has no programmes.
-    week.viewer.Channels().Items(0).Times.clear();
-    week.viewer.Channels().Items(0).Lines.clear();
-    const XmltvResult result = ExportXmltv(week.viewer);
-    EXPECT_EQ(result.Programmes, 1);
-    EXPECT_EQ(week.viewer.ShownDate(), week.Day(0));
+    week.viewer.channels().items(0).times.clear();
+    week.viewer.channels().items(0).lines.clear();
+    const XmltvResult result = exportXmltv(week.viewer);
+    EXPECT_EQ(result.programmes, 1);
+    EXPECT_EQ(week.viewer.shownDate(), week.day(0));
 }
 
 TEST(XmltvExport, SaveReplacesTheFileWhole) {
     TempDir dir;
     const std::string path = dir / "week.xml";
-    SaveXmltv("<tv/>\n", path);
-    EXPECT_EQ(ReadFile(path), "<tv/>\n");
-    SaveXmltv("<tv></tv>\n", path);
-    EXPECT_EQ(ReadFile(path), "<tv></tv>\n");
+    saveXmltv("<tv/>\n", path);
+    EXPECT_EQ(readFile(path), "<tv/>\n");
+    saveXmltv("<tv></tv>\n", path);
+    EXPECT_EQ(readFile(path), "<tv></tv>\n");
     EXPECT_FALSE(std::filesystem::exists(path + ".part"));
     try {
-        SaveXmltv("x", dir / "missing/week.xml");
+        saveXmltv("x", dir / "missing/week.xml");
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         // "Не могу записать файл <path>"

@@ -18,7 +18,7 @@
 
 namespace {
 
-const std::string& Dir() {
+const std::string& dir() {
     static const std::string dir = [] {
         char pattern[] = "/tmp/orbisk-fuzz-hudson-XXXXXX";
         if (!mkdtemp(pattern)) std::abort();
@@ -27,14 +27,14 @@ const std::string& Dir() {
     return dir;
 }
 
-void Put(const std::string& name, const std::string& bytes) {
-    FILE* f = std::fopen((Dir() + name).c_str(), "wb");
+void put(const std::string& name, const std::string& bytes) {
+    FILE* f = std::fopen((dir() + name).c_str(), "wb");
     if (!f) std::abort();
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
 }
 
-std::string Take(const std::uint8_t*& p, const std::uint8_t* end, std::size_t n) {
+std::string take(const std::uint8_t*& p, const std::uint8_t* end, std::size_t n) {
     std::string s(n, '\0');
     const std::size_t have = std::min<std::size_t>(n, static_cast<std::size_t>(end - p));
     s.replace(0, have, reinterpret_cast<const char*>(p), have);
@@ -42,21 +42,21 @@ std::string Take(const std::uint8_t*& p, const std::uint8_t* end, std::size_t n)
     return s;
 }
 
-void ReadAll(orbisk::HudsonArea& a) {
-    a.LoadHeader();
-    (void)a.GetMessageNumber();
-    (void)a.GetFromName();
-    (void)a.GetToName();
-    (void)a.GetSubject();
-    (void)a.GetDateTime();
-    (void)a.GetOrigAddress();
-    (void)a.GetDestAddress();
-    (void)a.IsDeleted();
-    (void)a.IsPrivate();
-    a.StartText();
+void readAll(orbisk::HudsonArea& a) {
+    a.loadHeader();
+    (void)a.getMessageNumber();
+    (void)a.getFromName();
+    (void)a.getToName();
+    (void)a.getSubject();
+    (void)a.getDateTime();
+    (void)a.getOrigAddress();
+    (void)a.getDestAddress();
+    (void)a.isDeleted();
+    (void)a.isPrivate();
+    a.startText();
     int lines = 0;
-    while (!a.AtTextEnd()) {
-        const std::string line = a.ReadTextLineNoKludge(lines % 3 ? 255 : 30);
+    while (!a.atTextEnd()) {
+        const std::string line = a.readTextLineNoKludge(lines % 3 ? 255 : 30);
         if (line.size() > 255 || ++lines > 200000) std::abort();
     }
 }
@@ -71,50 +71,50 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t n = data[2] % 40;
     const std::uint8_t* p = data + 3;
     const std::uint8_t* end = data + size;
-    std::string idx = Take(p, end, 3 * n);
-    std::string hdr = Take(p, end, 187 * n);
-    std::string toidx = Take(p, end, 36 * n);
-    std::string info = Take(p, end, 406);
-    std::string txt = Take(p, end, std::min<std::size_t>(static_cast<std::size_t>(end - p), 1 << 16));
+    std::string idx = take(p, end, 3 * n);
+    std::string hdr = take(p, end, 187 * n);
+    std::string toidx = take(p, end, 36 * n);
+    std::string info = take(p, end, 406);
+    std::string txt = take(p, end, std::min<std::size_t>(static_cast<std::size_t>(end - p), 1 << 16));
     if (flags & 0x01) info.resize(flags & 0x02 ? 405 : 407);
     if (flags & 0x04) hdr += std::string(187, 'h');
     if (flags & 0x08) idx.resize(idx.size() / 2);
-    Put("msgidx.bbs", idx);
-    Put("msghdr.bbs", hdr);
-    Put("msgtoidx.bbs", toidx);
-    Put("msginfo.bbs", info);
-    Put("msgtxt.bbs", txt);
-    ::unlink((Dir() + "echomail.bbs").c_str());
+    put("msgidx.bbs", idx);
+    put("msghdr.bbs", hdr);
+    put("msgtoidx.bbs", toidx);
+    put("msginfo.bbs", info);
+    put("msgtxt.bbs", txt);
+    ::unlink((dir() + "echomail.bbs").c_str());
 
     orbisk::HudsonArea a;
-    a.SetAreaPath((board < 100 ? "00" : "") + std::to_string(board) + Dir());
-    if (a.OpenArea() != 0) return 0;
+    a.setAreaPath((board < 100 ? "00" : "") + std::to_string(board) + dir());
+    if (a.openArea() != 0) return 0;
     int steps = 0;
-    for (a.LocateFrom(1); a.IsLocated() && steps < 100; a.LocateNext(), ++steps) ReadAll(a);
-    (void)a.GetHighestExisting();
-    for (steps = 0; a.IsLocated() && steps < 20; a.LocatePrior(), ++steps) ReadAll(a);
-    (void)a.CountMessages();
-    a.FindAddressedFirst("All", "Sysop");
-    for (steps = 0; a.FoundAddressed() && steps < 20; a.FindAddressedNext(), ++steps) ReadAll(a);
+    for (a.locateFrom(1); a.isLocated() && steps < 100; a.locateNext(), ++steps) readAll(a);
+    (void)a.getHighestExisting();
+    for (steps = 0; a.isLocated() && steps < 20; a.locatePrior(), ++steps) readAll(a);
+    (void)a.countMessages();
+    a.findAddressedFirst("All", "Sysop");
+    for (steps = 0; a.foundAddressed() && steps < 20; a.findAddressedNext(), ++steps) readAll(a);
 
     if (flags & 0x10) {
-        a.LocateFrom(1);
-        if (a.IsLocated()) {
-            a.LoadHeader();
-            a.DeleteCurrent();
+        a.locateFrom(1);
+        if (a.isLocated()) {
+            a.loadHeader();
+            a.deleteCurrent();
         }
-        for (steps = 0, a.LocateFrom(1); a.IsLocated() && steps < 100; a.LocateNext(), ++steps) ReadAll(a);
+        for (steps = 0, a.locateFrom(1); a.isLocated() && steps < 100; a.locateNext(), ++steps) readAll(a);
     }
     if (flags & 0x20) {
-        a.StartNewMessage();
-        a.SetSubject("Fuzz");
-        a.SetMailKind(1);
-        a.WriteTextLine("line");
-        if (a.SaveMessage() == 0) {
-            a.LocateFrom(a.GetHighNumber());
-            if (a.IsLocated()) ReadAll(a);
+        a.startNewMessage();
+        a.setSubject("Fuzz");
+        a.setMailKind(1);
+        a.writeTextLine("line");
+        if (a.saveMessage() == 0) {
+            a.locateFrom(a.getHighNumber());
+            if (a.isLocated()) readAll(a);
         }
     }
-    a.CloseArea();
+    a.closeArea();
     return 0;
 }

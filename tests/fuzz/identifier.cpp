@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/config/identifier.h"
+#include "config/identifier.h"
 #include "base/error.h"
 
 using namespace orbisk;
@@ -15,17 +15,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string id(reinterpret_cast<const char*>(data), size);
     AreaSetting s;
     try {
-        s = LoadIdentifier(id);
+        s = loadIdentifier(id);
     } catch (const Error&) {
         return 0;
     }
     if (s.hudsonBoard < kMinHudsonBoard || s.hudsonBoard > kMaxHudsonBoard) std::abort();
-    const std::string composed = ComposeIdentifier(s);
-    if (composed.empty() || composed[0] != AreaLetter(s.kind)) std::abort();
-    AreaSetting back = LoadIdentifier(composed);  // never throws on our own output
+    const std::string composed = composeIdentifier(s);
+    if (composed.empty() || composed[0] != areaLetter(s.kind)) std::abort();
+    AreaSetting back = loadIdentifier(composed);  // never throws on our own output
     if (back.kind != s.kind) std::abort();
     if (s.kind == AreaKind::Hudson && back.hudsonBoard != s.hudsonBoard) std::abort();
-    if (AreaUsesFolder(s.kind) && back.path != s.path) std::abort();
-    if (!AreaUsesFolder(s.kind) && back.path != StripBaseExtension(s.path)) std::abort();
+    if (areaUsesFolder(s.kind) && back.path != s.path) std::abort();
+    if (!areaUsesFolder(s.kind) && back.path != stripBaseExtension(s.path)) std::abort();
     return 0;
 }

@@ -20,25 +20,25 @@
 
 namespace {
 
-using orbisk::AnsiSameText;
+using orbisk::ansiSameText;
 using orbisk::IniFile;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-[[noreturn]] void Fail(const char* what) {
+[[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "ini fuzz: %s\n", what);
     std::abort();
 }
-void Check(bool ok, const char* what) {
-    if (!ok) Fail(what);
+void check(bool ok, const char* what) {
+    if (!ok) fail(what);
 }
 
-const std::string& Dir() {
+const std::string& dir() {
     // tmpfs when there is one: every write is fsynced.
     static const std::string dir = [] {
         std::string pattern = std::filesystem::exists("/dev/shm") ? "/dev/shm/orbisk-fuzz-ini-XXXXXX"
                                                                   : (std::filesystem::temp_directory_path() /
                                                                      "orbisk-fuzz-ini-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) Fail("mkdtemp");
+        if (!mkdtemp(pattern.data())) fail("mkdtemp");
         return pattern;
     }();
     static const bool cleanup = [] {
@@ -54,7 +54,7 @@ const std::string& Dir() {
 
 // What reading gives for a written value: no CR/LF, blanks trimmed, one pair
 // of matching quotes removed, at most 2047 characters.
-std::string AsRead(std::string v) {
+std::string asRead(std::string v) {
     for (char& c : v)
         if (c == '\r' || c == '\n') c = ' ';
     const char* blanks = " \t\r\v\f";
@@ -66,7 +66,7 @@ std::string AsRead(std::string v) {
     return v.substr(0, IniFile::kMaxValueLength);
 }
 
-std::vector<std::string> Lines(const std::string& s) {
+std::vector<std::string> lines(const std::string& s) {
     std::vector<std::string> out;
     std::size_t pos = 0;
     while (pos < s.size()) {
@@ -78,7 +78,7 @@ std::vector<std::string> Lines(const std::string& s) {
     return out;
 }
 
-std::string Slurp(const std::string& path) {
+std::string slurp(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
@@ -88,25 +88,25 @@ struct Snapshot {
     std::vector<Pairs> values;
 };
 
-Snapshot Take(const IniFile& ini) {
+Snapshot take(const IniFile& ini) {
     Snapshot s;
-    s.sections = ini.ReadSections();
-    for (const auto& name : s.sections) s.values.push_back(ini.ReadSectionValues(name));
+    s.sections = ini.readSections();
+    for (const auto& name : s.sections) s.values.push_back(ini.readSectionValues(name));
     return s;
 }
 
-void SameExcept(const Snapshot& before, const IniFile& ini, std::string_view section, std::string_view key) {
+void sameExcept(const Snapshot& before, const IniFile& ini, std::string_view section, std::string_view key) {
     for (std::size_t i = 0; i < before.sections.size(); ++i) {
         const auto& name = before.sections[i];
-        Pairs now = ini.ReadSectionValues(name);
-        if (!AnsiSameText(name, section)) {
-            Check(now == before.values[i], "another section changed");
+        Pairs now = ini.readSectionValues(name);
+        if (!ansiSameText(name, section)) {
+            check(now == before.values[i], "another section changed");
             continue;
         }
         Pairs old = before.values[i];
-        std::erase_if(old, [&](const auto& p) { return AnsiSameText(p.first, key); });
-        std::erase_if(now, [&](const auto& p) { return AnsiSameText(p.first, key); });
-        Check(now == old, "another key of the written section changed");
+        std::erase_if(old, [&](const auto& p) { return ansiSameText(p.first, key); });
+        std::erase_if(now, [&](const auto& p) { return ansiSameText(p.first, key); });
+        check(now == old, "another key of the written section changed");
     }
 }
 
@@ -114,17 +114,17 @@ void SameExcept(const Snapshot& before, const IniFile& ini, std::string_view sec
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    const std::string path = Dir() + "/Orbisk.ini";
+    const std::string path = dir() + "/Orbisk.ini";
     {
         std::ofstream f(path, std::ios::binary | std::ios::trunc);
         f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
     IniFile ini(path);
-    (void)ini.ReadString("MAIN", "FIDOPath", "");
-    (void)ini.ReadInteger("MSG", "DelFromBegin", 5);
-    (void)ini.ReadBool("MAIN", "EnableWarning", true);
-    (void)ini.ReadSection("Channels");
-    const Snapshot before = Take(ini);
+    (void)ini.readString("MAIN", "FIDOPath", "");
+    (void)ini.readInteger("MSG", "DelFromBegin", 5);
+    (void)ini.readBool("MAIN", "EnableWarning", true);
+    (void)ini.readSection("Channels");
+    const Snapshot before = take(ini);
 
     // Write into a section and key the file already has when there is one.
     std::string section = "MAIN", key = "FIDOPath";
@@ -139,34 +139,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     const std::string value = bytes.substr(size / 2, 80);
-    const std::string oldFile = Slurp(path);
-    ini.WriteString(section, key, value);
-    const std::string expected = AsRead(value);
-    Check(ini.ReadString(section, key, "\x01missing") == expected, "written key does not read back");
-    SameExcept(before, ini, section, key);
+    const std::string oldFile = slurp(path);
+    ini.writeString(section, key, value);
+    const std::string expected = asRead(value);
+    check(ini.readString(section, key, "\x01missing") == expected, "written key does not read back");
+    sameExcept(before, ini, section, key);
 
     // Only one old line replaced, up to three new ones (line end added to the
     // last line, a section header, the key).
-    const std::string newFile = Slurp(path);
-    auto a = Lines(oldFile), b = Lines(newFile);
+    const std::string newFile = slurp(path);
+    auto a = lines(oldFile), b = lines(newFile);
     std::size_t p = 0, s = 0;
     while (p < a.size() && p < b.size() && a[p] == b[p]) ++p;
     while (s < a.size() - p && s < b.size() - p && a[a.size() - 1 - s] == b[b.size() - 1 - s]) ++s;
-    Check(a.size() - p - s <= 1 && b.size() - p - s <= 3, "write touched more than its line");
+    check(a.size() - p - s <= 1 && b.size() - p - s <= 3, "write touched more than its line");
 
     // What is on disk parses to what the object holds.
     IniFile fresh(path);
-    Check(fresh.ReadString(section, key, "\x01missing") == expected, "disk differs from memory");
-    const Snapshot after = Take(ini);
-    const Snapshot reread = Take(fresh);
-    Check(after.sections == reread.sections && after.values == reread.values, "re-read differs");
+    check(fresh.readString(section, key, "\x01missing") == expected, "disk differs from memory");
+    const Snapshot after = take(ini);
+    const Snapshot reread = take(fresh);
+    check(after.sections == reread.sections && after.values == reread.values, "re-read differs");
 
     // Erasing one section leaves the others as they were.
     const std::string erased = after.sections.front();
-    ini.EraseSection(erased);
-    Check(!ini.SectionExists(erased), "erased section still there");
+    ini.eraseSection(erased);
+    check(!ini.sectionExists(erased), "erased section still there");
     for (std::size_t i = 0; i < after.sections.size(); ++i)
-        if (!AnsiSameText(after.sections[i], erased))
-            Check(ini.ReadSectionValues(after.sections[i]) == after.values[i], "erase changed another section");
+        if (!ansiSameText(after.sections[i], erased))
+            check(ini.readSectionValues(after.sections[i]) == after.values[i], "erase changed another section");
     return 0;
 }

@@ -23,80 +23,80 @@
 
 namespace {
 
-const std::string& Dir();
+const std::string& dir();
 
-void RemoveDir() {
-    for (const char* ext : {".jhr", ".jdx", ".jdt", ".jlr"}) ::unlink((Dir() + "/area" + ext).c_str());
-    ::rmdir(Dir().c_str());
+void removeDir() {
+    for (const char* ext : {".jhr", ".jdx", ".jdt", ".jlr"}) ::unlink((dir() + "/area" + ext).c_str());
+    ::rmdir(dir().c_str());
 }
 
-const std::string& Dir() {
+const std::string& dir() {
     static const std::string dir = [] {
         char pattern[] = "/tmp/orbisk-fuzz-jam-XXXXXX";
         if (!mkdtemp(pattern)) abort();
         return std::string(pattern);
     }();
-    static const bool cleanup = std::atexit(RemoveDir) == 0;
+    static const bool cleanup = std::atexit(removeDir) == 0;
     (void)cleanup;
     return dir;
 }
 
-void Put(const std::string& name, const std::uint8_t* data, std::size_t size) {
+void put(const std::string& name, const std::uint8_t* data, std::size_t size) {
     FILE* f = std::fopen(name.c_str(), "wb");
     if (!f) abort();
     if (size > 0 && std::fwrite(data, 1, size, f) != size) abort();
     std::fclose(f);
 }
 
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
-void ReadText(orbisk::MessageArea& a, std::uint16_t maxLen) {
+void readText(orbisk::MessageArea& a, std::uint16_t maxLen) {
     std::string fast, shared;
-    a.StartText();
-    for (int i = 0; i < 3000 && !a.AtTextEnd(); ++i) {
-        const std::string line = a.ReadTextLine(maxLen);
+    a.startText();
+    for (int i = 0; i < 3000 && !a.atTextEnd(); ++i) {
+        const std::string line = a.readTextLine(maxLen);
         if (line.size() > maxLen + 0u && maxLen > 0) abort();
-        fast += line + (a.GetLastLineWrapped() ? "\x01w\n" : "\n");
+        fast += line + (a.getLastLineWrapped() ? "\x01w\n" : "\n");
     }
-    a.StartText();
-    for (int i = 0; i < 3000 && !a.AtTextEnd(); ++i)
-        shared += a.MessageArea::ReadTextLine(maxLen) + (a.GetLastLineWrapped() ? "\x01w\n" : "\n");
+    a.startText();
+    for (int i = 0; i < 3000 && !a.atTextEnd(); ++i)
+        shared += a.MessageArea::readTextLine(maxLen) + (a.getLastLineWrapped() ? "\x01w\n" : "\n");
     if (fast != shared) abort();
-    a.StartText();
-    for (int i = 0; i < 3000 && !a.AtTextEnd(); ++i) a.ReadTextLineNoKludge(maxLen);
+    a.startText();
+    for (int i = 0; i < 3000 && !a.atTextEnd(); ++i) a.readTextLineNoKludge(maxLen);
 }
 
-void Walk(orbisk::MessageArea& a, bool deleteFirst) {
+void walk(orbisk::MessageArea& a, bool deleteFirst) {
     int n = 0;
-    for (a.LocateFrom(1); a.IsLocated() && n < 200; a.LocateNext(), ++n) {
-        a.LoadHeader();
-        a.GetMessageNumber();
-        a.GetSubject();
-        a.GetFromName();
-        a.GetToName();
-        a.GetDateTime();
-        a.GetOrigAddress();
-        a.GetDestAddress();
-        a.GetCost();
-        a.GetReplyTo();
-        a.GetNextReplyLink();
-        a.IsDeleted();
-        a.IsPrivate();
-        ReadText(a, n % 2 ? 255 : static_cast<std::uint16_t>(1 + n % 17));
-        if (deleteFirst && n == 0) a.DeleteCurrent();
+    for (a.locateFrom(1); a.isLocated() && n < 200; a.locateNext(), ++n) {
+        a.loadHeader();
+        a.getMessageNumber();
+        a.getSubject();
+        a.getFromName();
+        a.getToName();
+        a.getDateTime();
+        a.getOrigAddress();
+        a.getDestAddress();
+        a.getCost();
+        a.getReplyTo();
+        a.getNextReplyLink();
+        a.isDeleted();
+        a.isPrivate();
+        readText(a, n % 2 ? 255 : static_cast<std::uint16_t>(1 + n % 17));
+        if (deleteFirst && n == 0) a.deleteCurrent();
     }
-    a.GetHighestExisting();
-    a.LocatePrior();
-    a.CountMessages();
+    a.getHighestExisting();
+    a.locatePrior();
+    a.countMessages();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 5) return 0;
-    orbisk::SharingRetryCount = 1;
+    orbisk::sharingRetryCount = 1;
     const std::uint8_t flags = data[0];
-    std::size_t hlen = Le16(data + 1), xlen = Le16(data + 3);
+    std::size_t hlen = le16(data + 1), xlen = le16(data + 3);
     data += 5;
     size -= 5;
     hlen = std::min(hlen, size);
@@ -110,15 +110,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         jhr[20] = 1;
     }
     jhr.append(reinterpret_cast<const char*>(data), hlen);
-    const std::string base = Dir() + "/area";
-    Put(base + ".jhr", reinterpret_cast<const std::uint8_t*>(jhr.data()), jhr.size());
-    Put(base + ".jdx", data + hlen, xlen);
-    Put(base + ".jdt", data + hlen + xlen, size - hlen - xlen);
+    const std::string base = dir() + "/area";
+    put(base + ".jhr", reinterpret_cast<const std::uint8_t*>(jhr.data()), jhr.size());
+    put(base + ".jdx", data + hlen, xlen);
+    put(base + ".jdt", data + hlen + xlen, size - hlen - xlen);
 
     std::unique_ptr<orbisk::MessageArea> area;
-    if (!orbisk::OpenAreaByIdentifier(area, "J" + base)) return 0;
-    Walk(*area, flags & 2);
-    if (flags & 2) Walk(*area, false);
-    orbisk::CloseAreaAndFree(area);
+    if (!orbisk::openAreaByIdentifier(area, "J" + base)) return 0;
+    walk(*area, flags & 2);
+    if (flags & 2) walk(*area, false);
+    orbisk::closeAreaAndFree(area);
     return 0;
 }

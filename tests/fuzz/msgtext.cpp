@@ -15,22 +15,22 @@ namespace {
 class BytesArea : public orbisk::MessageArea {
 public:
     explicit BytesArea(std::string t) : text_(std::move(t)) {}
-    void StartText() override {
+    void startText() override {
         pos_ = 0;
         ended_ = false;
         lastLineWrapped_ = false;
     }
-    char ReadChar() override {
+    char readChar() override {
         if (ended_ || pos_ >= text_.size() || text_[pos_] == '\0') {
             ended_ = true;
             return '\0';
         }
         return text_[pos_++];
     }
-    bool AtTextEnd() override { return ended_ || pos_ >= text_.size(); }
-    std::int64_t GetTextPosition() override { return static_cast<std::int64_t>(pos_); }
-    void SetTextPosition(std::int64_t p) override { pos_ = static_cast<std::size_t>(p); }
-    std::size_t Pos() const { return pos_; }
+    bool atTextEnd() override { return ended_ || pos_ >= text_.size(); }
+    std::int64_t getTextPosition() override { return static_cast<std::int64_t>(pos_); }
+    void setTextPosition(std::int64_t p) override { pos_ = static_cast<std::size_t>(p); }
+    std::size_t pos() const { return pos_; }
 
 private:
     std::string text_;
@@ -49,20 +49,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::size_t limit = nul == std::string::npos ? text.size() : nul;
 
     BytesArea area(text);
-    area.StartText();
+    area.startText();
     std::size_t lines = 0;
-    while (!area.AtTextEnd()) {
-        const std::string line = noKludge ? area.ReadTextLineNoKludge(maxLen) : area.ReadTextLine(maxLen);
+    while (!area.atTextEnd()) {
+        const std::string line = noKludge ? area.readTextLineNoKludge(maxLen) : area.readTextLine(maxLen);
         if (line.size() > std::max<std::size_t>(maxLen, 1)) std::abort();
         if (line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) std::abort();
-        if (area.Pos() > limit) std::abort();  // nothing after the first NUL
+        if (area.pos() > limit) std::abort();  // nothing after the first NUL
         if (++lines > text.size() + 2) std::abort();  // every call makes progress
     }
 
     orbisk::FidoAddress a;
-    orbisk::ParseAddress(text, {2, 5020, 0, 0}, a);
-    orbisk::ExtractWord(text, maxLen % 8);
-    const std::string s = orbisk::StripReplyPrefixes(text);
-    if (s.size() >= 3 && orbisk::UpperStr(s.substr(0, 3)) == "RE:") std::abort();
+    orbisk::parseAddress(text, {2, 5020, 0, 0}, a);
+    orbisk::extractWord(text, maxLen % 8);
+    const std::string s = orbisk::stripReplyPrefixes(text);
+    if (s.size() >= 3 && orbisk::upperStr(s.substr(0, 3)) == "RE:") std::abort();
     return 0;
 }

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string line(reinterpret_cast<const char*>(data), size);
     if (line.find('\r') != std::string::npos || line.find('\n') != std::string::npos) return 0;
     std::string out;
-    orbisk::AppendProgrammeLine(out, line);
+    orbisk::appendProgrammeLine(out, line);
     std::string joined;
     std::size_t pos = 0, count = 0;
     while (pos < out.size()) {
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         pos = end + 2;
     }
     if (joined != line) std::abort();
-    const std::string centred = orbisk::CenterLine(line);
+    const std::string centred = orbisk::centerLine(line);
     if (line.size() < 80 && (centred.size() != 80 || centred.compare(40 - line.size() / 2, line.size(), line) != 0)) std::abort();
     if (line.size() >= 80 && centred != line) std::abort();
     return 0;

@@ -1,5 +1,5 @@
 // Arbitrary titles, channel names, message templates and run lines through
-// ExpandReminderMacros, read back the way the POSIX shell splits words.
+// expandReminderMacros, read back the way the POSIX shell splits words.
 // Invariant: nothing but quoted words, escaped characters and blanks, so
 // the built-in run line splits into exactly the three reminder arguments
 // (and the network back-end's into the program path and those three), byte
@@ -24,7 +24,7 @@ using namespace orbisk;
 // The words of `line` as sh would split them if it held only quoted words,
 // escaped characters and blanks; false when something else stands
 // unquoted.
-bool SplitWords(const std::string& line, std::vector<std::string>& words) {
+bool splitWords(const std::string& line, std::vector<std::string>& words) {
     std::string word;
     bool inWord = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
@@ -50,7 +50,7 @@ bool SplitWords(const std::string& line, std::vector<std::string>& words) {
     return true;
 }
 
-std::string NoNul(std::string s) {
+std::string noNul(std::string s) {
     std::string out;
     for (char c : s)
         if (c != '\0') out += c;
@@ -76,18 +76,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string time = "21.30";
 
     // The built-in line: exactly the three arguments, byte for byte.
-    const std::string command = ExpandReminderMacros(title, time, channel, message, "*MESSAGE *TIME *CHANEL");
+    const std::string command = expandReminderMacros(title, time, channel, message, "*MESSAGE *TIME *CHANEL");
     std::vector<std::string> words;
-    if (!SplitWords(command, words)) std::abort();
+    if (!splitWords(command, words)) std::abort();
     if (words.size() != 3) std::abort();
-    if (words[0] != NoNul(ReminderMessage(title, time, channel, message))) std::abort();
+    if (words[0] != noNul(reminderMessage(title, time, channel, message))) std::abort();
     if (words[1] != time) std::abort();
-    if (words[2] != NoNul(ReplaceAll(channel, "\"", "'"))) std::abort();
+    if (words[2] != noNul(replaceAll(channel, "\"", "'"))) std::abort();
 
     // With the network back-end's line the quoted program path comes first.
     const std::string program = "/opt/o*NAME 'x'/orbisk";
     words.clear();
-    if (!SplitWords(ExpandReminderMacros(title, time, channel, message, GetRunLine(true, true, "", program)), words) ||
+    if (!splitWords(expandReminderMacros(title, time, channel, message, getRunLine(true, true, "", program)), words) ||
         words.size() != 4 || words[0] != program)
         std::abort();
 

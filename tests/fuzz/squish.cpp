@@ -17,7 +17,7 @@
 
 namespace {
 
-const std::string& Dir() {
+const std::string& dir() {
     static const std::string dir = [] {
         std::string p = (std::filesystem::temp_directory_path() / "orbisk-fuzz-squish-XXXXXX").string();
         if (!::mkdtemp(p.data())) std::abort();
@@ -26,33 +26,33 @@ const std::string& Dir() {
     return dir;
 }
 
-void Put(const std::string& name, const uint8_t* data, size_t size) {
+void put(const std::string& name, const uint8_t* data, size_t size) {
     std::ofstream f(name, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
-void Walk(orbisk::MessageArea& a) {
+void walk(orbisk::MessageArea& a) {
     int messages = 0;
-    a.LocateFrom(1);
-    while (a.IsLocated() && ++messages <= 64) {
-        a.LoadHeader();
-        (void)a.GetMessageNumber();
-        (void)a.GetSubject();
-        (void)a.GetFromName();
-        (void)a.GetToName();
-        (void)a.GetDateTime();
-        (void)a.GetOrigAddress();
-        (void)a.GetDestAddress();
-        (void)a.IsEcho();
-        a.StartText();
-        for (int lines = 0; !a.AtTextEnd(); ++lines) {
-            const std::string line = a.ReadTextLineNoKludge(static_cast<std::uint16_t>(1 + lines % 255));
+    a.locateFrom(1);
+    while (a.isLocated() && ++messages <= 64) {
+        a.loadHeader();
+        (void)a.getMessageNumber();
+        (void)a.getSubject();
+        (void)a.getFromName();
+        (void)a.getToName();
+        (void)a.getDateTime();
+        (void)a.getOrigAddress();
+        (void)a.getDestAddress();
+        (void)a.isEcho();
+        a.startText();
+        for (int lines = 0; !a.atTextEnd(); ++lines) {
+            const std::string line = a.readTextLineNoKludge(static_cast<std::uint16_t>(1 + lines % 255));
             if (line.size() > 255 || lines > (1 << 20)) std::abort();
         }
-        a.LocateNext();
+        a.locateNext();
     }
-    (void)a.GetHighestExisting();
-    (void)a.CountMessages();
+    (void)a.getHighestExisting();
+    (void)a.countMessages();
 }
 
 }  // namespace
@@ -64,19 +64,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     data += 3;
     size -= 3;
     if (indexLength > size) indexLength = size;
-    const std::string base = Dir() + "/area";
-    Put(base + ".sqi", data, indexLength);
-    Put(base + ".sqd", data + indexLength, size - indexLength);
+    const std::string base = dir() + "/area";
+    put(base + ".sqi", data, indexLength);
+    put(base + ".sqd", data + indexLength, size - indexLength);
 
     std::unique_ptr<orbisk::MessageArea> area;
-    if (!orbisk::OpenAreaByIdentifier(area, "S" + base)) return 0;
-    Walk(*area);
+    if (!orbisk::openAreaByIdentifier(area, "S" + base)) return 0;
+    walk(*area);
     if (flags & 1) {
-        area->LocateFrom(static_cast<orbisk::MsgNumber>(flags >> 1));
-        area->LoadHeader();
-        area->DeleteCurrent();
-        Walk(*area);
+        area->locateFrom(static_cast<orbisk::MsgNumber>(flags >> 1));
+        area->loadHeader();
+        area->deleteCurrent();
+        walk(*area);
     }
-    orbisk::CloseAreaAndFree(area);
+    orbisk::closeAreaAndFree(area);
     return 0;
 }

@@ -10,37 +10,37 @@
 #include <fstream>
 #include <string>
 
-#include "app/config/config.h"
-#include "app/viewer/viewer.h"
+#include "config/config.h"
+#include "viewer/viewer.h"
 #include "base/error.h"
 #include "base/ui.h"
 
 namespace {
 
-const std::string& Folder();
+const std::string& workFolder();
 
 class Silent : public orbisk::Notifier {
 public:
-    void Show(const std::string&, const std::string&, orbisk::MsgIcon) override {}
-    orbisk::Answer Ask(const std::string&, const std::string&, orbisk::MsgIcon, orbisk::Buttons) override {
+    void show(const std::string&, const std::string&, orbisk::MsgIcon) override {}
+    orbisk::Answer ask(const std::string&, const std::string&, orbisk::MsgIcon, orbisk::Buttons) override {
         return orbisk::Answer::No;
     }
 };
 
 class NoPrompts : public orbisk::ConfigPrompts {
 public:
-    bool EditMessageBase(orbisk::Config&) override { return false; }
-    bool EditMessageParams(orbisk::Config&) override { return false; }
+    bool editMessageBase(orbisk::Config&) override { return false; }
+    bool editMessageParams(orbisk::Config&) override { return false; }
 };
 
-const std::string& Folder() {
+const std::string& workFolder() {
     // Never destroyed: the clean-up at exit still needs it.
     static const std::string& folder = *new std::string([] {
         const auto dir = std::filesystem::temp_directory_path() / ("orbisk-fuzz-textfiles-" + std::to_string(getpid()));
         std::filesystem::create_directories(dir);
         std::atexit([] {
             std::error_code ec;
-            std::filesystem::remove_all(Folder(), ec);
+            std::filesystem::remove_all(workFolder(), ec);
         });
         std::ofstream ini(dir / "Orbisk.ini", std::ios::binary);
         // Day and month names in Windows-1251 (Понедельник, Вторник ...;
@@ -62,7 +62,7 @@ const std::string& Folder() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace orbisk;
-    const std::string& folder = Folder();
+    const std::string& folder = workFolder();
     const std::string input(reinterpret_cast<const char*>(data), size);
     std::size_t start = 0;
     for (int n = 1; n <= 7; ++n) {
@@ -78,28 +78,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     Silent notifier;
-    FixedClock clock(EncodeDate(2026, 12, 9) + EncodeTime(21, 0));
+    FixedClock clock(encodeDate(2026, 12, 9) + encodeTime(21, 0));
     NoPrompts prompts;
     Viewer viewer(folder + "/Orbisk.ini", notifier, clock);
     try {
-        viewer.RefreshListings(prompts, false);
+        viewer.refreshListings(prompts, false);
     } catch (const Error&) {
     }
-    std::vector<TDateTime> days;
-    for (const auto& week : viewer.Weeks().Items)
-        for (int i = 0; i < 7; ++i) days.push_back(week->StartDate + i);
-    for (TDateTime day : days) {
+    std::vector<DateTime> days;
+    for (const auto& week : viewer.weeks().items)
+        for (int i = 0; i < 7; ++i) days.push_back(week->startDate + i);
+    for (DateTime day : days) {
         try {
-            viewer.ShowDay(day);
+            viewer.showDay(day);
             for (double t : {0.0, 0.1, 0.1875, 0.5, 0.99}) {
-                for (const auto& row : viewer.FilmRows(t))
-                    Viewer::FilmProgress(row.Time, t, viewer.Channels().TimeSeparator());
-                clock.Set(day + t);
-                viewer.UpdateCurrentIndex();
-                viewer.Progress();
-                viewer.MarkShowTime(t);
+                for (const auto& row : viewer.filmRows(t))
+                    Viewer::filmProgress(row.time, t, viewer.channels().timeSeparator());
+                clock.set(day + t);
+                viewer.updateCurrentIndex();
+                viewer.progress();
+                viewer.markShowTime(t);
             }
-            for (int i = 0; i < viewer.Channels().Count(); ++i) viewer.SelectChannel(i);
+            for (int i = 0; i < viewer.channels().count(); ++i) viewer.selectChannel(i);
         } catch (const Error&) {
         }
     }

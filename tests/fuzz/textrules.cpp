@@ -18,14 +18,14 @@ using namespace orbisk;
 
 class CountingNotifier : public Notifier {
 public:
-    void Show(const std::string&, const std::string&, MsgIcon) override { ++shown; }
-    Answer Ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::Ok; }
+    void show(const std::string&, const std::string&, MsgIcon) override { ++shown; }
+    Answer ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::Ok; }
     int shown = 0;
 };
 
-const TMonths& Months() {
-    static const TMonths months = [] {
-        TMonths m;
+const MonthNames& months() {
+    static const MonthNames months = [] {
+        MonthNames m;
         const char* names[] = {"\xFF\xED\xE2\xE0\xF0\xFF", "feb", "mar", "apr", "may", "jun",
                                "jul",                      "aug", "sep", "oct", "nov", "dec"};
         for (int i = 1; i <= 12; ++i) m[i] = names[i - 1];
@@ -35,7 +35,7 @@ const TMonths& Months() {
 }
 
 template <typename F>
-void ExpectOnlyError(F&& f) {
+void expectOnlyError(F&& f) {
     try {
         f();
     } catch (const Error&) {
@@ -51,40 +51,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char separators[] = {'.', ':', ' ', '-'};
     const char separator = separators[(data[0] >> 4) % 4];
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
-    const FixedClock clock(EncodeDate(2024, month, 15) + 0.5);
+    const FixedClock clock(encodeDate(2024, month, 15) + 0.5);
 
-    ExpectOnlyError([&] {
+    expectOnlyError([&] {
         std::int32_t n = 0, m = 0;
-        IsListingSubject(text, n, m);
+        isListingSubject(text, n, m);
     });
-    ExpectOnlyError([&] {
-        const TDateTime d = DatingLineDate(text, clock);
+    expectOnlyError([&] {
+        const DateTime d = datingLineDate(text, clock);
         if (d <= 0) std::abort();  // a date that was made is a real date
     });
 
     CountingNotifier notifier;
-    const TDateTime caption = ParseCaptionDate(text, Months(), clock, notifier);
+    const DateTime caption = parseCaptionDate(text, months(), clock, notifier);
     // Exactly one message for a failure, none for a date.
     if ((caption == 0) != (notifier.shown == 1) || notifier.shown > 1) std::abort();
 
-    const std::string tail = CaptionTail(text);
+    const std::string tail = captionTail(text);
     if (tail.size() > text.size() || text.substr(text.size() - tail.size()) != tail) std::abort();
-    if (Koi8ToAnsi(text).size() != text.size()) std::abort();
+    if (koi8ToAnsi(text).size() != text.size()) std::abort();
 
     // The text as a format: any letters, quotes and marks.
     FormatSettings names;
-    names.longMonthNames = Months();
-    FormatDateTime(text, EncodeDate(2024, month, 15) + 0.75, names);
+    names.longMonthNames = months();
+    formatDateTime(text, encodeDate(2024, month, 15) + 0.75, names);
 
-    TDateTime t = -1;
-    if (TryStrToTime(text, separator, t)) {
+    DateTime t = -1;
+    if (tryStrToTime(text, separator, t)) {
         if (t < 0 || t >= 1) std::abort();
         // A read time, formatted and read back, is the same minute.
         FormatSettings fs;
         fs.longTimeFormat = "HH:MM";
         fs.timeSeparator = separator;
-        TDateTime back = -1;
-        if (!TryStrToTime(FormatTime(t, fs), separator, back) || MinutesOfDay(back) != MinutesOfDay(t))
+        DateTime back = -1;
+        if (!tryStrToTime(formatTime(t, fs), separator, back) || minutesOfDay(back) != minutesOfDay(t))
             std::abort();
     }
     return 0;

@@ -1,6 +1,6 @@
 // The settings dialogs driven through their widgets against a real
 // Orbisk.ini: what lands in the file, what the identifier is, the warnings
-// and the first-run flows of LoadConfig.
+// and the first-run flows of loadConfig.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -23,22 +23,22 @@
 #include <deque>
 #include <functional>
 
-#include "app/config/config.h"
-#include "app/config/identifier.h"
-#include "app/qtext.h"
+#include "config/config.h"
+#include "config/identifier.h"
+#include "gui/qtext.h"
 #include "base/error.h"
 #include "base/inifile.h"
-#include "dialogs/baseoptions.h"
-#include "dialogs/chanels.h"
-#include "dialogs/msgoptions.h"
-#include "dialogs/settingsdialogs.h"
-#include "listing/channels.h"
+#include "gui/dialogs/messagebasedialog.h"
+#include "gui/dialogs/channeloptionsdialog.h"
+#include "gui/dialogs/messageoptionsdialog.h"
+#include "gui/dialogs/settingsdialogs.h"
+#include "listing/channellist.h"
 #include "support/tempdir.h"
 
 using namespace orbisk;
-using orbisk::test::ReadFile;
+using orbisk::test::readFile;
 using orbisk::test::TempDir;
-using orbisk::test::WriteFile;
+using orbisk::test::writeFile;
 
 namespace {
 
@@ -58,7 +58,7 @@ public:
     using Step = std::function<void(QWidget*)>;
     explicit ModalScript(std::deque<Step> steps, int timeoutMs = 15000) : steps_(std::move(steps)) {
         poll_.setInterval(5);
-        QObject::connect(&poll_, &QTimer::timeout, [this] { Tick(); });
+        QObject::connect(&poll_, &QTimer::timeout, [this] { tick(); });
         poll_.start();
         watchdog_.setSingleShot(true);
         QObject::connect(&watchdog_, &QTimer::timeout, [this] {
@@ -72,11 +72,11 @@ public:
         poll_.stop();
         watchdog_.stop();
     }
-    int Ran() const { return ran_; }
-    bool AllRan() const { return steps_.empty(); }
+    int ran() const { return ran_; }
+    bool allRan() const { return steps_.empty(); }
 
 private:
-    void Tick() {
+    void tick() {
         QWidget* w = QApplication::activeModalWidget();
         if (!w || w == handled_ || steps_.empty() || timedOut_) return;
         handled_ = w;
@@ -109,48 +109,48 @@ struct Shown {
 class RecordingNotifier : public Notifier {
 public:
     std::vector<Shown> shown;
-    void Show(const std::string& text, const std::string& caption, MsgIcon icon) override {
+    void show(const std::string& text, const std::string& caption, MsgIcon icon) override {
         shown.push_back({text, caption, icon});
     }
-    Answer Ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::Ok; }
+    Answer ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::Ok; }
 };
 
 struct NoPrompts : ConfigPrompts {
-    bool EditMessageBase(Config&) override {
+    bool editMessageBase(Config&) override {
         ADD_FAILURE() << "unexpected message-base prompt";
         return false;
     }
-    bool EditMessageParams(Config&) override {
+    bool editMessageParams(Config&) override {
         ADD_FAILURE() << "unexpected message-parameters prompt";
         return false;
     }
 };
 
-void Screenshot(QWidget* w, const char* name) {
+void screenshot(QWidget* w, const char* name) {
     QDir().mkpath(QStringLiteral(ORBISK_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(w->grab().save(QStringLiteral(ORBISK_BINARY_DIR "/screenshots/") + QLatin1String(name) +
                                QStringLiteral(".png")));
 }
 
 // A radio button reacts to clicks on its indicator and caption only.
-void ClickRadio(QRadioButton* rb) { QTest::mouseClick(rb, Qt::LeftButton, {}, QPoint(8, rb->height() / 2)); }
+void clickRadio(QRadioButton* rb) { QTest::mouseClick(rb, Qt::LeftButton, {}, QPoint(8, rb->height() / 2)); }
 
 // Key presses carrying the characters (keyClicks knows only ASCII keys).
-void TypeText(QWidget* w, const std::string& ansi) {
-    for (QChar c : Q(ansi)) QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+void typeText(QWidget* w, const std::string& ansi) {
+    for (QChar c : toQString(ansi)) QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
-void TypeInto(QLineEdit* e, const std::string& ansi) {
+void typeInto(QLineEdit* e, const std::string& ansi) {
     e->clear();
-    TypeText(e, ansi);
+    typeText(e, ansi);
 }
 
-void TypeInto(QSpinBox* se, const char* digits) {
+void typeInto(QSpinBox* se, const char* digits) {
     se->selectAll();
     QTest::keyClicks(se, QLatin1String(digits));
 }
 
-std::string Names(const char* section, int count, int skip = 0) {
+std::string names(const char* section, int count, int skip = 0) {
     std::string s = std::string("[") + section + "]\r\n";
     for (int i = 1; i <= count; ++i)
         if (i != skip) s += std::to_string(i) + "=Name" + std::to_string(i) + "\r\n";
@@ -162,16 +162,16 @@ protected:
     void SetUp() override { ini_ = dir_ / "Orbisk.ini"; }
 
     // A complete settings file with the given identifier, read in.
-    void MakeConfig(const std::string& fidoPath, const std::string& extra = "") {
-        WriteFile(ini_, "[MAIN]\r\nFIDOPath=" + fidoPath + "\r\n" + Names("DAYS", 7) + Names("MONTHS", 12) +
+    void makeConfig(const std::string& fidoPath, const std::string& extra = "") {
+        writeFile(ini_, "[MAIN]\r\nFIDOPath=" + fidoPath + "\r\n" + names("DAYS", 7) + names("MONTHS", 12) +
                             "[MSG]\r\nDelFromBegin=5\r\nDelFromEnd=2\r\nFirstCaptionRow======\r\n"
                             "LastCaptionRow=-----\r\nLastDayRow=--=end\r\nTimeFormat=HH.MM\r\n" +
                             extra);
         config_ = std::make_unique<Config>(ini_);
         NoPrompts none;
-        ASSERT_TRUE(config_->LoadConfig(none));
+        ASSERT_TRUE(config_->loadConfig(none));
     }
-    std::string Stored(const char* section, const char* key) { return IniFile(ini_).ReadString(section, key, "?"); }
+    std::string stored(const char* section, const char* key) { return IniFile(ini_).readString(section, key, "?"); }
 
     TempDir dir_;
     std::string ini_;
@@ -180,294 +180,294 @@ protected:
     RecordingNotifier notes_;
 };
 
-TfmBaseOptions* AsBase(QWidget* w) {
-    auto* d = qobject_cast<TfmBaseOptions*>(w);
+MessageBaseDialog* asBase(QWidget* w) {
+    auto* d = qobject_cast<MessageBaseDialog*>(w);
     EXPECT_NE(d, nullptr) << "not the message-base dialog";
     return d;
 }
 
 TEST_F(DialogsTest, HudsonBoardAndFolderComposeTheIdentifier) {
-    MakeConfig("I" + dir_.str());
+    makeConfig("I" + dir_.str());
     const std::string hudson = dir_ / "HUDSON";
     QDir().mkpath(QString::fromStdString(hudson));
 
     ModalScript script({[&](QWidget* w) {
-        TfmBaseOptions* d = AsBase(w);
+        MessageBaseDialog* d = asBase(w);
         if (!d) return;
-        EXPECT_EQ(A(d->windowTitle()), "\xC1\xE0\xE7\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9");  // База сообщений
-        EXPECT_TRUE(d->rbInternet->isChecked());
-        EXPECT_EQ(A(d->deFidoPath->text()), dir_.str());
-        EXPECT_FALSE(d->pHudsonParams->isVisible());
+        EXPECT_EQ(fromQString(d->windowTitle()), "\xC1\xE0\xE7\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9");  // База сообщений
+        EXPECT_TRUE(d->internetRadio->isChecked());
+        EXPECT_EQ(fromQString(d->deFidoPath->text()), dir_.str());
+        EXPECT_FALSE(d->hudsonPanel->isVisible());
 
-        ClickRadio(d->rbHudson);
-        EXPECT_TRUE(d->rbHudson->isChecked());
+        clickRadio(d->hudsonRadio);
+        EXPECT_TRUE(d->hudsonRadio->isChecked());
         EXPECT_TRUE(d->deFidoPath->isVisible());
         EXPECT_FALSE(d->feFidoPath->isVisible());
-        EXPECT_TRUE(d->pHudsonParams->isVisible());
-        EXPECT_EQ(d->lblPath->buddy(), d->deFidoPath->Edit());
-        TypeInto(d->seHudsonNumber, "7");
-        TypeInto(d->deFidoPath->Edit(), hudson);
-        Screenshot(d, "base_options_hudson");
-        QTest::mouseClick(d->btOk(), Qt::LeftButton);
+        EXPECT_TRUE(d->hudsonPanel->isVisible());
+        EXPECT_EQ(d->lblPath->buddy(), d->deFidoPath->edit());
+        typeInto(d->hudsonBoardSpin, "7");
+        typeInto(d->deFidoPath->edit(), hudson);
+        screenshot(d, "base_options_hudson");
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
     }});
-    ASSERT_TRUE(dialogs_.EditMessageBase(*config_));
-    EXPECT_EQ(script.Ran(), 1);
-    EXPECT_EQ(config_->FIDOPath(), "H007" + hudson);
-    EXPECT_EQ(Stored("MAIN", "FIDOPath"), "H007" + hudson);
+    ASSERT_TRUE(dialogs_.editMessageBase(*config_));
+    EXPECT_EQ(script.ran(), 1);
+    EXPECT_EQ(config_->fidoPath(), "H007" + hudson);
+    EXPECT_EQ(stored("MAIN", "FIDOPath"), "H007" + hudson);
 
     // Shown again: the same dialog, filled from the new identifier.
-    TfmBaseOptions* first = &dialogs_.BaseOptions();
+    MessageBaseDialog* first = &dialogs_.baseOptions();
     ModalScript again({[&](QWidget* w) {
-        TfmBaseOptions* d = AsBase(w);
+        MessageBaseDialog* d = asBase(w);
         if (!d) return;
         EXPECT_EQ(d, first);
-        EXPECT_TRUE(d->rbHudson->isChecked());
-        EXPECT_EQ(d->seHudsonNumber->value(), 7);
-        EXPECT_EQ(A(d->deFidoPath->text()), hudson);
-        QTest::keyClick(d->deFidoPath->Edit(), Qt::Key_Escape);
+        EXPECT_TRUE(d->hudsonRadio->isChecked());
+        EXPECT_EQ(d->hudsonBoardSpin->value(), 7);
+        EXPECT_EQ(fromQString(d->deFidoPath->text()), hudson);
+        QTest::keyClick(d->deFidoPath->edit(), Qt::Key_Escape);
     }});
-    EXPECT_FALSE(dialogs_.EditMessageBase(*config_));
-    EXPECT_EQ(again.Ran(), 1);
+    EXPECT_FALSE(dialogs_.editMessageBase(*config_));
+    EXPECT_EQ(again.ran(), 1);
 }
 
 TEST_F(DialogsTest, JamFileLosesItsExtensionAndOpensAgainOnTheDataFile) {
-    MakeConfig("I" + dir_.str());
+    makeConfig("I" + dir_.str());
     const std::string jdt = dir_ / "TVLIST.JDT";
-    WriteFile(jdt, "");
-    const std::string before = ReadFile(ini_);
+    writeFile(jdt, "");
+    const std::string before = readFile(ini_);
 
     ModalScript script({[&](QWidget* w) {
-        TfmBaseOptions* d = AsBase(w);
+        MessageBaseDialog* d = asBase(w);
         if (!d) return;
-        ClickRadio(d->rbJam);
+        clickRadio(d->jamRadio);
         EXPECT_TRUE(d->feFidoPath->isVisible());
         EXPECT_FALSE(d->deFidoPath->isVisible());
-        EXPECT_FALSE(d->pHudsonParams->isVisible());
-        EXPECT_EQ(d->lblPath->buddy(), d->feFidoPath->Edit());
+        EXPECT_FALSE(d->hudsonPanel->isVisible());
+        EXPECT_EQ(d->lblPath->buddy(), d->feFidoPath->edit());
         // "База JAM (*.jdt)", "Все файлы (*.*)"
-        EXPECT_EQ(d->feFidoPath->NameFilters(),
-                  QStringList({Q("\xC1\xE0\xE7\xE0 JAM (*.jdt)"), Q("\xC2\xF1\xE5 \xF4\xE0\xE9\xEB\xFB (*.*)")}));
-        TypeInto(d->feFidoPath->Edit(), jdt);
-        Screenshot(d, "base_options_jam");
-        QTest::keyClick(d->feFidoPath->Edit(), Qt::Key_Return);  // the default button
+        EXPECT_EQ(d->feFidoPath->nameFilters(),
+                  QStringList({toQString("\xC1\xE0\xE7\xE0 JAM (*.jdt)"), toQString("\xC2\xF1\xE5 \xF4\xE0\xE9\xEB\xFB (*.*)")}));
+        typeInto(d->feFidoPath->edit(), jdt);
+        screenshot(d, "base_options_jam");
+        QTest::keyClick(d->feFidoPath->edit(), Qt::Key_Return);  // the default button
     }});
-    ASSERT_TRUE(dialogs_.EditMessageBase(*config_));
-    EXPECT_EQ(Stored("MAIN", "FIDOPath"), "J" + (dir_ / "TVLIST"));
+    ASSERT_TRUE(dialogs_.editMessageBase(*config_));
+    EXPECT_EQ(stored("MAIN", "FIDOPath"), "J" + (dir_ / "TVLIST"));
 
     // Reopened on the stored base: the file field names the existing data
     // file, so OK passes and the identifier stays.
     ModalScript again({[&](QWidget* w) {
-        TfmBaseOptions* d = AsBase(w);
+        MessageBaseDialog* d = asBase(w);
         if (!d) return;
-        EXPECT_TRUE(d->rbJam->isChecked());
-        EXPECT_EQ(A(d->feFidoPath->text()), jdt);
-        QTest::mouseClick(d->btOk(), Qt::LeftButton);
+        EXPECT_TRUE(d->jamRadio->isChecked());
+        EXPECT_EQ(fromQString(d->feFidoPath->text()), jdt);
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
     }});
-    ASSERT_TRUE(dialogs_.EditMessageBase(*config_));
-    EXPECT_EQ(config_->FIDOPath(), "J" + (dir_ / "TVLIST"));
+    ASSERT_TRUE(dialogs_.editMessageBase(*config_));
+    EXPECT_EQ(config_->fidoPath(), "J" + (dir_ / "TVLIST"));
 
     // Squish switches the filter; a name without extension is taken whole.
     const std::string plain = dir_ / "sqbase";
-    WriteFile(plain, "");
+    writeFile(plain, "");
     ModalScript squish({[&](QWidget* w) {
-        TfmBaseOptions* d = AsBase(w);
+        MessageBaseDialog* d = asBase(w);
         if (!d) return;
-        ClickRadio(d->rbSquish);
-        EXPECT_EQ(d->feFidoPath->NameFilters().value(0), Q("\xC1\xE0\xE7\xE0 SQISH (*.sqd)"));
-        TypeInto(d->feFidoPath->Edit(), plain);
-        QTest::mouseClick(d->btOk(), Qt::LeftButton);
+        clickRadio(d->squishRadio);
+        EXPECT_EQ(d->feFidoPath->nameFilters().value(0), toQString("\xC1\xE0\xE7\xE0 SQISH (*.sqd)"));
+        typeInto(d->feFidoPath->edit(), plain);
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
     }});
-    ASSERT_TRUE(dialogs_.EditMessageBase(*config_));
-    EXPECT_EQ(Stored("MAIN", "FIDOPath"), "S" + plain);
+    ASSERT_TRUE(dialogs_.editMessageBase(*config_));
+    EXPECT_EQ(stored("MAIN", "FIDOPath"), "S" + plain);
     (void)before;
 }
 
 TEST_F(DialogsTest, FilePickerOffersTheFiltersAndFillsTheField) {
-    MakeConfig("I" + dir_.str());
+    makeConfig("I" + dir_.str());
     const std::string jdt = dir_ / "tv.jdt";
-    WriteFile(jdt, "");
+    writeFile(jdt, "");
 
     ModalScript script({[&](QWidget* w) {
-                            TfmBaseOptions* d = AsBase(w);
+                            MessageBaseDialog* d = asBase(w);
                             if (!d) return;
-                            ClickRadio(d->rbJam);
-                            QTest::mouseClick(d->feFidoPath->BrowseButton(), Qt::LeftButton);
+                            clickRadio(d->jamRadio);
+                            QTest::mouseClick(d->feFidoPath->browseButton(), Qt::LeftButton);
                             // Back from the picker: the field holds its choice.
-                            EXPECT_EQ(A(d->feFidoPath->text()), jdt);
-                            QTest::mouseClick(d->btOk(), Qt::LeftButton);
+                            EXPECT_EQ(fromQString(d->feFidoPath->text()), jdt);
+                            QTest::mouseClick(d->okButton(), Qt::LeftButton);
                         },
                         [&](QWidget* w) {
                             auto* fd = qobject_cast<QFileDialog*>(w);
                             ASSERT_NE(fd, nullptr);
-                            EXPECT_EQ(A(fd->windowTitle()), "\xCF\xF3\xF2\xFC \xEA \xFD\xF5\xEE\xEE\xE1\xEB\xE0\xF1\xF2\xE8");
+                            EXPECT_EQ(fromQString(fd->windowTitle()), "\xCF\xF3\xF2\xFC \xEA \xFD\xF5\xEE\xEE\xE1\xEB\xE0\xF1\xF2\xE8");
                             EXPECT_EQ(fd->fileMode(), QFileDialog::ExistingFile);
                             EXPECT_EQ(fd->nameFilters().size(), 2);
-                            EXPECT_EQ(fd->nameFilters().value(0), Q("\xC1\xE0\xE7\xE0 JAM (*.jdt)"));
+                            EXPECT_EQ(fd->nameFilters().value(0), toQString("\xC1\xE0\xE7\xE0 JAM (*.jdt)"));
                             fd->setDirectory(QString::fromStdString(dir_.str()));
                             auto* name = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
                             ASSERT_NE(name, nullptr);
                             name->setText(QStringLiteral("tv.jdt"));
                             static_cast<QDialog*>(fd)->accept();
                         }});
-    ASSERT_TRUE(dialogs_.EditMessageBase(*config_));
-    EXPECT_EQ(script.Ran(), 2);
-    EXPECT_EQ(config_->FIDOPath(), "J" + (dir_ / "tv"));
+    ASSERT_TRUE(dialogs_.editMessageBase(*config_));
+    EXPECT_EQ(script.ran(), 2);
+    EXPECT_EQ(config_->fidoPath(), "J" + (dir_ / "tv"));
 }
 
 TEST_F(DialogsTest, MissingPathsWarnAndKeepTheDialogOpen) {
-    MakeConfig("I" + dir_.str());
-    dialogs_.SetNotifier(&notes_);
-    const std::string before = ReadFile(ini_);
+    makeConfig("I" + dir_.str());
+    dialogs_.setNotifier(&notes_);
+    const std::string before = readFile(ini_);
     const std::string noFolder = dir_ / "no-such-folder";
     const std::string noFile = dir_ / "no-such.sqd";
 
     ModalScript script({[&](QWidget* w) {
-        TfmBaseOptions* d = AsBase(w);
+        MessageBaseDialog* d = asBase(w);
         if (!d) return;
-        TypeInto(d->deFidoPath->Edit(), noFolder);
-        QTest::mouseClick(d->btOk(), Qt::LeftButton);
+        typeInto(d->deFidoPath->edit(), noFolder);
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
         ASSERT_EQ(notes_.shown.size(), 1u);
         EXPECT_EQ(notes_.shown[0].text, kPathWord + noFolder + kNotExists);
         EXPECT_EQ(notes_.shown[0].caption, kCaption);
         EXPECT_EQ(notes_.shown[0].icon, MsgIcon::Warning);
         EXPECT_TRUE(d->isVisible());
-        EXPECT_EQ(d->focusWidget(), d->deFidoPath->Edit());
+        EXPECT_EQ(d->focusWidget(), d->deFidoPath->edit());
 
-        ClickRadio(d->rbSquish);
-        TypeInto(d->feFidoPath->Edit(), noFile);
-        QTest::mouseClick(d->btOk(), Qt::LeftButton);
+        clickRadio(d->squishRadio);
+        typeInto(d->feFidoPath->edit(), noFile);
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
         ASSERT_EQ(notes_.shown.size(), 2u);
         EXPECT_EQ(notes_.shown[1].text, kFileWord + noFile + kNotExists);
         EXPECT_EQ(notes_.shown[1].caption, kCaption);
         EXPECT_TRUE(d->isVisible());
-        EXPECT_EQ(d->focusWidget(), d->feFidoPath->Edit());
+        EXPECT_EQ(d->focusWidget(), d->feFidoPath->edit());
 
         // Cancel is not validated and keeps everything.
-        QTest::mouseClick(d->btCancel(), Qt::LeftButton);
+        QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
     }});
-    EXPECT_FALSE(dialogs_.EditMessageBase(*config_));
-    EXPECT_EQ(script.Ran(), 1);
+    EXPECT_FALSE(dialogs_.editMessageBase(*config_));
+    EXPECT_EQ(script.ran(), 1);
     EXPECT_EQ(notes_.shown.size(), 2u);
-    EXPECT_EQ(ReadFile(ini_), before);
-    EXPECT_EQ(config_->FIDOPath(), "I" + dir_.str());
+    EXPECT_EQ(readFile(ini_), before);
+    EXPECT_EQ(config_->fidoPath(), "I" + dir_.str());
 }
 
 TEST_F(DialogsTest, WarningIsARealMessageBoxOwnedByTheDialog) {
-    MakeConfig("I" + dir_.str());
+    makeConfig("I" + dir_.str());
     const std::string noFolder = dir_ / "gone";
     ModalScript script({[&](QWidget* w) {
-                            TfmBaseOptions* d = AsBase(w);
+                            MessageBaseDialog* d = asBase(w);
                             if (!d) return;
-                            TypeInto(d->deFidoPath->Edit(), noFolder);
-                            QTest::mouseClick(d->btOk(), Qt::LeftButton);  // the box runs inside
+                            typeInto(d->deFidoPath->edit(), noFolder);
+                            QTest::mouseClick(d->okButton(), Qt::LeftButton);  // the box runs inside
                             EXPECT_TRUE(d->isVisible());
-                            QTest::mouseClick(d->btCancel(), Qt::LeftButton);
+                            QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
                         },
                         [&](QWidget* w) {
                             auto* box = qobject_cast<QMessageBox*>(w);
                             ASSERT_NE(box, nullptr);
-                            EXPECT_EQ(A(box->windowTitle()), kCaption);
-                            EXPECT_EQ(A(box->text()), kPathWord + noFolder + kNotExists);
+                            EXPECT_EQ(fromQString(box->windowTitle()), kCaption);
+                            EXPECT_EQ(fromQString(box->text()), kPathWord + noFolder + kNotExists);
                             EXPECT_EQ(box->icon(), QMessageBox::Warning);
-                            EXPECT_EQ(box->parentWidget(), &dialogs_.BaseOptions());
-                            Screenshot(box, "base_options_warning");
+                            EXPECT_EQ(box->parentWidget(), &dialogs_.baseOptions());
+                            screenshot(box, "base_options_warning");
                             box->accept();
                         }});
-    EXPECT_FALSE(dialogs_.EditMessageBase(*config_));
-    EXPECT_EQ(script.Ran(), 2);
+    EXPECT_FALSE(dialogs_.editMessageBase(*config_));
+    EXPECT_EQ(script.ran(), 2);
 }
 
 TEST_F(DialogsTest, UnknownLettersShowFidoAndBadBoardsDoNotOpen) {
-    MakeConfig("j" + dir_.str());
+    makeConfig("j" + dir_.str());
     ModalScript script({[&](QWidget* w) {
-        TfmBaseOptions* d = AsBase(w);
+        MessageBaseDialog* d = asBase(w);
         if (!d) return;
-        EXPECT_TRUE(d->rbFidoStyle->isChecked());
-        EXPECT_FALSE(d->rbFidoStyle->isEnabled());
+        EXPECT_TRUE(d->fidoRadio->isChecked());
+        EXPECT_FALSE(d->fidoRadio->isEnabled());
         EXPECT_EQ(d->deFidoPath->text(), QString());
-        EXPECT_EQ(d->seHudsonNumber->value(), 1);
+        EXPECT_EQ(d->hudsonBoardSpin->value(), 1);
         // A disabled button ignores the click; Hudson then Cancel.
-        ClickRadio(d->rbHudson);
-        ClickRadio(d->rbFidoStyle);
-        EXPECT_TRUE(d->rbHudson->isChecked());
-        Screenshot(d, "base_options_fido");
-        QTest::mouseClick(d->btCancel(), Qt::LeftButton);
+        clickRadio(d->hudsonRadio);
+        clickRadio(d->fidoRadio);
+        EXPECT_TRUE(d->hudsonRadio->isChecked());
+        screenshot(d, "base_options_fido");
+        QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
     }});
-    EXPECT_FALSE(dialogs_.EditMessageBase(*config_));
-    EXPECT_EQ(Stored("MAIN", "FIDOPath"), "j" + dir_.str());
+    EXPECT_FALSE(dialogs_.editMessageBase(*config_));
+    EXPECT_EQ(stored("MAIN", "FIDOPath"), "j" + dir_.str());
 
     // Board characters that are no number: an error, and no dialog.
-    config_->SetFIDOPath("H0A7" + dir_.str());
+    config_->setFidoPath("H0A7" + dir_.str());
     ModalScript none({[](QWidget* w) { w->hide(); }}, 2000);
     try {
-        dialogs_.EditMessageBase(*config_);
+        dialogs_.editMessageBase(*config_);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "'0A7' is not a valid integer value");
     }
     QTest::qWait(50);
-    EXPECT_EQ(none.Ran(), 0);
+    EXPECT_EQ(none.ran(), 0);
 }
 
 TEST_F(DialogsTest, MessageParametersAreStoredByTheSetters) {
-    MakeConfig("I" + dir_.str());
+    makeConfig("I" + dir_.str());
     ModalScript script({[&](QWidget* w) {
-        auto* d = qobject_cast<TfmMsgOptions*>(w);
+        auto* d = qobject_cast<MessageOptionsDialog*>(w);
         ASSERT_NE(d, nullptr);
-        EXPECT_EQ(A(d->windowTitle()),
+        EXPECT_EQ(fromQString(d->windowTitle()),
                   "\xCF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xFB \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xFF");  // Параметры сообщения
-        EXPECT_EQ(d->seBegin->value(), 5);
-        EXPECT_EQ(d->seEnd->value(), 2);
-        EXPECT_EQ(A(d->eFirstRow->text()), "=====");
-        EXPECT_EQ(A(d->eLastStr->text()), "--=end");
-        EXPECT_EQ(A(d->eTimeFormat->text()), "HH.MM");
-        Screenshot(d, "msg_options");
-        TypeInto(d->seBegin, "12");
-        TypeInto(d->seEnd, "0");
-        TypeInto(d->eFirstRow, "\xD3\xD3\xD3");  // Cyrillic survives as Windows-1251
-        TypeInto(d->eLastRow, "");               // empty texts are accepted
-        TypeInto(d->eLastStr, "--- end");
-        TypeInto(d->eTimeFormat, "hh:mm");
+        EXPECT_EQ(d->delFromBeginSpin->value(), 5);
+        EXPECT_EQ(d->delFromEndSpin->value(), 2);
+        EXPECT_EQ(fromQString(d->eFirstRow->text()), "=====");
+        EXPECT_EQ(fromQString(d->eLastStr->text()), "--=end");
+        EXPECT_EQ(fromQString(d->eTimeFormat->text()), "HH.MM");
+        screenshot(d, "msg_options");
+        typeInto(d->delFromBeginSpin, "12");
+        typeInto(d->delFromEndSpin, "0");
+        typeInto(d->eFirstRow, "\xD3\xD3\xD3");  // Cyrillic survives as Windows-1251
+        typeInto(d->eLastRow, "");               // empty texts are accepted
+        typeInto(d->eLastStr, "--- end");
+        typeInto(d->eTimeFormat, "hh:mm");
         QTest::keyClick(d->eTimeFormat, Qt::Key_Return);
     }});
-    ASSERT_TRUE(dialogs_.EditMessageParams(*config_));
-    EXPECT_EQ(Stored("MSG", "DelFromBegin"), "12");
-    EXPECT_EQ(Stored("MSG", "DelFromEnd"), "0");
-    EXPECT_EQ(Stored("MSG", "FirstCaptionRow"), "\xD3\xD3\xD3");
-    EXPECT_EQ(Stored("MSG", "LastCaptionRow"), "");
-    EXPECT_EQ(Stored("MSG", "LastDayRow"), "--- end");
+    ASSERT_TRUE(dialogs_.editMessageParams(*config_));
+    EXPECT_EQ(stored("MSG", "DelFromBegin"), "12");
+    EXPECT_EQ(stored("MSG", "DelFromEnd"), "0");
+    EXPECT_EQ(stored("MSG", "FirstCaptionRow"), "\xD3\xD3\xD3");
+    EXPECT_EQ(stored("MSG", "LastCaptionRow"), "");
+    EXPECT_EQ(stored("MSG", "LastDayRow"), "--- end");
     // Upper case in the file, as typed in memory.
-    EXPECT_EQ(Stored("MSG", "TimeFormat"), "HH:MM");
-    EXPECT_EQ(config_->TimeFormat(), "hh:mm");
-    EXPECT_EQ(config_->DelFromBegin(), 12);
+    EXPECT_EQ(stored("MSG", "TimeFormat"), "HH:MM");
+    EXPECT_EQ(config_->timeFormat(), "hh:mm");
+    EXPECT_EQ(config_->delFromBegin(), 12);
 
     // Cancel writes nothing; the dialog is refilled from the current values.
-    const std::string before = ReadFile(ini_);
+    const std::string before = readFile(ini_);
     ModalScript cancel({[&](QWidget* w) {
-        auto* d = qobject_cast<TfmMsgOptions*>(w);
+        auto* d = qobject_cast<MessageOptionsDialog*>(w);
         ASSERT_NE(d, nullptr);
-        EXPECT_EQ(A(d->eTimeFormat->text()), "hh:mm");
-        EXPECT_EQ(d->seBegin->value(), 12);
-        TypeInto(d->eTimeFormat, "HH-MM");
-        QTest::mouseClick(d->btCancel(), Qt::LeftButton);
+        EXPECT_EQ(fromQString(d->eTimeFormat->text()), "hh:mm");
+        EXPECT_EQ(d->delFromBeginSpin->value(), 12);
+        typeInto(d->eTimeFormat, "HH-MM");
+        QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
     }});
-    EXPECT_FALSE(dialogs_.EditMessageParams(*config_));
-    EXPECT_EQ(ReadFile(ini_), before);
-    EXPECT_EQ(config_->TimeFormat(), "hh:mm");
+    EXPECT_FALSE(dialogs_.editMessageParams(*config_));
+    EXPECT_EQ(readFile(ini_), before);
+    EXPECT_EQ(config_->timeFormat(), "hh:mm");
 }
 
 class ChannelDialogTest : public DialogsTest {
 protected:
     void SetUp() override {
         DialogsTest::SetUp();
-        MakeConfig("I" + dir_.str(), "[Channels]\r\n1=ORT\r\n2=NTV\r\n3=STS\r\n[Channel2]\r\nHide=1\r\n");
-        channels_ = std::make_unique<TChannels>(*config_);
-        for (const char* name : {"ORT", "NTV", "STS"}) channels_->AddChannel(name);
+        makeConfig("I" + dir_.str(), "[Channels]\r\n1=ORT\r\n2=NTV\r\n3=STS\r\n[Channel2]\r\nHide=1\r\n");
+        channels_ = std::make_unique<ChannelList>(*config_);
+        for (const char* name : {"ORT", "NTV", "STS"}) channels_->addChannel(name);
     }
-    std::unique_ptr<TChannels> channels_;
+    std::unique_ptr<ChannelList> channels_;
 };
 
-QPoint CheckIndicatorCentre(TChannelListView* lv, int row) {
+QPoint checkIndicatorCentre(ChannelListView* lv, int row) {
     QStyleOptionViewItem opt;
     opt.initFrom(lv->viewport());
     opt.rect = lv->visualItemRect(lv->item(row, 0));
@@ -478,28 +478,28 @@ QPoint CheckIndicatorCentre(TChannelListView* lv, int row) {
 
 TEST_F(ChannelDialogTest, UncheckRenameAndConfirmWithEnter) {
     int saved = 0;
-    channels_->OnSaved = [&] { ++saved; };
+    channels_->onSaved = [&] { ++saved; };
     ModalScript script({[&](QWidget* w) {
-        auto* d = qobject_cast<TfmChanelOptions*>(w);
+        auto* d = qobject_cast<ChannelOptionsDialog*>(w);
         ASSERT_NE(d, nullptr);
-        TChannelListView* lv = d->lvChanel;
-        EXPECT_EQ(A(d->windowTitle()), "\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE0 \xEA\xE0\xED\xE0\xEB\xEE\xE2");
-        EXPECT_FALSE(d->gbOptions()->isVisible());
+        ChannelListView* lv = d->channelList;
+        EXPECT_EQ(fromQString(d->windowTitle()), "\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE0 \xEA\xE0\xED\xE0\xEB\xEE\xE2");
+        EXPECT_FALSE(d->optionsGroup()->isVisible());
         ASSERT_EQ(lv->rowCount(), 3);
         EXPECT_EQ(lv->item(1, 0)->checkState(), Qt::Unchecked);  // NTV is hidden
         EXPECT_EQ(lv->item(0, 0)->checkState(), Qt::Checked);
-        EXPECT_EQ(A(lv->item(2, 1)->text()), "STS");
-        Screenshot(d, "chanel_options");
+        EXPECT_EQ(fromQString(lv->item(2, 1)->text()), "STS");
+        screenshot(d, "chanel_options");
 
         // Unchecking ORT with the mouse.
-        QTest::mouseClick(lv->viewport(), Qt::LeftButton, {}, CheckIndicatorCentre(lv, 0));
+        QTest::mouseClick(lv->viewport(), Qt::LeftButton, {}, checkIndicatorCentre(lv, 0));
         EXPECT_EQ(lv->item(0, 0)->checkState(), Qt::Unchecked);
 
         // Double click on the listing name edits the display name of that row.
         const QPoint stsName = lv->visualItemRect(lv->item(2, 1)).center();
         QTest::mouseClick(lv->viewport(), Qt::LeftButton, {}, stsName);
         QTest::mouseDClick(lv->viewport(), Qt::LeftButton, {}, stsName);
-        ASSERT_TRUE(lv->IsEditing());
+        ASSERT_TRUE(lv->isEditing());
         auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
         if (!editor) editor = lv->viewport()->findChild<QLineEdit*>();
         ASSERT_NE(editor, nullptr);
@@ -509,123 +509,123 @@ TEST_F(ChannelDialogTest, UncheckRenameAndConfirmWithEnter) {
         d->reject();
         EXPECT_TRUE(d->isVisible());
         editor->selectAll();
-        TypeText(editor, "\xD1\xD2\xD1 Love");  // "СТС Love"
+        typeText(editor, "\xD1\xD2\xD1 Love");  // "СТС Love"
         QTest::keyClick(editor, Qt::Key_Return);  // ends the edit, not the dialog
         QCoreApplication::processEvents();        // the edit is committed queued
-        EXPECT_FALSE(lv->IsEditing());
+        EXPECT_FALSE(lv->isEditing());
         EXPECT_TRUE(d->isVisible());
-        EXPECT_EQ(A(lv->item(2, 0)->text()), "\xD1\xD2\xD1 Love");
+        EXPECT_EQ(fromQString(lv->item(2, 0)->text()), "\xD1\xD2\xD1 Love");
         QTest::keyClick(lv, Qt::Key_Return);  // now it is OK
     }});
-    ASSERT_TRUE(dialogs_.EditChannels(*channels_));
-    EXPECT_FALSE(dialogs_.ChanelOptions().isVisible());
-    EXPECT_TRUE(channels_->Items(0).Hide);
-    EXPECT_TRUE(channels_->Items(1).Hide);
-    EXPECT_EQ(channels_->Items(2).Desc, "\xD1\xD2\xD1 Love");
+    ASSERT_TRUE(dialogs_.editChannels(*channels_));
+    EXPECT_FALSE(dialogs_.channelOptions().isVisible());
+    EXPECT_TRUE(channels_->items(0).hide);
+    EXPECT_TRUE(channels_->items(1).hide);
+    EXPECT_EQ(channels_->items(2).desc, "\xD1\xD2\xD1 Love");
     EXPECT_EQ(saved, 0);  // saving is the caller's step
 
-    channels_->Save();
+    channels_->save();
     EXPECT_EQ(saved, 1);
     IniFile ini(ini_);
-    EXPECT_EQ(ini.ReadString("Channel1", "Hide", ""), "1");
-    EXPECT_EQ(ini.ReadString("Channel2", "Hide", ""), "1");
-    EXPECT_EQ(ini.ReadString("Channel3", "Desc", ""), "\xD1\xD2\xD1 Love");
-    EXPECT_FALSE(ini.ValueExists("Channel3", "Hide"));
+    EXPECT_EQ(ini.readString("Channel1", "Hide", ""), "1");
+    EXPECT_EQ(ini.readString("Channel2", "Hide", ""), "1");
+    EXPECT_EQ(ini.readString("Channel3", "Desc", ""), "\xD1\xD2\xD1 Love");
+    EXPECT_FALSE(ini.valueExists("Channel3", "Hide"));
 }
 
 TEST_F(ChannelDialogTest, OkWithoutChangesAndCancelChangeNothing) {
-    const std::string before = ReadFile(ini_);
+    const std::string before = readFile(ini_);
     ModalScript unchanged({[&](QWidget* w) {
-        auto* d = qobject_cast<TfmChanelOptions*>(w);
+        auto* d = qobject_cast<ChannelOptionsDialog*>(w);
         ASSERT_NE(d, nullptr);
         // With no row selected a double click starts no edit.
-        d->lvChanel->clearSelection();
-        d->lvChanelDblClick();
-        EXPECT_FALSE(d->lvChanel->IsEditing());
-        QTest::mouseClick(d->btOk(), Qt::LeftButton);
+        d->channelList->clearSelection();
+        d->onChannelListDoubleClicked();
+        EXPECT_FALSE(d->channelList->isEditing());
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
     }});
-    EXPECT_FALSE(dialogs_.EditChannels(*channels_));
+    EXPECT_FALSE(dialogs_.editChannels(*channels_));
 
     ModalScript cancelled({[&](QWidget* w) {
-        auto* d = qobject_cast<TfmChanelOptions*>(w);
+        auto* d = qobject_cast<ChannelOptionsDialog*>(w);
         ASSERT_NE(d, nullptr);
         // Space toggles the current row's check box; Esc cancels.
-        d->lvChanel->setCurrentCell(1, 0);
-        QTest::keyClick(d->lvChanel, Qt::Key_Space);
-        EXPECT_EQ(d->lvChanel->item(1, 0)->checkState(), Qt::Checked);
-        QTest::keyClick(d->lvChanel, Qt::Key_Escape);
+        d->channelList->setCurrentCell(1, 0);
+        QTest::keyClick(d->channelList, Qt::Key_Space);
+        EXPECT_EQ(d->channelList->item(1, 0)->checkState(), Qt::Checked);
+        QTest::keyClick(d->channelList, Qt::Key_Escape);
     }});
-    EXPECT_FALSE(dialogs_.EditChannels(*channels_));
-    EXPECT_TRUE(channels_->Items(1).Hide);
-    EXPECT_EQ(unchanged.Ran() + cancelled.Ran(), 2);
-    EXPECT_EQ(ReadFile(ini_), before);
+    EXPECT_FALSE(dialogs_.editChannels(*channels_));
+    EXPECT_TRUE(channels_->items(1).hide);
+    EXPECT_EQ(unchanged.ran() + cancelled.ran(), 2);
+    EXPECT_EQ(readFile(ini_), before);
 }
 
-// ---- First run: LoadConfig asking through the GUI ------------------------
+// ---- First run: loadConfig asking through the GUI ------------------------
 
 TEST_F(DialogsTest, FirstRunAsksForTheBaseAndWritesTheNames) {
     // No identifier and day 3 missing.
-    WriteFile(ini_, "[MAIN]\r\n" + Names("DAYS", 7, 3) + Names("MONTHS", 12));
+    writeFile(ini_, "[MAIN]\r\n" + names("DAYS", 7, 3) + names("MONTHS", 12));
     Config config(ini_);
     GuiConfigPrompts prompts(dialogs_);
     ModalScript script({[&](QWidget* w) {
-        TfmBaseOptions* d = AsBase(w);
+        MessageBaseDialog* d = asBase(w);
         if (!d) return;
-        EXPECT_TRUE(d->rbFidoStyle->isChecked());
+        EXPECT_TRUE(d->fidoRadio->isChecked());
         EXPECT_EQ(d->deFidoPath->text(), QString());
-        ClickRadio(d->rbInternet);
-        TypeInto(d->deFidoPath->Edit(), dir_.str());
-        QTest::mouseClick(d->btOk(), Qt::LeftButton);
+        clickRadio(d->internetRadio);
+        typeInto(d->deFidoPath->edit(), dir_.str());
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
     }});
-    EXPECT_TRUE(config.LoadConfig(prompts));
-    EXPECT_EQ(script.Ran(), 1);
-    EXPECT_EQ(config.FIDOPath(), "I" + dir_.str());
+    EXPECT_TRUE(config.loadConfig(prompts));
+    EXPECT_EQ(script.ran(), 1);
+    EXPECT_EQ(config.fidoPath(), "I" + dir_.str());
     IniFile ini(ini_);
-    EXPECT_EQ(ini.ReadString("MAIN", "FIDOPath", ""), "I" + dir_.str());
-    EXPECT_EQ(ini.ReadSection("DAYS").size(), 7u);
-    EXPECT_TRUE(ini.ValueExists("DAYS", "3"));
-    EXPECT_EQ(ini.ReadString("DAYS", "2", ""), "Name2");
-    EXPECT_EQ(ini.ReadSection("MONTHS").size(), 12u);
-    EXPECT_FALSE(config.MessageActionsEnabled());
+    EXPECT_EQ(ini.readString("MAIN", "FIDOPath", ""), "I" + dir_.str());
+    EXPECT_EQ(ini.readSection("DAYS").size(), 7u);
+    EXPECT_TRUE(ini.valueExists("DAYS", "3"));
+    EXPECT_EQ(ini.readString("DAYS", "2", ""), "Name2");
+    EXPECT_EQ(ini.readSection("MONTHS").size(), 12u);
+    EXPECT_FALSE(config.messageActionsEnabled());
 }
 
 TEST_F(DialogsTest, FirstRunCancelledLeavesTheFileAndAsksForMissingParameters) {
     // Identifier missing and the caption line too.
-    WriteFile(ini_, "[MAIN]\r\n" + Names("DAYS", 7) + Names("MONTHS", 12) + "[MSG]\r\nFirstCaptionRow=\r\n");
+    writeFile(ini_, "[MAIN]\r\n" + names("DAYS", 7) + names("MONTHS", 12) + "[MSG]\r\nFirstCaptionRow=\r\n");
     Config config(ini_);
     GuiConfigPrompts prompts(dialogs_);
     ModalScript script({[&](QWidget* w) {
-                            TfmBaseOptions* d = AsBase(w);
-                            if (d) QTest::mouseClick(d->btCancel(), Qt::LeftButton);
+                            MessageBaseDialog* d = asBase(w);
+                            if (d) QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
                         },
                         [&](QWidget* w) {
-                            auto* d = qobject_cast<TfmMsgOptions*>(w);
+                            auto* d = qobject_cast<MessageOptionsDialog*>(w);
                             ASSERT_NE(d, nullptr);
                             EXPECT_EQ(d->eFirstRow->text(), QString());
-                            TypeInto(d->eFirstRow, "=====");
-                            QTest::mouseClick(d->btOk(), Qt::LeftButton);
+                            typeInto(d->eFirstRow, "=====");
+                            QTest::mouseClick(d->okButton(), Qt::LeftButton);
                         }});
-    EXPECT_TRUE(config.LoadConfig(prompts));
-    EXPECT_EQ(script.Ran(), 2);
+    EXPECT_TRUE(config.loadConfig(prompts));
+    EXPECT_EQ(script.ran(), 2);
     IniFile ini(ini_);
-    EXPECT_FALSE(ini.ValueExists("MAIN", "FIDOPath"));
-    EXPECT_EQ(ini.ReadString("MSG", "FirstCaptionRow", ""), "=====");
-    EXPECT_EQ(ini.ReadString("MSG", "TimeFormat", ""), "HH.MM");
+    EXPECT_FALSE(ini.valueExists("MAIN", "FIDOPath"));
+    EXPECT_EQ(ini.readString("MSG", "FirstCaptionRow", ""), "=====");
+    EXPECT_EQ(ini.readString("MSG", "TimeFormat", ""), "HH.MM");
 }
 
 TEST_F(DialogsTest, CancelledParametersEndTheProcessWithCodeZero) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    MakeConfig("I" + dir_.str());
-    IniFile(ini_).WriteString("MSG", "TimeFormat", "");
+    makeConfig("I" + dir_.str());
+    IniFile(ini_).writeString("MSG", "TimeFormat", "");
     EXPECT_EXIT(
         {
             Config config(ini_);
             SettingsDialogs dialogs;
             GuiConfigPrompts prompts(dialogs);
             ModalScript script({[](QWidget* w) {
-                if (auto* d = qobject_cast<TfmMsgOptions*>(w)) QTest::mouseClick(d->btCancel(), Qt::LeftButton);
+                if (auto* d = qobject_cast<MessageOptionsDialog*>(w)) QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
             }});
-            if (!config.LoadConfig(prompts)) EndProcessNow(0);
+            if (!config.loadConfig(prompts)) endProcessNow(0);
             std::exit(3);
         },
         ::testing::ExitedWithCode(0), "");

@@ -15,12 +15,12 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/mainwindow.h"
-#include "app/qtext.h"
-#include "app/weektabs.h"
+#include "gui/mainwindow.h"
+#include "gui/qtext.h"
+#include "gui/weektabbar.h"
 #include "base/codepage.h"
-#include "dialogs/baseoptions.h"
-#include "dialogs/jtvpath.h"
+#include "gui/dialogs/messagebasedialog.h"
+#include "gui/dialogs/jtvfolderdialog.h"
 #include "export/printtext.h"
 #include "support/crashmail.h"
 #include "support/listing_names.h"
@@ -30,23 +30,23 @@ namespace orbisk {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
+using test::readFile;
 using test::TempDir;
-using test::WriteFile;
+using test::writeFile;
 
 // "Первый канал", "Культура"
 const std::string kFirst = "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB";
 const std::string kCulture = "\xCA\xF3\xEB\xFC\xF2\xF3\xF0\xE0";
-const TDateTime kMonday = EncodeDate(2026, 12, 7);
+const DateTime kMonday = encodeDate(2026, 12, 7);
 
 // Questions answered from a script; everything asked and shown is kept.
 struct ScriptedNotifier : Notifier {
     std::deque<Answer> answers;
     std::vector<std::string> seen;
-    void Show(const std::string& text, const std::string& caption, MsgIcon) override {
+    void show(const std::string& text, const std::string& caption, MsgIcon) override {
         seen.push_back(caption + ": " + text);
     }
-    Answer Ask(const std::string& text, const std::string& caption, MsgIcon, Buttons) override {
+    Answer ask(const std::string& text, const std::string& caption, MsgIcon, Buttons) override {
         seen.push_back(caption + ": " + text);
         if (answers.empty()) return Answer::Cancel;
         const Answer a = answers.front();
@@ -57,7 +57,7 @@ struct ScriptedNotifier : Notifier {
 
 // Runs `drive` on the first modal widget that appears; fails the test if
 // none shows within five seconds.
-void WhenModal(std::function<void(QWidget*)> drive) {
+void whenModal(std::function<void(QWidget*)> drive) {
     auto* timer = new QTimer;
     auto* waited = new int(0);
     QObject::connect(timer, &QTimer::timeout, [timer, waited, drive] {
@@ -76,50 +76,50 @@ void WhenModal(std::function<void(QWidget*)> drive) {
     timer->start(20);
 }
 
-std::string DayFile(TDateTime date, const std::vector<std::vector<std::string>>& blocks) {
+std::string dayFile(DateTime date, const std::vector<std::vector<std::string>>& blocks) {
     int y, m, d;
-    DecodeDate(date, y, m, d);
+    decodeDate(date, y, m, d);
     std::string text = "[tv.all]\r\n";
     for (const auto& b : blocks) {
-        text += "======\r\n" + std::string(test::kDayNames[DayOfWeek(date)]) + ". " + std::to_string(d) + " " +
+        text += "======\r\n" + std::string(test::kDayNames[dayOfWeek(date)]) + ". " + std::to_string(d) + " " +
                 test::kMonthNames[m] + ". " + b[0] + "\r\n-----------------\r\n";
         for (std::size_t i = 1; i < b.size(); ++i) text += b[i] + "\r\n";
     }
-    return AnsiToKoi8(text);
+    return ansiToKoi8(text);
 }
 
 class ExportWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteFile(dir / "1.txt", DayFile(kMonday, {{kFirst, "06.00 Monday " + kCulture}, {"Two", "07.00 Mon two"}}));
-        WriteFile(dir / "3.txt",
-                  DayFile(kMonday + 2, {{kFirst, "06.00 " + kCulture + " " + std::string(70, 'w') + " tail end",
+        writeFile(dir / "1.txt", dayFile(kMonday, {{kFirst, "06.00 Monday " + kCulture}, {"Two", "07.00 Mon two"}}));
+        writeFile(dir / "3.txt",
+                  dayFile(kMonday + 2, {{kFirst, "06.00 " + kCulture + " " + std::string(70, 'w') + " tail end",
                                          "21.30 Evening"},
                                         {"Hidden", "06.00 Not shown"},
                                         {"Two", "07.00 Wed two"}}));
-        test::WriteListingIni(dir / "Orbisk.ini", "I" + dir.str(),
+        test::writeListingIni(dir / "Orbisk.ini", "I" + dir.str(),
                               "[Channels]\r\n1=Hidden\r\n[Channel1]\r\nHide=1\r\n");
-        Open();
+        open();
     }
-    void Open() {
-        TfmOrbiskOptions o;
-        o.IniPath = dir / "Orbisk.ini";
-        o.Messages = &notifier;
-        o.Time = &clock;
-        o.Quit = [] {};
-        w = std::make_unique<TfmOrbisk>(o);
+    void open() {
+        MainWindowOptions o;
+        o.iniPath = dir / "Orbisk.ini";
+        o.messages = &notifier;
+        o.time = &clock;
+        o.quit = [] {};
+        w = std::make_unique<MainWindow>(o);
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-        ASSERT_EQ(w->State().ShownDate(), kMonday + 2);
+        ASSERT_EQ(w->state().shownDate(), kMonday + 2);
     }
 
     TempDir dir;
     ScriptedNotifier notifier;
-    FixedClock clock{kMonday + 2 + EncodeTime(21, 40)};
-    std::unique_ptr<TfmOrbisk> w;
+    FixedClock clock{kMonday + 2 + encodeTime(21, 40)};
+    std::unique_ptr<MainWindow> w;
 };
 
-std::string ReplaceCrLf(const std::string& text) {
+std::string replaceCrLf(const std::string& text) {
     std::string out;
     for (char c : text)
         if (c != '\r') out += c;
@@ -127,7 +127,7 @@ std::string ReplaceCrLf(const std::string& text) {
 }
 
 // The non-empty lines of a text, without blanks at either end.
-std::vector<std::string> Lines(const std::string& text) {
+std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
     std::size_t pos = 0;
     while (pos <= text.size()) {
@@ -144,23 +144,23 @@ std::vector<std::string> Lines(const std::string& text) {
 TEST_F(ExportWindow, PrintsTheSameLinesAsTheSavedTextAndRestoresTheDay) {
     if (!fs::exists("/usr/bin/pdftotext")) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     // Channel "Two" current, the week's Monday not shown.
-    w->State().Channels().Select(2);
-    w->ShowChannelDay();
-    const QString viewBefore = w->rePrg->toPlainText();
-    const std::string expected = BuildPrintText(w->State());
+    w->state().channels().select(2);
+    w->showChannelDay();
+    const QString viewBefore = w->dayView->toPlainText();
+    const std::string expected = buildPrintText(w->state());
 
     const std::string pdf = dir / "out.pdf";
-    w->PrinterSetup = [&](QPrinter& printer) {
+    w->printerSetup = [&](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(pdf));
         return true;
     };
     notifier.answers = {Answer::Yes};
-    w->aPrint->trigger();
+    w->printAction->trigger();
     ASSERT_TRUE(fs::exists(pdf));
-    EXPECT_FALSE(w->Printing());
-    EXPECT_EQ(w->State().Channels().Current(), &w->State().Channels().Items(2));
-    EXPECT_EQ(w->rePrg->toPlainText(), viewBefore);
+    EXPECT_FALSE(w->printing());
+    EXPECT_EQ(w->state().channels().current(), &w->state().channels().items(2));
+    EXPECT_EQ(w->dayView->toPlainText(), viewBefore);
 
     QProcess pdftotext;
     pdftotext.start(QStringLiteral("pdftotext"),
@@ -170,46 +170,46 @@ TEST_F(ExportWindow, PrintsTheSameLinesAsTheSavedTextAndRestoresTheDay) {
     const std::string printed = pdftotext.readAllStandardOutput().toStdString();
     // Wednesday to Sunday with text only on Wednesday: its header, the
     // broken line in two pieces, the Cyrillic intact.
-    const std::vector<std::string> want = Lines(AnsiToUtf8(OemToAnsi(ReplaceCrLf(expected))));
+    const std::vector<std::string> want = lines(ansiToUtf8(oemToAnsi(replaceCrLf(expected))));
     ASSERT_GE(want.size(), 6u);
-    EXPECT_EQ(Lines(printed), want);
-    EXPECT_NE(printed.find(AnsiToUtf8(kCulture)), std::string::npos);
-    EXPECT_NE(printed.find(AnsiToUtf8(kFirst)), std::string::npos);
+    EXPECT_EQ(lines(printed), want);
+    EXPECT_NE(printed.find(ansiToUtf8(kCulture)), std::string::npos);
+    EXPECT_NE(printed.find(ansiToUtf8(kFirst)), std::string::npos);
     EXPECT_EQ(printed.find("Not shown"), std::string::npos);
     EXPECT_EQ(printed.find("Monday"), std::string::npos);
 }
 
 TEST_F(ExportWindow, CancelledPrinterOrSaveDialogWritesNothing) {
     bool asked = false;
-    w->PrinterSetup = [&](QPrinter&) {
+    w->printerSetup = [&](QPrinter&) {
         asked = true;
-        EXPECT_TRUE(w->Printing());
+        EXPECT_TRUE(w->printing());
         return false;
     };
     notifier.answers = {Answer::Yes};
     const std::size_t boxes = notifier.seen.size();
-    w->aPrint->trigger();
+    w->printAction->trigger();
     EXPECT_TRUE(asked);
-    EXPECT_FALSE(w->Printing());
+    EXPECT_FALSE(w->printing());
 
     // Cancel in the question: no dialog at all.
     notifier.answers = {Answer::Cancel};
-    w->aPrint->trigger();
+    w->printAction->trigger();
     EXPECT_EQ(notifier.seen.size(), boxes + 2);
 
     notifier.answers = {Answer::No};
-    WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
-    w->aPrint->trigger();
-    EXPECT_FALSE(w->Printing());
+    whenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+    w->printAction->trigger();
+    EXPECT_FALSE(w->printing());
     EXPECT_FALSE(fs::exists(dir / "Orbisk.txt"));
 }
 
 TEST_F(ExportWindow, SavesTheCodePage866Text) {
-    const std::string expected = BuildPrintText(w->State());
+    const std::string expected = buildPrintText(w->state());
     const std::string path = dir / "saved.txt";
     QString title, filter;
     notifier.answers = {Answer::No};
-    WhenModal([&](QWidget* dialog) {
+    whenModal([&](QWidget* dialog) {
         auto* save = qobject_cast<QFileDialog*>(dialog);
         ASSERT_NE(save, nullptr);
         title = save->windowTitle();
@@ -223,63 +223,63 @@ TEST_F(ExportWindow, SavesTheCodePage866Text) {
         name->setText(QString::fromStdString(path));
         static_cast<QDialog*>(save)->accept();
     });
-    w->aPrint->trigger();
-    EXPECT_EQ(A(title), "\xD1\xEE\xF5\xF0\xE0\xED\xE5\xED\xE8\xE5 \xF2\xE5\xEB\xE5\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB");
+    w->printAction->trigger();
+    EXPECT_EQ(fromQString(title), "\xD1\xEE\xF5\xF0\xE0\xED\xE5\xED\xE8\xE5 \xF2\xE5\xEB\xE5\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB");
     EXPECT_TRUE(filter.endsWith(QStringLiteral("(*.txt)")));
-    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_EQ(readFile(path), expected);
     EXPECT_NE(expected.find("\x8A\xE3\xAB\xEC\xE2\xE3\xE0\xA0"), std::string::npos);  // "Культура" in 866
 }
 
 TEST_F(ExportWindow, JtvExportAsksForTheFolderAndKeepsIt) {
     const std::string out = dir / "tvgude";
     fs::create_directory(out);
-    WhenModal([&](QWidget* dialog) {
-        auto* query = qobject_cast<TfmJTVGuidePathQuery*>(dialog);
+    whenModal([&](QWidget* dialog) {
+        auto* query = qobject_cast<JtvFolderDialog*>(dialog);
         ASSERT_NE(query, nullptr);
         EXPECT_EQ(query->deJTV()->text(), QString());
         query->deJTV()->setText(QString::fromStdString(out));
-        QTest::mouseClick(query->btOk(), Qt::LeftButton);
+        QTest::mouseClick(query->okButton(), Qt::LeftButton);
     });
-    w->aSaveForJTV->trigger();
-    EXPECT_EQ(w->State().Settings().JTVGuidePath(), out);
-    EXPECT_NE(ReadFile(dir / "Orbisk.ini").find("JTVGuidePath=" + out), std::string::npos);
+    w->saveJtvAction->trigger();
+    EXPECT_EQ(w->state().settings().jtvGuidePath(), out);
+    EXPECT_NE(readFile(dir / "Orbisk.ini").find("JTVGuidePath=" + out), std::string::npos);
     // Monday and Wednesday of the first channel; the day shown is back.
-    const std::string ndx = ReadFile(out + "/" + AnsiToUtf8(kFirst) + ".ndx");
+    const std::string ndx = readFile(out + "/" + ansiToUtf8(kFirst) + ".ndx");
     ASSERT_GE(ndx.size(), 2u);
     EXPECT_EQ(static_cast<unsigned char>(ndx[0]), 3u);
     EXPECT_FALSE(fs::exists(out + "/Hidden.ndx"));
-    EXPECT_EQ(w->State().ShownDate(), kMonday + 2);
-    EXPECT_EQ(w->tcWeek->currentIndex(), 2);
+    EXPECT_EQ(w->state().shownDate(), kMonday + 2);
+    EXPECT_EQ(w->weekTabs->currentIndex(), 2);
 
     // Cancel leaves everything as it is.
     fs::remove_all(out);
-    WhenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
-    w->aSaveForJTV->trigger();
+    whenModal([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
+    w->saveJtvAction->trigger();
     EXPECT_FALSE(fs::exists(out));
-    EXPECT_EQ(w->State().Settings().JTVGuidePath(), out);
+    EXPECT_EQ(w->state().settings().jtvGuidePath(), out);
 }
 
 TEST(ExportWindowMsg, DeletesOldMessagesAfterYesAndReloads) {
-    if (!test::CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    if (!test::crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
     TempDir dir;
     test::FidoTestMessage chat{"Reader", "All", "Hello", "Hi all\r"};
     test::FidoTestMessage listing{"TV", "All", "TV 07.12-13.12 [1/1]",
                                   "Subject: =?koi8-r?B?9MXMxdDSz8fSwc3NwQ==?= 07.12.2026\r\r======\rOne\r-----\r"};
-    const std::string area = test::TossMessages(dir.str(), test::AreaFormat::Msg, {chat, listing, chat});
-    test::WriteListingIni(dir / "Orbisk.ini", "F" + area);
+    const std::string area = test::tossMessages(dir.str(), test::AreaFormat::Msg, {chat, listing, chat});
+    test::writeListingIni(dir / "Orbisk.ini", "F" + area);
     ScriptedNotifier notifier;
-    FixedClock clock(kMonday + 2 + EncodeTime(12, 0));
-    TfmOrbiskOptions o;
-    o.IniPath = dir / "Orbisk.ini";
-    o.Messages = &notifier;
-    o.Time = &clock;
-    o.Quit = [] {};
-    TfmOrbisk w(o);
-    ASSERT_TRUE(w.aDeleteMsgs->isEnabled());
-    ASSERT_EQ(w.State().OtherMsgs().size(), 2u);
+    FixedClock clock(kMonday + 2 + encodeTime(12, 0));
+    MainWindowOptions o;
+    o.iniPath = dir / "Orbisk.ini";
+    o.messages = &notifier;
+    o.time = &clock;
+    o.quit = [] {};
+    MainWindow w(o);
+    ASSERT_TRUE(w.deleteOldAction->isEnabled());
+    ASSERT_EQ(w.state().otherMsgs().size(), 2u);
 
     notifier.answers = {Answer::No};
-    w.aDeleteMsgs->trigger();
+    w.deleteOldAction->trigger();
     EXPECT_EQ(std::distance(fs::directory_iterator(area), fs::directory_iterator()), 3);
     // "Удаление сообщений: Удалить все сообщения до 07 декабря, Понедельник"
     ASSERT_FALSE(notifier.seen.empty());
@@ -289,12 +289,12 @@ TEST(ExportWindowMsg, DeletesOldMessagesAfterYesAndReloads) {
                   std::string(test::kMonthNames[12]) + ", " + test::kDayNames[2]);
 
     notifier.answers = {Answer::Yes};
-    w.aDeleteMsgs->trigger();
+    w.deleteOldAction->trigger();
     EXPECT_FALSE(fs::exists(area + "/2.msg"));
     EXPECT_TRUE(fs::exists(area + "/3.msg"));
     EXPECT_FALSE(fs::exists(area + "/4.msg"));
-    EXPECT_TRUE(w.State().OtherMsgs().empty());
-    EXPECT_EQ(w.State().Weeks().Items.size(), 1u);
+    EXPECT_TRUE(w.state().otherMsgs().empty());
+    EXPECT_EQ(w.state().weeks().items.size(), 1u);
 }
 
 }  // namespace

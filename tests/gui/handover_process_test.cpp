@@ -12,9 +12,9 @@
 #include <fstream>
 #include <thread>
 
-#include "app/qtext.h"
-#include "app/singleinstance.h"
-#include "app/startup.h"
+#include "gui/qtext.h"
+#include "gui/singleinstance.h"
+#include "gui/startup.h"
 #include "support/tempdir.h"
 
 using namespace orbisk;
@@ -29,7 +29,7 @@ const std::string kChannel = "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB";
 
 // The program with its runtime folder under `dir` (XDG_RUNTIME_DIR/orbisk),
 // headless, its start-up boxes closing themselves.
-void Prepare(QProcess& p, const TempDir& dir, const QString& ini = {}) {
+void prepare(QProcess& p, const TempDir& dir, const QString& ini = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(dir.str()));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -41,11 +41,11 @@ void Prepare(QProcess& p, const TempDir& dir, const QString& ini = {}) {
 }
 
 // Waits for the process while this event loop serves.
-bool Finished(QProcess& p, int ms = 20000) {
+bool finished(QProcess& p, int ms = 20000) {
     return QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, ms);
 }
 
-char ProcState(qint64 pid) {
+char procState(qint64 pid) {
     std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     std::getline(f, line);
@@ -60,7 +60,7 @@ TEST(HandOverProcessTest, SecondInstanceHandsItsRecordOverAndWaits) {
     ASSERT_EQ(std::filesystem::create_directory(folder), true);
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
     InstanceLock running(folder);  // this test is the running instance
-    ASSERT_TRUE(running.Owned());
+    ASSERT_TRUE(running.owned());
     ReminderServer server(folder);
 
     struct Got {
@@ -69,31 +69,31 @@ TEST(HandOverProcessTest, SecondInstanceHandsItsRecordOverAndWaits) {
         char stateWhileHandling = '?';
     };
     std::vector<Got> got;
-    server.SetHandler([&](const ReminderRecord& r) {
+    server.setHandler([&](const ReminderRecord& r) {
         got.push_back({r, 0, '?'});
         // The sender must still be alive (not a zombie) when the handler
         // ends: it waits for the answer.
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        return r.ReminderChannel() == kChannel ? 1 : 0;
+        return r.reminderChannel() == kChannel ? 1 : 0;
     });
-    QObject::connect(&server, &ReminderServer::RecordHandled, &server,
+    QObject::connect(&server, &ReminderServer::recordHandled, &server,
                      [&](const ReminderRecord&, qint64 pid, int) {
                          got.back().pid = pid;
-                         got.back().stateWhileHandling = ProcState(pid);
+                         got.back().stateWhileHandling = procState(pid);
                      });
-    ASSERT_TRUE(server.Listen());
+    ASSERT_TRUE(server.listen());
 
     // UTF-8 on the command line, Windows-1251 in the record, cut to the fields.
-    const QString channel = Q(kChannel);
+    const QString channel = toQString(kChannel);
     const QString longChannel = QString(300, QChar(0x0416));  // "Ж" x 300
     struct Case {
         QStringList args;
         ReminderRecord expected;
     } cases[] = {
         {{QStringLiteral("Pora!"), QStringLiteral("21.30"), channel},
-         ReminderRecord::FromArguments("21.30", kChannel)},
+         ReminderRecord::fromArguments("21.30", kChannel)},
         {{QStringLiteral("x"), QStringLiteral("12.34567890123"), longChannel},
-         ReminderRecord::FromArguments("12.3456789", std::string(255, '\xC6'))},
+         ReminderRecord::fromArguments("12.3456789", std::string(255, '\xC6'))},
         // Not three arguments: no reminder, the window only comes to the front.
         {{QStringLiteral("21.30"), channel}, ReminderRecord()},
         {{}, ReminderRecord()},
@@ -101,16 +101,16 @@ TEST(HandOverProcessTest, SecondInstanceHandsItsRecordOverAndWaits) {
     for (const Case& c : cases) {
         got.clear();
         QProcess second;
-        Prepare(second, dir);
+        prepare(second, dir);
         second.setArguments(c.args);
         second.start();
         ASSERT_TRUE(second.waitForStarted());
         const qint64 pid = second.processId();
-        ASSERT_TRUE(Finished(second)) << c.args.join(QLatin1Char('|')).toStdString();
+        ASSERT_TRUE(finished(second)) << c.args.join(QLatin1Char('|')).toStdString();
         EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(second.exitCode(), 0);
         ASSERT_EQ(got.size(), 1u) << c.args.join(QLatin1Char('|')).toStdString();
-        EXPECT_EQ(got[0].record.Serialise(), c.expected.Serialise());
+        EXPECT_EQ(got[0].record.serialise(), c.expected.serialise());
         EXPECT_EQ(got[0].pid, pid);
         EXPECT_NE(got[0].stateWhileHandling, 'Z');
         EXPECT_NE(got[0].stateWhileHandling, '?');
@@ -124,12 +124,12 @@ TEST(HandOverProcessTest, SecondInstanceWithoutAWindowEndsSilently) {
     std::filesystem::create_directory(folder);
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
     InstanceLock running(folder);  // an instance that has no window (yet)
-    ASSERT_TRUE(running.Owned());
+    ASSERT_TRUE(running.owned());
     QProcess second;
-    Prepare(second, dir);
-    second.setArguments({QStringLiteral("Pora!"), QStringLiteral("21.30"), Q(kChannel)});
+    prepare(second, dir);
+    second.setArguments({QStringLiteral("Pora!"), QStringLiteral("21.30"), toQString(kChannel)});
     second.start();
-    ASSERT_TRUE(Finished(second));
+    ASSERT_TRUE(finished(second));
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
 }
@@ -138,13 +138,13 @@ TEST(HandOverProcessTest, MissingConfigurationEndsTheFirstInstance) {
     if (!QFile::exists(kProgram)) GTEST_SKIP() << "orbisk not built";
     TempDir dir;
     QProcess first;
-    Prepare(first, dir);  // ORBISK_INI names a file that isn't there
+    prepare(first, dir);  // ORBISK_INI names a file that isn't there
     first.start();
-    ASSERT_TRUE(Finished(first));
+    ASSERT_TRUE(finished(first));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
     // It was the first instance: the lock is free again, no server stayed.
-    EXPECT_TRUE(InstanceLock(dir / "orbisk").Owned());
+    EXPECT_TRUE(InstanceLock(dir / "orbisk").owned());
 }
 
 TEST(HandOverProcessTest, RunningProgramShowsTheHandedChannel) {
@@ -158,34 +158,34 @@ TEST(HandOverProcessTest, RunningProgramShowsTheHandedChannel) {
     ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
 
     QProcess first;
-    Prepare(first, dir, QString::fromStdString(dir / "demo/Orbisk.ini"));
+    prepare(first, dir, QString::fromStdString(dir / "demo/Orbisk.ini"));
     first.start();
     ASSERT_TRUE(first.waitForStarted());
     const std::string folder = dir / "orbisk";
     // Listening once its window exists.
     ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(folder + "/" + kReminderSocketName); }, 20000))
         << first.readAllStandardError().toStdString();
-    EXPECT_TRUE(InstanceLock(folder).HeldElsewhere());
+    EXPECT_TRUE(InstanceLock(folder).heldElsewhere());
 
     // This process plays the second instance; the answer is the window's.
-    EXPECT_EQ(HandOverReminder(folder, ReminderRecord::FromArguments("21.30", kChannel), 20000), 1);
-    EXPECT_EQ(HandOverReminder(folder, ReminderRecord::FromArguments("21.30", "No such channel"), 20000), 0);
-    EXPECT_EQ(HandOverReminder(folder, ReminderRecord(), 20000), 0);
+    EXPECT_EQ(handOverReminder(folder, ReminderRecord::fromArguments("21.30", kChannel), 20000), 1);
+    EXPECT_EQ(handOverReminder(folder, ReminderRecord::fromArguments("21.30", "No such channel"), 20000), 0);
+    EXPECT_EQ(handOverReminder(folder, ReminderRecord(), 20000), 0);
 
     // And the program as the second instance ends at once with 0, leaving
     // the first one running.
     QProcess second;
-    Prepare(second, dir, QString::fromStdString(dir / "demo/Orbisk.ini"));
-    second.setArguments({QStringLiteral("Pora!"), QStringLiteral("21.30"), Q(kChannel)});
+    prepare(second, dir, QString::fromStdString(dir / "demo/Orbisk.ini"));
+    second.setArguments({QStringLiteral("Pora!"), QStringLiteral("21.30"), toQString(kChannel)});
     second.start();
-    ASSERT_TRUE(Finished(second));
+    ASSERT_TRUE(finished(second));
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(first.state(), QProcess::Running);
 
     first.terminate();
     if (!first.waitForFinished(10000)) first.kill();
     first.waitForFinished(5000);
-    EXPECT_TRUE(InstanceLock(folder).Owned()) << "the lock goes with its holder";
+    EXPECT_TRUE(InstanceLock(folder).owned()) << "the lock goes with its holder";
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/mainwindow.h"
+#include "gui/mainwindow.h"
 
 #include <gtest/gtest.h>
 
@@ -28,10 +28,10 @@
 #include <string>
 #include <vector>
 
-#include "app/config/config.h"
-#include "app/qtext.h"
-#include "app/viewer/reminderrecord.h"
-#include "app/weektabs.h"
+#include "config/config.h"
+#include "gui/qtext.h"
+#include "viewer/reminderrecord.h"
+#include "gui/weektabbar.h"
 #include "base/codepage.h"
 #include "base/datetime.h"
 #include "base/timetext.h"
@@ -41,8 +41,8 @@ namespace orbisk {
 namespace {
 
 using test::TempDir;
-using test::ReadFile;
-using test::WriteFile;
+using test::readFile;
+using test::writeFile;
 
 // 1 = Sunday ... 7 = Saturday
 const char* const kDays[8] = {"",
@@ -74,9 +74,9 @@ const std::string kNews = "\xC2\xF0\xE5\xEC\xFF";  // Время
 
 // The week of Monday 3 June 2024; the clock stands at 00:20 on Wednesday,
 // so the listing day is Tuesday.
-const TDateTime kMonday = EncodeDate(2024, 6, 3);
-const TDateTime kTuesday = kMonday + 1;
-const TDateTime kAt0020 = kMonday + 2 + EncodeTime(0, 20);
+const DateTime kMonday = encodeDate(2024, 6, 3);
+const DateTime kTuesday = kMonday + 1;
+const DateTime kAt0020 = kMonday + 2 + encodeTime(0, 20);
 
 struct Block {
     std::string channel;
@@ -84,13 +84,13 @@ struct Block {
 };
 
 // "Вторник. 4 июня Первый канал" between the caption rows.
-std::vector<std::string> DayText(TDateTime date, const std::vector<Block>& blocks) {
+std::vector<std::string> dayLines(DateTime date, const std::vector<Block>& blocks) {
     int y = 0, m = 0, d = 0;
-    DecodeDate(date, y, m, d);
+    decodeDate(date, y, m, d);
     std::vector<std::string> out;
     for (const Block& b : blocks) {
         out.push_back("======");
-        out.push_back(std::string(kDays[DayOfWeek(date)]) + ". " + std::to_string(d) + " " + kMonths[m] + " " +
+        out.push_back(std::string(kDays[dayOfWeek(date)]) + ". " + std::to_string(d) + " " + kMonths[m] + " " +
                       b.channel);
         out.push_back("-----------------");
         out.insert(out.end(), b.lines.begin(), b.lines.end());
@@ -98,7 +98,7 @@ std::vector<std::string> DayText(TDateTime date, const std::vector<Block>& block
     return out;
 }
 
-std::vector<Block> TuesdayBlocks() {
+std::vector<Block> tuesdayBlocks() {
     return {{kHidden, {"06.00 Hidden morning", "23.00 Hidden night"}},
             {kFirst,
              {"06.00 Morning show", "09.00 \"" + kNews + "\" of the day", "19.30 Quiz 'x' and \"y", "21.00 Film",
@@ -117,15 +117,15 @@ public:
         ini_ += "[MONTHS]\r\n";
         for (int i = 1; i <= 12; ++i) ini_ += std::to_string(i) + "=" + kMonths[i] + "\r\n";
         ini_ += "[Channels]\r\n1=" + kHidden + "\r\n[Channel1]\r\nHide=1\r\n";
-        WriteFile(IniPath(), ini_);
+        writeFile(iniPath(), ini_);
     }
-    void Day(int n, TDateTime date, const std::vector<Block>& blocks) {
+    void day(int n, DateTime date, const std::vector<Block>& blocks) {
         std::string text = "[tv.all]\r\n";
-        for (const auto& l : DayText(date, blocks)) text += l + "\r\n";
-        WriteFile(dir_ / ("tv/" + std::to_string(n) + ".txt"), AnsiToKoi8(text));
+        for (const auto& l : dayLines(date, blocks)) text += l + "\r\n";
+        writeFile(dir_ / ("tv/" + std::to_string(n) + ".txt"), ansiToKoi8(text));
     }
-    std::string IniPath() const { return dir_ / "Orbisk.ini"; }
-    const TempDir& Dir() const { return dir_; }
+    std::string iniPath() const { return dir_ / "Orbisk.ini"; }
+    const TempDir& dir() const { return dir_; }
 
 private:
     TempDir dir_;
@@ -135,8 +135,8 @@ private:
 // Message boxes the window would show, recorded instead.
 struct RecordingNotifier : Notifier {
     std::vector<std::string> shown;
-    void Show(const std::string& text, const std::string&, MsgIcon) override { shown.push_back(text); }
-    Answer Ask(const std::string& text, const std::string&, MsgIcon, Buttons) override {
+    void show(const std::string& text, const std::string&, MsgIcon) override { shown.push_back(text); }
+    Answer ask(const std::string& text, const std::string&, MsgIcon, Buttons) override {
         shown.push_back(text);
         return Answer::Cancel;
     }
@@ -156,7 +156,7 @@ public:
         });
         timer_.start(50);
     }
-    const std::vector<std::string>& Closed() const { return closed_; }
+    const std::vector<std::string>& closed() const { return closed_; }
 
 private:
     QTimer timer_;
@@ -164,260 +164,260 @@ private:
 };
 
 struct Window {
-    Window(const std::string& iniPath, TDateTime now, bool show = true) : clock(now) {
-        TfmOrbiskOptions o;
-        o.IniPath = iniPath;
-        o.Messages = &notifier;
-        o.Time = &clock;
-        o.Quit = [this] { ++quits; };
-        w = std::make_unique<TfmOrbisk>(o);
+    Window(const std::string& iniPath, DateTime now, bool show = true) : clock(now) {
+        MainWindowOptions o;
+        o.iniPath = iniPath;
+        o.messages = &notifier;
+        o.time = &clock;
+        o.quit = [this] { ++quits; };
+        w = std::make_unique<MainWindow>(o);
         if (show) {
             w->show();
             EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
         }
     }
-    TfmOrbisk* operator->() { return w.get(); }
+    MainWindow* operator->() { return w.get(); }
 
     FixedClock clock;
     RecordingNotifier notifier;
     int quits = 0;
-    std::unique_ptr<TfmOrbisk> w;
+    std::unique_ptr<MainWindow> w;
 };
 
-std::unique_ptr<Listing> StandardListing() {
+std::unique_ptr<Listing> standardListing() {
     auto l = std::make_unique<Listing>();
-    l->Day(1, kMonday, {{kFirst, {"06.00 Monday morning", "20.00 Monday film"}}});
-    l->Day(2, kTuesday, TuesdayBlocks());
-    l->Day(3, kMonday + 2, {{kFirst, {"06.00 Wednesday morning"}}, {kRossia, {"07.00 Wednesday news"}}});
+    l->day(1, kMonday, {{kFirst, {"06.00 Monday morning", "20.00 Monday film"}}});
+    l->day(2, kTuesday, tuesdayBlocks());
+    l->day(3, kMonday + 2, {{kFirst, {"06.00 Wednesday morning"}}, {kRossia, {"07.00 Wednesday news"}}});
     return l;
 }
 
-QTextCharFormat FormatAt(QTextEdit* e, int position) {
+QTextCharFormat formatAt(QTextEdit* e, int position) {
     QTextCursor c(e->document());
     c.setPosition(position + 1);  // the format of the character before
     return c.charFormat();
 }
 
-int BlockStart(QTextEdit* e, int block) { return e->document()->findBlockByNumber(block).position(); }
+int blockStart(QTextEdit* e, int block) { return e->document()->findBlockByNumber(block).position(); }
 
-bool LineUnderlined(QTextEdit* e, int block) {
+bool lineUnderlined(QTextEdit* e, int block) {
     const QTextBlock b = e->document()->findBlockByNumber(block);
     for (int i = 0; i < b.length() - 1; ++i)
-        if (!FormatAt(e, b.position() + i).fontUnderline()) return false;
+        if (!formatAt(e, b.position() + i).fontUnderline()) return false;
     return b.length() > 1;
 }
 
-std::string TabTexts(QTabBar* bar) {
+std::string tabTexts(QTabBar* bar) {
     std::string s;
-    for (int i = 0; i < bar->count(); ++i) s += (i ? "|" : "") + A(bar->tabText(i));
+    for (int i = 0; i < bar->count(); ++i) s += (i ? "|" : "") + fromQString(bar->tabText(i));
     return s;
 }
 
 TEST(MainWindow, WeekNavigationAndDaysWithoutProgramme) {
-    auto listing = StandardListing();
-    Window w(listing->IniPath(), kAt0020);
-    ASSERT_TRUE(w->Usable());
+    auto listing = standardListing();
+    Window w(listing->iniPath(), kAt0020);
+    ASSERT_TRUE(w->usable());
     EXPECT_EQ(w.quits, 0);
     EXPECT_TRUE(w.notifier.shown.empty()) << w.notifier.shown.front();
     // Before 04:30 the listing day is the day before.
-    EXPECT_EQ(w->State().ShownDate(), kTuesday);
-    EXPECT_EQ(w->tcWeek->currentIndex(), 1);
-    EXPECT_EQ(A(w->tcWeek->tabText(0)), "03 " + std::string(kMonths[6]) + ", " + kDays[2]);
-    EXPECT_EQ(A(w->tcWeek->tabText(2)), "05 " + std::string(kMonths[6]) + ", " + kDays[4]);
-    for (int i = 3; i < 7; ++i) EXPECT_EQ(A(w->tcWeek->tabText(i)), kNoProgramme) << i;
-    EXPECT_FALSE(w->aPrevWeek->isEnabled());
-    EXPECT_FALSE(w->aNextWeek->isEnabled());
-    EXPECT_EQ(A(w->windowTitle()), "\xCE\xF0\xE1\xE8\xF1\xEA");  // Орбиск
+    EXPECT_EQ(w->state().shownDate(), kTuesday);
+    EXPECT_EQ(w->weekTabs->currentIndex(), 1);
+    EXPECT_EQ(fromQString(w->weekTabs->tabText(0)), "03 " + std::string(kMonths[6]) + ", " + kDays[2]);
+    EXPECT_EQ(fromQString(w->weekTabs->tabText(2)), "05 " + std::string(kMonths[6]) + ", " + kDays[4]);
+    for (int i = 3; i < 7; ++i) EXPECT_EQ(fromQString(w->weekTabs->tabText(i)), kNoProgramme) << i;
+    EXPECT_FALSE(w->prevWeekAction->isEnabled());
+    EXPECT_FALSE(w->nextWeekAction->isEnabled());
+    EXPECT_EQ(fromQString(w->windowTitle()), "\xCE\xF0\xE1\xE8\xF1\xEA");  // Орбиск
     // The hidden first channel has no tab; the first shown one is current.
-    EXPECT_EQ(TabTexts(w->tcPrg), kFirst + "|" + kRossia);
-    EXPECT_EQ(w->State().Channels().Current()->Name, kFirst);
-    EXPECT_TRUE(w->Timer->isActive());
-    EXPECT_EQ(A(w->lCurrentTime->text()), "05 " + std::string(kMonths[6]) + ", " + kDays[4] + " 00.20");
+    EXPECT_EQ(tabTexts(w->channelTabs), kFirst + "|" + kRossia);
+    EXPECT_EQ(w->state().channels().current()->name, kFirst);
+    EXPECT_TRUE(w->clockTimer->isActive());
+    EXPECT_EQ(fromQString(w->clockLabel->text()), "05 " + std::string(kMonths[6]) + ", " + kDays[4] + " 00.20");
 
     // A day without text empties the view and leaves the channel tabs.
-    w->aTh->trigger();
-    EXPECT_EQ(w->State().ShownDate(), kMonday + 3);
-    EXPECT_EQ(w->tcWeek->currentIndex(), 3);
-    EXPECT_TRUE(w->rePrg->toPlainText().isEmpty());
-    EXPECT_EQ(TabTexts(w->tcPrg), kFirst + "|" + kRossia);
+    w->thursdayAction->trigger();
+    EXPECT_EQ(w->state().shownDate(), kMonday + 3);
+    EXPECT_EQ(w->weekTabs->currentIndex(), 3);
+    EXPECT_TRUE(w->dayView->toPlainText().isEmpty());
+    EXPECT_EQ(tabTexts(w->channelTabs), kFirst + "|" + kRossia);
     // The timer leaves a day without text alone.
-    w->TimerTimer();
-    EXPECT_TRUE(w->rePrg->toPlainText().isEmpty());
+    w->onClockTimer();
+    EXPECT_TRUE(w->dayView->toPlainText().isEmpty());
 
-    w->aMon->trigger();
-    EXPECT_EQ(w->State().ShownDate(), kMonday);
-    EXPECT_EQ(A(w->rePrg->toPlainText()), "06.00 Monday morning\n20.00 Monday film");
-    EXPECT_EQ(TabTexts(w->tcPrg), kFirst);
+    w->mondayAction->trigger();
+    EXPECT_EQ(w->state().shownDate(), kMonday);
+    EXPECT_EQ(fromQString(w->dayView->toPlainText()), "06.00 Monday morning\n20.00 Monday film");
+    EXPECT_EQ(tabTexts(w->channelTabs), kFirst);
     // The day shown again: nothing is parsed or drawn.
-    w->rePrg->setPlainText(QStringLiteral("marker"));
-    w->aMon->trigger();
-    EXPECT_EQ(w->rePrg->toPlainText(), QStringLiteral("marker"));
+    w->dayView->setPlainText(QStringLiteral("marker"));
+    w->mondayAction->trigger();
+    EXPECT_EQ(w->dayView->toPlainText(), QStringLiteral("marker"));
 
     // A click on a week tab shows its day.
-    QTest::mouseClick(w->tcWeek, Qt::LeftButton, {}, w->tcWeek->tabRect(2).center());
-    EXPECT_EQ(w->State().ShownDate(), kMonday + 2);
-    EXPECT_EQ(w->tcWeek->currentIndex(), 2);
-    EXPECT_EQ(TabTexts(w->tcPrg), kFirst + "|" + kRossia);
+    QTest::mouseClick(w->weekTabs, Qt::LeftButton, {}, w->weekTabs->tabRect(2).center());
+    EXPECT_EQ(w->state().shownDate(), kMonday + 2);
+    EXPECT_EQ(w->weekTabs->currentIndex(), 2);
+    EXPECT_EQ(tabTexts(w->channelTabs), kFirst + "|" + kRossia);
 
     // "Сегодня" takes the calendar date, without the 04:30 rule.
-    w->aTu->trigger();
-    w->aNow->trigger();
-    EXPECT_EQ(w->State().ShownDate(), kMonday + 2);
+    w->tuesdayAction->trigger();
+    w->todayAction->trigger();
+    EXPECT_EQ(w->state().shownDate(), kMonday + 2);
     // Ctrl+1 through the window's shortcut, with the focus in the text view.
-    w->rePrg->setFocus();
-    QTest::keyClick(w->rePrg, Qt::Key_1, Qt::ControlModifier);
-    EXPECT_EQ(w->State().ShownDate(), kMonday);
+    w->dayView->setFocus();
+    QTest::keyClick(w->dayView, Qt::Key_1, Qt::ControlModifier);
+    EXPECT_EQ(w->state().shownDate(), kMonday);
 }
 
 TEST(MainWindow, WeekButtonsFollowTheLoadedWeeks) {
-    auto listing = StandardListing();
+    auto listing = standardListing();
     // File 7 holds a day of the next week.
-    listing->Day(7, kMonday + 7, {{kFirst, {"06.00 Next week"}}});
-    Window w(listing->IniPath(), kAt0020);
-    EXPECT_FALSE(w->aPrevWeek->isEnabled());
-    EXPECT_TRUE(w->aNextWeek->isEnabled());
-    w->aNextWeek->trigger();
-    EXPECT_EQ(w->State().ShownDate(), kTuesday + 7);
-    EXPECT_TRUE(w->aPrevWeek->isEnabled());
-    EXPECT_FALSE(w->aNextWeek->isEnabled());
-    EXPECT_EQ(A(w->tcWeek->tabText(1)), kNoProgramme);
-    EXPECT_NE(A(w->tcWeek->tabText(0)), kNoProgramme);
-    w->aMon->trigger();
-    EXPECT_EQ(A(w->rePrg->toPlainText()), "06.00 Next week");
-    w->aPrevWeek->trigger();
-    EXPECT_EQ(w->State().ShownDate(), kMonday);
+    listing->day(7, kMonday + 7, {{kFirst, {"06.00 Next week"}}});
+    Window w(listing->iniPath(), kAt0020);
+    EXPECT_FALSE(w->prevWeekAction->isEnabled());
+    EXPECT_TRUE(w->nextWeekAction->isEnabled());
+    w->nextWeekAction->trigger();
+    EXPECT_EQ(w->state().shownDate(), kTuesday + 7);
+    EXPECT_TRUE(w->prevWeekAction->isEnabled());
+    EXPECT_FALSE(w->nextWeekAction->isEnabled());
+    EXPECT_EQ(fromQString(w->weekTabs->tabText(1)), kNoProgramme);
+    EXPECT_NE(fromQString(w->weekTabs->tabText(0)), kNoProgramme);
+    w->mondayAction->trigger();
+    EXPECT_EQ(fromQString(w->dayView->toPlainText()), "06.00 Next week");
+    w->prevWeekAction->trigger();
+    EXPECT_EQ(w->state().shownDate(), kMonday);
 }
 
 TEST(MainWindow, DayViewFormatsAndPickedProgramme) {
-    auto listing = StandardListing();
-    Window w(listing->IniPath(), kAt0020);
-    QTextEdit* re = w->rePrg;
+    auto listing = standardListing();
+    Window w(listing->iniPath(), kAt0020);
+    QTextEdit* re = w->dayView;
     ASSERT_EQ(re->document()->blockCount(), 6);
     // The running programme (23.30) has the yellow background.
     for (int b = 0; b < 6; ++b) {
         const QTextBlockFormat f = re->document()->findBlockByNumber(b).blockFormat();
         EXPECT_EQ(f.background().color() == QColor(Qt::yellow) && f.background().style() != Qt::NoBrush, b == 4) << b;
     }
-    EXPECT_EQ(w->State().CurrentIndex(), 4);
+    EXPECT_EQ(w->state().currentIndex(), 4);
     // Started without arguments: the picked time is the running programme's start.
-    EXPECT_EQ(w->State().ShowTime(), EncodeTime(23, 30));
-    for (int b = 0; b < 6; ++b) EXPECT_EQ(LineUnderlined(re, b), b == 4) << b;
+    EXPECT_EQ(w->state().showTime(), encodeTime(23, 30));
+    for (int b = 0; b < 6; ++b) EXPECT_EQ(lineUnderlined(re, b), b == 4) << b;
     // Bold time prefixes, plain titles.
     for (int b = 0; b < 6; ++b) {
-        const int start = BlockStart(re, b);
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(FormatAt(re, start + i).fontWeight(), QFont::Bold) << b << ":" << i;
-        EXPECT_NE(FormatAt(re, start + 6).fontWeight(), QFont::Bold) << b;
+        const int start = blockStart(re, b);
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(formatAt(re, start + i).fontWeight(), QFont::Bold) << b << ":" << i;
+        EXPECT_NE(formatAt(re, start + 6).fontWeight(), QFont::Bold) << b;
     }
     // Navy between quotes, quotes excluded; a lone quote colours nothing.
     const QColor navy(0, 0, 128);
-    const int news = BlockStart(re, 1) + 7;  // after `09.00 "`
-    EXPECT_EQ(A(re->toPlainText().mid(news, 5)), kNews);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(FormatAt(re, news + i).foreground().color(), navy) << i;
-    EXPECT_NE(FormatAt(re, news - 1).foreground().color(), navy);
-    EXPECT_NE(FormatAt(re, news + 5).foreground().color(), navy);
-    const int quiz = BlockStart(re, 2);  // 19.30 Quiz 'x' and "y
-    EXPECT_EQ(FormatAt(re, quiz + 12).foreground().color(), navy);   // x
-    EXPECT_NE(FormatAt(re, quiz + 20).foreground().color(), navy);  // y: no closing quote
+    const int news = blockStart(re, 1) + 7;  // after `09.00 "`
+    EXPECT_EQ(fromQString(re->toPlainText().mid(news, 5)), kNews);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(formatAt(re, news + i).foreground().color(), navy) << i;
+    EXPECT_NE(formatAt(re, news - 1).foreground().color(), navy);
+    EXPECT_NE(formatAt(re, news + 5).foreground().color(), navy);
+    const int quiz = blockStart(re, 2);  // 19.30 Quiz 'x' and "y
+    EXPECT_EQ(formatAt(re, quiz + 12).foreground().color(), navy);   // x
+    EXPECT_NE(formatAt(re, quiz + 20).foreground().color(), navy);  // y: no closing quote
     // The caret stands at the start of the running programme.
-    EXPECT_EQ(re->textCursor().position(), BlockStart(re, 4));
+    EXPECT_EQ(re->textCursor().position(), blockStart(re, 4));
     EXPECT_FALSE(re->textCursor().hasSelection());
 
     // A click on a line picks its programme: the underline moves there, the
     // old line keeps its bold time and its background.
     QTextCursor c(re->document());
-    c.setPosition(BlockStart(re, 1) + 9);
+    c.setPosition(blockStart(re, 1) + 9);
     const QPoint at = re->cursorRect(c).center();
     QTest::mouseClick(re->viewport(), Qt::LeftButton, {}, at);
-    EXPECT_EQ(w->State().ShowTime(), EncodeTime(9, 0));
-    for (int b = 0; b < 6; ++b) EXPECT_EQ(LineUnderlined(re, b), b == 1) << b;
-    EXPECT_EQ(FormatAt(re, BlockStart(re, 4)).fontWeight(), QFont::Bold);
-    EXPECT_NE(FormatAt(re, BlockStart(re, 4) + 6).fontWeight(), QFont::Bold);
+    EXPECT_EQ(w->state().showTime(), encodeTime(9, 0));
+    for (int b = 0; b < 6; ++b) EXPECT_EQ(lineUnderlined(re, b), b == 1) << b;
+    EXPECT_EQ(formatAt(re, blockStart(re, 4)).fontWeight(), QFont::Bold);
+    EXPECT_NE(formatAt(re, blockStart(re, 4) + 6).fontWeight(), QFont::Bold);
     EXPECT_EQ(re->document()->findBlockByNumber(4).blockFormat().background().color(), QColor(Qt::yellow));
-    EXPECT_EQ(FormatAt(re, news).foreground().color(), navy);
+    EXPECT_EQ(formatAt(re, news).foreground().color(), navy);
 
     // Up: the caret moves to the line above and its programme is picked.
     re->setFocus();
     QTest::keyClick(re, Qt::Key_Up);
     EXPECT_EQ(re->textCursor().blockNumber(), 0);
-    EXPECT_EQ(w->State().ShowTime(), EncodeTime(6, 0));
-    for (int b = 0; b < 6; ++b) EXPECT_EQ(LineUnderlined(re, b), b == 0) << b;
-    EXPECT_EQ(w->TimeAtCaret(), EncodeTime(6, 0));
+    EXPECT_EQ(w->state().showTime(), encodeTime(6, 0));
+    for (int b = 0; b < 6; ++b) EXPECT_EQ(lineUnderlined(re, b), b == 0) << b;
+    EXPECT_EQ(w->timeAtCaret(), encodeTime(6, 0));
     // Down moves it on; another key picks nothing.
     QTest::keyClick(re, Qt::Key_Down);
-    EXPECT_EQ(w->State().ShowTime(), EncodeTime(9, 0));
+    EXPECT_EQ(w->state().showTime(), encodeTime(9, 0));
     QTest::keyClick(re, Qt::Key_End, Qt::ControlModifier);
-    EXPECT_EQ(w->State().ShowTime(), EncodeTime(9, 0));
+    EXPECT_EQ(w->state().showTime(), encodeTime(9, 0));
 
     // The picked time survives a day change and is underlined there.
-    w->aWe->trigger();
-    w->aTu->trigger();
-    EXPECT_EQ(w->State().ShowTime(), EncodeTime(9, 0));
-    for (int b = 0; b < 6; ++b) EXPECT_EQ(LineUnderlined(w->rePrg, b), b == 1) << b;
+    w->wednesdayAction->trigger();
+    w->tuesdayAction->trigger();
+    EXPECT_EQ(w->state().showTime(), encodeTime(9, 0));
+    for (int b = 0; b < 6; ++b) EXPECT_EQ(lineUnderlined(w->dayView, b), b == 1) << b;
 }
 
 TEST(MainWindow, ProgressStripChannelsAndTimer) {
-    auto listing = StandardListing();
-    Window w(listing->IniPath(), kAt0020);
+    auto listing = standardListing();
+    Window w(listing->iniPath(), kAt0020);
     // 00:20 between 23.30 and 01.00.
-    EXPECT_EQ(A(w->pStartTime->text()), "23.30");
-    EXPECT_EQ(A(w->pStopTime->text()), "01.00");
-    EXPECT_EQ(w->pbProgress->minimum(), 1410);
-    EXPECT_EQ(w->pbProgress->maximum(), 1500);
-    EXPECT_EQ(w->pbProgress->value(), 1460);
+    EXPECT_EQ(fromQString(w->startTimeLabel->text()), "23.30");
+    EXPECT_EQ(fromQString(w->stopTimeLabel->text()), "01.00");
+    EXPECT_EQ(w->progressBar->minimum(), 1410);
+    EXPECT_EQ(w->progressBar->maximum(), 1500);
+    EXPECT_EQ(w->progressBar->value(), 1460);
 
     // One tick a minute later moves only the bar.
-    w.clock.Set(kAt0020 + EncodeTime(0, 1));
-    w->TimerTimer();
-    EXPECT_EQ(w->pbProgress->value(), 1461);
-    EXPECT_EQ(w->State().CurrentIndex(), 4);
+    w.clock.set(kAt0020 + encodeTime(0, 1));
+    w->onClockTimer();
+    EXPECT_EQ(w->progressBar->value(), 1461);
+    EXPECT_EQ(w->state().currentIndex(), 4);
 
     // Channel tabs wrap both ways; the picked time moves to the running programme.
-    ASSERT_EQ(w->tcPrg->count(), 2);
-    EXPECT_EQ(w->tcPrg->currentIndex(), 0);
-    w->aNextChanel->trigger();
-    EXPECT_EQ(w->tcPrg->currentIndex(), 1);
-    EXPECT_EQ(w->State().Channels().Current()->Name, kRossia);
-    EXPECT_EQ(w->State().ShowTime(), EncodeTime(22, 0));
+    ASSERT_EQ(w->channelTabs->count(), 2);
+    EXPECT_EQ(w->channelTabs->currentIndex(), 0);
+    w->nextChannelAction->trigger();
+    EXPECT_EQ(w->channelTabs->currentIndex(), 1);
+    EXPECT_EQ(w->state().channels().current()->name, kRossia);
+    EXPECT_EQ(w->state().showTime(), encodeTime(22, 0));
     // The day's last programme: "???", maximum 1800, the bar at its start.
-    EXPECT_EQ(A(w->pStartTime->text()), "22.00");
-    EXPECT_EQ(A(w->pStopTime->text()), "???");
-    EXPECT_EQ(w->pbProgress->minimum(), 1320);
-    EXPECT_EQ(w->pbProgress->maximum(), 1800);
-    EXPECT_EQ(w->pbProgress->value(), w->pbProgress->minimum());
-    EXPECT_EQ(w->State().Progress()->Position, 0);
-    EXPECT_EQ(A(w->rePrg->toPlainText()), "06.00 Morning\n12.00 Midday\n22.00 Evening film");
-    w->aNextChanel->trigger();
-    EXPECT_EQ(w->tcPrg->currentIndex(), 0);
-    EXPECT_EQ(w->State().Channels().Current()->Name, kFirst);
-    w->aPrevChanel->trigger();
-    EXPECT_EQ(w->tcPrg->currentIndex(), 1);
+    EXPECT_EQ(fromQString(w->startTimeLabel->text()), "22.00");
+    EXPECT_EQ(fromQString(w->stopTimeLabel->text()), "???");
+    EXPECT_EQ(w->progressBar->minimum(), 1320);
+    EXPECT_EQ(w->progressBar->maximum(), 1800);
+    EXPECT_EQ(w->progressBar->value(), w->progressBar->minimum());
+    EXPECT_EQ(w->state().progress()->position, 0);
+    EXPECT_EQ(fromQString(w->dayView->toPlainText()), "06.00 Morning\n12.00 Midday\n22.00 Evening film");
+    w->nextChannelAction->trigger();
+    EXPECT_EQ(w->channelTabs->currentIndex(), 0);
+    EXPECT_EQ(w->state().channels().current()->name, kFirst);
+    w->prevChannelAction->trigger();
+    EXPECT_EQ(w->channelTabs->currentIndex(), 1);
     // Ctrl+Left from inside the text view reaches the window.
-    w->rePrg->setFocus();
-    QTest::keyClick(w->rePrg, Qt::Key_Left, Qt::ControlModifier);
-    EXPECT_EQ(w->tcPrg->currentIndex(), 0);
+    w->dayView->setFocus();
+    QTest::keyClick(w->dayView, Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_EQ(w->channelTabs->currentIndex(), 0);
     // A click on a tab.
-    QTest::mouseClick(w->tcPrg, Qt::LeftButton, {}, w->tcPrg->tabRect(1).center());
-    EXPECT_EQ(w->State().Channels().Current()->Name, kRossia);
-    QTest::mouseClick(w->tcPrg, Qt::LeftButton, {}, w->tcPrg->tabRect(0).center());
+    QTest::mouseClick(w->channelTabs, Qt::LeftButton, {}, w->channelTabs->tabRect(1).center());
+    EXPECT_EQ(w->state().channels().current()->name, kRossia);
+    QTest::mouseClick(w->channelTabs, Qt::LeftButton, {}, w->channelTabs->tabRect(0).center());
 
     // At 01:05 the running programme changes: the highlight and strip follow.
-    w.clock.Set(kAt0020 + EncodeTime(0, 45));
-    w->TimerTimer();
-    EXPECT_EQ(w->State().CurrentIndex(), 5);
-    EXPECT_EQ(w->rePrg->document()->findBlockByNumber(5).blockFormat().background().color(), QColor(Qt::yellow));
-    EXPECT_EQ(w->rePrg->document()->findBlockByNumber(4).blockFormat().background().style(), Qt::NoBrush);
-    EXPECT_EQ(A(w->pStartTime->text()), "01.00");
-    EXPECT_EQ(A(w->pStopTime->text()), "???");
-    EXPECT_EQ(A(w->lCurrentTime->text()), "05 " + std::string(kMonths[6]) + ", " + kDays[4] + " 01.05");
+    w.clock.set(kAt0020 + encodeTime(0, 45));
+    w->onClockTimer();
+    EXPECT_EQ(w->state().currentIndex(), 5);
+    EXPECT_EQ(w->dayView->document()->findBlockByNumber(5).blockFormat().background().color(), QColor(Qt::yellow));
+    EXPECT_EQ(w->dayView->document()->findBlockByNumber(4).blockFormat().background().style(), Qt::NoBrush);
+    EXPECT_EQ(fromQString(w->startTimeLabel->text()), "01.00");
+    EXPECT_EQ(fromQString(w->stopTimeLabel->text()), "???");
+    EXPECT_EQ(fromQString(w->clockLabel->text()), "05 " + std::string(kMonths[6]) + ", " + kDays[4] + " 01.05");
 
     // A refresh stops the timer and starts it again at its end.
-    w->aRefresh->trigger();
-    EXPECT_TRUE(w->Timer->isActive());
-    EXPECT_EQ(w->State().ShownDate(), kTuesday);
+    w->refreshAction->trigger();
+    EXPECT_TRUE(w->clockTimer->isActive());
+    EXPECT_EQ(w->state().shownDate(), kTuesday);
 }
 
 // Pixels of the highlight colour on the middle line of a cell.
-int BarPixels(QTableWidget* grid, int row) {
+int barPixels(QTableWidget* grid, int row) {
     const QImage image = grid->viewport()->grab().toImage();
     const QRect cell = grid->visualRect(grid->model()->index(row, 3));
     const QColor highlight = grid->palette().color(QPalette::Highlight);
@@ -430,96 +430,96 @@ int BarPixels(QTableWidget* grid, int row) {
 }
 
 TEST(MainWindow, CurrentProgrammesGrid) {
-    auto listing = StandardListing();
-    Window w(listing->IniPath(), kAt0020);
-    QTableWidget* grid = w->sgFilms;
+    auto listing = standardListing();
+    Window w(listing->iniPath(), kAt0020);
+    QTableWidget* grid = w->filmGrid;
     w->resize(1000, 500);  // all four columns in sight
-    EXPECT_EQ(A(grid->horizontalHeaderItem(1)->text()), "\xD4\xE8\xEB\xFC\xEC");  // Фильм
-    EXPECT_TRUE(w->aSchedul->isEnabled());
-    w->aCurrentFilms->trigger();
-    EXPECT_EQ(w->pcMainSwitch->currentWidget(), w->tsFilms);
-    EXPECT_TRUE(w->Timer4Films->isActive());
-    EXPECT_FALSE(w->aSchedul->isEnabled());
+    EXPECT_EQ(fromQString(grid->horizontalHeaderItem(1)->text()), "\xD4\xE8\xEB\xFC\xEC");  // Фильм
+    EXPECT_TRUE(w->reminderAction->isEnabled());
+    w->filmsPageAction->trigger();
+    EXPECT_EQ(w->pages->currentWidget(), w->filmsPage);
+    EXPECT_TRUE(w->filmTimer->isActive());
+    EXPECT_FALSE(w->reminderAction->isEnabled());
     QApplication::processEvents();
 
     // One row per shown channel.
     ASSERT_EQ(grid->rowCount(), 2);
-    EXPECT_EQ(A(grid->item(0, 0)->text()), kFirst);
-    EXPECT_EQ(A(grid->item(0, 1)->text()), "Late film with a long title that wraps in the grid column");
-    EXPECT_EQ(A(grid->item(0, 2)->text()), "23.30-01.00");
-    EXPECT_EQ(A(grid->item(1, 0)->text()), kRossia);
-    EXPECT_EQ(A(grid->item(1, 2)->text()), "22.00-???");
-    EXPECT_EQ(w->dtpShowTime->time(), QTime(0, 20));
-    EXPECT_TRUE(w->cbCurrentFilms->isChecked());
+    EXPECT_EQ(fromQString(grid->item(0, 0)->text()), kFirst);
+    EXPECT_EQ(fromQString(grid->item(0, 1)->text()), "Late film with a long title that wraps in the grid column");
+    EXPECT_EQ(fromQString(grid->item(0, 2)->text()), "23.30-01.00");
+    EXPECT_EQ(fromQString(grid->item(1, 0)->text()), kRossia);
+    EXPECT_EQ(fromQString(grid->item(1, 2)->text()), "22.00-???");
+    EXPECT_EQ(w->showTimeEdit->time(), QTime(0, 20));
+    EXPECT_TRUE(w->currentFilmsCheck->isChecked());
 
     // The bar: (1460 - 1410) / (1500 - 1410) = 5/9 of the shrunk cell.
     const QRect cell = grid->visualRect(grid->model()->index(0, 3));
     const int expected = static_cast<int>(std::lround(5.0 / 9.0 * (cell.width() - 6)));
-    EXPECT_NEAR(BarPixels(grid, 0), expected, 1);
-    EXPECT_EQ(BarPixels(grid, 1), 0);  // "-???" draws no bar
+    EXPECT_NEAR(barPixels(grid, 0), expected, 1);
+    EXPECT_EQ(barPixels(grid, 1), 0);  // "-???" draws no bar
     // The long title wraps: its row is taller than the other.
     grid->setColumnWidth(1, 120);
     EXPECT_GT(grid->rowHeight(0), grid->rowHeight(1));
 
     // A picked time untucks the box and is shown on the next build.
-    w->dtpShowTime->setTime(QTime(21, 0));
-    EXPECT_FALSE(w->cbCurrentFilms->isChecked());
-    w->Timer4FilmsTimer();
-    EXPECT_EQ(A(grid->item(0, 2)->text()), "21.00-23.30");
-    EXPECT_EQ(A(grid->item(1, 2)->text()), "12.00-22.00");
-    EXPECT_EQ(A(grid->item(0, 1)->text()), "Film");
+    w->showTimeEdit->setTime(QTime(21, 0));
+    EXPECT_FALSE(w->currentFilmsCheck->isChecked());
+    w->onFilmTimer();
+    EXPECT_EQ(fromQString(grid->item(0, 2)->text()), "21.00-23.30");
+    EXPECT_EQ(fromQString(grid->item(1, 2)->text()), "12.00-22.00");
+    EXPECT_EQ(fromQString(grid->item(0, 1)->text()), "Film");
     // A channel with nothing running at 05:00 shows only its name.
-    w->dtpShowTime->setTime(QTime(5, 0));
-    w->Timer4FilmsTimer();
-    EXPECT_EQ(A(grid->item(0, 0)->text()), kFirst);
+    w->showTimeEdit->setTime(QTime(5, 0));
+    w->onFilmTimer();
+    EXPECT_EQ(fromQString(grid->item(0, 0)->text()), kFirst);
     EXPECT_TRUE(grid->item(0, 2)->text().isEmpty());
     // Ticking the box again returns to the current time.
-    w->cbCurrentFilms->setChecked(true);
-    w->Timer4FilmsTimer();
-    EXPECT_EQ(A(grid->item(0, 2)->text()), "23.30-01.00");
+    w->currentFilmsCheck->setChecked(true);
+    w->onFilmTimer();
+    EXPECT_EQ(fromQString(grid->item(0, 2)->text()), "23.30-01.00");
 
     // A double click opens the channel at the grid time.
-    w->dtpShowTime->setTime(QTime(12, 30));
-    w->Timer4FilmsTimer();
+    w->showTimeEdit->setTime(QTime(12, 30));
+    w->onFilmTimer();
     const QRect row1 = grid->visualRect(grid->model()->index(1, 0));
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, row1.center());
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, row1.center());
-    EXPECT_EQ(w->pcMainSwitch->currentWidget(), w->tsChannels);
-    EXPECT_FALSE(w->Timer4Films->isActive());
-    EXPECT_TRUE(w->aSchedul->isEnabled());
-    EXPECT_EQ(w->tcPrg->currentIndex(), 1);
-    EXPECT_EQ(w->State().Channels().Current()->Name, kRossia);
-    EXPECT_EQ(w->State().ShowTime(), EncodeTime(12, 30));
-    for (int b = 0; b < 3; ++b) EXPECT_EQ(LineUnderlined(w->rePrg, b), b == 1) << b;
+    EXPECT_EQ(w->pages->currentWidget(), w->channelsPage);
+    EXPECT_FALSE(w->filmTimer->isActive());
+    EXPECT_TRUE(w->reminderAction->isEnabled());
+    EXPECT_EQ(w->channelTabs->currentIndex(), 1);
+    EXPECT_EQ(w->state().channels().current()->name, kRossia);
+    EXPECT_EQ(w->state().showTime(), encodeTime(12, 30));
+    for (int b = 0; b < 3; ++b) EXPECT_EQ(lineUnderlined(w->dayView, b), b == 1) << b;
 }
 
 TEST(MainWindow, PlacementAndColumnWidthsSurviveARestart) {
-    auto listing = StandardListing();
+    auto listing = standardListing();
     {
-        Window w(listing->IniPath(), kAt0020);
+        Window w(listing->iniPath(), kAt0020);
         w->setGeometry(140, 90, 720, 480);
-        w->sgFilms->setColumnWidth(1, 333);
-        w->sgFilms->setColumnWidth(3, 77);
+        w->filmGrid->setColumnWidth(1, 333);
+        w->filmGrid->setColumnWidth(3, 77);
         w->close();
     }
-    const std::string ini = ReadFile(listing->IniPath());
+    const std::string ini = readFile(listing->iniPath());
     EXPECT_NE(ini.find("NormPos=140,90,860,570"), std::string::npos) << ini;
     EXPECT_NE(ini.find("ShowCmd=1"), std::string::npos);
     EXPECT_NE(ini.find("Column1=333"), std::string::npos);
     // The other sections are untouched.
     EXPECT_NE(ini.find("[Channel1]\r\nHide=1"), std::string::npos);
 
-    Window again(listing->IniPath(), kAt0020, false);
+    Window again(listing->iniPath(), kAt0020, false);
     EXPECT_EQ(again->geometry(), QRect(140, 90, 720, 480));
-    EXPECT_EQ(again->sgFilms->columnWidth(0), 50);
-    EXPECT_EQ(again->sgFilms->columnWidth(1), 333);
-    EXPECT_EQ(again->sgFilms->columnWidth(3), 77);
+    EXPECT_EQ(again->filmGrid->columnWidth(0), 50);
+    EXPECT_EQ(again->filmGrid->columnWidth(1), 333);
+    EXPECT_EQ(again->filmGrid->columnWidth(3), 77);
 
     // A place on no screen keeps the centred window, with the saved size.
     std::string moved = ini;
     moved.replace(moved.find("NormPos=140,90,860,570"), 22, "NormPos=-9000,-9000,-8400,-8600");
-    WriteFile(listing->IniPath(), moved);
-    Window off(listing->IniPath(), kAt0020, false);
+    writeFile(listing->iniPath(), moved);
+    Window off(listing->iniPath(), kAt0020, false);
     EXPECT_EQ(off->size(), QSize(600, 400));
     EXPECT_GT(off->x(), -9000);
 }
@@ -527,62 +527,62 @@ TEST(MainWindow, PlacementAndColumnWidthsSurviveARestart) {
 TEST(MainWindow, WarningSwitchSuppressesTheStructureWarning) {
     // Files 1 and 3 only: a gap in the mailing.
     Listing listing(false);
-    listing.Day(1, kMonday, {{kFirst, {"06.00 A"}}});
-    listing.Day(3, kMonday + 2, {{kFirst, {"06.00 C"}}});
-    Window w(listing.IniPath(), kAt0020);
-    EXPECT_TRUE(w->aWarning->isChecked());
+    listing.day(1, kMonday, {{kFirst, {"06.00 A"}}});
+    listing.day(3, kMonday + 2, {{kFirst, {"06.00 C"}}});
+    Window w(listing.iniPath(), kAt0020);
+    EXPECT_TRUE(w->warningAction->isChecked());
     EXPECT_TRUE(w.notifier.shown.empty());
     // Unticked: the warning is reported on the next refresh, once.
-    w->aWarning->trigger();
-    EXPECT_FALSE(w->aWarning->isChecked());
-    EXPECT_TRUE(w->State().Settings().EnableWarning());
-    EXPECT_NE(ReadFile(listing.IniPath()).find("EnableWarning=1"), std::string::npos);
-    w->aRefresh->trigger();
+    w->warningAction->trigger();
+    EXPECT_FALSE(w->warningAction->isChecked());
+    EXPECT_TRUE(w->state().settings().enableWarning());
+    EXPECT_NE(readFile(listing.iniPath()).find("EnableWarning=1"), std::string::npos);
+    w->refreshAction->trigger();
     EXPECT_EQ(w.notifier.shown.size(), 1u);
-    w->aRefresh->trigger();
+    w->refreshAction->trigger();
     EXPECT_EQ(w.notifier.shown.size(), 1u);
     // Ticked again: written as 0 and read so by the next load.
-    w->aWarning->trigger();
-    EXPECT_TRUE(w->aWarning->isChecked());
-    EXPECT_NE(ReadFile(listing.IniPath()).find("EnableWarning=0"), std::string::npos);
-    Window fresh(listing.IniPath(), kAt0020, false);
-    EXPECT_TRUE(fresh->aWarning->isChecked());
+    w->warningAction->trigger();
+    EXPECT_TRUE(w->warningAction->isChecked());
+    EXPECT_NE(readFile(listing.iniPath()).find("EnableWarning=0"), std::string::npos);
+    Window fresh(listing.iniPath(), kAt0020, false);
+    EXPECT_TRUE(fresh->warningAction->isChecked());
     EXPECT_TRUE(fresh.notifier.shown.empty());
 }
 
 TEST(MainWindow, ReminderHandOverShowsTheChannel) {
-    auto listing = StandardListing();
-    Window w(listing->IniPath(), kAt0020);
-    w->aCurrentFilms->trigger();
-    EXPECT_EQ(w->WMShowReminder("19.30", kRossia), 1);
-    EXPECT_EQ(w->State().Channels().Current()->Name, kRossia);
-    EXPECT_EQ(w->tcPrg->currentIndex(), 1);
-    EXPECT_EQ(w->State().ShowTime(), EncodeTime(19, 30));
-    EXPECT_EQ(w->pcMainSwitch->currentWidget(), w->tsChannels);
-    EXPECT_EQ(A(w->rePrg->toPlainText()), "06.00 Morning\n12.00 Midday\n22.00 Evening film");
-    for (int b = 0; b < 3; ++b) EXPECT_EQ(LineUnderlined(w->rePrg, b), b == 1) << b;
+    auto listing = standardListing();
+    Window w(listing->iniPath(), kAt0020);
+    w->filmsPageAction->trigger();
+    EXPECT_EQ(w->showReminder("19.30", kRossia), 1);
+    EXPECT_EQ(w->state().channels().current()->name, kRossia);
+    EXPECT_EQ(w->channelTabs->currentIndex(), 1);
+    EXPECT_EQ(w->state().showTime(), encodeTime(19, 30));
+    EXPECT_EQ(w->pages->currentWidget(), w->channelsPage);
+    EXPECT_EQ(fromQString(w->dayView->toPlainText()), "06.00 Morning\n12.00 Midday\n22.00 Evening film");
+    for (int b = 0; b < 3; ++b) EXPECT_EQ(lineUnderlined(w->dayView, b), b == 1) << b;
     // Through the hand-over record; an unreadable time keeps the picked one.
-    EXPECT_EQ(w->WMShowReminder(ReminderRecord::FromArguments("xx", kFirst)), 1);
-    EXPECT_EQ(w->State().Channels().Current()->Name, kFirst);
-    EXPECT_EQ(w->tcPrg->currentIndex(), 0);
-    EXPECT_EQ(w->State().ShowTime(), EncodeTime(19, 30));
+    EXPECT_EQ(w->showReminder(ReminderRecord::fromArguments("xx", kFirst)), 1);
+    EXPECT_EQ(w->state().channels().current()->name, kFirst);
+    EXPECT_EQ(w->channelTabs->currentIndex(), 0);
+    EXPECT_EQ(w->state().showTime(), encodeTime(19, 30));
     // A hidden channel, a name in other capitals and an empty record find nothing.
-    EXPECT_EQ(w->WMShowReminder("06.00", kHidden), 0);
-    EXPECT_EQ(w->WMShowReminder("06.00", "\xF0\xEE\xF1\xF1\xE8\xFF"), 0);  // россия
-    EXPECT_EQ(w->WMShowReminder(ReminderRecord()), 0);
-    EXPECT_EQ(w->State().Channels().Current()->Name, kFirst);
-    EXPECT_EQ(w->State().ShowTime(), EncodeTime(19, 30));
+    EXPECT_EQ(w->showReminder("06.00", kHidden), 0);
+    EXPECT_EQ(w->showReminder("06.00", "\xF0\xEE\xF1\xF1\xE8\xFF"), 0);  // россия
+    EXPECT_EQ(w->showReminder(ReminderRecord()), 0);
+    EXPECT_EQ(w->state().channels().current()->name, kFirst);
+    EXPECT_EQ(w->state().showTime(), encodeTime(19, 30));
 }
 
 // The settings actions open their dialogs; Cancel changes nothing.
 TEST(MainWindow, SettingsActionsOpenTheirDialogs) {
-    auto listing = StandardListing();
-    Window w(listing->IniPath(), kAt0020);
-    const std::string before = ReadFile(listing->IniPath());
+    auto listing = standardListing();
+    Window w(listing->iniPath(), kAt0020);
+    const std::string before = readFile(listing->iniPath());
     // Text files have no message parameters and no messages to delete.
-    EXPECT_FALSE(w->aMessage->isEnabled());
-    EXPECT_FALSE(w->aDeleteMsgs->isEnabled());
-    for (QAction* action : {w->aChannels, w->aOptions}) {
+    EXPECT_FALSE(w->messageSettingsAction->isEnabled());
+    EXPECT_FALSE(w->deleteOldAction->isEnabled());
+    for (QAction* action : {w->channelsAction, w->baseSettingsAction}) {
         QString opened;
         QTimer::singleShot(100, [&] {
             if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
@@ -598,8 +598,8 @@ TEST(MainWindow, SettingsActionsOpenTheirDialogs) {
         action->trigger();
         EXPECT_FALSE(opened.isEmpty()) << action->objectName().toStdString();
     }
-    EXPECT_EQ(ReadFile(listing->IniPath()), before);
-    EXPECT_EQ(TabTexts(w->tcPrg), kFirst + "|" + kRossia);
+    EXPECT_EQ(readFile(listing->iniPath()), before);
+    EXPECT_EQ(tabTexts(w->channelTabs), kFirst + "|" + kRossia);
     EXPECT_TRUE(w.notifier.shown.empty());
 }
 
@@ -609,23 +609,23 @@ TEST(MainWindow, MissingConfigurationEndsTheProgram) {
     EXPECT_EQ(w.quits, 1);
     ASSERT_EQ(w.notifier.shown.size(), 1u);
     EXPECT_EQ(w.notifier.shown[0], kConfigMissingText);
-    EXPECT_FALSE(w->Usable());
-    EXPECT_EQ(w->WMShowReminder("06.00", kFirst), 0);
+    EXPECT_FALSE(w->usable());
+    EXPECT_EQ(w->showReminder("06.00", kFirst), 0);
     w->close();
     EXPECT_FALSE(std::filesystem::exists(dir / "Orbisk.ini"));
 }
 
 // The message-parameters dialog cancelled: the program ends, nothing loads.
 TEST(MainWindow, CancelledMessageParametersEndTheProgram) {
-    auto listing = StandardListing();
-    std::string ini = ReadFile(listing->IniPath());
+    auto listing = standardListing();
+    std::string ini = readFile(listing->iniPath());
     ini += "[MSG]\r\nTimeFormat=\r\n";
-    WriteFile(listing->IniPath(), ini);
+    writeFile(listing->iniPath(), ini);
     struct CountingPrompts : ConfigPrompts {
         int params = 0;
         bool cursorWaiting = true;
-        bool EditMessageBase(Config&) override { return false; }
-        bool EditMessageParams(Config&) override {
+        bool editMessageBase(Config&) override { return false; }
+        bool editMessageParams(Config&) override {
             ++params;
             // The dialog is not shown under the load's wait cursor.
             cursorWaiting = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
@@ -635,38 +635,38 @@ TEST(MainWindow, CancelledMessageParametersEndTheProgram) {
     FixedClock clock(kAt0020);
     RecordingNotifier notifier;
     int quits = 0;
-    TfmOrbiskOptions o;
-    o.IniPath = listing->IniPath();
-    o.Messages = &notifier;
-    o.Time = &clock;
-    o.Prompts = &prompts;
-    o.Quit = [&] { ++quits; };
-    TfmOrbisk w(o);
+    MainWindowOptions o;
+    o.iniPath = listing->iniPath();
+    o.messages = &notifier;
+    o.time = &clock;
+    o.prompts = &prompts;
+    o.quit = [&] { ++quits; };
+    MainWindow w(o);
     EXPECT_EQ(prompts.params, 1);
     EXPECT_FALSE(prompts.cursorWaiting);
     EXPECT_EQ(quits, 1);
-    EXPECT_FALSE(w.Timer->isActive());
-    EXPECT_TRUE(w.State().Weeks().Items.empty());
+    EXPECT_FALSE(w.clockTimer->isActive());
+    EXPECT_TRUE(w.state().weeks().items.empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST(MainWindow, UnreadableAreaIsReportedAndLeavesTheTimerStopped) {
     Listing listing;
-    std::string ini = ReadFile(listing.IniPath());
+    std::string ini = readFile(listing.iniPath());
     ini.replace(ini.find("FIDOPath=I"), 10, "FIDOPath=i");  // no such format letter
-    WriteFile(listing.IniPath(), ini);
+    writeFile(listing.iniPath(), ini);
     ModalWatchdog watchdog;
-    Window w(listing.IniPath(), kAt0020, false);
-    ASSERT_EQ(watchdog.Closed().size(), 1u);
+    Window w(listing.iniPath(), kAt0020, false);
+    ASSERT_EQ(watchdog.closed().size(), 1u);
     // "Не могу открыть базу сообщений."
-    EXPECT_EQ(watchdog.Closed()[0],
-              Q("\xCD\xE5 \xEC\xEE\xE3\xF3 \xEE\xF2\xEA\xF0\xFB\xF2\xFC \xE1\xE0\xE7\xF3 "
+    EXPECT_EQ(watchdog.closed()[0],
+              toQString("\xCD\xE5 \xEC\xEE\xE3\xF3 \xEE\xF2\xEA\xF0\xFB\xF2\xFC \xE1\xE0\xE7\xF3 "
                 "\xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9.")
                   .toStdString());
-    EXPECT_FALSE(w->Timer->isActive());
-    EXPECT_EQ(w->tcPrg->count(), 0);
-    // aMessage and aDeleteMsgs follow the identifier's letter.
-    EXPECT_TRUE(w->aMessage->isEnabled());
+    EXPECT_FALSE(w->clockTimer->isActive());
+    EXPECT_EQ(w->channelTabs->count(), 0);
+    // messageSettingsAction and deleteOldAction follow the identifier's letter.
+    EXPECT_TRUE(w->messageSettingsAction->isEnabled());
 }
 
 // A realistic week (orbisk-cli demo when it is built, else the test week):
@@ -675,7 +675,7 @@ struct DemoWeek {
     TempDir dir;
     std::unique_ptr<Listing> own;
     std::string iniPath;
-    TDateTime now = kMonday + 1 + EncodeTime(20, 40);
+    DateTime now = kMonday + 1 + encodeTime(20, 40);
     DemoWeek() {
         const QString cli = QStringLiteral(ORBISK_BINARY_DIR "/orbisk-cli");
         if (QFileInfo(cli).isExecutable()) {
@@ -686,8 +686,8 @@ struct DemoWeek {
             if (p.waitForFinished(30000) && p.exitCode() == 0) iniPath = dir / "Orbisk.ini";
         }
         if (iniPath.empty()) {
-            own = StandardListing();
-            iniPath = own->IniPath();
+            own = standardListing();
+            iniPath = own->iniPath();
             now = kAt0020;
         }
     }
@@ -699,20 +699,20 @@ TEST(MainWindow, Screenshots) {
     Window w(week.iniPath, week.now);
     w->resize(w->width() * 3 / 2, w->height() * 3 / 2);
     QApplication::processEvents();
-    EXPECT_GT(w->tcPrg->count(), 0);
-    EXPECT_FALSE(w->rePrg->toPlainText().isEmpty());
+    EXPECT_GT(w->channelTabs->count(), 0);
+    EXPECT_FALSE(w->dayView->toPlainText().isEmpty());
     QDir().mkpath(QStringLiteral(ORBISK_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(w->grab().save(QStringLiteral(ORBISK_BINARY_DIR "/screenshots/mainwindow-channels.png")));
-    w->aCurrentFilms->trigger();
+    w->filmsPageAction->trigger();
     QApplication::processEvents();
-    EXPECT_GT(w->sgFilms->rowCount(), 0);
+    EXPECT_GT(w->filmGrid->rowCount(), 0);
     EXPECT_TRUE(w->grab().save(QStringLiteral(ORBISK_BINARY_DIR "/screenshots/mainwindow-films.png")));
 }
 
 // Timings of the window's common paths on the offscreen platform, printed
 // as medians (microseconds).
 template <typename F>
-double MedianMicros(int runs, F&& f) {
+double medianMicros(int runs, F&& f) {
     std::vector<double> t;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer timer;
@@ -726,30 +726,30 @@ double MedianMicros(int runs, F&& f) {
 
 TEST(MainWindow, Timings) {
     DemoWeek week;
-    const double create = MedianMicros(5, [&](int) {
+    const double create = medianMicros(5, [&](int) {
         Window w(week.iniPath, week.now);
         QApplication::processEvents();
-        ASSERT_FALSE(w->rePrg->toPlainText().isEmpty());
+        ASSERT_FALSE(w->dayView->toPlainText().isEmpty());
     });
     Window w(week.iniPath, week.now);
-    const TDateTime monday = w->State().ShownDate() - (DayOfWeek(w->State().ShownDate()) + 5) % 7;
-    const double day = MedianMicros(21, [&](int i) {
-        w->ShowDay(monday + i % 2);
+    const DateTime monday = w->state().shownDate() - (dayOfWeek(w->state().shownDate()) + 5) % 7;
+    const double day = medianMicros(21, [&](int i) {
+        w->showDay(monday + i % 2);
         QApplication::processEvents();
-        ASSERT_EQ(w->State().ShownDate(), monday + i % 2);
+        ASSERT_EQ(w->state().shownDate(), monday + i % 2);
     });
-    const double channel = MedianMicros(21, [&](int) {
-        const int before = w->tcPrg->currentIndex();
-        w->aNextChanel->trigger();
+    const double channel = medianMicros(21, [&](int) {
+        const int before = w->channelTabs->currentIndex();
+        w->nextChannelAction->trigger();
         QApplication::processEvents();
-        ASSERT_NE(w->tcPrg->currentIndex(), before);
+        ASSERT_NE(w->channelTabs->currentIndex(), before);
     });
-    const int current = w->State().CurrentIndex();
-    const double tick = MedianMicros(201, [&](int) { w->TimerTimer(); });
-    EXPECT_EQ(w->State().CurrentIndex(), current);
+    const int current = w->state().currentIndex();
+    const double tick = medianMicros(201, [&](int) { w->onClockTimer(); });
+    EXPECT_EQ(w->state().currentIndex(), current);
     std::printf("[ timing ] create to first painted day %.0f us, new day %.0f us, channel change %.0f us, "
                 "idle timer tick %.1f us (%d channels)\n",
-                create, day, channel, tick, w->State().Channels().Count());
+                create, day, channel, tick, w->state().channels().count());
 }
 
 }  // namespace

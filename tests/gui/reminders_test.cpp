@@ -1,5 +1,5 @@
 // The reminder dialogs and actions, driven through their widgets.
-#include "app/reminders.h"
+#include "gui/reminderactions.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +16,12 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/mainwindow.h"
-#include "app/qtext.h"
+#include "gui/mainwindow.h"
+#include "gui/qtext.h"
 #include "base/codepage.h"
 #include "base/inifile.h"
-#include "dialogs/delaydlg.h"
-#include "dialogs/shedulparms.h"
+#include "gui/dialogs/reminderleaddialog.h"
+#include "gui/dialogs/schedulesettingsdialog.h"
 #include "support/listing_names.h"
 #include "support/tempdir.h"
 
@@ -29,7 +29,7 @@ namespace orbisk {
 namespace {
 
 using test::TempDir;
-using test::WriteFile;
+using test::writeFile;
 
 // Runs `step` on the next modal dialog that opens; a dialog still open
 // after the timeout is rejected, so a test fails instead of hanging.
@@ -50,7 +50,7 @@ public:
         watchdog_.setSingleShot(true);
         watchdog_.start(timeoutMs);
     }
-    bool Ran() const { return done_ && !timedOut_; }
+    bool ran() const { return done_ && !timedOut_; }
 
 private:
     std::function<void(QDialog*)> step_;
@@ -59,30 +59,30 @@ private:
     bool timedOut_ = false;
 };
 
-void SetSpin(QSpinBox* spin, int value) {
+void setSpin(QSpinBox* spin, int value) {
     spin->setFocus();
     spin->selectAll();
     QTest::keyClicks(spin, QString::number(value));
 }
 
-TEST(DelayDlg, AsksAndWrapsThePrompt) {
-    TfmDelayDlg dlg;
+TEST(ReminderLeadDialog, AsksAndWrapsThePrompt) {
+    ReminderLeadDialog dlg;
     const std::string shortPrompt = "Short?";
     int minutes = 15;
     {
         OnModal script([](QDialog* d) {
-            auto* self = static_cast<TfmDelayDlg*>(d);
-            EXPECT_EQ(QApplication::focusWidget(), self->btOk()) << "OK has the focus";
-            EXPECT_EQ(self->seDelay->value(), 15);
-            SetSpin(self->seDelay, 7);
-            QTest::mouseClick(self->btOk(), Qt::LeftButton);
+            auto* self = static_cast<ReminderLeadDialog*>(d);
+            EXPECT_EQ(QApplication::focusWidget(), self->okButton()) << "OK has the focus";
+            EXPECT_EQ(self->leadSpin->value(), 15);
+            setSpin(self->leadSpin, 7);
+            QTest::mouseClick(self->okButton(), Qt::LeftButton);
         });
-        EXPECT_TRUE(dlg.AskLeadTime(shortPrompt, minutes));
-        EXPECT_TRUE(script.Ran());
+        EXPECT_TRUE(dlg.askLeadTime(shortPrompt, minutes));
+        EXPECT_TRUE(script.ran());
     }
     EXPECT_EQ(minutes, 7);
-    EXPECT_EQ(dlg.PromptLines(), 1);
-    EXPECT_EQ(A(dlg.lblPrompt->text()), shortPrompt);
+    EXPECT_EQ(dlg.promptLines(), 1);
+    EXPECT_EQ(fromQString(dlg.lblPrompt->text()), shortPrompt);
     const int half = dlg.screen()->availableGeometry().width() / 2;
     EXPECT_NEAR(dlg.width(), std::max(half, 221 * dlg.logicalDpiX() / 96), half / 5);
 
@@ -90,56 +90,56 @@ TEST(DelayDlg, AsksAndWrapsThePrompt) {
     // refuses a bad lead itself).
     {
         OnModal script([](QDialog* d) {
-            auto* self = static_cast<TfmDelayDlg*>(d);
-            SetSpin(self->seDelay, 120);
-            EXPECT_EQ(self->seDelay->value(), 120);
-            QTest::mouseClick(self->btCancel(), Qt::LeftButton);
+            auto* self = static_cast<ReminderLeadDialog*>(d);
+            setSpin(self->leadSpin, 120);
+            EXPECT_EQ(self->leadSpin->value(), 120);
+            QTest::mouseClick(self->cancelButton(), Qt::LeftButton);
         });
-        EXPECT_FALSE(dlg.AskLeadTime(shortPrompt, minutes));
-        EXPECT_TRUE(script.Ran());
+        EXPECT_FALSE(dlg.askLeadTime(shortPrompt, minutes));
+        EXPECT_TRUE(script.ran());
     }
     EXPECT_EQ(minutes, 7);
 
     // A long prompt gets every line it wraps into, none cut off.
     std::string longPrompt;
     for (int i = 0; i < 60; ++i) longPrompt += "\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 ";  // "программа "
-    dlg.Fill(longPrompt, 3);
+    dlg.fill(longPrompt, 3);
     dlg.show();
     QApplication::processEvents();
-    EXPECT_GT(dlg.PromptLines(), 2);
+    EXPECT_GT(dlg.promptLines(), 2);
     const QRect need = QFontMetrics(dlg.lblPrompt->font())
                            .boundingRect(QRect(0, 0, dlg.lblPrompt->width(), 1 << 20),
                                          Qt::TextWordWrap | Qt::AlignHCenter, dlg.lblPrompt->text());
     EXPECT_GE(dlg.lblPrompt->height(), need.height());
-    EXPECT_GT(dlg.pDelayPanel->geometry().top(), dlg.lblPrompt->geometry().bottom()) << "the minutes sit below";
+    EXPECT_GT(dlg.leadPanel->geometry().top(), dlg.lblPrompt->geometry().bottom()) << "the minutes sit below";
     dlg.hide();
 }
 
-TEST(SchedulParms, FieldsRunLineAndCancel) {
-    TfmSchedulParms dlg;
+TEST(ScheduleSettingsDialog, FieldsRunLineAndCancel) {
+    ScheduleSettingsDialog dlg;
     int lead = 15;
     std::string message = "*NAME";
     bool runMe = true;
     std::string line = "*MESSAGE *TIME *CHANEL";
     {
         OnModal script([](QDialog* d) {
-            auto* self = static_cast<TfmSchedulParms*>(d);
-            EXPECT_EQ(self->seTimeShift->value(), 15);
+            auto* self = static_cast<ScheduleSettingsDialog*>(d);
+            EXPECT_EQ(self->timeShiftSpin->value(), 15);
             EXPECT_EQ(self->eMessage->text(), QStringLiteral("*NAME"));
-            EXPECT_TRUE(self->rbRunCurrentPrg->isChecked());
+            EXPECT_TRUE(self->runCurrentProgrammeRadio->isChecked());
             // The built-in line is shown, not edited; unticking opens it.
             EXPECT_FALSE(self->eRun->isEnabled());
-            QTest::mouseClick(self->rbRunCurrentPrg, Qt::LeftButton, {}, QPoint(4, self->rbRunCurrentPrg->height() / 2));
+            QTest::mouseClick(self->runCurrentProgrammeRadio, Qt::LeftButton, {}, QPoint(4, self->runCurrentProgrammeRadio->height() / 2));
             EXPECT_TRUE(self->eRun->isEnabled());
             self->eRun->selectAll();
             QTest::keyClicks(self->eRun, QStringLiteral("notify-send *MESSAGE"));
-            SetSpin(self->seTimeShift, 25);
+            setSpin(self->timeShiftSpin, 25);
             self->eMessage->selectAll();
-            self->eMessage->insert(Q("\xC2 *TIME"));  // "В *TIME" (keyClicks types ASCII only)
-            QTest::mouseClick(self->btOk(), Qt::LeftButton);
+            self->eMessage->insert(toQString("\xC2 *TIME"));  // "В *TIME" (keyClicks types ASCII only)
+            QTest::mouseClick(self->okButton(), Qt::LeftButton);
         });
-        EXPECT_TRUE(dlg.EditScheduleSettings(lead, message, runMe, line));
-        EXPECT_TRUE(script.Ran());
+        EXPECT_TRUE(dlg.editScheduleSettings(lead, message, runMe, line));
+        EXPECT_TRUE(script.ran());
     }
     EXPECT_EQ(lead, 25);
     EXPECT_EQ(message, "\xC2 *TIME");
@@ -147,20 +147,20 @@ TEST(SchedulParms, FieldsRunLineAndCancel) {
     EXPECT_EQ(line, "notify-send *MESSAGE");
     EXPECT_EQ(dlg.eMessage->maxLength(), 255);
     EXPECT_EQ(dlg.eRun->maxLength(), 255);
-    EXPECT_TRUE(dlg.lHelp->font().bold());
-    EXPECT_NE(A(dlg.lHelp->text()).find("  *MESSAGE - \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5"), std::string::npos);
+    EXPECT_TRUE(dlg.helpLabel->font().bold());
+    EXPECT_NE(fromQString(dlg.helpLabel->text()).find("  *MESSAGE - \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5"), std::string::npos);
 
     {
         OnModal script([](QDialog* d) {
-            auto* self = static_cast<TfmSchedulParms*>(d);
+            auto* self = static_cast<ScheduleSettingsDialog*>(d);
             EXPECT_TRUE(self->eRun->isEnabled()) << "RunMe off: the user's line is editable";
-            QTest::mouseClick(self->rbRunCurrentPrg, Qt::LeftButton, {}, QPoint(4, self->rbRunCurrentPrg->height() / 2));
+            QTest::mouseClick(self->runCurrentProgrammeRadio, Qt::LeftButton, {}, QPoint(4, self->runCurrentProgrammeRadio->height() / 2));
             EXPECT_FALSE(self->eRun->isEnabled());
             self->eMessage->clear();
-            QTest::mouseClick(self->btCancel(), Qt::LeftButton);
+            QTest::mouseClick(self->cancelButton(), Qt::LeftButton);
         });
-        EXPECT_FALSE(dlg.EditScheduleSettings(lead, message, runMe, line));
-        EXPECT_TRUE(script.Ran());
+        EXPECT_FALSE(dlg.editScheduleSettings(lead, message, runMe, line));
+        EXPECT_TRUE(script.ran());
     }
     EXPECT_EQ(lead, 25);
     EXPECT_EQ(message, "\xC2 *TIME");
@@ -169,16 +169,16 @@ TEST(SchedulParms, FieldsRunLineAndCancel) {
 
 struct RecordingNotifier : Notifier {
     std::vector<std::string> shown;
-    void Show(const std::string& text, const std::string& caption, MsgIcon) override {
+    void show(const std::string& text, const std::string& caption, MsgIcon) override {
         shown.push_back(caption + ": " + text);
     }
-    Answer Ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::Cancel; }
+    Answer ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::Cancel; }
 };
 
 struct FakeLibrary : TaskLibrary {
     FakeLibrary() : TaskLibrary("/nowhere") {}
-    Status Load() override { return Status::Loaded; }
-    std::int32_t AddTask(const std::string& program, const std::string& command, int y, int mo, int d, int h,
+    Status load() override { return Status::Loaded; }
+    std::int32_t addTask(const std::string& program, const std::string& command, int y, int mo, int d, int h,
                          int mi) override {
         calls.push_back(program + "|" + command + "|" + std::to_string(y) + "-" + std::to_string(mo) + "-" +
                         std::to_string(d) + " " + std::to_string(h) + ":" + std::to_string(mi));
@@ -188,44 +188,44 @@ struct FakeLibrary : TaskLibrary {
 };
 
 struct NoNet : NetScheduler {
-    std::uint32_t JobAdd(const AT_INFO&, std::uint32_t&, std::string&) override { return kNerrServiceNotInstalled; }
+    std::uint32_t jobAdd(const AtInfo&, std::uint32_t&, std::string&) override { return kNerrServiceNotInstalled; }
 };
 
 TEST(ScheduleActions, MainWindowAddsAndEdits) {
     TempDir dir;
     std::string text = "[tv.all]\r\n======\r\n" + std::string(test::kDayNames[4]) + ". 9 " + test::kMonthNames[12] +
                        ". One\r\n-----------------\r\n06.00 Morning\r\n21.00 News\r\n00.10 Night\r\n";
-    WriteFile(dir / "3.txt", AnsiToKoi8(text));
-    test::WriteListingIni(dir / "Orbisk.ini", "I" + dir.str(), "[MAIN]\r\nEnableWarning=0\r\n");
+    writeFile(dir / "3.txt", ansiToKoi8(text));
+    test::writeListingIni(dir / "Orbisk.ini", "I" + dir.str(), "[MAIN]\r\nEnableWarning=0\r\n");
     RecordingNotifier notifier;
-    FixedClock clock(EncodeDate(2026, 12, 9) + EncodeTime(21, 10));
-    TfmOrbiskOptions o;
-    o.IniPath = dir / "Orbisk.ini";
-    o.Messages = &notifier;
-    o.Time = &clock;
-    o.Quit = [] {};
-    TfmOrbisk w(o);
+    FixedClock clock(encodeDate(2026, 12, 9) + encodeTime(21, 10));
+    MainWindowOptions o;
+    o.iniPath = dir / "Orbisk.ini";
+    o.messages = &notifier;
+    o.time = &clock;
+    o.quit = [] {};
+    MainWindow w(o);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    auto* actions = w.findChild<TScheduleActions*>();
+    auto* actions = w.findChild<ReminderActions*>();
     ASSERT_NE(actions, nullptr);
     FakeLibrary library;
     NoNet net;
-    actions->SetBackends(&library, &net);
-    actions->SetProgramPath("/opt/orbisk");
+    actions->setBackends(&library, &net);
+    actions->setProgramPath("/opt/orbisk");
     notifier.shown.clear();
 
     // F4 on the running programme: the prompt names it, OK submits.
     {
         OnModal script([](QDialog* d) {
-            auto* dlg = qobject_cast<TfmDelayDlg*>(d);
+            auto* dlg = qobject_cast<ReminderLeadDialog*>(d);
             ASSERT_NE(dlg, nullptr);
-            EXPECT_NE(A(dlg->lblPrompt->text()).find("<News>, "), std::string::npos);
-            SetSpin(dlg->seDelay, 10);
-            QTest::mouseClick(dlg->btOk(), Qt::LeftButton);
+            EXPECT_NE(fromQString(dlg->lblPrompt->text()).find("<News>, "), std::string::npos);
+            setSpin(dlg->leadSpin, 10);
+            QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
         });
-        w.aSchedul->trigger();
-        EXPECT_TRUE(script.Ran());
+        w.reminderAction->trigger();
+        EXPECT_TRUE(script.ran());
     }
     ASSERT_EQ(library.calls.size(), 1u);
     EXPECT_NE(library.calls[0].find("/opt/orbisk|'"), std::string::npos);
@@ -236,41 +236,41 @@ TEST(ScheduleActions, MainWindowAddsAndEdits) {
 
     // A double click in the day view asks as well; Cancel submits nothing.
     {
-        OnModal script([](QDialog* d) { QTest::mouseClick(static_cast<TfmDelayDlg*>(d)->btCancel(), Qt::LeftButton); });
-        QTest::mouseDClick(w.rePrg->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-        for (int i = 0; i < 100 && !script.Ran(); ++i) QTest::qWait(20);
-        EXPECT_TRUE(script.Ran());
+        OnModal script([](QDialog* d) { QTest::mouseClick(static_cast<ReminderLeadDialog*>(d)->cancelButton(), Qt::LeftButton); });
+        QTest::mouseDClick(w.dayView->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        for (int i = 0; i < 100 && !script.ran(); ++i) QTest::qWait(20);
+        EXPECT_TRUE(script.ran());
     }
     EXPECT_EQ(library.calls.size(), 1u);
 
     // F3: the settings go to Orbisk.ini in order; the user's line is kept.
     {
         OnModal script([](QDialog* d) {
-            auto* dlg = qobject_cast<TfmSchedulParms*>(d);
+            auto* dlg = qobject_cast<ScheduleSettingsDialog*>(d);
             ASSERT_NE(dlg, nullptr);
-            SetSpin(dlg->seTimeShift, 5);
-            QTest::mouseClick(dlg->rbRunCurrentPrg, Qt::LeftButton, {}, QPoint(4, dlg->rbRunCurrentPrg->height() / 2));
+            setSpin(dlg->timeShiftSpin, 5);
+            QTest::mouseClick(dlg->runCurrentProgrammeRadio, Qt::LeftButton, {}, QPoint(4, dlg->runCurrentProgrammeRadio->height() / 2));
             dlg->eRun->selectAll();
             QTest::keyClicks(dlg->eRun, QStringLiteral("logger *NAME"));
-            QTest::mouseClick(dlg->btOk(), Qt::LeftButton);
+            QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
         });
-        w.aSchedulProperty->trigger();
-        EXPECT_TRUE(script.Ran());
+        w.reminderSettingsAction->trigger();
+        EXPECT_TRUE(script.ran());
     }
     IniFile ini(dir / "Orbisk.ini");
-    EXPECT_EQ(ini.ReadString("Schedule", "TimeShift", ""), "5");
-    EXPECT_EQ(ini.ReadString("Schedule", "RunMe", ""), "0");
-    EXPECT_EQ(ini.ReadString("Schedule", "ExternalCommandLine", ""), "logger *NAME");
+    EXPECT_EQ(ini.readString("Schedule", "TimeShift", ""), "5");
+    EXPECT_EQ(ini.readString("Schedule", "RunMe", ""), "0");
+    EXPECT_EQ(ini.readString("Schedule", "ExternalCommandLine", ""), "logger *NAME");
 
     // The next reminder follows at once: the user's line, no program.
     {
         OnModal script([](QDialog* d) {
-            auto* dlg = static_cast<TfmDelayDlg*>(d);
-            EXPECT_EQ(dlg->seDelay->value(), 5);
-            QTest::mouseClick(dlg->btOk(), Qt::LeftButton);
+            auto* dlg = static_cast<ReminderLeadDialog*>(d);
+            EXPECT_EQ(dlg->leadSpin->value(), 5);
+            QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
         });
-        w.aSchedul->trigger();
-        EXPECT_TRUE(script.Ran());
+        w.reminderAction->trigger();
+        EXPECT_TRUE(script.ran());
     }
     ASSERT_EQ(library.calls.size(), 2u);
     EXPECT_EQ(library.calls[1], "|logger 'News'|2026-12-9 20:55");
@@ -279,14 +279,14 @@ TEST(ScheduleActions, MainWindowAddsAndEdits) {
     int boxes = 0;
     {
         OnModal lead([](QDialog* d) {
-            auto* dlg = static_cast<TfmDelayDlg*>(d);
-            SetSpin(dlg->seDelay, 60);
-            QTest::mouseClick(dlg->btOk(), Qt::LeftButton);
+            auto* dlg = static_cast<ReminderLeadDialog*>(d);
+            setSpin(dlg->leadSpin, 60);
+            QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
         });
         QTimer closer;
         QObject::connect(&closer, &QTimer::timeout, [&] {
             QWidget* m = QApplication::activeModalWidget();
-            if (m && !qobject_cast<TfmDelayDlg*>(m)) {
+            if (m && !qobject_cast<ReminderLeadDialog*>(m)) {
                 if (auto* box = qobject_cast<QDialog*>(m)) {
                     ++boxes;
                     box->accept();
@@ -294,8 +294,8 @@ TEST(ScheduleActions, MainWindowAddsAndEdits) {
             }
         });
         closer.start(30);
-        w.aSchedul->trigger();
-        EXPECT_TRUE(lead.Ran());
+        w.reminderAction->trigger();
+        EXPECT_TRUE(lead.ran());
     }
     EXPECT_EQ(boxes, 1);
     EXPECT_EQ(library.calls.size(), 2u);

@@ -1,4 +1,4 @@
-#include "app/singleinstance.h"
+#include "gui/singleinstance.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +21,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/qtext.h"
-#include "app/startup.h"
+#include "gui/qtext.h"
+#include "gui/startup.h"
 #include "support/tempdir.h"
 
 using namespace orbisk;
@@ -39,7 +39,7 @@ constexpr int kNoConnection = -2;
 // A client made of plain system calls only, so it can run in a forked child
 // of this (threaded) test process. Returns the answer byte, kNoAnswer when
 // the server closed without one, kNoConnection when it could not connect.
-int RawRequest(const char* socketPath, const char* data, size_t size, bool thenHangUp = false) {
+int rawRequest(const char* socketPath, const char* data, size_t size, bool thenHangUp = false) {
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return kNoConnection;
     sockaddr_un addr{};
@@ -66,7 +66,7 @@ int RawRequest(const char* socketPath, const char* data, size_t size, bool thenH
 
 // Runs `client` on a thread while this thread's event loop serves; returns
 // its result.
-int ServeWhile(const std::function<int()>& client) {
+int serveWhile(const std::function<int()>& client) {
     std::atomic<bool> finished{false};
     int result = 0;
     std::thread t([&] {
@@ -81,7 +81,7 @@ int ServeWhile(const std::function<int()>& client) {
 
 // Runs `child` in a forked process while this process's event loop serves;
 // returns the child's exit code (or -1 when it did not end normally).
-int ServeWhileChild(const std::function<int()>& child) {
+int serveWhileChild(const std::function<int()>& child) {
     const pid_t pid = fork();
     if (pid == 0) _exit(child());
     int status = 0;
@@ -100,24 +100,24 @@ struct Served {
     int rejected = 0;
 };
 
-void Observe(ReminderServer& server, Served& served) {
-    QObject::connect(&server, &ReminderServer::RecordHandled, &server,
+void observe(ReminderServer& server, Served& served) {
+    QObject::connect(&server, &ReminderServer::recordHandled, &server,
                      [&served](const ReminderRecord& r, qint64 pid, int) {
                          served.records.push_back(r);
                          served.pids.push_back(pid);
                      });
-    QObject::connect(&server, &ReminderServer::RequestRejected, &server, [&served] { ++served.rejected; });
+    QObject::connect(&server, &ReminderServer::requestRejected, &server, [&served] { ++served.rejected; });
 }
 
 // The handler of the main window in miniature: 1 when the record names the
 // one channel it knows.
-int KnowsOneChannel(const ReminderRecord& r) { return r.ReminderChannel() == kChannel ? 1 : 0; }
+int knowsOneChannel(const ReminderRecord& r) { return r.reminderChannel() == kChannel ? 1 : 0; }
 
 TEST(SingleInstanceTest, RuntimeFolderIsPrivate) {
     TempDir dir;
     const QByteArray oldXdg = qgetenv("XDG_RUNTIME_DIR");
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.str()));
-    const std::string folder = RuntimeFolder();
+    const std::string folder = runtimeFolder();
     EXPECT_EQ(folder, dir / "orbisk");
     struct stat st {};
     ASSERT_EQ(stat(folder.c_str(), &st), 0);
@@ -125,7 +125,7 @@ TEST(SingleInstanceTest, RuntimeFolderIsPrivate) {
 
     // Left open to others (by hand, by an old umask): closed again.
     chmod(folder.c_str(), 0755);
-    EXPECT_EQ(RuntimeFolder(), folder);
+    EXPECT_EQ(runtimeFolder(), folder);
     ASSERT_EQ(stat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 
@@ -133,7 +133,7 @@ TEST(SingleInstanceTest, RuntimeFolderIsPrivate) {
     std::filesystem::remove(folder);
     std::filesystem::create_directory(dir / "elsewhere");
     std::filesystem::create_directory_symlink(dir / "elsewhere", folder);
-    EXPECT_NE(RuntimeFolder(), folder);
+    EXPECT_NE(runtimeFolder(), folder);
 
     if (oldXdg.isNull()) qunsetenv("XDG_RUNTIME_DIR");
     else qputenv("XDG_RUNTIME_DIR", oldXdg);
@@ -143,13 +143,13 @@ TEST(SingleInstanceTest, LockIsHeldUntilItsHolderEndsHoweverItEnds) {
     TempDir dir;
     {
         InstanceLock first(dir.str());
-        EXPECT_TRUE(first.Owned());
-        EXPECT_FALSE(first.HeldElsewhere());
+        EXPECT_TRUE(first.owned());
+        EXPECT_FALSE(first.heldElsewhere());
         InstanceLock second(dir.str());
-        EXPECT_FALSE(second.Owned());
-        EXPECT_TRUE(second.HeldElsewhere());
+        EXPECT_FALSE(second.owned());
+        EXPECT_TRUE(second.heldElsewhere());
     }
-    EXPECT_TRUE(InstanceLock(dir.str()).Owned()) << "released with its holder";
+    EXPECT_TRUE(InstanceLock(dir.str()).owned()) << "released with its holder";
 
     // A holder killed outright leaves the lock file behind, but not the lock.
     int ready[2];
@@ -157,7 +157,7 @@ TEST(SingleInstanceTest, LockIsHeldUntilItsHolderEndsHoweverItEnds) {
     const pid_t pid = fork();
     if (pid == 0) {
         InstanceLock held(dir.str());
-        const char c = held.Owned() ? 'y' : 'n';
+        const char c = held.owned() ? 'y' : 'n';
         if (write(ready[1], &c, 1) != 1) _exit(1);
         pause();
         _exit(0);
@@ -165,55 +165,55 @@ TEST(SingleInstanceTest, LockIsHeldUntilItsHolderEndsHoweverItEnds) {
     char c = 0;
     ASSERT_EQ(read(ready[0], &c, 1), 1);
     EXPECT_EQ(c, 'y');
-    EXPECT_TRUE(InstanceLock(dir.str()).HeldElsewhere());
+    EXPECT_TRUE(InstanceLock(dir.str()).heldElsewhere());
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     close(ready[0]);
     close(ready[1]);
     EXPECT_TRUE(std::filesystem::exists(dir / kMutexName));
     InstanceLock after(dir.str());
-    EXPECT_TRUE(after.Owned());
-    EXPECT_FALSE(after.HeldElsewhere());
+    EXPECT_TRUE(after.owned());
+    EXPECT_FALSE(after.heldElsewhere());
 
     // No folder at all: counted as the first instance, without a lock.
     InstanceLock none("");
-    EXPECT_FALSE(none.HeldElsewhere());
-    EXPECT_FALSE(none.Owned());
+    EXPECT_FALSE(none.heldElsewhere());
+    EXPECT_FALSE(none.owned());
 }
 
 TEST(SingleInstanceTest, RecordCrossesToAnotherProcessAndTheAnswerComesBack) {
     TempDir dir;
     ReminderServer server(dir.str());
     Served served;
-    Observe(server, served);
-    server.SetHandler(KnowsOneChannel);
+    observe(server, served);
+    server.setHandler(knowsOneChannel);
     // A socket file left by a crashed instance doesn't stop the next one.
-    test::WriteFile(server.SocketPath().toStdString(), "stale");
-    ASSERT_TRUE(server.Listen());
+    test::writeFile(server.socketPath().toStdString(), "stale");
+    ASSERT_TRUE(server.listen());
 
-    const std::string path = server.SocketPath().toStdString();
+    const std::string path = server.socketPath().toStdString();
     for (const auto& [channel, expected] : {std::pair{kChannel, 1}, std::pair{std::string("Nope"), 0}}) {
-        const ReminderRecord sent = ReminderRecord::FromArguments("21.30", channel);
-        const QByteArray request = HandOverRequest(0, sent);
+        const ReminderRecord sent = ReminderRecord::fromArguments("21.30", channel);
+        const QByteArray request = handOverRequest(0, sent);
         served = {};
         pid_t childPid = 0;
-        const int answer = ServeWhileChild([&] {
+        const int answer = serveWhileChild([&] {
             QByteArray mine = request;  // the pid is the child's own
             const auto p = static_cast<quint32>(getpid());
             for (int i = 0; i < 4; ++i) mine[i] = static_cast<char>((p >> (8 * i)) & 0xFF);
-            return RawRequest(path.c_str(), mine.constData(), static_cast<size_t>(mine.size())) + 10;
+            return rawRequest(path.c_str(), mine.constData(), static_cast<size_t>(mine.size())) + 10;
         });
         EXPECT_EQ(answer, expected + 10) << channel;
         ASSERT_EQ(served.records.size(), 1u);
-        EXPECT_EQ(served.records[0].Serialise(), sent.Serialise()) << "byte for byte";
+        EXPECT_EQ(served.records[0].serialise(), sent.serialise()) << "byte for byte";
         EXPECT_GT(served.pids[0], 0);
         EXPECT_NE(served.pids[0], QCoreApplication::applicationPid());
         (void)childPid;
     }
 
     // The program's own client, on a thread of this process.
-    const ReminderRecord sent = ReminderRecord::FromArguments("07.05", kChannel);
-    const int viaClient = ServeWhile([&] { return HandOverReminder(dir.str(), sent, 10000).value_or(-1); });
+    const ReminderRecord sent = ReminderRecord::fromArguments("07.05", kChannel);
+    const int viaClient = serveWhile([&] { return handOverReminder(dir.str(), sent, 10000).value_or(-1); });
     EXPECT_EQ(viaClient, 1);
     EXPECT_EQ(served.records.back(), sent);
     EXPECT_EQ(served.pids.back(), QCoreApplication::applicationPid());
@@ -222,32 +222,32 @@ TEST(SingleInstanceTest, RecordCrossesToAnotherProcessAndTheAnswerComesBack) {
 
 TEST(SingleInstanceTest, NobodyListening) {
     TempDir dir;
-    EXPECT_FALSE(HandOverReminder(dir.str(), ReminderRecord(), 2000).has_value());
-    EXPECT_FALSE(HandOverReminder("", ReminderRecord(), 2000).has_value());
+    EXPECT_FALSE(handOverReminder(dir.str(), ReminderRecord(), 2000).has_value());
+    EXPECT_FALSE(handOverReminder("", ReminderRecord(), 2000).has_value());
 }
 
 TEST(SingleInstanceTest, MalformedRequestsNeverReachTheHandler) {
     TempDir dir;
     ReminderServer server(dir.str());
     Served served;
-    Observe(server, served);
+    observe(server, served);
     int calls = 0;
-    server.SetHandler([&](const ReminderRecord&) { return ++calls, 1; });
-    ASSERT_TRUE(server.Listen());
-    const std::string path = server.SocketPath().toStdString();
-    const QByteArray good = HandOverRequest(getpid(), ReminderRecord::FromArguments("10.00", kChannel));
+    server.setHandler([&](const ReminderRecord&) { return ++calls, 1; });
+    ASSERT_TRUE(server.listen());
+    const std::string path = server.socketPath().toStdString();
+    const QByteArray good = handOverRequest(getpid(), ReminderRecord::fromArguments("10.00", kChannel));
     auto send = [&](QByteArray bytes, bool thenHangUp = false) {
-        return ServeWhile([&] {
-            return RawRequest(path.c_str(), bytes.constData(), static_cast<size_t>(bytes.size()), thenHangUp);
+        return serveWhile([&] {
+            return rawRequest(path.c_str(), bytes.constData(), static_cast<size_t>(bytes.size()), thenHangUp);
         });
     };
 
     QByteArray badLength = good;
     badLength[4] = 11;  // a time text longer than its field
     EXPECT_EQ(send(badLength), 0);
-    QByteArray otherPid = HandOverRequest(getpid() + 1, ReminderRecord::FromArguments("10.00", kChannel));
+    QByteArray otherPid = handOverRequest(getpid() + 1, ReminderRecord::fromArguments("10.00", kChannel));
     EXPECT_EQ(send(otherPid), 0);  // names a process that isn't the sender
-    EXPECT_EQ(send(HandOverRequest(0, ReminderRecord())), 0);
+    EXPECT_EQ(send(handOverRequest(0, ReminderRecord())), 0);
     EXPECT_EQ(send(good + QByteArray(1, 'x')), kNoAnswer);  // longer than a request
     EXPECT_EQ(send(good.left(100), true), kNoAnswer);       // gives up half-way
     EXPECT_EQ(calls, 0);
@@ -263,22 +263,22 @@ TEST(SingleInstanceTest, PeerOfAnotherUserIsRefused) {
     TempDir dir;
     ReminderServer server(dir.str());
     Served served;
-    Observe(server, served);
+    observe(server, served);
     int calls = 0;
-    server.SetHandler([&](const ReminderRecord&) { return ++calls, 1; });
-    ASSERT_TRUE(server.Listen());
+    server.setHandler([&](const ReminderRecord&) { return ++calls, 1; });
+    ASSERT_TRUE(server.listen());
     // Open the way to the socket, so that only the credential check stands.
     chmod(dir.str().c_str(), 0711);
-    const std::string path = server.SocketPath().toStdString();
+    const std::string path = server.socketPath().toStdString();
     chmod(path.c_str(), 0777);
 
-    const QByteArray request = HandOverRequest(0, ReminderRecord::FromArguments("10.00", kChannel));
-    const int code = ServeWhileChild([&] {
+    const QByteArray request = handOverRequest(0, ReminderRecord::fromArguments("10.00", kChannel));
+    const int code = serveWhileChild([&] {
         if (setgid(65534) != 0 || setuid(65534) != 0) return 99;
         QByteArray mine = request;
         const auto p = static_cast<quint32>(getpid());
         for (int i = 0; i < 4; ++i) mine[i] = static_cast<char>((p >> (8 * i)) & 0xFF);
-        return RawRequest(path.c_str(), mine.constData(), static_cast<size_t>(mine.size())) + 10;
+        return rawRequest(path.c_str(), mine.constData(), static_cast<size_t>(mine.size())) + 10;
     });
     EXPECT_EQ(code, kNoAnswer + 10) << "connected, and cut off without an answer";
     EXPECT_EQ(calls, 0);
@@ -289,9 +289,9 @@ TEST(SingleInstanceTest, OwnRecordWaitsForTheEventLoopAndWindowComesToTheFront) 
     TempDir dir;
     ReminderServer server(dir.str());
     std::vector<ReminderRecord> handled;
-    server.SetHandler([&](const ReminderRecord& r) { return handled.push_back(r), 1; });
-    const ReminderRecord own = ReminderRecord::FromArguments("19.00", kChannel);
-    server.PostOwnRecord(own);
+    server.setHandler([&](const ReminderRecord& r) { return handled.push_back(r), 1; });
+    const ReminderRecord own = ReminderRecord::fromArguments("19.00", kChannel);
+    server.postOwnRecord(own);
     EXPECT_TRUE(handled.empty()) << "posted, not sent";
     QCoreApplication::processEvents();
     ASSERT_EQ(handled.size(), 1u);
@@ -302,9 +302,9 @@ TEST(SingleInstanceTest, OwnRecordWaitsForTheEventLoopAndWindowComesToTheFront) 
     window.show();
     window.showMinimized();
     ASSERT_TRUE(window.isMinimized());
-    server.SetWindow(&window);
-    ASSERT_TRUE(server.Listen());
-    EXPECT_EQ(ServeWhile([&] { return HandOverReminder(dir.str(), ReminderRecord(), 10000).value_or(-1); }), 1);
+    server.setWindow(&window);
+    ASSERT_TRUE(server.listen());
+    EXPECT_EQ(serveWhile([&] { return handOverReminder(dir.str(), ReminderRecord(), 10000).value_or(-1); }), 1);
     EXPECT_FALSE(window.isMinimized());
     EXPECT_TRUE(window.isMaximized()) << "brought back as it was before";
     EXPECT_TRUE(window.isVisible());
@@ -327,25 +327,25 @@ TEST(StartupTest, ReminderBoxAndConfigPath) {
     });
     const QByteArray dismiss = qgetenv(kDismissBoxesEnvironment);
     qunsetenv(kDismissBoxesEnvironment);
-    ShowReminderBox(Q(kChannel));
+    showReminderBox(toQString(kChannel));
     if (!dismiss.isNull()) qputenv(kDismissBoxesEnvironment, dismiss);
-    EXPECT_EQ(caption, Q("\xC2\xED\xE8\xEC\xE0\xED\xE8\xE5!"));  // Внимание!
-    EXPECT_EQ(text, Q(kChannel));
+    EXPECT_EQ(caption, toQString("\xC2\xED\xE8\xEC\xE0\xED\xE8\xE5!"));  // Внимание!
+    EXPECT_EQ(text, toQString(kChannel));
     EXPECT_EQ(icon, QMessageBox::Information);
     EXPECT_EQ(modality, Qt::ApplicationModal);
     EXPECT_FALSE(owned);
 
     const QByteArray oldIni = qgetenv(kIniEnvironment);
     qunsetenv(kIniEnvironment);
-    EXPECT_EQ(QString::fromStdString(ConfigFilePath()),
+    EXPECT_EQ(QString::fromStdString(configFilePath()),
               QCoreApplication::applicationDirPath() + QStringLiteral("/Orbisk.ini"));
     qputenv(kIniEnvironment, "/some/where/test.ini");
-    EXPECT_EQ(ConfigFilePath(), "/some/where/test.ini");
+    EXPECT_EQ(configFilePath(), "/some/where/test.ini");
     if (oldIni.isNull()) qunsetenv(kIniEnvironment);
     else qputenv(kIniEnvironment, oldIni);
 
-    EXPECT_FALSE(AppIcon().isNull());
-    EXPECT_FALSE(AppIcon().pixmap(32, 32).isNull());
+    EXPECT_FALSE(appIcon().isNull());
+    EXPECT_FALSE(appIcon().pixmap(32, 32).isNull());
 }
 
 }  // namespace

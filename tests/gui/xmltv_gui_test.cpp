@@ -14,8 +14,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/mainwindow.h"
-#include "app/qtext.h"
+#include "gui/mainwindow.h"
+#include "gui/qtext.h"
 #include "base/codepage.h"
 #include "export/xmltv.h"
 #include "support/listing_names.h"
@@ -25,18 +25,18 @@ namespace orbisk {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ReadFile;
+using test::readFile;
 using test::TempDir;
-using test::WriteFile;
+using test::writeFile;
 
-const TDateTime kMonday = EncodeDate(2026, 12, 7);
+const DateTime kMonday = encodeDate(2026, 12, 7);
 
 struct QuietNotifier : Notifier {
     std::vector<std::string> seen;
-    void Show(const std::string& text, const std::string& caption, MsgIcon) override {
+    void show(const std::string& text, const std::string& caption, MsgIcon) override {
         seen.push_back(caption + ": " + text);
     }
-    Answer Ask(const std::string& text, const std::string& caption, MsgIcon, Buttons) override {
+    Answer ask(const std::string& text, const std::string& caption, MsgIcon, Buttons) override {
         seen.push_back(caption + ": " + text);
         return Answer::Cancel;
     }
@@ -45,7 +45,7 @@ struct QuietNotifier : Notifier {
 // Runs `drive` on the next modal widget of type T; fails the test when none
 // shows within five seconds.
 template <typename T>
-void WhenModal(std::function<void(T*)> drive) {
+void whenModal(std::function<void(T*)> drive) {
     auto* timer = new QTimer;
     auto waited = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, [timer, waited, drive] {
@@ -65,80 +65,80 @@ void WhenModal(std::function<void(T*)> drive) {
 
 // The name typed into the dialog's name field (selectFile leaves that
 // field alone while it has the focus).
-void TypeFileName(QFileDialog* dialog, const std::string& path) {
+void typeFileName(QFileDialog* dialog, const std::string& path) {
     auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     ASSERT_NE(edit, nullptr);
     edit->setText(QString::fromStdString(path));
 }
 
-std::string DayFile(TDateTime date, const std::vector<std::vector<std::string>>& blocks) {
+std::string dayFile(DateTime date, const std::vector<std::vector<std::string>>& blocks) {
     int y, m, d;
-    DecodeDate(date, y, m, d);
+    decodeDate(date, y, m, d);
     std::string text = "[tv.all]\r\n";
     for (const auto& b : blocks) {
-        text += "======\r\n" + std::string(test::kDayNames[DayOfWeek(date)]) + ". " + std::to_string(d) + " " +
+        text += "======\r\n" + std::string(test::kDayNames[dayOfWeek(date)]) + ". " + std::to_string(d) + " " +
                 test::kMonthNames[m] + ". " + b[0] + "\r\n-----------------\r\n";
         for (std::size_t i = 1; i < b.size(); ++i) text += b[i] + "\r\n";
     }
-    return AnsiToKoi8(text);
+    return ansiToKoi8(text);
 }
 
 class XmltvWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteFile(dir / "1.txt", DayFile(kMonday, {{"One", "06.00 Monday & <one>", "23.50 Late"}, {"Two", "07.00 M2"}}));
-        WriteFile(dir / "3.txt", DayFile(kMonday + 2, {{"One", "06.00 Wednesday", "21.30 Evening"},
+        writeFile(dir / "1.txt", dayFile(kMonday, {{"One", "06.00 Monday & <one>", "23.50 Late"}, {"Two", "07.00 M2"}}));
+        writeFile(dir / "3.txt", dayFile(kMonday + 2, {{"One", "06.00 Wednesday", "21.30 Evening"},
                                                         {"Hidden", "06.00 Not shown"},
                                                         {"Two", "07.00 W2"}}));
-        test::WriteListingIni(dir / "Orbisk.ini", "I" + dir.str(), "[Channels]\r\n1=Hidden\r\n[Channel1]\r\nHide=1\r\n");
-        TfmOrbiskOptions o;
-        o.IniPath = dir / "Orbisk.ini";
-        o.Messages = &notifier;
-        o.Time = &clock;
-        o.Quit = [] {};
-        w = std::make_unique<TfmOrbisk>(o);
+        test::writeListingIni(dir / "Orbisk.ini", "I" + dir.str(), "[Channels]\r\n1=Hidden\r\n[Channel1]\r\nHide=1\r\n");
+        MainWindowOptions o;
+        o.iniPath = dir / "Orbisk.ini";
+        o.messages = &notifier;
+        o.time = &clock;
+        o.quit = [] {};
+        w = std::make_unique<MainWindow>(o);
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-        ASSERT_EQ(w->State().ShownDate(), kMonday + 2);
+        ASSERT_EQ(w->state().shownDate(), kMonday + 2);
     }
 
     TempDir dir;
     QuietNotifier notifier;
-    FixedClock clock{kMonday + 2 + EncodeTime(21, 40)};
-    std::unique_ptr<TfmOrbisk> w;
+    FixedClock clock{kMonday + 2 + encodeTime(21, 40)};
+    std::unique_ptr<MainWindow> w;
 };
 
 TEST_F(XmltvWindow, MenuItemFollowsTheJtvItem) {
     QMenu* file = nullptr;
     for (QAction* a : w->menuBar()->actions())
-        if (a->menu() && a->text() == Q("&\xD4\xE0\xE9\xEB")) file = a->menu();  // "&Файл"
+        if (a->menu() && a->text() == toQString("&\xD4\xE0\xE9\xEB")) file = a->menu();  // "&Файл"
     ASSERT_NE(file, nullptr);
     const QList<QAction*> items = file->actions();
-    const auto jtv = items.indexOf(w->aSaveForJTV);
+    const auto jtv = items.indexOf(w->saveJtvAction);
     ASSERT_GE(jtv, 0);
     ASSERT_LT(jtv + 1, items.size());
-    EXPECT_EQ(items[jtv + 1], w->aSaveForXMLTV);
+    EXPECT_EQ(items[jtv + 1], w->saveXmltvAction);
     // "Сохранить в формат XMLTV"
-    EXPECT_EQ(w->aSaveForXMLTV->text(), Q("\xD1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC \xE2 \xF4\xEE\xF0\xEC\xE0\xF2 XMLTV"));
-    EXPECT_FALSE(w->aSaveForXMLTV->statusTip().isEmpty());
-    EXPECT_TRUE(w->aSaveForXMLTV->isEnabled());
+    EXPECT_EQ(w->saveXmltvAction->text(), toQString("\xD1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC \xE2 \xF4\xEE\xF0\xEC\xE0\xF2 XMLTV"));
+    EXPECT_FALSE(w->saveXmltvAction->statusTip().isEmpty());
+    EXPECT_TRUE(w->saveXmltvAction->isEnabled());
 }
 
 TEST_F(XmltvWindow, SavesTheWeekAndRestoresTheDayShown) {
-    const QString viewBefore = w->rePrg->toPlainText();
+    const QString viewBefore = w->dayView->toPlainText();
     const std::size_t boxes = notifier.seen.size();
     ASSERT_TRUE(viewBefore.contains(QStringLiteral("Evening")));
     const std::string target = dir / "week";  // the dialog adds ".xml"
     QStringList filters;
-    WhenModal<QFileDialog>([&](QFileDialog* d) {
+    whenModal<QFileDialog>([&](QFileDialog* d) {
         filters = d->nameFilters();
-        TypeFileName(d, target);
+        typeFileName(d, target);
         static_cast<QDialog*>(d)->accept();  // QFileDialog::accept, with its checks
     });
-    w->aSaveForXMLTV->trigger();
+    w->saveXmltvAction->trigger();
     EXPECT_EQ(filters, QStringList{QStringLiteral("XMLTV (*.xml)")});
     ASSERT_TRUE(fs::exists(target + ".xml"));
-    const std::string doc = ReadFile(target + ".xml");
+    const std::string doc = readFile(target + ".xml");
 
     EXPECT_NE(doc.find("<title lang=\"ru\">Monday &amp; &lt;one&gt;</title>"), std::string::npos);
     EXPECT_NE(doc.find("<title lang=\"ru\">Evening</title>"), std::string::npos);
@@ -149,12 +149,12 @@ TEST_F(XmltvWindow, SavesTheWeekAndRestoresTheDayShown) {
     EXPECT_EQ(doc.substr(late, doc.find('>', late) - late).find("stop="), std::string::npos);
 
     // Wednesday is shown again, in the state and in the view.
-    EXPECT_EQ(w->State().ShownDate(), kMonday + 2);
-    EXPECT_EQ(w->rePrg->toPlainText(), viewBefore);
+    EXPECT_EQ(w->state().shownDate(), kMonday + 2);
+    EXPECT_EQ(w->dayView->toPlainText(), viewBefore);
     EXPECT_EQ(notifier.seen.size(), boxes);
 
     // The document is the core's for the same week.
-    EXPECT_EQ(doc, ExportXmltv(w->State()).Document);
+    EXPECT_EQ(doc, exportXmltv(w->state()).document);
 
     if (fs::exists("/usr/bin/tv_validate_file")) {
         QProcess validate;
@@ -167,28 +167,28 @@ TEST_F(XmltvWindow, SavesTheWeekAndRestoresTheDayShown) {
 }
 
 TEST_F(XmltvWindow, CancelWritesNothingAndAFailedWriteShowsTheErrorBox) {
-    WhenModal<QFileDialog>([](QFileDialog* d) { d->reject(); });
-    w->aSaveForXMLTV->trigger();
+    whenModal<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    w->saveXmltvAction->trigger();
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);  // 1.txt 3.txt ini
 
     QString boxText;
-    WhenModal<QFileDialog>([&](QFileDialog* d) {
+    whenModal<QFileDialog>([&](QFileDialog* d) {
         // The dialog refuses a missing folder itself; a file it accepts can
         // still fail to be written, so the name is forced past it.
-        TypeFileName(d, dir / "tv.xml");
+        typeFileName(d, dir / "tv.xml");
         fs::create_directories(dir / "tv.xml.part");  // the write aside cannot be made
-        WhenModal<QMessageBox>([&](QMessageBox* box) {
+        whenModal<QMessageBox>([&](QMessageBox* box) {
             boxText = box->text();
             box->accept();
         });
         static_cast<QDialog*>(d)->accept();  // QFileDialog::accept, with its checks
     });
-    w->aSaveForXMLTV->trigger();
+    w->saveXmltvAction->trigger();
     // "Не могу записать файл <path>."
-    EXPECT_EQ(boxText, Q("\xCD\xE5 \xEC\xEE\xE3\xF3 \xE7\xE0\xEF\xE8\xF1\xE0\xF2\xFC \xF4\xE0\xE9\xEB ") +
+    EXPECT_EQ(boxText, toQString("\xCD\xE5 \xEC\xEE\xE3\xF3 \xE7\xE0\xEF\xE8\xF1\xE0\xF2\xFC \xF4\xE0\xE9\xEB ") +
                            QString::fromStdString(dir / "tv.xml") + QStringLiteral("."));
     EXPECT_FALSE(fs::exists(dir / "tv.xml"));
-    EXPECT_EQ(w->State().ShownDate(), kMonday + 2);
+    EXPECT_EQ(w->state().shownDate(), kMonday + 2);
 }
 
 }  // namespace

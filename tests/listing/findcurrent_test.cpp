@@ -7,61 +7,61 @@
 
 #include "base/datetime.h"
 #include "base/timetext.h"
-#include "listing/channels.h"
+#include "listing/channellist.h"
 
 namespace orbisk {
 namespace {
 
-TChannel Entries(const std::vector<std::string>& times) {
-    TChannel c;
+Channel entries(const std::vector<std::string>& times) {
+    Channel c;
     for (const auto& t : times) {
-        c.Lines.push_back(t + " Programme");
-        c.Times.push_back(t);
+        c.lines.push_back(t + " Programme");
+        c.times.push_back(t);
     }
     return c;
 }
 
 // The steps as first written: the moment is moved a day on only while it
 // is before both 04:30 and the first start.
-int PlainSteps(const TChannel& c, TDateTime t) {
-    if (c.Times.empty()) return -1;
-    const std::int64_t day = kMSecsPerDay, b = TimeMSecs(DayStartTime);
-    auto ms = [&](const std::string& s) { return TimeMSecs(StrToTime(s, '.')); };
-    std::int64_t now = TimeMSecs(t), first = ms(c.Times.front()), last = ms(c.Times.back());
+int plainSteps(const Channel& c, DateTime t) {
+    if (c.times.empty()) return -1;
+    const std::int64_t day = kMSecsPerDay, b = timeMSecs(dayStartTime);
+    auto ms = [&](const std::string& s) { return timeMSecs(strToTime(s, '.')); };
+    std::int64_t now = timeMSecs(t), first = ms(c.times.front()), last = ms(c.times.back());
     if (first > last) last += day;
     if (first > now && now < b) now += day;
     if (now < first) return -1;
     if (now > last && now < b) return -1;
-    for (std::size_t i = 0; i < c.Times.size(); ++i) {
-        std::int64_t s = ms(c.Times[i]);
+    for (std::size_t i = 0; i < c.times.size(); ++i) {
+        std::int64_t s = ms(c.times[i]);
         if (s < b) s += day;
         if (s > now) return static_cast<int>(i) - 1;
     }
-    return static_cast<int>(c.Times.size()) - 1;
+    return static_cast<int>(c.times.size()) - 1;
 }
 
-std::string TimeText(int minutes) {
+std::string timeText(int minutes) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "%02d.%02d", minutes / 60, minutes % 60);
     return buf;
 }
 
 TEST(FindCurrent, DayStartingAfterMidnight) {
-    const TChannel night = Entries({"01.00", "02.00"});
-    EXPECT_EQ(night.FindCurrent(EncodeTime(0, 59)), -1);
-    EXPECT_EQ(night.FindCurrent(EncodeTime(1, 0)), 0);
-    EXPECT_EQ(night.FindCurrent(EncodeTime(1, 30)), 0);  // the steps as written gave -1 here
-    EXPECT_EQ(night.FindCurrent(EncodeTime(2, 0)), 1);
-    EXPECT_EQ(night.FindCurrent(EncodeTime(4, 29)), 1);
-    EXPECT_EQ(night.FindCurrent(EncodeTime(4, 30)), -1);
-    EXPECT_EQ(night.FindCurrent(EncodeTime(23, 0)), -1);
+    const Channel night = entries({"01.00", "02.00"});
+    EXPECT_EQ(night.findCurrent(encodeTime(0, 59)), -1);
+    EXPECT_EQ(night.findCurrent(encodeTime(1, 0)), 0);
+    EXPECT_EQ(night.findCurrent(encodeTime(1, 30)), 0);  // the steps as written gave -1 here
+    EXPECT_EQ(night.findCurrent(encodeTime(2, 0)), 1);
+    EXPECT_EQ(night.findCurrent(encodeTime(4, 29)), 1);
+    EXPECT_EQ(night.findCurrent(encodeTime(4, 30)), -1);
+    EXPECT_EQ(night.findCurrent(encodeTime(23, 0)), -1);
 
     // A first entry at midnight on the dot.
-    const TChannel midnight = Entries({"00.00", "03.00"});
-    EXPECT_EQ(midnight.FindCurrent(EncodeTime(0, 0)), 0);
-    EXPECT_EQ(midnight.FindCurrent(EncodeTime(2, 59)), 0);
-    EXPECT_EQ(midnight.FindCurrent(EncodeTime(3, 10)), 1);
-    EXPECT_EQ(midnight.FindCurrent(EncodeTime(12, 0)), -1);
+    const Channel midnight = entries({"00.00", "03.00"});
+    EXPECT_EQ(midnight.findCurrent(encodeTime(0, 0)), 0);
+    EXPECT_EQ(midnight.findCurrent(encodeTime(2, 59)), 0);
+    EXPECT_EQ(midnight.findCurrent(encodeTime(3, 10)), 1);
+    EXPECT_EQ(midnight.findCurrent(encodeTime(12, 0)), -1);
 }
 
 TEST(FindCurrent, SameAnswersWheneverTheDayStartsAtOrAfterTheBoundary) {
@@ -71,12 +71,12 @@ TEST(FindCurrent, SameAnswersWheneverTheDayStartsAtOrAfterTheBoundary) {
     for (int round = 0; round < 400; ++round) {
         // Unsorted lists too: the guarantee is for any list whose first
         // entry is at or after 04:30.
-        std::vector<std::string> times = {TimeText(round == 0 ? 270 : dayMinute(rng))};
-        for (int n = count(rng); n > 1; --n) times.push_back(TimeText(anyMinute(rng)));
-        const TChannel c = Entries(times);
+        std::vector<std::string> times = {timeText(round == 0 ? 270 : dayMinute(rng))};
+        for (int n = count(rng); n > 1; --n) times.push_back(timeText(anyMinute(rng)));
+        const Channel c = entries(times);
         for (int m = 0; m < 24 * 60; m += 7) {
-            const TDateTime t = EncodeTime(m / 60, m % 60);
-            ASSERT_EQ(c.FindCurrent(t), PlainSteps(c, t)) << "list starting " << times[0] << " at " << TimeText(m);
+            const DateTime t = encodeTime(m / 60, m % 60);
+            ASSERT_EQ(c.findCurrent(t), plainSteps(c, t)) << "list starting " << times[0] << " at " << timeText(m);
         }
     }
 }

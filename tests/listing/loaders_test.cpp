@@ -15,7 +15,7 @@ namespace orbisk {
 namespace {
 
 using test::TempDir;
-using test::WriteFile;
+using test::writeFile;
 
 // ---- A message base kind for the tests: letter "Q", path = data set name --
 
@@ -29,7 +29,7 @@ struct FakeBase {
     bool failClose = false;
     int opened = 0, closed = 0, destroyed = 0;
 };
-std::map<std::string, FakeBase>& Bases() {
+std::map<std::string, FakeBase>& bases() {
     static std::map<std::string, FakeBase> bases;
     return bases;
 }
@@ -39,32 +39,32 @@ public:
     ~FakeKindArea() override {
         if (base_) ++base_->destroyed;
     }
-    void SetAreaPath(const std::string& path) override { path_ = path; }
-    ResultCode OpenArea() override {
-        auto it = Bases().find(path_);
-        if (it == Bases().end()) return 3;
+    void setAreaPath(const std::string& path) override { path_ = path; }
+    ResultCode openArea() override {
+        auto it = bases().find(path_);
+        if (it == bases().end()) return 3;
         base_ = &it->second;
         ++base_->opened;
         return 0;
     }
-    ResultCode CloseArea() override {
+    ResultCode closeArea() override {
         ++base_->closed;
         return base_->failClose ? 5 : 0;
     }
-    void LocateFrom(MsgNumber n) override {
+    void locateFrom(MsgNumber n) override {
         for (at_ = 0; at_ < base_->messages.size() && base_->messages[at_].number < n;) ++at_;
     }
-    void LocateNext() override { ++at_; }
-    bool IsLocated() override { return at_ < base_->messages.size(); }
-    void LoadHeader() override {}
-    MsgNumber GetMessageNumber() override { return base_->messages[at_].number; }
-    std::string GetSubject() override { return base_->messages[at_].subject; }
-    void StartText() override { line_ = 0; }
-    std::string ReadTextLineNoKludge(std::uint16_t maxLen) override {
+    void locateNext() override { ++at_; }
+    bool isLocated() override { return at_ < base_->messages.size(); }
+    void loadHeader() override {}
+    MsgNumber getMessageNumber() override { return base_->messages[at_].number; }
+    std::string getSubject() override { return base_->messages[at_].subject; }
+    void startText() override { line_ = 0; }
+    std::string readTextLineNoKludge(std::uint16_t maxLen) override {
         const auto& lines = base_->messages[at_].lines;
         return line_ < lines.size() ? lines[line_++].substr(0, maxLen) : "";
     }
-    bool AtTextEnd() override { return line_ >= base_->messages[at_].lines.size(); }
+    bool atTextEnd() override { return line_ >= base_->messages[at_].lines.size(); }
 
 private:
     std::string path_;
@@ -74,28 +74,28 @@ private:
 
 class RecordingNotifier : public Notifier {
 public:
-    void Show(const std::string& text, const std::string&, MsgIcon) override { shown.push_back(text); }
-    Answer Ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::No; }
+    void show(const std::string& text, const std::string&, MsgIcon) override { shown.push_back(text); }
+    Answer ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::No; }
     std::vector<std::string> shown;
 };
 
-const TDateTime kMonday = EncodeDate(2026, 12, 7);
+const DateTime kMonday = encodeDate(2026, 12, 7);
 
 class Loaders : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegisterAreaKind('Q', &MakeArea<FakeKindArea>);
-        Bases().clear();
-        env.Layout.Days[2] = "\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA";  // Понедельник
-        env.Layout.Days[4] = "\xD1\xF0\xE5\xE4\xE0";                          // Среда
-        env.Months[12] = "\xE4\xE5\xEA\xE0\xE1\xF0\xFF";                       // декабря
-        env.Warning = &warning;
+        registerAreaKind('Q', &makeArea<FakeKindArea>);
+        bases().clear();
+        env.layout.days[2] = "\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA";  // Понедельник
+        env.layout.days[4] = "\xD1\xF0\xE5\xE4\xE0";                          // Среда
+        env.months[12] = "\xE4\xE5\xEA\xE0\xE1\xF0\xFF";                       // декабря
+        env.warning = &warning;
     }
-    void TearDown() override { RegisterAreaKind('Q', nullptr); }
+    void TearDown() override { registerAreaKind('Q', nullptr); }
 
     // A listing part: header, dating line, five lines dropped from every
     // part after the first, one day of one channel, tearline and origin.
-    static FakeMessage Part(MsgNumber number, int part, const std::string& day) {
+    static FakeMessage part(MsgNumber number, int part, const std::string& day) {
         StringList body = {"From: list", "Subject: =?koi8-r?B?9MXMxdDSz8fSwc3NwQ==?= " + day + ".12.2026",
                            "drop 1", "drop 2", "drop 3", "drop 4", "drop 5",
                            "======", "Day. " + day + " December. One", "-----",
@@ -103,90 +103,90 @@ protected:
         return {number, "TV [" + std::to_string(part) + "/7]", body};
     }
 
-    FixedClock clock{EncodeDate(2026, 12, 9)};
+    FixedClock clock{encodeDate(2026, 12, 9)};
     RecordingNotifier notifier;
     bool warningShown = false;
     StructureWarning warning{notifier, true, warningShown};
     LoadEnv env{notifier, clock};
-    TWeeks weeks;
-    TOtherMsgs other;
+    WeekIndex weeks;
+    OtherMessages other;
 };
 
 TEST_F(Loaders, AreaMessagesAreFiledAndTheAreaClosed) {
-    FakeBase& base = Bases()["tv"];
-    base.messages = {Part(2, 1, "07"), {3, "Hello all", {"text"}}, Part(5, 2, "08"),
+    FakeBase& base = bases()["tv"];
+    base.messages = {part(2, 1, "07"), {3, "Hello all", {"text"}}, part(5, 2, "08"),
                      {6, "TV [3/7]", {"no dating line here"}}, {7, "Re: lunch", {}}};
-    other.push_back({"99", TMSGDesc::CreateForFile(1)});
-    LoadListings("Qtv", weeks, other, env);
+    other.push_back({"99", ListingMessage::createForFile(1)});
+    loadListings("Qtv", weeks, other, env);
 
     EXPECT_EQ(base.opened, 1);
     EXPECT_EQ(base.closed, 1);
     EXPECT_EQ(base.destroyed, 1);
     ASSERT_EQ(other.size(), 2u);  // the previous entries are gone
-    EXPECT_EQ(other[0].Number, "3");
-    EXPECT_EQ(other[1].Number, "7");
-    EXPECT_FALSE(other[1].Desc.IsListing);
+    EXPECT_EQ(other[0].number, "3");
+    EXPECT_EQ(other[1].number, "7");
+    EXPECT_FALSE(other[1].desc.isListing);
 
-    ASSERT_EQ(weeks.Items.size(), 1u);
-    const TWeek& week = *weeks.Items[0];
-    EXPECT_EQ(week.StartDate, kMonday);
-    EXPECT_FALSE(week.FromFiles);
-    ASSERT_EQ(week.Messages.size(), 2u);  // the undated listing is nowhere
-    EXPECT_EQ(week.Messages[1].MsgNum, 5);
-    EXPECT_FALSE(week.Messages[1].Lines.has_value());
-    ASSERT_EQ(week.Days.size(), 7u);
-    EXPECT_EQ(week.Days[0], (StringList{"======", "Day. 07 December. One", "-----", "06.00 News 07"}));
-    EXPECT_EQ(week.Days[1], (StringList{"======", "Day. 08 December. One", "-----", "06.00 News 08"}));
-    EXPECT_TRUE(week.Days[2].empty());
+    ASSERT_EQ(weeks.items.size(), 1u);
+    const Week& week = *weeks.items[0];
+    EXPECT_EQ(week.startDate, kMonday);
+    EXPECT_FALSE(week.fromFiles);
+    ASSERT_EQ(week.messages.size(), 2u);  // the undated listing is nowhere
+    EXPECT_EQ(week.messages[1].msgNum, 5);
+    EXPECT_FALSE(week.messages[1].lines.has_value());
+    ASSERT_EQ(week.days.size(), 7u);
+    EXPECT_EQ(week.days[0], (StringList{"======", "Day. 07 December. One", "-----", "06.00 News 07"}));
+    EXPECT_EQ(week.days[1], (StringList{"======", "Day. 08 December. One", "-----", "06.00 News 08"}));
+    EXPECT_TRUE(week.days[2].empty());
     EXPECT_TRUE(notifier.shown.empty());  // parts 1 and 2 are in sequence
 }
 
 TEST_F(Loaders, ErrorInTheMiddleClosesTheAreaAndLeavesNoHalfBuiltWeeks) {
-    FakeBase& bad = Bases()["baddate"];
-    bad.messages = {Part(1, 1, "07"), Part(2, 2, "xx")};
+    FakeBase& bad = bases()["baddate"];
+    bad.messages = {part(1, 1, "07"), part(2, 2, "xx")};
     try {
-        LoadFromArea("Qbaddate", weeks, other, env);
+        loadFromArea("Qbaddate", weeks, other, env);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "'xx' is not a valid integer value");
     }
     EXPECT_EQ(bad.closed, 1);
     EXPECT_EQ(bad.destroyed, 1);
-    EXPECT_TRUE(weeks.Items.empty());
+    EXPECT_TRUE(weeks.items.empty());
 
-    FakeBase& badPart = Bases()["badpart"];
-    badPart.messages = {Part(1, 1, "07"), {2, "TV [two/7]", {}}};
-    EXPECT_THROW(LoadFromArea("Qbadpart", weeks, other, env), Error);
+    FakeBase& badPart = bases()["badpart"];
+    badPart.messages = {part(1, 1, "07"), {2, "TV [two/7]", {}}};
+    EXPECT_THROW(loadFromArea("Qbadpart", weeks, other, env), Error);
     EXPECT_EQ(badPart.destroyed, 1);
-    EXPECT_TRUE(weeks.Items.empty());
+    EXPECT_TRUE(weeks.items.empty());
 
-    FakeBase& noClose = Bases()["noclose"];
-    noClose.messages = {Part(1, 1, "07")};
+    FakeBase& noClose = bases()["noclose"];
+    noClose.messages = {part(1, 1, "07")};
     noClose.failClose = true;
     try {
-        LoadFromArea("Qnoclose", weeks, other, env);
+        loadFromArea("Qnoclose", weeks, other, env);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), kCannotCloseBaseText);
     }
     EXPECT_EQ(noClose.closed, 1);  // not tried a second time
     EXPECT_EQ(noClose.destroyed, 1);
-    EXPECT_TRUE(weeks.Items.empty());
+    EXPECT_TRUE(weeks.items.empty());
 }
 
 TEST_F(Loaders, AreaThatDoesNotOpenLeavesEverythingAsItWas) {
-    Bases()["tv"].messages = {Part(1, 1, "07")};
-    LoadFromArea("Qtv", weeks, other, env);
-    other.push_back({"12", TMSGDesc::Create(12, "hello")});
+    bases()["tv"].messages = {part(1, 1, "07")};
+    loadFromArea("Qtv", weeks, other, env);
+    other.push_back({"12", ListingMessage::create(12, "hello")});
     for (const char* identifier : {"Qnothere", "", "Zsomewhere", "itv"}) {
         try {
-            LoadListings(identifier, weeks, other, env);
+            loadListings(identifier, weeks, other, env);
             ADD_FAILURE() << identifier;
         } catch (const Error& e) {
             EXPECT_STREQ(e.what(), kCannotOpenBaseText) << identifier;
         }
     }
-    EXPECT_EQ(weeks.Items.size(), 1u);
+    EXPECT_EQ(weeks.items.size(), 1u);
     EXPECT_EQ(other.size(), 1u);
 }
 
@@ -196,51 +196,51 @@ TEST_F(Loaders, TextFiles) {
     const std::string wednesday = "\xD1\xF0\xE5\xE4\xE0";                      // Среда
     const std::string december = "\xE4\xE5\xEA\xE0\xE1\xF0\xFF";               // декабря
     const std::string ntv = "\xCD\xD2\xC2";                                    // НТВ
-    auto koi = [](const std::string& ansi) { return AnsiToKoi8(ansi); };
+    auto koi = [](const std::string& ansi) { return ansiToKoi8(ansi); };
     // Monday, with blank lines inside and at the end; LF line ends.
-    WriteFile(dir / "1.txt", "[tv.all]\n======\n" + koi(monday + ". 7 " + december + ". " + ntv) +
+    writeFile(dir / "1.txt", "[tv.all]\n======\n" + koi(monday + ". 7 " + december + ". " + ntv) +
                                  "\n---\n06.00 A\n\n07.00 B\n\n  \n\t\n");
-    WriteFile(dir / "2.txt", "[tv.all]\r\n");                      // only the header
-    WriteFile(dir / "3.TXT", "[tv.all]\r\n======\r\n" + koi(wednesday + ". 9 " + december + ". One") +
+    writeFile(dir / "2.txt", "[tv.all]\r\n");                      // only the header
+    writeFile(dir / "3.TXT", "[tv.all]\r\n======\r\n" + koi(wednesday + ". 9 " + december + ". One") +
                                  "\r\n---\r\n9.30News\r\n");       // another case of ".txt"
-    WriteFile(dir / "4.txt", "[TV.ALL]\r\n======\r\n" + koi(monday + ". 7 " + december + ". X") + "\r\n");
+    writeFile(dir / "4.txt", "[TV.ALL]\r\n======\r\n" + koi(monday + ". 7 " + december + ". X") + "\r\n");
     // Written in Windows-1251 instead of KOI8-R: the month is not found.
-    WriteFile(dir / "5.txt", "[tv.all]\r\n======\r\n" + monday + ". 11 " + december + ". Two\r\n---\r\n");
+    writeFile(dir / "5.txt", "[tv.all]\r\n======\r\n" + monday + ". 11 " + december + ". Two\r\n---\r\n");
     std::filesystem::create_directory(dir / "7.txt");
-    other.push_back({"1", TMSGDesc::Create(1, "x")});
+    other.push_back({"1", ListingMessage::create(1, "x")});
 
-    LoadListings("I" + dir.str(), weeks, other, env);
+    loadListings("I" + dir.str(), weeks, other, env);
 
     EXPECT_TRUE(other.empty());
-    ASSERT_EQ(weeks.Items.size(), 2u);
-    const TWeek& week = *weeks.Items[0];
-    EXPECT_EQ(week.StartDate, kMonday);
-    EXPECT_TRUE(week.FromFiles);
-    ASSERT_EQ(week.Messages.size(), 2u);
-    EXPECT_EQ(week.Messages[0].PartNo, 1);
-    EXPECT_EQ(week.Messages[1].PartNo, 3);
+    ASSERT_EQ(weeks.items.size(), 2u);
+    const Week& week = *weeks.items[0];
+    EXPECT_EQ(week.startDate, kMonday);
+    EXPECT_TRUE(week.fromFiles);
+    ASSERT_EQ(week.messages.size(), 2u);
+    EXPECT_EQ(week.messages[0].partNo, 1);
+    EXPECT_EQ(week.messages[1].partNo, 3);
     // Capital EN becomes a Latin H; inner blank lines stay, the last go.
-    EXPECT_EQ(week.Days[0],
+    EXPECT_EQ(week.days[0],
               (StringList{"======", monday + ". 7 " + december + ". H\xD2\xC2", "---", "06.00 A", "", "07.00 B"}));
     // File 3 does not follow file 1: its day comes from its caption.
-    ASSERT_EQ(week.Days[2].size(), 4u);
-    EXPECT_EQ(week.Days[2][3], "9.30News");
-    EXPECT_TRUE(week.Days[1].empty());
+    ASSERT_EQ(week.days[2].size(), 4u);
+    EXPECT_EQ(week.days[2][3], "9.30News");
+    EXPECT_TRUE(week.days[1].empty());
     EXPECT_TRUE(warningShown);
 
-    const TWeek& zero = *weeks.Items[1];  // the wrong code page's file
-    EXPECT_TRUE(zero.Contains(0));
-    ASSERT_EQ(zero.Messages.size(), 1u);
-    EXPECT_EQ(zero.Messages[0].PartNo, 5);
+    const Week& zero = *weeks.items[1];  // the wrong code page's file
+    EXPECT_TRUE(zero.contains(0));
+    ASSERT_EQ(zero.messages.size(), 1u);
+    EXPECT_EQ(zero.messages[0].partNo, 5);
     ASSERT_EQ(notifier.shown.size(), 2u);  // the month message, then the warning
     EXPECT_EQ(notifier.shown[0].rfind("\xCD\xE5\xEE\xEF\xEE\xE7\xED\xE0\xED\xED\xFB\xE9", 0), 0u);  // Неопознанный
 
     // An empty folder and a folder that does not exist load nothing.
     TempDir empty;
-    LoadFromFiles(empty.str(), weeks, other, env);
-    EXPECT_TRUE(weeks.Items.empty());
-    LoadFromFiles(empty / "none", weeks, other, env);
-    EXPECT_TRUE(weeks.Items.empty());
+    loadFromFiles(empty.str(), weeks, other, env);
+    EXPECT_TRUE(weeks.items.empty());
+    loadFromFiles(empty / "none", weeks, other, env);
+    EXPECT_TRUE(weeks.items.empty());
 }
 
 }  // namespace

@@ -22,15 +22,15 @@ struct Box {
 
 class RecordingNotifier : public Notifier {
 public:
-    void Show(const std::string& text, const std::string& caption, MsgIcon icon) override {
+    void show(const std::string& text, const std::string& caption, MsgIcon icon) override {
         shown.push_back({text, caption, icon});
     }
-    Answer Ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::Ok; }
+    Answer ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::Ok; }
     std::vector<Box> shown;
 };
 
-TMonths Months() {
-    TMonths m;
+MonthNames monthNames() {
+    MonthNames m;
     for (int i = 1; i <= 12; ++i) m[i] = "m" + std::to_string(i);
     m[4] = kApril;
     m[11] = kNovember;
@@ -38,9 +38,9 @@ TMonths Months() {
     return m;
 }
 
-FixedClock At(int y, int m, int d) { return FixedClock(EncodeDate(y, m, d) + 0.5); }
+FixedClock at(int y, int m, int d) { return FixedClock(encodeDate(y, m, d) + 0.5); }
 
-std::string ErrorOf(auto&& call) {
+std::string errorOf(auto&& call) {
     try {
         call();
     } catch (const Error& e) {
@@ -50,93 +50,93 @@ std::string ErrorOf(auto&& call) {
 }
 
 TEST(Subject, Words) {
-    EXPECT_EQ(NthWord("  a  bb c", 2, " "), "bb");
-    EXPECT_EQ(NthWord("a.b c", 2, " ."), "b");
-    EXPECT_EQ(NthWord("a b", 3, " "), "");
-    EXPECT_EQ(NthWord("", 1, " "), "");
-    EXPECT_EQ(NthWord("abc", 0, " "), "");
-    EXPECT_EQ(NthWordPosition(" a b  c", 3, " "), 6u);
-    EXPECT_EQ(NthWordPosition("a b ", 3, " "), std::string_view::npos);
+    EXPECT_EQ(nthWord("  a  bb c", 2, " "), "bb");
+    EXPECT_EQ(nthWord("a.b c", 2, " ."), "b");
+    EXPECT_EQ(nthWord("a b", 3, " "), "");
+    EXPECT_EQ(nthWord("", 1, " "), "");
+    EXPECT_EQ(nthWord("abc", 0, " "), "");
+    EXPECT_EQ(nthWordPosition(" a b  c", 3, " "), 6u);
+    EXPECT_EQ(nthWordPosition("a b ", 3, " "), std::string_view::npos);
 }
 
 TEST(Subject, ListingSubjects) {
     std::int32_t n = -1, m = -1;
-    EXPECT_TRUE(IsListingSubject("TV listing [2/7] week 52", n, m));
+    EXPECT_TRUE(isListingSubject("TV listing [2/7] week 52", n, m));
     EXPECT_EQ(n, 2);
     EXPECT_EQ(m, 7);
-    EXPECT_TRUE(IsListingSubject("[ -3/ +10]", n, m));
+    EXPECT_TRUE(isListingSubject("[ -3/ +10]", n, m));
     EXPECT_EQ(n, -3);
     EXPECT_EQ(m, 10);
 
     n = m = 99;
     // "ТВ. " anywhere, "/" first, no "]", no "/": no listing, nothing thrown.
-    EXPECT_FALSE(IsListingSubject("\xD2\xC2. TV listing [2/7]", n, m));
-    EXPECT_FALSE(IsListingSubject("/2] x", n, m));
-    EXPECT_FALSE(IsListingSubject("TV listing [2/7", n, m));
-    EXPECT_FALSE(IsListingSubject("TV listing [2] ", n, m));
-    EXPECT_FALSE(IsListingSubject("", n, m));
+    EXPECT_FALSE(isListingSubject("\xD2\xC2. TV listing [2/7]", n, m));
+    EXPECT_FALSE(isListingSubject("/2] x", n, m));
+    EXPECT_FALSE(isListingSubject("TV listing [2/7", n, m));
+    EXPECT_FALSE(isListingSubject("TV listing [2] ", n, m));
+    EXPECT_FALSE(isListingSubject("", n, m));
     EXPECT_EQ(n, 99);
     EXPECT_EQ(m, 99);
     // Without the blank it is not the marker.
-    EXPECT_TRUE(IsListingSubject("\xD2\xC2.[1/2]", n, m));
+    EXPECT_TRUE(isListingSubject("\xD2\xC2.[1/2]", n, m));
 
     // Part texts that are no integer end the load with the text named.
-    EXPECT_EQ(ErrorOf([&] { IsListingSubject("TV 2/7]", n, m); }), "'TV 2' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([&] { IsListingSubject("[1/x]", n, m); }), "'x' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([&] { IsListingSubject("x]/2", n, m); }), "'x]' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { isListingSubject("TV 2/7]", n, m); }), "'TV 2' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { isListingSubject("[1/x]", n, m); }), "'x' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { isListingSubject("x]/2", n, m); }), "'x]' is not a valid integer value");
     // "[" after the "/" and "]" before it give empty texts.
-    EXPECT_EQ(ErrorOf([&] { IsListingSubject("1/[2]", n, m); }), "'' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([&] { IsListingSubject("a/b] [1/2]", n, m); }), "'' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([&] { IsListingSubject("]x[1/2", n, m); }), "'' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([&] { IsListingSubject("[1]/2", n, m); }), "'1]' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([&] { IsListingSubject("[2 /7]", n, m); }), "'2 ' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { isListingSubject("1/[2]", n, m); }), "'' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { isListingSubject("a/b] [1/2]", n, m); }), "'' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { isListingSubject("]x[1/2", n, m); }), "'' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { isListingSubject("[1]/2", n, m); }), "'1]' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { isListingSubject("[2 /7]", n, m); }), "'2 ' is not a valid integer value");
 }
 
 TEST(Subject, YearForMonth) {
-    EXPECT_EQ(YearForMonth(1, At(2023, 12, 31)), 2024);
-    EXPECT_EQ(YearForMonth(3, At(2023, 12, 31)), 2023);
-    EXPECT_EQ(YearForMonth(12, At(2024, 3, 1)), 2024);
-    EXPECT_EQ(YearForMonth(12, At(2024, 1, 1)), 2023);
-    EXPECT_EQ(YearForMonth(11, At(2024, 2, 29)), 2023);
-    EXPECT_EQ(YearForMonth(10, At(2024, 2, 29)), 2024);
-    EXPECT_EQ(YearForMonth(1, At(2024, 11, 30)), 2024);
+    EXPECT_EQ(yearForMonth(1, at(2023, 12, 31)), 2024);
+    EXPECT_EQ(yearForMonth(3, at(2023, 12, 31)), 2023);
+    EXPECT_EQ(yearForMonth(12, at(2024, 3, 1)), 2024);
+    EXPECT_EQ(yearForMonth(12, at(2024, 1, 1)), 2023);
+    EXPECT_EQ(yearForMonth(11, at(2024, 2, 29)), 2023);
+    EXPECT_EQ(yearForMonth(10, at(2024, 2, 29)), 2024);
+    EXPECT_EQ(yearForMonth(1, at(2024, 11, 30)), 2024);
 }
 
 TEST(Subject, DatingLine) {
-    const auto jan = At(2024, 1, 10);
-    EXPECT_EQ(DatingLineDate("=?koi8-r?B?x?= 25.12.2023", jan), EncodeDate(2023, 12, 25));
-    EXPECT_EQ(DatingLineDate("=?koi8-r? 25.12", At(2024, 12, 1)), EncodeDate(2024, 12, 25));
-    EXPECT_EQ(DatingLineDate("x 5.01", At(2023, 12, 1)), EncodeDate(2024, 1, 5));
+    const auto jan = at(2024, 1, 10);
+    EXPECT_EQ(datingLineDate("=?koi8-r?B?x?= 25.12.2023", jan), encodeDate(2023, 12, 25));
+    EXPECT_EQ(datingLineDate("=?koi8-r? 25.12", at(2024, 12, 1)), encodeDate(2024, 12, 25));
+    EXPECT_EQ(datingLineDate("x 5.01", at(2023, 12, 1)), encodeDate(2024, 1, 5));
 
-    EXPECT_EQ(ErrorOf([&] { DatingLineDate("31.04", jan); }), "Invalid argument to date encode");
-    EXPECT_EQ(ErrorOf([&] { DatingLineDate("01.13", jan); }), "Invalid argument to date encode");
-    EXPECT_EQ(ErrorOf([&] { DatingLineDate("ab.12", jan); }), "'ab' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([&] { DatingLineDate("25.1x", jan); }), "'1x' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { datingLineDate("31.04", jan); }), "Invalid argument to date encode");
+    EXPECT_EQ(errorOf([&] { datingLineDate("01.13", jan); }), "Invalid argument to date encode");
+    EXPECT_EQ(errorOf([&] { datingLineDate("ab.12", jan); }), "'ab' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { datingLineDate("25.1x", jan); }), "'1x' is not a valid integer value");
     // A point too near either end: only what the line holds is taken.
-    EXPECT_EQ(ErrorOf([&] { DatingLineDate("5.12", jan); }), "'5' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([&] { DatingLineDate(".12", jan); }), "'' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([&] { DatingLineDate("25.1", jan); }), "'1' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([&] { DatingLineDate("25.", jan); }), "'' is not a valid integer value");
-    EXPECT_EQ(ErrorOf([&] { DatingLineDate("=?koi8-r?", jan); }), "'' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { datingLineDate("5.12", jan); }), "'5' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { datingLineDate(".12", jan); }), "'' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { datingLineDate("25.1", jan); }), "'1' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { datingLineDate("25.", jan); }), "'' is not a valid integer value");
+    EXPECT_EQ(errorOf([&] { datingLineDate("=?koi8-r?", jan); }), "'' is not a valid integer value");
 }
 
 TEST(Subject, CaptionDate) {
-    const TMonths months = Months();
-    const auto march = At(2024, 3, 10);
+    const MonthNames months = monthNames();
+    const auto march = at(2024, 3, 10);
     RecordingNotifier box;
     // "Пн. 25 декабря. ОРТ" read in January: last year's December.
-    EXPECT_EQ(ParseCaptionDate("\xCF\xED. 25 " + kDecember + ". \xCE\xD0\xD2", months, At(2024, 1, 8), box),
-              EncodeDate(2023, 12, 25));
-    EXPECT_EQ(ParseCaptionDate("x  3 " + kApril, months, march, box), EncodeDate(2024, 4, 3));
+    EXPECT_EQ(parseCaptionDate("\xCF\xED. 25 " + kDecember + ". \xCE\xD0\xD2", months, at(2024, 1, 8), box),
+              encodeDate(2023, 12, 25));
+    EXPECT_EQ(parseCaptionDate("x  3 " + kApril, months, march, box), encodeDate(2024, 4, 3));
     EXPECT_TRUE(box.shown.empty());
 
     // Month in other capitals: "Декабря".
-    EXPECT_EQ(ParseCaptionDate("x 25 \xC4\xE5\xEA\xE0\xE1\xF0\xFF.", months, march, box), 0);
+    EXPECT_EQ(parseCaptionDate("x 25 \xC4\xE5\xEA\xE0\xE1\xF0\xFF.", months, march, box), 0);
     // Day 31 of April, and a day that is no integer.
-    EXPECT_EQ(ParseCaptionDate("x 31 " + kApril + ".", months, march, box), 0);
-    EXPECT_EQ(ParseCaptionDate("x 3a " + kApril, months, march, box), 0);
+    EXPECT_EQ(parseCaptionDate("x 31 " + kApril + ".", months, march, box), 0);
+    EXPECT_EQ(parseCaptionDate("x 3a " + kApril, months, march, box), 0);
     // Too few words: the month word is empty.
-    EXPECT_EQ(ParseCaptionDate("x 3", months, march, box), 0);
+    EXPECT_EQ(parseCaptionDate("x 3", months, march, box), 0);
     ASSERT_EQ(box.shown.size(), 4u);
     const std::string error = "\xCE\xF8\xE8\xE1\xEA\xE0";
     for (const auto& b : box.shown) {
@@ -152,24 +152,24 @@ TEST(Subject, CaptionDate) {
     EXPECT_EQ(box.shown[3].text, unknown + "\"");
 
     // A month name left empty in the configuration matches no empty word.
-    TMonths gaps = months;
+    MonthNames gaps = months;
     gaps[5] = "";
     box.shown.clear();
-    EXPECT_EQ(ParseCaptionDate("x 3", gaps, march, box), 0);
+    EXPECT_EQ(parseCaptionDate("x 3", gaps, march, box), 0);
     EXPECT_EQ(box.shown.size(), 1u);
 }
 
 TEST(Subject, CaptionTailAndKoi8) {
-    EXPECT_EQ(CaptionTail("\xCF\xED. 25 " + kDecember + ". First Channel  "), "First Channel  ");
-    EXPECT_EQ(CaptionTail("  a  b   c    d e"), "d e");
-    EXPECT_EQ(CaptionTail("a. 25 " + kDecember + "."), "a. 25 " + kDecember + ".");
-    EXPECT_EQ(CaptionTail("a b c "), "a b c ");
+    EXPECT_EQ(captionTail("\xCF\xED. 25 " + kDecember + ". First Channel  "), "First Channel  ");
+    EXPECT_EQ(captionTail("  a  b   c    d e"), "d e");
+    EXPECT_EQ(captionTail("a. 25 " + kDecember + "."), "a. 25 " + kDecember + ".");
+    EXPECT_EQ(captionTail("a b c "), "a b c ");
 
     // KOI8-R "НТВ нтв\r\n": capital EN becomes Latin H, lower case stays Cyrillic.
-    EXPECT_EQ(Koi8ToAnsi("\xEE\xF4\xF7 \xCE\xD4\xD7\r\n"), "H\xD2\xC2 \xED\xF2\xE2\r\n");
+    EXPECT_EQ(koi8ToAnsi("\xEE\xF4\xF7 \xCE\xD4\xD7\r\n"), "H\xD2\xC2 \xED\xF2\xE2\r\n");
     // Box drawing has no place in 1251; the length stays.
-    EXPECT_EQ(Koi8ToAnsi("\x80\x95").size(), 2u);
-    EXPECT_EQ(Koi8ToAnsi("plain ASCII"), "plain ASCII");
+    EXPECT_EQ(koi8ToAnsi("\x80\x95").size(), 2u);
+    EXPECT_EQ(koi8ToAnsi("plain ASCII"), "plain ASCII");
 }
 
 }  // namespace

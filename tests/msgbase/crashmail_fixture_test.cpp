@@ -14,7 +14,7 @@ namespace {
 // soft line break.
 const std::string kCyrSubject = "\x8F\xE0\xAE\xA3\xE0\xA0\xAC\xAC\xA0 \x8D\x92\x82";
 
-std::vector<FidoTestMessage> ThreeMessages() {
+std::vector<FidoTestMessage> threeMessages() {
     return {
         {"Ivan Petrov", "All", "First", "Line one\rLine two\r"},
         {"Ivan Petrov", "All", kCyrSubject, "\x8D\x92\x82 07.00 \x8D\xAE\xA2\xAE\xE1\xE2\xA8\rSecond line"},
@@ -29,7 +29,7 @@ const char* kStoredBodies[] = {
     "unix\rline ends\rmixed\r",
 };
 
-std::string CString(const std::string& bytes, size_t offset, size_t size) {
+std::string cString(const std::string& bytes, size_t offset, size_t size) {
     std::string field = bytes.substr(offset, size);
     return field.substr(0, field.find('\0'));
 }
@@ -42,22 +42,22 @@ uint32_t U32(const std::string& b, size_t off) {
 }
 
 TEST(CrashmailFixture, MsgAreaKeepsOrderBytesAndPacks) {
-    if (!CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    if (!crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
     TempDir dir;
-    const auto msgs = ThreeMessages();
-    const std::string area = TossMessages(dir.str(), AreaFormat::Msg, msgs);
-    ASSERT_EQ(area, CrashmailAreaPath(dir.str(), AreaFormat::Msg));
+    const auto msgs = threeMessages();
+    const std::string area = tossMessages(dir.str(), AreaFormat::Msg, msgs);
+    ASSERT_EQ(area, crashmailAreaPath(dir.str(), AreaFormat::Msg));
 
     for (size_t i = 0; i < msgs.size(); ++i) {
         // An empty directory is numbered from 2.
         const std::string file = area + "/" + std::to_string(i + 2) + ".msg";
         SCOPED_TRACE(file);
         ASSERT_TRUE(std::filesystem::exists(file));
-        const std::string bytes = ReadFile(file);
+        const std::string bytes = readFile(file);
         ASSERT_GT(bytes.size(), 190u);
-        EXPECT_EQ(CString(bytes, 0, 36), msgs[i].from);
-        EXPECT_EQ(CString(bytes, 36, 36), msgs[i].to);
-        EXPECT_EQ(CString(bytes, 72, 72), msgs[i].subject);
+        EXPECT_EQ(cString(bytes, 0, 36), msgs[i].from);
+        EXPECT_EQ(cString(bytes, 36, 36), msgs[i].to);
+        EXPECT_EQ(cString(bytes, 72, 72), msgs[i].subject);
         const std::string text = bytes.substr(190);
         EXPECT_EQ(text.rfind("\x01MSGID: 2:5020/1.0 ", 0), 0u);
         EXPECT_NE(text.find(kStoredBodies[i]), std::string::npos);
@@ -69,26 +69,26 @@ TEST(CrashmailFixture, MsgAreaKeepsOrderBytesAndPacks) {
 
     // Our program deletes a message file; crashmaint closes the gap.
     std::filesystem::remove(area + "/3.msg");
-    const ToolRun pack = RunCrashmaint(dir.str(), {"PACK", "VERBOSE", "PATTERN", "TVLIST"});
-    EXPECT_TRUE(CrashmaintSucceeded(pack)) << pack.output;
+    const ToolRun pack = runCrashmaint(dir.str(), {"PACK", "VERBOSE", "PATTERN", "TVLIST"});
+    EXPECT_TRUE(crashmaintSucceeded(pack)) << pack.output;
     EXPECT_NE(pack.output.find("Renaming message 4 to 3"), std::string::npos) << pack.output;
-    EXPECT_EQ(CString(ReadFile(area + "/2.msg"), 72, 72), "First");
-    EXPECT_EQ(CString(ReadFile(area + "/3.msg"), 72, 72), "Third");
+    EXPECT_EQ(cString(readFile(area + "/2.msg"), 72, 72), "First");
+    EXPECT_EQ(cString(readFile(area + "/3.msg"), 72, 72), "Third");
     EXPECT_FALSE(std::filesystem::exists(area + "/4.msg"));
 }
 
 TEST(CrashmailFixture, JamAreaKeepsOrderBytesAndAppends) {
-    if (!CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    if (!crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
     TempDir dir;
-    auto msgs = ThreeMessages();
-    const std::string base = TossMessages(dir.str(), AreaFormat::Jam, msgs);
-    ASSERT_EQ(base, CrashmailAreaPath(dir.str(), AreaFormat::Jam));
+    auto msgs = threeMessages();
+    const std::string base = tossMessages(dir.str(), AreaFormat::Jam, msgs);
+    ASSERT_EQ(base, crashmailAreaPath(dir.str(), AreaFormat::Jam));
     // A second call appends after what is there.
     msgs.push_back({"Late", "All", "Fourth", "appended"});
-    TossMessages(dir.str(), AreaFormat::Jam, {msgs.back()});
+    tossMessages(dir.str(), AreaFormat::Jam, {msgs.back()});
 
     for (const char* ext : {".jhr", ".jdt", ".jdx", ".jlr"}) EXPECT_TRUE(std::filesystem::exists(base + ext)) << ext;
-    const std::string jhr = ReadFile(base + ".jhr"), jdt = ReadFile(base + ".jdt"), jdx = ReadFile(base + ".jdx");
+    const std::string jhr = readFile(base + ".jhr"), jdt = readFile(base + ".jdt"), jdx = readFile(base + ".jdx");
     ASSERT_EQ(jdx.size(), 8 * msgs.size());
     ASSERT_GE(jhr.size(), 1024u);
     EXPECT_EQ(jhr.substr(0, 4), std::string("JAM\0", 4));
@@ -126,29 +126,29 @@ TEST(CrashmailFixture, JamAreaKeepsOrderBytesAndAppends) {
 
     // This crashmaint reads a JAM base through (no deletions configured),
     // but cannot pack one with several messages although it exits with 0.
-    const ToolRun maint = RunCrashmaint(dir.str(), {"MAINT", "PATTERN", "TVLIST_JAM"});
-    EXPECT_TRUE(CrashmaintSucceeded(maint)) << maint.output;
-    const ToolRun pack = RunCrashmaint(dir.str(), {"PACK", "PATTERN", "TVLIST_JAM"});
+    const ToolRun maint = runCrashmaint(dir.str(), {"MAINT", "PATTERN", "TVLIST_JAM"});
+    EXPECT_TRUE(crashmaintSucceeded(maint)) << maint.output;
+    const ToolRun pack = runCrashmaint(dir.str(), {"PACK", "PATTERN", "TVLIST_JAM"});
     EXPECT_EQ(pack.status, 0);
-    EXPECT_FALSE(CrashmaintSucceeded(pack))
+    EXPECT_FALSE(crashmaintSucceeded(pack))
         << "crashmaint packs JAM bases now; update the notes in support/crashmail.h:\n" << pack.output;
 }
 
 TEST(CrashmailFixture, TossFailureIsLoud) {
-    if (!CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    if (!crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
     TempDir dir;
-    WriteCrashmailConfig(dir.str());
+    writeCrashmailConfig(dir.str());
     // A plain file where the area directory belongs: nothing can be stored.
-    WriteFile(CrashmailAreaPath(dir.str(), AreaFormat::Msg), "not a directory");
+    writeFile(crashmailAreaPath(dir.str(), AreaFormat::Msg), "not a directory");
     try {
-        TossMessages(dir.str(), AreaFormat::Msg, {{"A", "B", "Lost", "text"}});
+        tossMessages(dir.str(), AreaFormat::Msg, {{"A", "B", "Lost", "text"}});
         ADD_FAILURE() << "no exception";
     } catch (const std::runtime_error& e) {
         const std::string what = e.what();
         EXPECT_NE(what.find("did not import message 1"), std::string::npos) << what;
         EXPECT_NE(what.find("--- log:"), std::string::npos) << what;
     }
-    EXPECT_THROW(TossMessages(dir.str(), AreaFormat::Jam, {{std::string(36, 'x'), "B", "S", "t"}}), std::runtime_error);
+    EXPECT_THROW(tossMessages(dir.str(), AreaFormat::Jam, {{std::string(36, 'x'), "B", "S", "t"}}), std::runtime_error);
 }
 
 }  // namespace

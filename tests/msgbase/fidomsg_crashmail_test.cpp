@@ -22,17 +22,17 @@ namespace fs = std::filesystem;
 const char* const kTearline = "--- CrashWrite II/Linux 1.7";
 
 // Every line of the current message, control lines included.
-std::vector<std::string> AllLines(MessageArea& a) {
+std::vector<std::string> allLines(MessageArea& a) {
     std::vector<std::string> out;
-    a.StartText();
-    for (int guard = 0; !a.AtTextEnd() && guard < 10000; ++guard) out.push_back(a.ReadTextLine(255));
+    a.startText();
+    for (int guard = 0; !a.atTextEnd() && guard < 10000; ++guard) out.push_back(a.readTextLine(255));
     return out;
 }
 
 // What crashmail stores for a body, as our reader must give it back (ANSI).
-std::vector<std::string> Expected(const std::vector<std::string>& oemBody, const std::string& origin) {
+std::vector<std::string> expected(const std::vector<std::string>& oemBody, const std::string& origin) {
     std::vector<std::string> out;
-    for (const auto& l : oemBody) out.push_back(OemToAnsi(l));
+    for (const auto& l : oemBody) out.push_back(oemToAnsi(l));
     out.push_back(kTearline);
     out.push_back(" * Origin: " + origin + " (2:5020/1.0)");
     out.push_back("SEEN-BY: 5020/1 9999");
@@ -40,7 +40,7 @@ std::vector<std::string> Expected(const std::vector<std::string>& oemBody, const
     return out;
 }
 
-std::string Join(const std::vector<std::string>& lines) {
+std::string join(const std::vector<std::string>& lines) {
     std::string s;
     for (const auto& l : lines) s += l + "\r";
     return s;
@@ -51,7 +51,7 @@ struct Tossed {
     std::vector<std::string> body;  // OEM
 };
 
-std::vector<Tossed> Sample() {
+std::vector<Tossed> sample() {
     return {
         {"TV listing 1/3", {"MONDAY 09.03", "", "NTV", "07.00 News", "07.30 Weather and more news than fits"}},
         // "Программа НТВ" / "НТВ 07.00 Новости": 0x8D is the first letter of НТВ
@@ -62,144 +62,144 @@ std::vector<Tossed> Sample() {
     };
 }
 
-std::string Toss(const TempDir& dir, const std::vector<Tossed>& msgs) {
+std::string toss(const TempDir& dir, const std::vector<Tossed>& msgs) {
     std::vector<FidoTestMessage> in;
-    for (const auto& m : msgs) in.push_back({"Ivan Petrov", "All", m.subject, Join(m.body)});
-    return TossMessages(dir.str(), AreaFormat::Msg, in);
+    for (const auto& m : msgs) in.push_back({"Ivan Petrov", "All", m.subject, join(m.body)});
+    return tossMessages(dir.str(), AreaFormat::Msg, in);
 }
 
 TEST(FidoMsgCrashmail, TossedMessagesReadBackLineForLine) {
-    if (!CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    if (!crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
     TempDir dir;
-    const auto msgs = Sample();
-    const std::string path = Toss(dir, msgs);
+    const auto msgs = sample();
+    const std::string path = toss(dir, msgs);
 
     std::unique_ptr<MessageArea> area;
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "F" + path));
-    EXPECT_EQ(area->CountMessages(), 4);
+    ASSERT_TRUE(openAreaByIdentifier(area, "F" + path));
+    EXPECT_EQ(area->countMessages(), 4);
     std::size_t i = 0;
-    for (area->LocateFrom(1); area->IsLocated(); area->LocateNext(), ++i) {
+    for (area->locateFrom(1); area->isLocated(); area->locateNext(), ++i) {
         ASSERT_LT(i, msgs.size());
         SCOPED_TRACE(msgs[i].subject);
-        area->LoadHeader();
-        EXPECT_EQ(area->GetMessageNumber(), static_cast<MsgNumber>(i + 2));  // crashmail starts at 2
-        EXPECT_EQ(area->GetSubject(), OemToAnsi(msgs[i].subject));
-        EXPECT_EQ(area->GetFromName(), "Ivan Petrov");  // garbage after the NUL is not read
-        EXPECT_EQ(area->GetToName(), "All");
-        EXPECT_TRUE(area->IsSent());
-        EXPECT_GT(area->GetDateTime(), EncodeDate(2020, 1, 1));
-        auto lines = AllLines(*area);
+        area->loadHeader();
+        EXPECT_EQ(area->getMessageNumber(), static_cast<MsgNumber>(i + 2));  // crashmail starts at 2
+        EXPECT_EQ(area->getSubject(), oemToAnsi(msgs[i].subject));
+        EXPECT_EQ(area->getFromName(), "Ivan Petrov");  // garbage after the NUL is not read
+        EXPECT_EQ(area->getToName(), "All");
+        EXPECT_TRUE(area->isSent());
+        EXPECT_GT(area->getDateTime(), encodeDate(2020, 1, 1));
+        auto lines = allLines(*area);
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines[0].rfind("\x01MSGID: 2:5020/1.0 ", 0), 0u) << lines[0];
         lines.erase(lines.begin());
-        EXPECT_EQ(lines, Expected(msgs[i].body, "Orbisk test"));
+        EXPECT_EQ(lines, expected(msgs[i].body, "Orbisk test"));
         // The program's road: kludges left out, the rest the same.
-        area->StartText();
+        area->startText();
         std::vector<std::string> plain;
-        while (!area->AtTextEnd()) plain.push_back(area->ReadTextLineNoKludge(255));
+        while (!area->atTextEnd()) plain.push_back(area->readTextLineNoKludge(255));
         // ^APATH ends the text, so it comes back as the last line.
-        EXPECT_EQ(plain, Expected(msgs[i].body, "Orbisk test"));
+        EXPECT_EQ(plain, expected(msgs[i].body, "Orbisk test"));
     }
     EXPECT_EQ(i, msgs.size());
-    EXPECT_TRUE(CloseAreaAndFree(area));
+    EXPECT_TRUE(closeAreaAndFree(area));
 }
 
 TEST(FidoMsgCrashmail, AfterDeletionTheRestReadsWholeAndCrashmaintPacks) {
-    if (!CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    if (!crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
     TempDir dir;
-    const auto msgs = Sample();
-    const std::string path = Toss(dir, msgs);
+    const auto msgs = sample();
+    const std::string path = toss(dir, msgs);
 
     // The program's deletion road: locate, load, delete, for 3 and 4.
     std::unique_ptr<MessageArea> area;
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "F" + path));
+    ASSERT_TRUE(openAreaByIdentifier(area, "F" + path));
     for (MsgNumber n : {3, 4}) {
-        area->LocateFrom(n);
-        ASSERT_TRUE(area->IsLocated());
-        ASSERT_EQ(area->GetMessageNumber(), n);
-        area->LoadHeader();
-        area->DeleteCurrent();
+        area->locateFrom(n);
+        ASSERT_TRUE(area->isLocated());
+        ASSERT_EQ(area->getMessageNumber(), n);
+        area->loadHeader();
+        area->deleteCurrent();
     }
-    EXPECT_TRUE(CloseAreaAndFree(area));
+    EXPECT_TRUE(closeAreaAndFree(area));
     EXPECT_FALSE(fs::exists(path + "/3.msg"));
     EXPECT_FALSE(fs::exists(path + "/4.msg"));
 
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "F" + path));
+    ASSERT_TRUE(openAreaByIdentifier(area, "F" + path));
     std::vector<MsgNumber> seen;
-    for (area->LocateFrom(1); area->IsLocated(); area->LocateNext()) {
-        area->LoadHeader();
-        seen.push_back(area->GetMessageNumber());
-        const auto& m = msgs[area->GetMessageNumber() == 2 ? 0 : 3];
-        EXPECT_EQ(area->GetSubject(), m.subject);
-        auto lines = AllLines(*area);
+    for (area->locateFrom(1); area->isLocated(); area->locateNext()) {
+        area->loadHeader();
+        seen.push_back(area->getMessageNumber());
+        const auto& m = msgs[area->getMessageNumber() == 2 ? 0 : 3];
+        EXPECT_EQ(area->getSubject(), m.subject);
+        auto lines = allLines(*area);
         lines.erase(lines.begin());
-        EXPECT_EQ(lines, Expected(m.body, "Orbisk test"));
+        EXPECT_EQ(lines, expected(m.body, "Orbisk test"));
     }
     EXPECT_EQ(seen, (std::vector<MsgNumber>{2, 5}));
-    EXPECT_TRUE(CloseAreaAndFree(area));
+    EXPECT_TRUE(closeAreaAndFree(area));
 
-    const ToolRun pack = RunCrashmaint(dir.str(), {"PACK", "VERBOSE", "PATTERN", "TVLIST"});
-    EXPECT_TRUE(CrashmaintSucceeded(pack)) << pack.output;
+    const ToolRun pack = runCrashmaint(dir.str(), {"PACK", "VERBOSE", "PATTERN", "TVLIST"});
+    EXPECT_TRUE(crashmaintSucceeded(pack)) << pack.output;
     EXPECT_NE(pack.output.find("Renaming message 5 to 3"), std::string::npos) << pack.output;
 
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "F" + path));
-    area->LocateFrom(3);
-    ASSERT_EQ(area->GetMessageNumber(), 3);
-    area->LoadHeader();
-    EXPECT_EQ(area->GetSubject(), "Fourth");
-    area->LocateNext();
-    EXPECT_FALSE(area->IsLocated());
+    ASSERT_TRUE(openAreaByIdentifier(area, "F" + path));
+    area->locateFrom(3);
+    ASSERT_EQ(area->getMessageNumber(), 3);
+    area->loadHeader();
+    EXPECT_EQ(area->getSubject(), "Fourth");
+    area->locateNext();
+    EXPECT_FALSE(area->isLocated());
 }
 
 // Our write side makes messages that crashmaint handles like its own and
 // that crashmail tosses after: it packs and renumbers them, and the reader
 // gets back what was written.
 TEST(FidoMsgCrashmail, OurMessagesArePackedAndTossedAfter) {
-    if (!CrashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    if (!crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
     TempDir dir;
-    const std::string path = Toss(dir, {Sample()[2]});  // crashmail makes the directory and 2.msg
+    const std::string path = toss(dir, {sample()[2]});  // crashmail makes the directory and 2.msg
 
     std::unique_ptr<MessageArea> area;
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "F" + path));
-    const TDateTime when = EncodeDate(2026, 3, 9) + EncodeTime(18, 5);
+    ASSERT_TRUE(openAreaByIdentifier(area, "F" + path));
+    const DateTime when = encodeDate(2026, 3, 9) + encodeTime(18, 5);
     for (int i = 0; i < 3; ++i) {
-        area->StartNewMessage();
-        area->SetFromName("Orbisk");
-        area->SetToName("All");
-        area->SetSubject("\xCD\xD2\xC2 " + std::to_string(i));  // "НТВ i"
-        area->SetDateTime(when);
-        area->SetOrigAddress({2, 5020, 9999, 0});
-        area->SetDestAddress({2, 5020, 1, 0});
-        area->SetLocalFlag(true);
-        area->WriteKludgeLine("\x01MSGID: 2:5020/9999 " + std::to_string(1000 + i));
-        area->WriteTextLine("\xCD\xD2\xC2 07.00 \xCD\xEE\xE2\xEE\xF1\xF2\xE8");  // "НТВ 07.00 Новости"
-        area->WriteTextLine("line " + std::to_string(i));
-        ASSERT_EQ(area->SaveMessage(), 0);
-        EXPECT_EQ(area->GetMessageNumber(), 3 + i);
+        area->startNewMessage();
+        area->setFromName("Orbisk");
+        area->setToName("All");
+        area->setSubject("\xCD\xD2\xC2 " + std::to_string(i));  // "НТВ i"
+        area->setDateTime(when);
+        area->setOrigAddress({2, 5020, 9999, 0});
+        area->setDestAddress({2, 5020, 1, 0});
+        area->setLocalFlag(true);
+        area->writeKludgeLine("\x01MSGID: 2:5020/9999 " + std::to_string(1000 + i));
+        area->writeTextLine("\xCD\xD2\xC2 07.00 \xCD\xEE\xE2\xEE\xF1\xF2\xE8");  // "НТВ 07.00 Новости"
+        area->writeTextLine("line " + std::to_string(i));
+        ASSERT_EQ(area->saveMessage(), 0);
+        EXPECT_EQ(area->getMessageNumber(), 3 + i);
     }
     // A gap for PACK to close: 4 goes.
-    area->LocateFrom(4);
-    area->LoadHeader();
-    area->DeleteCurrent();
-    EXPECT_TRUE(CloseAreaAndFree(area));
+    area->locateFrom(4);
+    area->loadHeader();
+    area->deleteCurrent();
+    EXPECT_TRUE(closeAreaAndFree(area));
 
-    const ToolRun pack = RunCrashmaint(dir.str(), {"PACK", "VERBOSE", "PATTERN", "TVLIST"});
-    EXPECT_TRUE(CrashmaintSucceeded(pack)) << pack.output;
+    const ToolRun pack = runCrashmaint(dir.str(), {"PACK", "VERBOSE", "PATTERN", "TVLIST"});
+    EXPECT_TRUE(crashmaintSucceeded(pack)) << pack.output;
     EXPECT_NE(pack.output.find("Renaming message 5 to 4"), std::string::npos) << pack.output;
 
     // crashmail tosses after our messages: the next number follows them.
-    Toss(dir, {Sample()[3]});
+    toss(dir, {sample()[3]});
 
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "F" + path));
+    ASSERT_TRUE(openAreaByIdentifier(area, "F" + path));
     std::vector<std::string> subjects;
-    for (area->LocateFrom(1); area->IsLocated(); area->LocateNext()) {
-        area->LoadHeader();
-        subjects.push_back(area->GetSubject());
-        if (area->GetMessageNumber() == 4) {
-            EXPECT_EQ(area->GetFromName(), "Orbisk");
-            EXPECT_TRUE(area->IsLocal());
-            EXPECT_DOUBLE_EQ(area->GetDateTime(), when);
-            EXPECT_EQ(AllLines(*area), (std::vector<std::string>{"\x01MSGID: 2:5020/9999 1002",
+    for (area->locateFrom(1); area->isLocated(); area->locateNext()) {
+        area->loadHeader();
+        subjects.push_back(area->getSubject());
+        if (area->getMessageNumber() == 4) {
+            EXPECT_EQ(area->getFromName(), "Orbisk");
+            EXPECT_TRUE(area->isLocal());
+            EXPECT_DOUBLE_EQ(area->getDateTime(), when);
+            EXPECT_EQ(allLines(*area), (std::vector<std::string>{"\x01MSGID: 2:5020/9999 1002",
                                                                  "\xCD\xD2\xC2 07.00 \xCD\xEE\xE2\xEE\xF1\xF2\xE8",
                                                                  "line 2"}));
         }

@@ -16,26 +16,26 @@
 namespace orbisk::test {
 namespace {
 
-std::vector<std::string> TextLines(MessageArea& a, bool noKludge, std::uint16_t maxLen = 255) {
+std::vector<std::string> textLines(MessageArea& a, bool noKludge, std::uint16_t maxLen = 255) {
     std::vector<std::string> lines;
-    a.StartText();
-    for (int guard = 0; !a.AtTextEnd() && guard < 100000; ++guard)
-        lines.push_back(noKludge ? a.ReadTextLineNoKludge(maxLen) : a.ReadTextLine(maxLen));
+    a.startText();
+    for (int guard = 0; !a.atTextEnd() && guard < 100000; ++guard)
+        lines.push_back(noKludge ? a.readTextLineNoKludge(maxLen) : a.readTextLine(maxLen));
     return lines;
 }
 
-std::vector<MsgNumber> Walk(MessageArea& a) {
+std::vector<MsgNumber> walk(MessageArea& a) {
     std::vector<MsgNumber> numbers;
-    for (a.LocateFrom(1); a.IsLocated() && numbers.size() < 100000; a.LocateNext()) {
-        a.LoadHeader();
-        numbers.push_back(a.GetMessageNumber());
+    for (a.locateFrom(1); a.isLocated() && numbers.size() < 100000; a.locateNext()) {
+        a.loadHeader();
+        numbers.push_back(a.getMessageNumber());
     }
     return numbers;
 }
 
-std::unique_ptr<MessageArea> Open(const std::string& base) {
+std::unique_ptr<MessageArea> open(const std::string& base) {
     std::unique_ptr<MessageArea> a;
-    EXPECT_TRUE(OpenAreaByIdentifier(a, "J" + base)) << base;
+    EXPECT_TRUE(openAreaByIdentifier(a, "J" + base)) << base;
     return a;
 }
 
@@ -48,30 +48,30 @@ TEST(JamRead, LocatesLiveMessagesFromTheBaseNumberAndSkipsDeadOnes) {
     marked.attr |= JamArea::kAttrDeleted;  // deleted in the header only, as maintenance tools do
     JamMessageImage last{{{6, "last"}}, "5\r"};
     // Upper-case extensions: the names are found whatever their case.
-    WriteJam(dir / "Area", BuildJam({live, dead, crcDead, marked, last}, 100), true);
+    writeJam(dir / "Area", buildJam({live, dead, crcDead, marked, last}, 100), true);
 
-    auto a = Open(dir / "Area");
+    auto a = open(dir / "Area");
     ASSERT_TRUE(a);
-    EXPECT_EQ(a->GetHighNumber(), 104);
-    EXPECT_EQ(Walk(*a), (std::vector<MsgNumber>{100, 104}));
-    a->LocateFrom(101);
-    EXPECT_TRUE(a->IsLocated());
-    a->LoadHeader();
-    EXPECT_EQ(a->GetMessageNumber(), 104);
-    EXPECT_EQ(a->GetSubject(), "last");
-    a->LocateFrom(105);
-    EXPECT_FALSE(a->IsLocated());
-    a->LocatePrior();
-    a->LoadHeader();
-    EXPECT_EQ(a->GetMessageNumber(), 104);
-    a->LocatePrior();
-    a->LoadHeader();
-    EXPECT_EQ(a->GetMessageNumber(), 100);
-    a->LocatePrior();
-    EXPECT_FALSE(a->IsLocated());
-    EXPECT_EQ(a->GetHighestExisting(), 104);
-    EXPECT_EQ(a->CountMessages(), 2);
-    EXPECT_TRUE(CloseAreaAndFree(a));
+    EXPECT_EQ(a->getHighNumber(), 104);
+    EXPECT_EQ(walk(*a), (std::vector<MsgNumber>{100, 104}));
+    a->locateFrom(101);
+    EXPECT_TRUE(a->isLocated());
+    a->loadHeader();
+    EXPECT_EQ(a->getMessageNumber(), 104);
+    EXPECT_EQ(a->getSubject(), "last");
+    a->locateFrom(105);
+    EXPECT_FALSE(a->isLocated());
+    a->locatePrior();
+    a->loadHeader();
+    EXPECT_EQ(a->getMessageNumber(), 104);
+    a->locatePrior();
+    a->loadHeader();
+    EXPECT_EQ(a->getMessageNumber(), 100);
+    a->locatePrior();
+    EXPECT_FALSE(a->isLocated());
+    EXPECT_EQ(a->getHighestExisting(), 104);
+    EXPECT_EQ(a->countMessages(), 2);
+    EXPECT_TRUE(closeAreaAndFree(a));
 }
 
 TEST(JamRead, HeaderFieldsKludgeLinesAndTextEnds) {
@@ -87,41 +87,41 @@ TEST(JamRead, HeaderFieldsKludgeLinesAndTextEnds) {
     m.attr = JamArea::kAttrPrivate | JamArea::kAttrCrash | JamArea::kAttrRead;
     JamMessageImage empty{{{6, "empty"}}, ""};
     JamMessageImage nul{{{6, "nul"}}, std::string("abc\0def\rghi\r", 12)};
-    WriteJam(dir / "a", BuildJam({m, empty, nul}));
+    writeJam(dir / "a", buildJam({m, empty, nul}));
 
-    auto a = Open(dir / "a");
+    auto a = open(dir / "a");
     ASSERT_TRUE(a);
-    a->LocateFrom(1);
-    a->LoadHeader();
-    EXPECT_EQ(a->GetFromName(), "Ivan Petrov");
-    EXPECT_EQ(a->GetToName(), "All");
-    EXPECT_EQ(a->GetSubject(), "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 \xCD\xD2\xC2");  // "Программа НТВ"
-    EXPECT_EQ(a->GetOrigAddress(), (FidoAddress{2, 5020, 1, 3}));
-    EXPECT_EQ(a->GetDestAddress(), (FidoAddress{2, 5030, 7, 0}));
-    EXPECT_DOUBLE_EQ(a->GetDateTime(), EncodeDate(2023, 11, 14) + EncodeTime(22, 13, 20));
-    EXPECT_TRUE(a->IsPrivate() && a->IsCrash() && a->IsRead() && a->IsEcho());
-    EXPECT_FALSE(a->IsLocal() || a->IsSent() || a->IsDeleted() || a->IsFileAttach() || a->IsReceipt());
+    a->locateFrom(1);
+    a->loadHeader();
+    EXPECT_EQ(a->getFromName(), "Ivan Petrov");
+    EXPECT_EQ(a->getToName(), "All");
+    EXPECT_EQ(a->getSubject(), "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 \xCD\xD2\xC2");  // "Программа НТВ"
+    EXPECT_EQ(a->getOrigAddress(), (FidoAddress{2, 5020, 1, 3}));
+    EXPECT_EQ(a->getDestAddress(), (FidoAddress{2, 5030, 7, 0}));
+    EXPECT_DOUBLE_EQ(a->getDateTime(), encodeDate(2023, 11, 14) + encodeTime(22, 13, 20));
+    EXPECT_TRUE(a->isPrivate() && a->isCrash() && a->isRead() && a->isEcho());
+    EXPECT_FALSE(a->isLocal() || a->isSent() || a->isDeleted() || a->isFileAttach() || a->isReceipt());
     const std::vector<std::string> all = {"\x01MSGID: 2:5020/1 12ab34cd", "\x01PID: Tosser 1.0", "\x01TZUTC: 0300",
                                           "\x01SEEN-BY: 5020/1 9999",     "\x01PATH: 5020/9999",
                                           "\xCD\xD2\xC2 07.00 News",       "AB"};
-    EXPECT_EQ(TextLines(*a, false), all);
-    EXPECT_EQ(TextLines(*a, true), (std::vector<std::string>{"\xCD\xD2\xC2 07.00 News", "AB"}));
+    EXPECT_EQ(textLines(*a, false), all);
+    EXPECT_EQ(textLines(*a, true), (std::vector<std::string>{"\xCD\xD2\xC2 07.00 News", "AB"}));
     // A line that exactly fills maxLen at the last kludge: the text follows whole.
-    const auto narrow = TextLines(*a, false, 16);
+    const auto narrow = textLines(*a, false, 16);
     ASSERT_GE(narrow.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(narrow.end() - 3, narrow.end()),
               (std::vector<std::string>{"\x01PATH: 5020/9999", "\xCD\xD2\xC2 07.00 News", "AB"}));
 
-    a->LocateNext();
-    a->LoadHeader();
-    EXPECT_EQ(a->GetSubject(), "empty");
-    a->StartText();
-    EXPECT_TRUE(a->AtTextEnd());
-    EXPECT_EQ(a->ReadTextLine(255), "");
+    a->locateNext();
+    a->loadHeader();
+    EXPECT_EQ(a->getSubject(), "empty");
+    a->startText();
+    EXPECT_TRUE(a->atTextEnd());
+    EXPECT_EQ(a->readTextLine(255), "");
 
-    a->LocateNext();
-    a->LoadHeader();
-    EXPECT_EQ(TextLines(*a, false), (std::vector<std::string>{"abc"}));  // the text ends at its NUL
+    a->locateNext();
+    a->loadHeader();
+    EXPECT_EQ(textLines(*a, false), (std::vector<std::string>{"abc"}));  // the text ends at its NUL
 }
 
 TEST(JamRead, DamagedFilesNeitherCrashNorHang) {
@@ -137,72 +137,72 @@ TEST(JamRead, DamagedFilesNeitherCrashNorHang) {
     textPast.textOffset = 0xFFFFFF00;
     textHuge.textLen = 0xFFFFFFFF;
     textLenPast.textLen = 1000;
-    auto built = BuildJam({good, hugeSub, wrapSub, areaLen, pastEnd, negative, textPast, textHuge, textLenPast});
+    auto built = buildJam({good, hugeSub, wrapSub, areaLen, pastEnd, negative, textPast, textHuge, textLenPast});
     // Message 2's first subfield (kind 2000) gets length 0xFFFFFFF8: 8 + len wraps to 0 in 32 bits.
-    const std::uint32_t h2 = GetLe32(built.jdx, 8 + 4);
-    PutLe(built.jhr, h2 + 76 + 4, 0xFFFFFFF8, 4);
-    WriteJam(dir / "d", built);
+    const std::uint32_t h2 = getLe32(built.jdx, 8 + 4);
+    putLe(built.jhr, h2 + 76 + 4, 0xFFFFFFF8, 4);
+    writeJam(dir / "d", built);
 
-    auto a = Open(dir / "d");
+    auto a = open(dir / "d");
     ASSERT_TRUE(a);
     // Headers past the end or at a negative offset are no messages.
-    EXPECT_EQ(Walk(*a), (std::vector<MsgNumber>{1, 2, 3, 4, 7, 8, 9}));
+    EXPECT_EQ(walk(*a), (std::vector<MsgNumber>{1, 2, 3, 4, 7, 8, 9}));
     for (MsgNumber n : {2, 3, 4}) {
-        a->LocateFrom(n);
-        a->LoadHeader();
-        EXPECT_LE(a->GetSubject().size(), 255u);
-        EXPECT_LE(TextLines(*a, false).size(), 10u);
+        a->locateFrom(n);
+        a->loadHeader();
+        EXPECT_LE(a->getSubject().size(), 255u);
+        EXPECT_LE(textLines(*a, false).size(), 10u);
     }
-    a->LocateFrom(7);
-    a->LoadHeader();
-    EXPECT_EQ(TextLines(*a, false), std::vector<std::string>{});  // text beyond the file
-    a->LocateFrom(8);
-    a->LoadHeader();
-    const auto huge = TextLines(*a, false);  // runs to the end of the text file, no further
+    a->locateFrom(7);
+    a->loadHeader();
+    EXPECT_EQ(textLines(*a, false), std::vector<std::string>{});  // text beyond the file
+    a->locateFrom(8);
+    a->loadHeader();
+    const auto huge = textLines(*a, false);  // runs to the end of the text file, no further
     ASSERT_FALSE(huge.empty());
     EXPECT_EQ(huge.front(), "Good");
     EXPECT_LE(huge.size(), 9u);
-    a->LocateFrom(9);
-    a->LoadHeader();
-    EXPECT_EQ(TextLines(*a, false).front(), "Good");
+    a->locateFrom(9);
+    a->loadHeader();
+    EXPECT_EQ(textLines(*a, false).front(), "Good");
 
     // Positions far outside the base end at once.
-    a->SetPosition(INT32_MIN);
-    a->LocateNext();
-    EXPECT_TRUE(a->IsLocated());
-    a->SetPosition(INT32_MAX);
-    a->LocatePrior();
-    a->LoadHeader();
-    EXPECT_EQ(a->GetMessageNumber(), 9);
-    CloseAreaAndFree(a);
+    a->setPosition(INT32_MIN);
+    a->locateNext();
+    EXPECT_TRUE(a->isLocated());
+    a->setPosition(INT32_MAX);
+    a->locatePrior();
+    a->loadHeader();
+    EXPECT_EQ(a->getMessageNumber(), 9);
+    closeAreaAndFree(a);
 
     // An index of nothing but dead records; a base number near the top.
     JamMessageImage deadRec = good;
     deadRec.deadIndex = true;
-    WriteJam(dir / "dead", BuildJam(std::vector<JamMessageImage>(5000, deadRec)));
-    a = Open(dir / "dead");
+    writeJam(dir / "dead", buildJam(std::vector<JamMessageImage>(5000, deadRec)));
+    a = open(dir / "dead");
     ASSERT_TRUE(a);
-    EXPECT_TRUE(Walk(*a).empty());
-    EXPECT_EQ(a->GetHighestExisting(), 0);
-    CloseAreaAndFree(a);
-    WriteJam(dir / "top", BuildJam({good, good}, 0xFFFFFFF0));
-    a = Open(dir / "top");
+    EXPECT_TRUE(walk(*a).empty());
+    EXPECT_EQ(a->getHighestExisting(), 0);
+    closeAreaAndFree(a);
+    writeJam(dir / "top", buildJam({good, good}, 0xFFFFFFF0));
+    a = open(dir / "top");
     ASSERT_TRUE(a);
-    EXPECT_TRUE(Walk(*a).empty());
-    EXPECT_GE(a->GetHighNumber(), 0);
-    CloseAreaAndFree(a);
+    EXPECT_TRUE(walk(*a).empty());
+    EXPECT_GE(a->getHighNumber(), 0);
+    closeAreaAndFree(a);
 
     // A base header cut short, a missing index: the area does not open.
-    auto shortHead = BuildJam({good});
+    auto shortHead = buildJam({good});
     shortHead.jhr.resize(500);
-    WriteJam(dir / "short", shortHead);
-    EXPECT_FALSE(OpenAreaByIdentifier(a, "J" + (dir / "short")));
+    writeJam(dir / "short", shortHead);
+    EXPECT_FALSE(openAreaByIdentifier(a, "J" + (dir / "short")));
     EXPECT_FALSE(a);
-    WriteJam(dir / "noidx", BuildJam({good}));
+    writeJam(dir / "noidx", buildJam({good}));
     std::filesystem::remove(dir / "noidx.jdx");
     std::unique_ptr<MessageArea> b;
-    ASSERT_TRUE(CreateAreaForIdentifier(b, "J" + (dir / "noidx")));
-    EXPECT_EQ(b->OpenArea(), 2);
+    ASSERT_TRUE(createAreaForIdentifier(b, "J" + (dir / "noidx")));
+    EXPECT_EQ(b->openArea(), 2);
 }
 
 
@@ -231,21 +231,21 @@ TEST(JamRead, LineShortcutMatchesTheSharedReader) {
         if (m % 4 == 0) img.text.erase(std::remove(img.text.begin(), img.text.end(), '\0'), img.text.end());
         msgs.push_back(img);
     }
-    WriteJam(dir / "eq", BuildJam(msgs));
-    auto a = Open(dir / "eq");
+    writeJam(dir / "eq", buildJam(msgs));
+    auto a = open(dir / "eq");
     ASSERT_TRUE(a);
     int n = 0;
-    for (a->LocateFrom(1); a->IsLocated(); a->LocateNext(), ++n) {
-        a->LoadHeader();
+    for (a->locateFrom(1); a->isLocated(); a->locateNext(), ++n) {
+        a->loadHeader();
         for (std::uint16_t maxLen : {1, 2, 5, 8, 40, 255}) {
-            SCOPED_TRACE("message " + std::to_string(a->GetMessageNumber()) + ", maxLen " + std::to_string(maxLen));
+            SCOPED_TRACE("message " + std::to_string(a->getMessageNumber()) + ", maxLen " + std::to_string(maxLen));
             std::vector<std::string> fast, shared;
-            a->StartText();
-            for (int guard = 0; !a->AtTextEnd() && guard < 400000; ++guard)
-                fast.push_back(a->ReadTextLine(maxLen) + (a->GetLastLineWrapped() ? "|w" : "|"));
-            a->StartText();
-            for (int guard = 0; !a->AtTextEnd() && guard < 400000; ++guard)
-                shared.push_back(a->MessageArea::ReadTextLine(maxLen) + (a->GetLastLineWrapped() ? "|w" : "|"));
+            a->startText();
+            for (int guard = 0; !a->atTextEnd() && guard < 400000; ++guard)
+                fast.push_back(a->readTextLine(maxLen) + (a->getLastLineWrapped() ? "|w" : "|"));
+            a->startText();
+            for (int guard = 0; !a->atTextEnd() && guard < 400000; ++guard)
+                shared.push_back(a->MessageArea::readTextLine(maxLen) + (a->getLastLineWrapped() ? "|w" : "|"));
             ASSERT_EQ(fast, shared);
         }
     }

@@ -17,9 +17,9 @@
 namespace orbisk {
 namespace {
 
-using test::ReadFile;
+using test::readFile;
 using test::TempDir;
-using test::WriteFile;
+using test::writeFile;
 
 constexpr std::uint32_t kSig = 0xAFAE4453;
 
@@ -31,14 +31,14 @@ std::uint32_t U32(const std::string& s, std::size_t at) {
 std::uint16_t U16(const std::string& s, std::size_t at) {
     return static_cast<std::uint16_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8);
 }
-void Put32(std::string& s, std::size_t at, std::uint32_t v) {
+void put32(std::string& s, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
 }
-void Put16(std::string& s, std::size_t at, std::uint16_t v) {
+void put16(std::string& s, std::size_t at, std::uint16_t v) {
     s[at] = static_cast<char>(v);
     s[at + 1] = static_cast<char>(v >> 8);
 }
-void PutStr(std::string& s, std::size_t at, const std::string& v) { s.replace(at, v.size(), v); }
+void putStr(std::string& s, std::size_t at, const std::string& v) { s.replace(at, v.size(), v); }
 
 struct Msg {
     std::uint32_t uid = 0;
@@ -61,7 +61,7 @@ struct Base {
 
 // Header of `headerLength` bytes, then the frames one after the other,
 // linked in order; the index lists them in order.
-Base Build(const std::vector<Msg>& msgs, std::uint32_t nextUid, std::uint16_t headerLength = 256) {
+Base build(const std::vector<Msg>& msgs, std::uint32_t nextUid, std::uint16_t headerLength = 256) {
     Base b;
     b.sqd.assign(headerLength, '\0');
     for (const Msg& m : msgs) {
@@ -69,45 +69,45 @@ Base Build(const std::vector<Msg>& msgs, std::uint32_t nextUid, std::uint16_t he
         b.frames.push_back(at);
         std::string f(28 + 238, '\0');
         const std::size_t body = 238 + m.ctrl.size() + m.text.size();
-        Put32(f, 0, kSig);
-        Put32(f, 12, static_cast<std::uint32_t>(m.frameLength >= 0 ? m.frameLength : static_cast<std::int64_t>(body + m.slack.size())));
-        Put32(f, 16, static_cast<std::uint32_t>(m.msgLength >= 0 ? m.msgLength : static_cast<std::int64_t>(body)));
-        Put32(f, 20, static_cast<std::uint32_t>(m.ctrlLength >= 0 ? m.ctrlLength : static_cast<std::int64_t>(m.ctrl.size())));
-        Put32(f, 28 + 0, m.attr);
-        PutStr(f, 28 + 4, m.from);
-        PutStr(f, 28 + 40, m.to);
-        PutStr(f, 28 + 76, m.subject);
+        put32(f, 0, kSig);
+        put32(f, 12, static_cast<std::uint32_t>(m.frameLength >= 0 ? m.frameLength : static_cast<std::int64_t>(body + m.slack.size())));
+        put32(f, 16, static_cast<std::uint32_t>(m.msgLength >= 0 ? m.msgLength : static_cast<std::int64_t>(body)));
+        put32(f, 20, static_cast<std::uint32_t>(m.ctrlLength >= 0 ? m.ctrlLength : static_cast<std::int64_t>(m.ctrl.size())));
+        put32(f, 28 + 0, m.attr);
+        putStr(f, 28 + 4, m.from);
+        putStr(f, 28 + 40, m.to);
+        putStr(f, 28 + 76, m.subject);
         for (int i = 0; i < 4; ++i) {
-            Put16(f, 28 + 148 + 2 * i, m.orig[i]);
-            Put16(f, 28 + 156 + 2 * i, m.dest[i]);
+            put16(f, 28 + 148 + 2 * i, m.orig[i]);
+            put16(f, 28 + 156 + 2 * i, m.dest[i]);
         }
-        Put16(f, 28 + 164, m.dosDate);
-        Put16(f, 28 + 166, m.dosTime);
-        Put32(f, 28 + 174, m.replyTo);
-        Put32(f, 28 + 178, m.replyFirst);
+        put16(f, 28 + 164, m.dosDate);
+        put16(f, 28 + 166, m.dosTime);
+        put32(f, 28 + 174, m.replyTo);
+        put32(f, 28 + 178, m.replyFirst);
         b.sqd += f + m.ctrl + m.text + m.slack;
     }
     for (std::size_t i = 0; i < b.frames.size(); ++i) {
-        Put32(b.sqd, b.frames[i] + 4, i + 1 < b.frames.size() ? b.frames[i + 1] : 0);
-        Put32(b.sqd, b.frames[i] + 8, i > 0 ? b.frames[i - 1] : 0);
+        put32(b.sqd, b.frames[i] + 4, i + 1 < b.frames.size() ? b.frames[i + 1] : 0);
+        put32(b.sqd, b.frames[i] + 8, i > 0 ? b.frames[i - 1] : 0);
         std::string rec(12, '\0');
-        Put32(rec, 0, b.frames[i]);
-        Put32(rec, 4, msgs[i].uid);
+        put32(rec, 0, b.frames[i]);
+        put32(rec, 4, msgs[i].uid);
         b.sqi += rec;
     }
-    Put16(b.sqd, 0, headerLength);
-    Put32(b.sqd, 4, static_cast<std::uint32_t>(msgs.size()));
-    Put32(b.sqd, 8, static_cast<std::uint32_t>(msgs.size()));
-    Put32(b.sqd, 20, nextUid);
-    Put32(b.sqd, 104, b.frames.empty() ? 0 : b.frames.front());
-    Put32(b.sqd, 108, b.frames.empty() ? 0 : b.frames.back());
-    Put32(b.sqd, 120, static_cast<std::uint32_t>(b.sqd.size()));
-    Put16(b.sqd, 130, 28);
+    put16(b.sqd, 0, headerLength);
+    put32(b.sqd, 4, static_cast<std::uint32_t>(msgs.size()));
+    put32(b.sqd, 8, static_cast<std::uint32_t>(msgs.size()));
+    put32(b.sqd, 20, nextUid);
+    put32(b.sqd, 104, b.frames.empty() ? 0 : b.frames.front());
+    put32(b.sqd, 108, b.frames.empty() ? 0 : b.frames.back());
+    put32(b.sqd, 120, static_cast<std::uint32_t>(b.sqd.size()));
+    put16(b.sqd, 130, 28);
     return b;
 }
 
 // Both chains and the index agree with each other and with the counters.
-testing::AssertionResult ChainsSound(const std::string& sqd, const std::string& sqi) {
+testing::AssertionResult chainsSound(const std::string& sqd, const std::string& sqi) {
     const std::uint32_t numMsg = U32(sqd, 4);
     if (sqi.size() != numMsg * 12u) return testing::AssertionFailure() << "index size " << sqi.size() << " for " << numMsg;
     if (U32(sqd, 8) != numMsg) return testing::AssertionFailure() << "high message " << U32(sqd, 8);
@@ -144,29 +144,29 @@ struct Read {
     std::vector<std::string> lines;
 };
 
-std::vector<Read> ReadAll(MessageArea& a, bool noKludge = true) {
+std::vector<Read> readAll(MessageArea& a, bool noKludge = true) {
     std::vector<Read> out;
-    a.LocateFrom(1);
-    while (a.IsLocated() && out.size() < 100000) {
-        a.LoadHeader();
-        Read r{a.GetMessageNumber(), a.GetSubject(), {}};
-        a.StartText();
-        while (!a.AtTextEnd()) r.lines.push_back(noKludge ? a.ReadTextLineNoKludge(255) : a.ReadTextLine(255));
+    a.locateFrom(1);
+    while (a.isLocated() && out.size() < 100000) {
+        a.loadHeader();
+        Read r{a.getMessageNumber(), a.getSubject(), {}};
+        a.startText();
+        while (!a.atTextEnd()) r.lines.push_back(noKludge ? a.readTextLineNoKludge(255) : a.readTextLine(255));
         out.push_back(std::move(r));
-        a.LocateNext();
+        a.locateNext();
     }
     return out;
 }
 
 struct RetryCount {
-    explicit RetryCount(std::uint16_t n) : saved(SharingRetryCount) { SharingRetryCount = n; }
-    ~RetryCount() { SharingRetryCount = saved; }
+    explicit RetryCount(std::uint16_t n) : saved(sharingRetryCount) { sharingRetryCount = n; }
+    ~RetryCount() { sharingRetryCount = saved; }
     std::uint16_t saved;
 };
 
 // Three messages: the first has control information, the letter EN (0x8D)
 // and a frame that ends exactly where the next one begins.
-std::vector<Msg> ThreeMessages() {
+std::vector<Msg> threeMessages() {
     Msg a;
     a.uid = 3;
     a.from = "\x88\xA2\xA0\xAD";  // Иван
@@ -196,79 +196,79 @@ std::vector<Msg> ThreeMessages() {
 
 TEST(SquishArea, ByteBuiltBaseReadsWholeReadPath) {
     TempDir dir;
-    const Base b = Build(ThreeMessages(), 20);
-    WriteFile(dir / "TVLIST.SQD", b.sqd);  // upper case, as DOS tools made it
-    WriteFile(dir / "TVLIST.SQI", b.sqi);
+    const Base b = build(threeMessages(), 20);
+    writeFile(dir / "TVLIST.SQD", b.sqd);  // upper case, as DOS tools made it
+    writeFile(dir / "TVLIST.SQI", b.sqi);
     std::unique_ptr<MessageArea> area;
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "s" + (dir / "tvlist")));
-    EXPECT_EQ(area->CountMessages(), 3);
-    EXPECT_EQ(area->GetHighNumber(), 19);  // next id - 1, not the highest existing
-    EXPECT_EQ(area->GetSubArea(), 0);
+    ASSERT_TRUE(openAreaByIdentifier(area, "s" + (dir / "tvlist")));
+    EXPECT_EQ(area->countMessages(), 3);
+    EXPECT_EQ(area->getHighNumber(), 19);  // next id - 1, not the highest existing
+    EXPECT_EQ(area->getSubArea(), 0);
 
-    area->LocateFrom(1);
-    ASSERT_TRUE(area->IsLocated());
-    area->LoadHeader();
-    EXPECT_EQ(area->GetMessageNumber(), 3);
-    EXPECT_EQ(area->GetFromName(), "\xC8\xE2\xE0\xED");     // Иван
-    EXPECT_EQ(area->GetSubject(), "TV \xCD\xD2\xC2");       // НТВ, replies stripped
-    EXPECT_EQ(area->GetToName(), "All");
-    EXPECT_DOUBLE_EQ(area->GetDateTime(), EncodeDate(2024, 3, 11) + EncodeTime(14, 30, 20));
-    EXPECT_EQ(area->GetOrigAddress(), (FidoAddress{2, 5020, 1, 7}));
-    EXPECT_EQ(area->GetDestAddress(), (FidoAddress{2, 5020, 0, 0}));
-    EXPECT_EQ(area->GetReplyTo(), 2);
-    EXPECT_EQ(area->GetReplyFirst(), 8);
-    EXPECT_TRUE(area->IsPrivate());
-    EXPECT_TRUE(area->IsLocal());
-    EXPECT_TRUE(area->IsRead());
-    EXPECT_TRUE(area->IsEcho());
-    EXPECT_FALSE(area->IsCrash() || area->IsReceived() || area->IsSent() || area->IsKillSent() || area->IsDeleted());
-    area->StartText();
+    area->locateFrom(1);
+    ASSERT_TRUE(area->isLocated());
+    area->loadHeader();
+    EXPECT_EQ(area->getMessageNumber(), 3);
+    EXPECT_EQ(area->getFromName(), "\xC8\xE2\xE0\xED");     // Иван
+    EXPECT_EQ(area->getSubject(), "TV \xCD\xD2\xC2");       // НТВ, replies stripped
+    EXPECT_EQ(area->getToName(), "All");
+    EXPECT_DOUBLE_EQ(area->getDateTime(), encodeDate(2024, 3, 11) + encodeTime(14, 30, 20));
+    EXPECT_EQ(area->getOrigAddress(), (FidoAddress{2, 5020, 1, 7}));
+    EXPECT_EQ(area->getDestAddress(), (FidoAddress{2, 5020, 0, 0}));
+    EXPECT_EQ(area->getReplyTo(), 2);
+    EXPECT_EQ(area->getReplyFirst(), 8);
+    EXPECT_TRUE(area->isPrivate());
+    EXPECT_TRUE(area->isLocal());
+    EXPECT_TRUE(area->isRead());
+    EXPECT_TRUE(area->isEcho());
+    EXPECT_FALSE(area->isCrash() || area->isReceived() || area->isSent() || area->isKillSent() || area->isDeleted());
+    area->startText();
     std::vector<std::string> lines;
-    while (!area->AtTextEnd()) lines.push_back(area->ReadTextLine(255));
+    while (!area->atTextEnd()) lines.push_back(area->readTextLine(255));
     // Control information never shows; the text stops at the frame's end,
     // not 238 bytes later inside the next frame.
     EXPECT_EQ(lines, (std::vector<std::string>{"Line one", "\xCD\xD2\xC2 12.00", "\x01SEEN-BY: kludge in text", "last"}));
 
-    area->LocateNext();
-    area->LoadHeader();
-    EXPECT_EQ(area->GetMessageNumber(), 7);
-    EXPECT_FALSE(area->IsEcho());
-    EXPECT_FALSE(area->IsRead());
-    area->StartText();
+    area->locateNext();
+    area->loadHeader();
+    EXPECT_EQ(area->getMessageNumber(), 7);
+    EXPECT_FALSE(area->isEcho());
+    EXPECT_FALSE(area->isRead());
+    area->startText();
     lines.clear();
-    while (!area->AtTextEnd()) lines.push_back(area->ReadTextLine(255));
+    while (!area->atTextEnd()) lines.push_back(area->readTextLine(255));
     EXPECT_EQ(lines, (std::vector<std::string>{"before nul", "after"}));  // ends at the NUL
 
-    area->LocateNext();
-    area->LoadHeader();
-    EXPECT_EQ(area->GetMessageNumber(), 9);
-    area->StartText();
-    EXPECT_EQ(area->ReadTextLine(255), "only line");
-    EXPECT_TRUE(area->AtTextEnd());
-    EXPECT_EQ(area->ReadTextLine(255), "");  // slack after the message is no text
-    area->LocatePrior();
-    EXPECT_EQ(area->GetMessageNumber(), 7);
-    area->LocateNext();
-    area->LocateNext();
-    EXPECT_FALSE(area->IsLocated());
-    EXPECT_EQ(area->GetMessageNumber(), -1);
-    area->LoadHeader();
-    EXPECT_EQ(area->GetSubject(), "");
-    area->StartText();
-    EXPECT_TRUE(area->AtTextEnd());
+    area->locateNext();
+    area->loadHeader();
+    EXPECT_EQ(area->getMessageNumber(), 9);
+    area->startText();
+    EXPECT_EQ(area->readTextLine(255), "only line");
+    EXPECT_TRUE(area->atTextEnd());
+    EXPECT_EQ(area->readTextLine(255), "");  // slack after the message is no text
+    area->locatePrior();
+    EXPECT_EQ(area->getMessageNumber(), 7);
+    area->locateNext();
+    area->locateNext();
+    EXPECT_FALSE(area->isLocated());
+    EXPECT_EQ(area->getMessageNumber(), -1);
+    area->loadHeader();
+    EXPECT_EQ(area->getSubject(), "");
+    area->startText();
+    EXPECT_TRUE(area->atTextEnd());
 
-    area->LocateFrom(8);
-    EXPECT_EQ(area->GetMessageNumber(), 9);
-    area->LocateFrom(7);
-    EXPECT_EQ(area->GetMessageNumber(), 7);
-    area->LocateFrom(10);
-    EXPECT_FALSE(area->IsLocated());
-    EXPECT_EQ(area->GetHighestExisting(), 9);
+    area->locateFrom(8);
+    EXPECT_EQ(area->getMessageNumber(), 9);
+    area->locateFrom(7);
+    EXPECT_EQ(area->getMessageNumber(), 7);
+    area->locateFrom(10);
+    EXPECT_FALSE(area->isLocated());
+    EXPECT_EQ(area->getHighestExisting(), 9);
 
-    const auto all = ReadAll(*area);
+    const auto all = readAll(*area);
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[0].lines.size(), 3u);  // the ^A line is filtered
-    EXPECT_TRUE(CloseAreaAndFree(area));
+    EXPECT_TRUE(closeAreaAndFree(area));
 }
 
 TEST(SquishArea, IndexIsReadWholeAndEmptyIndexOpens) {
@@ -279,53 +279,53 @@ TEST(SquishArea, IndexIsReadWholeAndEmptyIndexOpens) {
         msgs[i].subject = "n" + std::to_string(i + 1);
         msgs[i].text = "t\r";
     }
-    Base b = Build(msgs, 6001);
-    WriteFile(dir / "big.sqd", b.sqd);
-    WriteFile(dir / "big.sqi", b.sqi);
+    Base b = build(msgs, 6001);
+    writeFile(dir / "big.sqd", b.sqd);
+    writeFile(dir / "big.sqi", b.sqi);
     std::unique_ptr<MessageArea> area;
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "S" + (dir / "big")));
-    const auto all = ReadAll(*area);
+    ASSERT_TRUE(openAreaByIdentifier(area, "S" + (dir / "big")));
+    const auto all = readAll(*area);
     ASSERT_EQ(all.size(), 6000u);  // the newest ones sit at the end of the index
     EXPECT_EQ(all.back().number, 6000);
     EXPECT_EQ(all.back().subject, "n6000");
-    area->LocateFrom(5999);
-    EXPECT_EQ(area->GetMessageNumber(), 5999);
-    CloseAreaAndFree(area);
+    area->locateFrom(5999);
+    EXPECT_EQ(area->getMessageNumber(), 5999);
+    closeAreaAndFree(area);
 
-    b = Build({}, 1);
-    WriteFile(dir / "empty.sqd", b.sqd);
-    WriteFile(dir / "empty.sqi", "");
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "S" + (dir / "empty")));
-    area->LocateFrom(1);
-    EXPECT_FALSE(area->IsLocated());
-    EXPECT_EQ(area->GetHighestExisting(), 0);
-    EXPECT_EQ(area->CountMessages(), 0);
-    CloseAreaAndFree(area);
+    b = build({}, 1);
+    writeFile(dir / "empty.sqd", b.sqd);
+    writeFile(dir / "empty.sqi", "");
+    ASSERT_TRUE(openAreaByIdentifier(area, "S" + (dir / "empty")));
+    area->locateFrom(1);
+    EXPECT_FALSE(area->isLocated());
+    EXPECT_EQ(area->getHighestExisting(), 0);
+    EXPECT_EQ(area->countMessages(), 0);
+    closeAreaAndFree(area);
 }
 
 TEST(SquishArea, OpenRefusesMissingFilesAndBadBaseHeaders) {
     TempDir dir;
     SquishArea a;
-    a.SetAreaPath(dir / "none");
-    EXPECT_EQ(a.OpenArea(), 100);  // no index
-    WriteFile(dir / "none.sqi", "");
-    EXPECT_EQ(a.OpenArea(), 2);  // no data file
+    a.setAreaPath(dir / "none");
+    EXPECT_EQ(a.openArea(), 100);  // no index
+    writeFile(dir / "none.sqi", "");
+    EXPECT_EQ(a.openArea(), 2);  // no data file
 
     std::vector<Msg> one(1);
     one[0].uid = 1;
     one[0].subject = "wide header";
     one[0].text = "body\r";
     for (std::uint16_t len : {356, 357, 100}) {
-        Base b = Build(one, 2, len);
+        Base b = build(one, 2, len);
         const std::string name = dir / ("h" + std::to_string(len));
-        WriteFile(name + ".sqd", b.sqd);
-        WriteFile(name + ".sqi", b.sqi);
+        writeFile(name + ".sqd", b.sqd);
+        writeFile(name + ".sqi", b.sqi);
         SquishArea s;
-        s.SetAreaPath(name);
-        const ResultCode rc = s.OpenArea();
+        s.setAreaPath(name);
+        const ResultCode rc = s.openArea();
         if (len == 356) {
             ASSERT_EQ(rc, 0);
-            auto all = ReadAll(s);
+            auto all = readAll(s);
             ASSERT_EQ(all.size(), 1u);
             EXPECT_EQ(all[0].subject, "wide header");
             EXPECT_EQ(all[0].lines, std::vector<std::string>{"body"});
@@ -334,17 +334,17 @@ TEST(SquishArea, OpenRefusesMissingFilesAndBadBaseHeaders) {
         }
     }
     // Stored length 0 means 256.
-    Base b = Build(one, 2);
-    Put16(b.sqd, 0, 0);
-    WriteFile(dir / "zero.sqd", b.sqd);
-    WriteFile(dir / "zero.sqi", b.sqi);
+    Base b = build(one, 2);
+    put16(b.sqd, 0, 0);
+    writeFile(dir / "zero.sqd", b.sqd);
+    writeFile(dir / "zero.sqi", b.sqi);
     std::unique_ptr<MessageArea> area;
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "S" + (dir / "zero")));
-    EXPECT_EQ(ReadAll(*area).size(), 1u);
-    CloseAreaAndFree(area);
-    WriteFile(dir / "short.sqd", "\x00");
-    WriteFile(dir / "short.sqi", "");
-    EXPECT_FALSE(OpenAreaByIdentifier(area, "S" + (dir / "short")));
+    ASSERT_TRUE(openAreaByIdentifier(area, "S" + (dir / "zero")));
+    EXPECT_EQ(readAll(*area).size(), 1u);
+    closeAreaAndFree(area);
+    writeFile(dir / "short.sqd", "\x00");
+    writeFile(dir / "short.sqi", "");
+    EXPECT_FALSE(openAreaByIdentifier(area, "S" + (dir / "short")));
     EXPECT_EQ(area, nullptr);
 }
 
@@ -367,13 +367,13 @@ TEST(SquishArea, HostileLengthsAndOffsetsStayInsideFrameAndFile) {
     msgs[5].text = "to the end of the file";
     msgs[5].msgLength = 0x7FFFFFFF;
     msgs[5].frameLength = 0x7FFFFFFF;
-    Base b = Build(msgs, 7);
-    Put32(b.sqi, 4 * 12, 0x7FFFFF00);  // record 5 points past the end of the file
-    WriteFile(dir / "bad.sqd", b.sqd);
-    WriteFile(dir / "bad.sqi", b.sqi + "\x01\x02");  // a torn last record is ignored
+    Base b = build(msgs, 7);
+    put32(b.sqi, 4 * 12, 0x7FFFFF00);  // record 5 points past the end of the file
+    writeFile(dir / "bad.sqd", b.sqd);
+    writeFile(dir / "bad.sqi", b.sqi + "\x01\x02");  // a torn last record is ignored
     std::unique_ptr<MessageArea> area;
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "S" + (dir / "bad")));
-    const auto all = ReadAll(*area, false);
+    ASSERT_TRUE(openAreaByIdentifier(area, "S" + (dir / "bad")));
+    const auto all = readAll(*area, false);
     ASSERT_EQ(all.size(), 6u);
     EXPECT_EQ(all[0].lines, std::vector<std::string>{"0123456789"});
     EXPECT_TRUE(all[1].lines.empty());
@@ -383,19 +383,19 @@ TEST(SquishArea, HostileLengthsAndOffsetsStayInsideFrameAndFile) {
     EXPECT_EQ(all[4].subject, "");  // no frame there
     EXPECT_TRUE(all[4].lines.empty());
     EXPECT_EQ(all[5].lines, std::vector<std::string>{"to the end of the file"});
-    CloseAreaAndFree(area);
+    closeAreaAndFree(area);
 
     // An index record inside the base header reads empty, too.
-    Base c = Build(msgs, 7);
-    Put32(c.sqi, 0, 10);
-    WriteFile(dir / "hdr.sqd", c.sqd);
-    WriteFile(dir / "hdr.sqi", c.sqi);
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "S" + (dir / "hdr")));
-    area->LocateFrom(1);
-    area->LoadHeader();
-    area->StartText();
-    EXPECT_TRUE(area->AtTextEnd());
-    CloseAreaAndFree(area);
+    Base c = build(msgs, 7);
+    put32(c.sqi, 0, 10);
+    writeFile(dir / "hdr.sqd", c.sqd);
+    writeFile(dir / "hdr.sqi", c.sqi);
+    ASSERT_TRUE(openAreaByIdentifier(area, "S" + (dir / "hdr")));
+    area->locateFrom(1);
+    area->loadHeader();
+    area->startText();
+    EXPECT_TRUE(area->atTextEnd());
+    closeAreaAndFree(area);
 }
 
 TEST(SquishArea, DeletingWithLoopingOrOutsideLinksEndsAndStaysReadable) {
@@ -405,52 +405,52 @@ TEST(SquishArea, DeletingWithLoopingOrOutsideLinksEndsAndStaysReadable) {
         msgs[i].uid = static_cast<std::uint32_t>(i + 1);
         msgs[i].text = "text " + std::to_string(i + 1) + "\r";
     }
-    Base b = Build(msgs, 4);
-    Put32(b.sqd, b.frames[1] + 4, b.frames[1]);  // next: itself
-    Put32(b.sqd, b.frames[1] + 8, b.frames[1]);  // prev: itself
-    Put32(b.sqd, b.frames[0] + 4, 0x7FFFFFF0);   // next: past the end
-    Put32(b.sqd, 112, b.frames[2]);              // free chain: a live frame
-    Put32(b.sqd, 116, b.frames[2]);
-    WriteFile(dir / "loop.sqd", b.sqd);
-    WriteFile(dir / "loop.sqi", b.sqi);
+    Base b = build(msgs, 4);
+    put32(b.sqd, b.frames[1] + 4, b.frames[1]);  // next: itself
+    put32(b.sqd, b.frames[1] + 8, b.frames[1]);  // prev: itself
+    put32(b.sqd, b.frames[0] + 4, 0x7FFFFFF0);   // next: past the end
+    put32(b.sqd, 112, b.frames[2]);              // free chain: a live frame
+    put32(b.sqd, 116, b.frames[2]);
+    writeFile(dir / "loop.sqd", b.sqd);
+    writeFile(dir / "loop.sqi", b.sqi);
     std::unique_ptr<MessageArea> area;
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "S" + (dir / "loop")));
+    ASSERT_TRUE(openAreaByIdentifier(area, "S" + (dir / "loop")));
     for (MsgNumber n : {2, 1}) {
-        area->LocateFrom(n);
-        ASSERT_TRUE(area->IsLocated());
-        area->LoadHeader();
-        area->DeleteCurrent();
+        area->locateFrom(n);
+        ASSERT_TRUE(area->isLocated());
+        area->loadHeader();
+        area->deleteCurrent();
     }
-    const auto left = ReadAll(*area);
+    const auto left = readAll(*area);
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].lines, std::vector<std::string>{"text 3"});
-    CloseAreaAndFree(area);
-    const std::string sqd = ReadFile(dir / "loop.sqd");
+    closeAreaAndFree(area);
+    const std::string sqd = readFile(dir / "loop.sqd");
     EXPECT_EQ(sqd.size(), b.sqd.size());  // nothing written past the end
     EXPECT_EQ(U32(sqd, 4), 1u);
     EXPECT_EQ(U32(sqd, b.frames[2] + 4), 0u);  // the live frame was not made a free frame's neighbour
     EXPECT_EQ(U16(sqd, b.frames[2] + 24), 0);
-    EXPECT_EQ(ReadFile(dir / "loop.sqi").size(), 12u);
+    EXPECT_EQ(readFile(dir / "loop.sqi").size(), 12u);
 }
 
 TEST(SquishArea, DeleteRelinksFramesFreeChainCountersAndIndex) {
     TempDir dir;
-    const Base b = Build(ThreeMessages(), 20);
+    const Base b = build(threeMessages(), 20);
     const std::string sqd = dir / "tv.sqd", sqi = dir / "tv.sqi";
-    WriteFile(sqd, b.sqd);
-    WriteFile(sqi, b.sqi);
+    writeFile(sqd, b.sqd);
+    writeFile(sqi, b.sqi);
     const auto f = b.frames;
     std::unique_ptr<MessageArea> area;
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "S" + (dir / "tv")));
-    const auto before = ReadAll(*area);
+    ASSERT_TRUE(openAreaByIdentifier(area, "S" + (dir / "tv")));
+    const auto before = readAll(*area);
 
-    area->LocateFrom(7);
-    area->LoadHeader();
-    area->DeleteCurrent();
-    area->LocateNext();
-    EXPECT_EQ(area->GetMessageNumber(), 9);  // goes on after the deleted one
-    std::string d = ReadFile(sqd), x = ReadFile(sqi);
-    EXPECT_TRUE(ChainsSound(d, x));
+    area->locateFrom(7);
+    area->loadHeader();
+    area->deleteCurrent();
+    area->locateNext();
+    EXPECT_EQ(area->getMessageNumber(), 9);  // goes on after the deleted one
+    std::string d = readFile(sqd), x = readFile(sqi);
+    EXPECT_TRUE(chainsSound(d, x));
     EXPECT_EQ(U32(d, 4), 2u);
     EXPECT_EQ(U32(d, 20), 20u);  // ids are never reused
     EXPECT_EQ(U32(d, 104), f[0]);
@@ -462,16 +462,16 @@ TEST(SquishArea, DeleteRelinksFramesFreeChainCountersAndIndex) {
     EXPECT_EQ(U16(d, f[1] + 24), 1);
     EXPECT_EQ(U32(x, 4), 3u);
     EXPECT_EQ(U32(x, 16), 9u);
-    auto after = ReadAll(*area);
+    auto after = readAll(*area);
     ASSERT_EQ(after.size(), 2u);
     EXPECT_EQ(after[0].lines, before[0].lines);
     EXPECT_EQ(after[1].lines, before[2].lines);
 
-    area->LocateFrom(3);
-    area->LoadHeader();
-    area->DeleteCurrent();
-    d = ReadFile(sqd), x = ReadFile(sqi);
-    EXPECT_TRUE(ChainsSound(d, x));
+    area->locateFrom(3);
+    area->loadHeader();
+    area->deleteCurrent();
+    d = readFile(sqd), x = readFile(sqi);
+    EXPECT_TRUE(chainsSound(d, x));
     EXPECT_EQ(U32(d, 104), f[2]);
     EXPECT_EQ(U32(d, f[2] + 8), 0u);
     EXPECT_EQ(U32(d, 112), f[1]);  // free chain f1 -> f0
@@ -479,163 +479,163 @@ TEST(SquishArea, DeleteRelinksFramesFreeChainCountersAndIndex) {
     EXPECT_EQ(U32(d, f[1] + 4), f[0]);
     EXPECT_EQ(U32(d, f[0] + 8), f[1]);
 
-    area->LocateFrom(9);
-    area->LoadHeader();
-    area->DeleteCurrent();
-    area->DeleteCurrent();  // nothing current any more: no change
-    d = ReadFile(sqd), x = ReadFile(sqi);
-    EXPECT_TRUE(ChainsSound(d, x));
+    area->locateFrom(9);
+    area->loadHeader();
+    area->deleteCurrent();
+    area->deleteCurrent();  // nothing current any more: no change
+    d = readFile(sqd), x = readFile(sqi);
+    EXPECT_TRUE(chainsSound(d, x));
     EXPECT_EQ(U32(d, 104), 0u);
     EXPECT_EQ(U32(d, 108), 0u);
     EXPECT_EQ(U32(d, 4), 0u);
     EXPECT_TRUE(x.empty());
-    area->LocateFrom(1);
-    EXPECT_FALSE(area->IsLocated());
-    CloseAreaAndFree(area);
+    area->locateFrom(1);
+    EXPECT_FALSE(area->isLocated());
+    closeAreaAndFree(area);
 
     // The only message of a base: both message offsets 0, both free offsets at it.
     std::vector<Msg> one(1);
     one[0].uid = 5;
-    const Base o = Build(one, 6);
-    WriteFile(dir / "one.sqd", o.sqd);
-    WriteFile(dir / "one.sqi", o.sqi);
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "S" + (dir / "one")));
-    area->LocateFrom(5);
-    area->LoadHeader();
-    area->DeleteCurrent();
-    CloseAreaAndFree(area);
-    d = ReadFile(dir / "one.sqd");
+    const Base o = build(one, 6);
+    writeFile(dir / "one.sqd", o.sqd);
+    writeFile(dir / "one.sqi", o.sqi);
+    ASSERT_TRUE(openAreaByIdentifier(area, "S" + (dir / "one")));
+    area->locateFrom(5);
+    area->loadHeader();
+    area->deleteCurrent();
+    closeAreaAndFree(area);
+    d = readFile(dir / "one.sqd");
     EXPECT_EQ(U32(d, 104), 0u);
     EXPECT_EQ(U32(d, 108), 0u);
     EXPECT_EQ(U32(d, 112), o.frames[0]);
     EXPECT_EQ(U32(d, 116), o.frames[0]);
-    EXPECT_TRUE(ChainsSound(d, ReadFile(dir / "one.sqi")));
+    EXPECT_TRUE(chainsSound(d, readFile(dir / "one.sqi")));
 }
 
 TEST(SquishArea, DeleteWaitsForTheLockOfAnotherWriter) {
     TempDir dir;
-    const Base b = Build(ThreeMessages(), 20);
-    WriteFile(dir / "tv.sqd", b.sqd);
-    WriteFile(dir / "tv.sqi", b.sqi);
+    const Base b = build(threeMessages(), 20);
+    writeFile(dir / "tv.sqd", b.sqd);
+    writeFile(dir / "tv.sqi", b.sqi);
     RetryCount retries(3);
     SquishArea other;
-    other.SetAreaPath(dir / "tv");
-    ASSERT_EQ(other.OpenArea(), 0);
-    ASSERT_TRUE(other.LockArea());
+    other.setAreaPath(dir / "tv");
+    ASSERT_EQ(other.openArea(), 0);
+    ASSERT_TRUE(other.lockArea());
     std::unique_ptr<MessageArea> area;
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "S" + (dir / "tv")));
-    EXPECT_FALSE(area->LockArea());
-    area->LocateFrom(7);
-    area->LoadHeader();
-    area->DeleteCurrent();
-    EXPECT_EQ(ReadFile(dir / "tv.sqd"), b.sqd);
-    EXPECT_EQ(ReadFile(dir / "tv.sqi"), b.sqi);
-    EXPECT_TRUE(other.UnlockArea());
-    area->LocateFrom(7);
-    area->LoadHeader();
-    area->DeleteCurrent();
-    EXPECT_EQ(ReadAll(*area).size(), 2u);
-    CloseAreaAndFree(area);
+    ASSERT_TRUE(openAreaByIdentifier(area, "S" + (dir / "tv")));
+    EXPECT_FALSE(area->lockArea());
+    area->locateFrom(7);
+    area->loadHeader();
+    area->deleteCurrent();
+    EXPECT_EQ(readFile(dir / "tv.sqd"), b.sqd);
+    EXPECT_EQ(readFile(dir / "tv.sqi"), b.sqi);
+    EXPECT_TRUE(other.unlockArea());
+    area->locateFrom(7);
+    area->loadHeader();
+    area->deleteCurrent();
+    EXPECT_EQ(readAll(*area).size(), 2u);
+    closeAreaAndFree(area);
 }
 
-void Compose(MessageArea& a, const std::string& subject, const std::vector<std::string>& lines) {
-    a.StartNewMessage();
-    a.SetFromName("\xCF\xE5\xF2\xF0");  // Петр
-    a.SetToName("All");
-    a.SetSubject(subject);
-    a.SetOrigAddress({2, 5020, 1, 0});
-    a.SetDestAddress({2, 5020, 0, 3});
-    a.SetDateTime(EncodeDate(2025, 1, 6) + EncodeTime(4, 29, 58));
-    for (const auto& l : lines) a.WriteTextLine(l);
+void compose(MessageArea& a, const std::string& subject, const std::vector<std::string>& lines) {
+    a.startNewMessage();
+    a.setFromName("\xCF\xE5\xF2\xF0");  // Петр
+    a.setToName("All");
+    a.setSubject(subject);
+    a.setOrigAddress({2, 5020, 1, 0});
+    a.setDestAddress({2, 5020, 0, 3});
+    a.setDateTime(encodeDate(2025, 1, 6) + encodeTime(4, 29, 58));
+    for (const auto& l : lines) a.writeTextLine(l);
 }
 
 TEST(SquishArea, WriterRoundTripReusesFreedFrames) {
     TempDir dir;
     SquishArea a;
-    a.SetAreaPath(dir / "new");
-    EXPECT_FALSE(a.AreaExists());
-    ASSERT_EQ(a.CreateArea(), 0);
+    a.setAreaPath(dir / "new");
+    EXPECT_FALSE(a.areaExists());
+    ASSERT_EQ(a.createArea(), 0);
     EXPECT_TRUE(std::filesystem::exists(dir / "new.sqd"));  // new bases in lower case
     EXPECT_TRUE(std::filesystem::exists(dir / "new.sqi"));
-    ASSERT_EQ(a.OpenArea(), 0);
+    ASSERT_EQ(a.openArea(), 0);
     const std::string big(3000, 'x');
-    Compose(a, "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 1", {"\x01MSGID: 1", "\xCD\xD2\xC2 line", big});  // Программа, НТВ
-    a.SetPrivateFlag(true);
-    a.SetFormatOption(false);
-    a.SetFormatMark(1);
-    a.SetReplyTo(11);
-    ASSERT_EQ(a.SaveMessage(), 0);
-    EXPECT_EQ(a.GetMessageNumber(), 1);
-    Compose(a, "two", {"second"});
-    ASSERT_EQ(a.SaveMessage(), 0);
-    Compose(a, "three", {"third"});
-    ASSERT_EQ(a.SaveMessage(), 0);
-    EXPECT_EQ(a.GetMessageNumber(), 3);
-    EXPECT_EQ(a.CloseArea(), 0);
-    EXPECT_TRUE(ChainsSound(ReadFile(dir / "new.sqd"), ReadFile(dir / "new.sqi")));
+    compose(a, "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 1", {"\x01MSGID: 1", "\xCD\xD2\xC2 line", big});  // Программа, НТВ
+    a.setPrivateFlag(true);
+    a.setFormatOption(false);
+    a.setFormatMark(1);
+    a.setReplyTo(11);
+    ASSERT_EQ(a.saveMessage(), 0);
+    EXPECT_EQ(a.getMessageNumber(), 1);
+    compose(a, "two", {"second"});
+    ASSERT_EQ(a.saveMessage(), 0);
+    compose(a, "three", {"third"});
+    ASSERT_EQ(a.saveMessage(), 0);
+    EXPECT_EQ(a.getMessageNumber(), 3);
+    EXPECT_EQ(a.closeArea(), 0);
+    EXPECT_TRUE(chainsSound(readFile(dir / "new.sqd"), readFile(dir / "new.sqi")));
 
     std::unique_ptr<MessageArea> area;
-    ASSERT_TRUE(OpenAreaByIdentifier(area, "S" + (dir / "new")));
-    area->LocateFrom(1);
-    area->LoadHeader();
-    EXPECT_EQ(area->GetFromName(), "\xCF\xE5\xF2\xF0");
-    EXPECT_EQ(area->GetSubject(), "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 1");
-    EXPECT_EQ(area->GetDestAddress(), (FidoAddress{2, 5020, 0, 3}));
-    EXPECT_DOUBLE_EQ(area->GetDateTime(), EncodeDate(2025, 1, 6) + EncodeTime(4, 29, 58));
-    EXPECT_TRUE(area->IsPrivate());
-    EXPECT_FALSE(area->IsEcho());
-    EXPECT_TRUE(area->IsRead());
-    EXPECT_EQ(area->GetReplyTo(), 11);
-    auto all = ReadAll(*area);
+    ASSERT_TRUE(openAreaByIdentifier(area, "S" + (dir / "new")));
+    area->locateFrom(1);
+    area->loadHeader();
+    EXPECT_EQ(area->getFromName(), "\xCF\xE5\xF2\xF0");
+    EXPECT_EQ(area->getSubject(), "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 1");
+    EXPECT_EQ(area->getDestAddress(), (FidoAddress{2, 5020, 0, 3}));
+    EXPECT_DOUBLE_EQ(area->getDateTime(), encodeDate(2025, 1, 6) + encodeTime(4, 29, 58));
+    EXPECT_TRUE(area->isPrivate());
+    EXPECT_FALSE(area->isEcho());
+    EXPECT_TRUE(area->isRead());
+    EXPECT_EQ(area->getReplyTo(), 11);
+    auto all = readAll(*area);
     ASSERT_EQ(all.size(), 3u);
     std::string joined;
     for (std::size_t i = 1; i < all[0].lines.size(); ++i) joined += all[0].lines[i];
     EXPECT_EQ(all[0].lines[0], "\xCD\xD2\xC2 line");
     EXPECT_EQ(joined, big);
 
-    const std::string sqiBefore = ReadFile(dir / "new.sqi");
+    const std::string sqiBefore = readFile(dir / "new.sqi");
     const std::uint32_t freed = U32(sqiBefore, 0);
-    area->LocateFrom(1);
-    area->LoadHeader();
-    area->DeleteCurrent();
+    area->locateFrom(1);
+    area->loadHeader();
+    area->deleteCurrent();
     // A small message goes into the freed frame, a big one to the end.
-    Compose(*area, "four", {"small"});
-    ASSERT_EQ(area->SaveMessage(), 0);
-    EXPECT_EQ(area->GetMessageNumber(), 4);
-    std::string sqd = ReadFile(dir / "new.sqd"), sqi = ReadFile(dir / "new.sqi");
+    compose(*area, "four", {"small"});
+    ASSERT_EQ(area->saveMessage(), 0);
+    EXPECT_EQ(area->getMessageNumber(), 4);
+    std::string sqd = readFile(dir / "new.sqd"), sqi = readFile(dir / "new.sqi");
     EXPECT_EQ(U32(sqi, 2 * 12), freed);
     EXPECT_EQ(U32(sqd, 112), 0u);  // free chain empty again
-    EXPECT_TRUE(ChainsSound(sqd, sqi));
+    EXPECT_TRUE(chainsSound(sqd, sqi));
     const std::size_t size = sqd.size();
-    Compose(*area, "five", {std::string(5000, 'y')});
-    ASSERT_EQ(area->SaveMessage(), 0);
-    sqd = ReadFile(dir / "new.sqd"), sqi = ReadFile(dir / "new.sqi");
+    compose(*area, "five", {std::string(5000, 'y')});
+    ASSERT_EQ(area->saveMessage(), 0);
+    sqd = readFile(dir / "new.sqd"), sqi = readFile(dir / "new.sqi");
     EXPECT_EQ(U32(sqi, 3 * 12), size);
-    EXPECT_TRUE(ChainsSound(sqd, sqi));
-    all = ReadAll(*area);
+    EXPECT_TRUE(chainsSound(sqd, sqi));
+    all = readAll(*area);
     ASSERT_EQ(all.size(), 4u);
     EXPECT_EQ(all[0].subject, "two");
     EXPECT_EQ(all[1].lines, std::vector<std::string>{"third"});
     EXPECT_EQ(all[2].subject, "four");
     EXPECT_EQ(all[2].lines, std::vector<std::string>{"small"});
     EXPECT_EQ(all[3].number, 5);
-    CloseAreaAndFree(area);
+    closeAreaAndFree(area);
 }
 
 TEST(SquishArea, LocateFromSeesMessagesAnotherWriterAdded) {
     TempDir dir;
     SquishArea writer, reader;
-    writer.SetAreaPath(dir / "shared");
-    reader.SetAreaPath(dir / "shared");
-    ASSERT_EQ(writer.CreateArea(), 0);
-    ASSERT_EQ(writer.OpenArea(), 0);
-    ASSERT_EQ(reader.OpenArea(), 0);
-    Compose(writer, "one", {"1"});
-    ASSERT_EQ(writer.SaveMessage(), 0);
-    EXPECT_EQ(ReadAll(reader).size(), 1u);
-    Compose(writer, "two", {"2"});
-    ASSERT_EQ(writer.SaveMessage(), 0);
-    const auto all = ReadAll(reader);
+    writer.setAreaPath(dir / "shared");
+    reader.setAreaPath(dir / "shared");
+    ASSERT_EQ(writer.createArea(), 0);
+    ASSERT_EQ(writer.openArea(), 0);
+    ASSERT_EQ(reader.openArea(), 0);
+    compose(writer, "one", {"1"});
+    ASSERT_EQ(writer.saveMessage(), 0);
+    EXPECT_EQ(readAll(reader).size(), 1u);
+    compose(writer, "two", {"2"});
+    ASSERT_EQ(writer.saveMessage(), 0);
+    const auto all = readAll(reader);
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[1].lines, std::vector<std::string>{"2"});
 }
@@ -643,27 +643,27 @@ TEST(SquishArea, LocateFromSeesMessagesAnotherWriterAdded) {
 TEST(SquishArea, LastReadFileAndPathExpansion) {
     TempDir dir;
     SquishArea a;
-    a.SetAreaPath(dir / "tv");
-    EXPECT_EQ(a.GetLastRead(0), 0);
-    a.SetLastRead(3, 77);
-    EXPECT_EQ(ReadFile(dir / "tv.sql").size(), 16u);
-    EXPECT_EQ(a.GetLastRead(3), 77);
-    EXPECT_EQ(a.GetLastRead(2), 0);
-    EXPECT_EQ(a.GetLastRead(4), 0);
+    a.setAreaPath(dir / "tv");
+    EXPECT_EQ(a.getLastRead(0), 0);
+    a.setLastRead(3, 77);
+    EXPECT_EQ(readFile(dir / "tv.sql").size(), 16u);
+    EXPECT_EQ(a.getLastRead(3), 77);
+    EXPECT_EQ(a.getLastRead(2), 0);
+    EXPECT_EQ(a.getLastRead(4), 0);
     std::filesystem::remove(dir / "tv.sql");
-    WriteFile(dir / "TV.SQL", std::string("\x2A\x00\x00\x00", 4));  // made by a DOS tool
-    EXPECT_EQ(a.GetLastRead(0), 42);
+    writeFile(dir / "TV.SQL", std::string("\x2A\x00\x00\x00", 4));  // made by a DOS tool
+    EXPECT_EQ(a.getLastRead(0), 42);
 
     const auto saved = std::filesystem::current_path();
     std::filesystem::current_path(dir.path());
     std::unique_ptr<MessageArea> area;
-    ASSERT_TRUE(CreateAreaForIdentifier(area, "Ssub/../base"));
+    ASSERT_TRUE(createAreaForIdentifier(area, "Ssub/../base"));
     auto* sq = dynamic_cast<SquishArea*>(area.get());
     ASSERT_NE(sq, nullptr);
-    EXPECT_EQ(sq->BasePath(), (std::filesystem::current_path() / "base").string());
+    EXPECT_EQ(sq->basePath(), (std::filesystem::current_path() / "base").string());
     std::filesystem::current_path(saved);
-    DestroyArea(area);
-    EXPECT_FALSE(OpenAreaByIdentifier(area, "S" + (dir / "missing")));
+    destroyArea(area);
+    EXPECT_FALSE(openAreaByIdentifier(area, "S" + (dir / "missing")));
 }
 
 }  // namespace

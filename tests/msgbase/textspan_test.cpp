@@ -1,5 +1,5 @@
 // The shared line reader scans a kind's text buffer directly when the kind
-// offers one (TextSpan); it must give exactly what the character-by-
+// offers one (textSpan); it must give exactly what the character-by-
 // character road gives: same lines, wrap flags, cursor and end.
 #include <gtest/gtest.h>
 
@@ -14,24 +14,24 @@ namespace {
 class TextArea : public MessageArea {
 public:
     TextArea(std::string text, bool span) : text_(std::move(text)), span_(span) {}
-    void StartText() override {
+    void startText() override {
         pos_ = 0;
         ended_ = false;
         lastLineWrapped_ = false;
     }
-    char ReadChar() override {
+    char readChar() override {
         if (ended_ || pos_ >= text_.size() || text_[pos_] == '\0') {
             ended_ = true;
             return '\0';
         }
         return text_[pos_++];
     }
-    bool AtTextEnd() override { return ended_ || pos_ >= text_.size(); }
-    std::int64_t GetTextPosition() override { return static_cast<std::int64_t>(pos_); }
-    void SetTextPosition(std::int64_t p) override { pos_ = static_cast<std::size_t>(p); }
+    bool atTextEnd() override { return ended_ || pos_ >= text_.size(); }
+    std::int64_t getTextPosition() override { return static_cast<std::int64_t>(pos_); }
+    void setTextPosition(std::int64_t p) override { pos_ = static_cast<std::size_t>(p); }
 
 protected:
-    std::string_view TextSpan() override { return span_ ? std::string_view(text_.data(), text_.size()) : std::string_view(); }
+    std::string_view textSpan() override { return span_ ? std::string_view(text_.data(), text_.size()) : std::string_view(); }
 
 private:
     std::string text_;
@@ -52,25 +52,25 @@ TEST(TextSpan, BlockScanGivesTheSameLinesAsCharacterReads) {
         const std::uint16_t maxLen = static_cast<std::uint16_t>(rng() % 3 == 0 ? rng() % 6 : rng() % 300);
         const bool noKludge = rng() % 2;
         TextArea slow(text, false), fast(text, true);
-        slow.StartText();
-        fast.StartText();
-        for (int n = 0; n < 1000 && !(slow.AtTextEnd() && fast.AtTextEnd()); ++n) {
-            const std::string a = noKludge ? slow.ReadTextLineNoKludge(maxLen) : slow.ReadTextLine(maxLen);
-            const std::string b = noKludge ? fast.ReadTextLineNoKludge(maxLen) : fast.ReadTextLine(maxLen);
+        slow.startText();
+        fast.startText();
+        for (int n = 0; n < 1000 && !(slow.atTextEnd() && fast.atTextEnd()); ++n) {
+            const std::string a = noKludge ? slow.readTextLineNoKludge(maxLen) : slow.readTextLine(maxLen);
+            const std::string b = noKludge ? fast.readTextLineNoKludge(maxLen) : fast.readTextLine(maxLen);
             ASSERT_EQ(a, b) << "round " << round << " line " << n;
-            ASSERT_EQ(slow.GetLastLineWrapped(), fast.GetLastLineWrapped()) << round;
-            ASSERT_EQ(slow.GetTextPosition(), fast.GetTextPosition()) << round;
-            ASSERT_EQ(slow.AtTextEnd(), fast.AtTextEnd()) << round;
+            ASSERT_EQ(slow.getLastLineWrapped(), fast.getLastLineWrapped()) << round;
+            ASSERT_EQ(slow.getTextPosition(), fast.getTextPosition()) << round;
+            ASSERT_EQ(slow.atTextEnd(), fast.atTextEnd()) << round;
         }
-        EXPECT_TRUE(fast.AtTextEnd());
+        EXPECT_TRUE(fast.atTextEnd());
     }
     // Reading on after the end gives empty lines on both roads.
     TextArea done(std::string("a b\0tail", 8), true);
-    done.StartText();
-    EXPECT_EQ(done.ReadTextLine(255), "a b");
-    EXPECT_TRUE(done.AtTextEnd());
-    EXPECT_EQ(done.ReadTextLine(255), "");
-    EXPECT_EQ(done.GetTextPosition(), 3);
+    done.startText();
+    EXPECT_EQ(done.readTextLine(255), "a b");
+    EXPECT_TRUE(done.atTextEnd());
+    EXPECT_EQ(done.readTextLine(255), "");
+    EXPECT_EQ(done.getTextPosition(), 3);
 }
 
 }  // namespace

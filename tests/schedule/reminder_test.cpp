@@ -6,7 +6,7 @@
 
 #include "base/codepage.h"
 #include "base/error.h"
-#include "listing/channels.h"
+#include "listing/channellist.h"
 #include "schedule/atjob.h"
 #include "schedule/netschedule.h"
 #include "support/tempdir.h"
@@ -14,9 +14,9 @@
 namespace orbisk {
 namespace {
 
-using test::ReadFile;
+using test::readFile;
 using test::TempDir;
-using test::WriteFile;
+using test::writeFile;
 
 // "Врубай телек! В *TIME будет идти *NAME по *CHANEL!"
 const std::string kDefaultMessage =
@@ -26,31 +26,31 @@ const std::string kDefaultMessage =
 const std::string kNews = "\xCD\xEE\xE2\xEE\xF1\xF2\xE8";
 const std::string kFirst = "\xCF\xE5\xF0\xE2\xFB\xE9";
 
-std::string Stamp(const RunMoment& m) {
+std::string stamp(const RunMoment& m) {
     char buf[40];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", m.Year, m.Month, m.Day, m.Hour, m.Minute,
-                  m.Second);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", m.year, m.month, m.day, m.hour, m.minute,
+                  m.second);
     return buf;
 }
 
 TEST(ReminderRunTime, LeadAndTheSixOClockCut) {
-    const TDateTime d = EncodeDate(2026, 12, 9);
-    EXPECT_EQ(Stamp(ReminderRunTime(d, EncodeTime(0, 10), 15)), "2026-12-09 23:55:00");
-    EXPECT_EQ(Stamp(ReminderRunTime(d, EncodeTime(0, 10), 5)), "2026-12-10 00:05:00");
-    EXPECT_EQ(Stamp(ReminderRunTime(d, EncodeTime(5, 50), 15)), "2026-12-10 05:35:00");
-    EXPECT_EQ(Stamp(ReminderRunTime(d, EncodeTime(6, 0), 0)), "2026-12-09 06:00:00");
-    EXPECT_EQ(Stamp(ReminderRunTime(d, EncodeTime(0, 15), 15)), "2026-12-10 00:00:00");
-    EXPECT_EQ(Stamp(ReminderRunTime(d, EncodeTime(21, 30), 59)), "2026-12-09 20:31:00");
+    const DateTime d = encodeDate(2026, 12, 9);
+    EXPECT_EQ(stamp(reminderRunTime(d, encodeTime(0, 10), 15)), "2026-12-09 23:55:00");
+    EXPECT_EQ(stamp(reminderRunTime(d, encodeTime(0, 10), 5)), "2026-12-10 00:05:00");
+    EXPECT_EQ(stamp(reminderRunTime(d, encodeTime(5, 50), 15)), "2026-12-10 05:35:00");
+    EXPECT_EQ(stamp(reminderRunTime(d, encodeTime(6, 0), 0)), "2026-12-09 06:00:00");
+    EXPECT_EQ(stamp(reminderRunTime(d, encodeTime(0, 15), 15)), "2026-12-10 00:00:00");
+    EXPECT_EQ(stamp(reminderRunTime(d, encodeTime(21, 30), 59)), "2026-12-09 20:31:00");
     // Across a month and a year end.
-    EXPECT_EQ(Stamp(ReminderRunTime(EncodeDate(2026, 12, 31), EncodeTime(1, 0), 5)), "2027-01-01 00:55:00");
-    EXPECT_EQ(Stamp(ReminderRunTime(EncodeDate(2026, 11, 30), EncodeTime(0, 5), 10)), "2026-11-30 23:55:00");
-    const RunMoment m = ReminderRunTime(d, EncodeTime(0, 10), 15);
-    EXPECT_EQ(m.Date, EncodeDate(2026, 12, 9));
-    EXPECT_NEAR(m.Time, EncodeTime(23, 55), 1e-9);
+    EXPECT_EQ(stamp(reminderRunTime(encodeDate(2026, 12, 31), encodeTime(1, 0), 5)), "2027-01-01 00:55:00");
+    EXPECT_EQ(stamp(reminderRunTime(encodeDate(2026, 11, 30), encodeTime(0, 5), 10)), "2026-11-30 23:55:00");
+    const RunMoment m = reminderRunTime(d, encodeTime(0, 10), 15);
+    EXPECT_EQ(m.date, encodeDate(2026, 12, 9));
+    EXPECT_NEAR(m.time, encodeTime(23, 55), 1e-9);
 
     for (int bad : {60, -1, 1000}) {
         try {
-            ReminderRunTime(d, EncodeTime(21, 30), bad);
+            reminderRunTime(d, encodeTime(21, 30), bad);
             ADD_FAILURE() << "lead " << bad << " accepted";
         } catch (const Error& e) {
             EXPECT_STREQ(e.what(), "Invalid argument to time encode");
@@ -59,79 +59,79 @@ TEST(ReminderRunTime, LeadAndTheSixOClockCut) {
 }
 
 TEST(ReminderRunTime, DaysOfMonthAndTheJobRecord) {
-    EXPECT_EQ(DaysOfMonthMask(1), 1u);
-    EXPECT_EQ(DaysOfMonthMask(31), 1u << 30);
-    EXPECT_EQ(DaysOfMonthMask(0), 0u);
-    EXPECT_EQ(DaysOfMonthMask(32), 0u);
+    EXPECT_EQ(daysOfMonthMask(1), 1u);
+    EXPECT_EQ(daysOfMonthMask(31), 1u << 30);
+    EXPECT_EQ(daysOfMonthMask(0), 0u);
+    EXPECT_EQ(daysOfMonthMask(32), 0u);
 
-    const AT_INFO info = FillAtInfo(ReminderRunTime(EncodeDate(2026, 12, 30), EncodeTime(0, 10), 5), "'x' '\xCF'");
-    EXPECT_EQ(info.JobTime, 5u * 60'000u);
-    EXPECT_EQ(info.DaysOfMonth, 1u << 30) << "00:10 after the 30th runs on the 31st";
-    EXPECT_EQ(info.DaysOfWeek, 0);
-    EXPECT_EQ(info.Flags, 0);
-    EXPECT_EQ(info.Command, u"'x' '\u041F'");
-    EXPECT_EQ(FillAtInfo(ReminderRunTime(EncodeDate(2026, 12, 31), EncodeTime(21, 30), 0), "").JobTime,
+    const AtInfo info = fillAtInfo(reminderRunTime(encodeDate(2026, 12, 30), encodeTime(0, 10), 5), "'x' '\xCF'");
+    EXPECT_EQ(info.jobTime, 5u * 60'000u);
+    EXPECT_EQ(info.daysOfMonth, 1u << 30) << "00:10 after the 30th runs on the 31st";
+    EXPECT_EQ(info.daysOfWeek, 0);
+    EXPECT_EQ(info.flags, 0);
+    EXPECT_EQ(info.command, u"'x' '\u041F'");
+    EXPECT_EQ(fillAtInfo(reminderRunTime(encodeDate(2026, 12, 31), encodeTime(21, 30), 0), "").jobTime,
               21u * 3'600'000u + 30u * 60'000u);
 }
 
 TEST(ReminderMacros, MessageAndCommandLines) {
     // The message: title and channel with apostrophes; a token that a value
     // brings in is replaced by the steps after it, "*MESSAGE" never.
-    EXPECT_EQ(ReminderMessage("\"Film\" 2", "21.30", "TV \"1\"", "*NAME at *TIME on *CHANEL"),
+    EXPECT_EQ(reminderMessage("\"Film\" 2", "21.30", "TV \"1\"", "*NAME at *TIME on *CHANEL"),
               "'Film' 2 at 21.30 on TV '1'");
-    EXPECT_EQ(ReminderMessage("Why *TIME?", "21.30", "K", "*NAME"), "Why 21.30?");
-    EXPECT_EQ(ReminderMessage("T", "21.30", "K", "*MESSAGE *name *NAME"), "*MESSAGE *name T");
+    EXPECT_EQ(reminderMessage("Why *TIME?", "21.30", "K", "*NAME"), "Why 21.30?");
+    EXPECT_EQ(reminderMessage("T", "21.30", "K", "*MESSAGE *name *NAME"), "*MESSAGE *name T");
 
     // The default run line: three quoted words.
-    EXPECT_EQ(GetRunLine(true, false, "ignored", "/opt/orbisk"), "*MESSAGE *TIME *CHANEL");
-    EXPECT_EQ(ExpandReminderMacros("\"Film\"", "21.30", kFirst, kDefaultMessage, "*MESSAGE *TIME *CHANEL"),
+    EXPECT_EQ(getRunLine(true, false, "ignored", "/opt/orbisk"), "*MESSAGE *TIME *CHANEL");
+    EXPECT_EQ(expandReminderMacros("\"Film\"", "21.30", kFirst, kDefaultMessage, "*MESSAGE *TIME *CHANEL"),
               "'\xC2\xF0\xF3\xE1\xE0\xE9 \xF2\xE5\xEB\xE5\xEA! \xC2 21.30 \xE1\xF3\xE4\xE5\xF2 \xE8\xE4\xF2\xE8 "
               "'\\''Film'\\'' \xEF\xEE " +
                   kFirst + "!' '21.30' '" + kFirst + "'");
     // The network back-end: the quoted program path first; a "*" in the
     // path can't become a token.
-    EXPECT_EQ(GetRunLine(true, true, "", "/opt/My Apps/orbisk"), "'/opt/My Apps/orbisk' *MESSAGE *TIME *CHANEL");
-    EXPECT_EQ(ExpandReminderMacros("T", "1", "K", "m", GetRunLine(true, true, "", "/x*NAME/o")),
+    EXPECT_EQ(getRunLine(true, true, "", "/opt/My Apps/orbisk"), "'/opt/My Apps/orbisk' *MESSAGE *TIME *CHANEL");
+    EXPECT_EQ(expandReminderMacros("T", "1", "K", "m", getRunLine(true, true, "", "/x*NAME/o")),
               "'/x'\\*'NAME/o' 'm' '1' 'K'");
     // The user's own line: each token one quoted word, the rest as written.
-    EXPECT_EQ(ExpandReminderMacros("A \"b\"", "21.30", "K", "*NAME!",
+    EXPECT_EQ(expandReminderMacros("A \"b\"", "21.30", "K", "*NAME!",
                                    "notify-send -u low *NAME \"at\" *TIME; echo *MESSAGE > log"),
               "notify-send -u low 'A '\\''b'\\''' \"at\" '21.30'; echo 'A '\\''b'\\''!' > log");
-    EXPECT_EQ(GetRunLine(false, true, "", "/opt/orbisk"), "");
-    EXPECT_EQ(ExpandReminderMacros("T", "1", "K", "m", ""), "");
+    EXPECT_EQ(getRunLine(false, true, "", "/opt/orbisk"), "");
+    EXPECT_EQ(expandReminderMacros("T", "1", "K", "m", ""), "");
     // Values are not searched again: a title "*CHANEL" stays a title.
-    EXPECT_EQ(ExpandReminderMacros("*CHANEL", "1", "K", "*MESSAGE", "*NAME *MESSAGE"), "'*CHANEL' '*MESSAGE'");
+    EXPECT_EQ(expandReminderMacros("*CHANEL", "1", "K", "*MESSAGE", "*NAME *MESSAGE"), "'*CHANEL' '*MESSAGE'");
 }
 
 TEST(ReminderMacros, ProgrammeAtThePickedTime) {
-    TChannel c;
-    c.Desc = "TV \"1\"";
-    c.Lines = {"06.00 Morning", "19.30 " + kNews, "23.30 Late", "01.00 Night"};
-    c.Times = {"06.00", "19.30", "23.30", "01.00"};
+    Channel c;
+    c.desc = "TV \"1\"";
+    c.lines = {"06.00 Morning", "19.30 " + kNews, "23.30 Late", "01.00 Night"};
+    c.times = {"06.00", "19.30", "23.30", "01.00"};
     FormatSettings f;
-    ReminderProgramme p = PickProgramme(&c, EncodeTime(20, 0), f);
-    EXPECT_EQ(p.Title, kNews);
-    EXPECT_EQ(p.TimeText, "19.30");
-    EXPECT_EQ(p.Channel, "TV \"1\"");
-    EXPECT_NEAR(p.Time, EncodeTime(19, 30), 1e-9);
-    p = PickProgramme(&c, EncodeTime(2, 0), f);
-    EXPECT_EQ(p.Title, "Night");
-    EXPECT_EQ(p.TimeText, "01.00");
-    EXPECT_EQ(ReminderPrompt(p),
+    ReminderProgramme p = pickProgramme(&c, encodeTime(20, 0), f);
+    EXPECT_EQ(p.title, kNews);
+    EXPECT_EQ(p.timeText, "19.30");
+    EXPECT_EQ(p.channel, "TV \"1\"");
+    EXPECT_NEAR(p.time, encodeTime(19, 30), 1e-9);
+    p = pickProgramme(&c, encodeTime(2, 0), f);
+    EXPECT_EQ(p.title, "Night");
+    EXPECT_EQ(p.timeText, "01.00");
+    EXPECT_EQ(reminderPrompt(p),
               "\xC4\xEE\xE1\xE0\xE2\xE8\xF2\xFC \xE2 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5 "
               "\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xF3 <Night>, \xE8\xE4\xF3\xF9\xF3\xFE \xE2 01.00 "
               "\xEF\xEE \xEA\xE0\xED\xE0\xEB\xF3 TV \"1\"?");
     // A long title is cut to 255 characters; a bare time gives no title.
-    c.Lines[0] = "06.00 " + std::string(300, 'x');
-    EXPECT_EQ(PickProgramme(&c, EncodeTime(6, 0), f).Title, std::string(255, 'x'));
-    c.Lines[0] = "06.00";
-    EXPECT_EQ(PickProgramme(&c, EncodeTime(6, 0), f).Title, "");
+    c.lines[0] = "06.00 " + std::string(300, 'x');
+    EXPECT_EQ(pickProgramme(&c, encodeTime(6, 0), f).title, std::string(255, 'x'));
+    c.lines[0] = "06.00";
+    EXPECT_EQ(pickProgramme(&c, encodeTime(6, 0), f).title, "");
 
     // Nothing running (before the first programme), or no channel at all.
-    c.Lines[0] = "06.00 Morning";
-    for (const TChannel* channel : {static_cast<const TChannel*>(&c), static_cast<const TChannel*>(nullptr)}) {
+    c.lines[0] = "06.00 Morning";
+    for (const Channel* channel : {static_cast<const Channel*>(&c), static_cast<const Channel*>(nullptr)}) {
         try {
-            PickProgramme(channel, EncodeTime(5, 0), f);
+            pickProgramme(channel, encodeTime(5, 0), f);
             ADD_FAILURE() << "no error";
         } catch (const Error& e) {
             EXPECT_STREQ(e.what(), "List index out of bounds (-1)");
@@ -147,19 +147,19 @@ protected:
         program = dir / "stand in's prog";
         record = dir / "args";
         marker = dir / "pwned";
-        WriteFile(program, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > " + ShellQuote(record) +
+        writeFile(program, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > " + shellQuote(record) +
                                "\n");
         std::filesystem::permissions(program, std::filesystem::perms::owner_all);
     }
 
     // The arguments that reached the stand-in when sh ran `command`.
-    std::vector<std::string> RunThroughShell(const std::string& commandAnsi) {
+    std::vector<std::string> runThroughShell(const std::string& commandAnsi) {
         std::filesystem::remove(record);
         std::string out;
-        const int rc = RunProgram("/bin/sh", {"-c", AnsiToUtf8(commandAnsi)}, "", out);
+        const int rc = runProgram("/bin/sh", {"-c", ansiToUtf8(commandAnsi)}, "", out);
         EXPECT_EQ(rc, 0) << out;
         std::vector<std::string> args;
-        const std::string bytes = std::filesystem::exists(record) ? ReadFile(record) : std::string();
+        const std::string bytes = std::filesystem::exists(record) ? readFile(record) : std::string();
         std::size_t pos = 0;
         while (pos < bytes.size()) {
             const std::size_t end = bytes.find('\0', pos);
@@ -195,36 +195,36 @@ TEST_F(HostileTexts, ExactlyThreeArgumentsAndNothingElseRuns) {
                 // The task library puts the quoted program before the command;
                 // the network line carries it itself.
                 const std::string command =
-                    network ? ExpandReminderMacros(title, timeText, channel, message,
-                                                   GetRunLine(true, true, "", program))
-                            : ShellQuote(program) + " " +
-                                  ExpandReminderMacros(title, timeText, channel, message,
-                                                       GetRunLine(true, false, "", program));
-                const auto args = RunThroughShell(command);
+                    network ? expandReminderMacros(title, timeText, channel, message,
+                                                   getRunLine(true, true, "", program))
+                            : shellQuote(program) + " " +
+                                  expandReminderMacros(title, timeText, channel, message,
+                                                       getRunLine(true, false, "", program));
+                const auto args = runThroughShell(command);
                 ASSERT_EQ(args.size(), 3u) << command;
                 std::string apostrophed = channel;
                 for (char& ch : apostrophed)
                     if (ch == '"') ch = '\'';
-                EXPECT_EQ(args[0], AnsiToUtf8(ReminderMessage(title, timeText, channel, message))) << command;
+                EXPECT_EQ(args[0], ansiToUtf8(reminderMessage(title, timeText, channel, message))) << command;
                 EXPECT_EQ(args[1], timeText);
-                EXPECT_EQ(args[2], AnsiToUtf8(apostrophed));
+                EXPECT_EQ(args[2], ansiToUtf8(apostrophed));
                 EXPECT_FALSE(std::filesystem::exists(marker)) << command;
             }
         }
     }
     // A user's own line with every token: one word per token, whatever the
     // title holds.
-    const std::string external = ShellQuote(program) + " -n *NAME -t *TIME -c *CHANEL -- *MESSAGE";
+    const std::string external = shellQuote(program) + " -n *NAME -t *TIME -c *CHANEL -- *MESSAGE";
     for (const std::string& title : hostile) {
-        const auto args = RunThroughShell(ExpandReminderMacros(title, "01.00", title, "[*NAME]", external));
+        const auto args = runThroughShell(expandReminderMacros(title, "01.00", title, "[*NAME]", external));
         ASSERT_EQ(args.size(), 8u);
         std::string apostrophed = title;
         for (char& ch : apostrophed)
             if (ch == '"') ch = '\'';
-        EXPECT_EQ(args[1], AnsiToUtf8(apostrophed));
+        EXPECT_EQ(args[1], ansiToUtf8(apostrophed));
         EXPECT_EQ(args[3], "01.00");
-        EXPECT_EQ(args[5], AnsiToUtf8(apostrophed));
-        EXPECT_EQ(args[7], AnsiToUtf8(ReminderMessage(title, "01.00", title, "[*NAME]")));
+        EXPECT_EQ(args[5], ansiToUtf8(apostrophed));
+        EXPECT_EQ(args[7], ansiToUtf8(reminderMessage(title, "01.00", title, "[*NAME]")));
         EXPECT_FALSE(std::filesystem::exists(marker));
     }
 }

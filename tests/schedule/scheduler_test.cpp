@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/viewer/viewer.h"
+#include "viewer/viewer.h"
 #include "base/codepage.h"
 #include "base/error.h"
 #include "base/inifile.h"
@@ -16,37 +16,37 @@ namespace {
 using test::kDayNames;
 using test::kMonthNames;
 using test::TempDir;
-using test::WriteFile;
+using test::writeFile;
 
-TDateTime At(int y, int mo, int d, int h, int mi) { return EncodeDate(y, mo, d) + EncodeTime(h, mi); }
+DateTime at(int y, int mo, int d, int h, int mi) { return encodeDate(y, mo, d) + encodeTime(h, mi); }
 
 class RecordingNotifier : public Notifier {
 public:
-    void Show(const std::string& text, const std::string& caption, MsgIcon icon) override {
+    void show(const std::string& text, const std::string& caption, MsgIcon icon) override {
         shown.push_back(caption + ": " + text);
         icons.push_back(icon);
     }
-    Answer Ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::No; }
+    Answer ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::No; }
     std::vector<std::string> shown;
     std::vector<MsgIcon> icons;
 };
 
 class NoPrompts : public ConfigPrompts {
 public:
-    bool EditMessageBase(Config&) override { return false; }
-    bool EditMessageParams(Config&) override { return false; }
+    bool editMessageBase(Config&) override { return false; }
+    bool editMessageParams(Config&) override { return false; }
 };
 
 class ScriptedDialogs : public ScheduleDialogs {
 public:
-    bool AskLeadTime(const std::string& text, int& minutes) override {
+    bool askLeadTime(const std::string& text, int& minutes) override {
         prompt = text;
         offered = minutes;
         if (!leadOk) return false;
         minutes = lead;
         return true;
     }
-    bool EditScheduleSettings(int& l, std::string& m, bool& r, std::string& line) override {
+    bool editScheduleSettings(int& l, std::string& m, bool& r, std::string& line) override {
         seen = {std::to_string(l), m, r ? "1" : "0", line};
         if (!settingsOk) return false;
         l = newLead, m = newMessage, r = newRunMe, line = newLine;
@@ -67,18 +67,18 @@ public:
 class FakeLibrary : public TaskLibrary {
 public:
     FakeLibrary() : TaskLibrary("/nowhere/liborbisk_sched.so") {}
-    Status Load() override {
+    Status load() override {
         ++loads;
         return status;
     }
-    std::int32_t AddTask(const std::string& program, const std::string& command, int y, int mo, int d, int h,
+    std::int32_t addTask(const std::string& program, const std::string& command, int y, int mo, int d, int h,
                          int mi) override {
         char buf[32];
         std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", y, mo, d, h, mi);
         calls.push_back(program + "|" + command + "|" + buf);
         return result;
     }
-    std::string LastAnswer() const override { return answer; }
+    std::string lastAnswer() const override { return answer; }
     Status status = Status::Loaded;
     int loads = 0;
     std::int32_t result = 1;
@@ -88,13 +88,13 @@ public:
 
 class FakeNet : public NetScheduler {
 public:
-    std::uint32_t JobAdd(const AT_INFO& info, std::uint32_t& jobId, std::string& text) override {
+    std::uint32_t jobAdd(const AtInfo& info, std::uint32_t& jobId, std::string& text) override {
         jobs.push_back(info);
         jobId = 17;
         text = answer;
         return status;
     }
-    std::vector<AT_INFO> jobs;
+    std::vector<AtInfo> jobs;
     std::uint32_t status = 0;
     std::string answer;
 };
@@ -105,21 +105,21 @@ protected:
     void SetUp() override {
         std::string text = "[tv.all]\r\n======\r\n" + std::string(kDayNames[4]) + ". 9 " + kMonthNames[12] +
                            ". One\r\n-----------------\r\n06.00 Morning\r\n21.00 \"News\" $(id)\r\n00.10 Night\r\n";
-        WriteFile(dir / "3.txt", AnsiToKoi8(text));
-        test::WriteListingIni(dir / "Orbisk.ini", "I" + dir.str(), extraIni);
+        writeFile(dir / "3.txt", ansiToKoi8(text));
+        test::writeListingIni(dir / "Orbisk.ini", "I" + dir.str(), extraIni);
     }
-    void Load() {
-        ASSERT_TRUE(viewer.RefreshListings(prompts, false));
-        ASSERT_EQ(viewer.ShownDate(), EncodeDate(2026, 12, 9));
+    void load() {
+        ASSERT_TRUE(viewer.refreshListings(prompts, false));
+        ASSERT_EQ(viewer.shownDate(), encodeDate(2026, 12, 9));
         notifier.shown.clear();  // the mailing-structure warning of a lone day
         notifier.icons.clear();
     }
-    ReminderScheduler Make() { return ReminderScheduler(viewer, notifier, dialogs, library, net, "/opt/orbisk"); }
+    ReminderScheduler make() { return ReminderScheduler(viewer, notifier, dialogs, library, net, "/opt/orbisk"); }
 
     std::string extraIni;
     TempDir dir;
     RecordingNotifier notifier;
-    FixedClock clock{At(2026, 12, 9, 21, 10)};
+    FixedClock clock{at(2026, 12, 9, 21, 10)};
     NoPrompts prompts;
     Viewer viewer{dir / "Orbisk.ini", notifier, clock};
     ScriptedDialogs dialogs;
@@ -132,9 +132,9 @@ const std::string kAdded = "\xD0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5: \xC4\xEE\x
                            "\xED\xEE\xE2\xE0\xFF \xE7\xE0\xE4\xE0\xF7\xE0";
 
 TEST_F(SchedulerTest, TaskLibraryBackEnd) {
-    Load();
-    ReminderScheduler s = Make();
-    EXPECT_TRUE(s.aSchedulExecute());
+    load();
+    ReminderScheduler s = make();
+    EXPECT_TRUE(s.onReminder());
     EXPECT_EQ(dialogs.offered, 15) << "TimeShift is offered";
     EXPECT_NE(dialogs.prompt.find("<\"News\" $(id)>"), std::string::npos) << dialogs.prompt;
     ASSERT_EQ(library.calls.size(), 1u);
@@ -143,19 +143,19 @@ TEST_F(SchedulerTest, TaskLibraryBackEnd) {
               "/opt/orbisk|'\xC2\xF0\xF3\xE1\xE0\xE9 \xF2\xE5\xEB\xE5\xEA! \xC2 21.00 \xE1\xF3\xE4\xE5\xF2 "
               "\xE8\xE4\xF2\xE8 '\\''News'\\'' $(id) \xEF\xEE One!' '21.00' 'One'|2026-12-09 20:45");
     EXPECT_EQ(notifier.shown, std::vector<std::string>{kAdded});
-    EXPECT_EQ(viewer.Settings().TimeShift(), 15) << "the lead chosen is not stored";
+    EXPECT_EQ(viewer.settings().timeShift(), 15) << "the lead chosen is not stored";
 
     // The programme after midnight, lead 15: 23:55 on the day shown.
-    viewer.MarkShowTime(EncodeTime(1, 0));
-    EXPECT_TRUE(s.aSchedulExecute());
+    viewer.markShowTime(encodeTime(1, 0));
+    EXPECT_TRUE(s.onReminder());
     EXPECT_NE(library.calls.back().find("'00.10' 'One'|2026-12-09 23:55"), std::string::npos) << library.calls.back();
 
     // Cancel: nothing submitted, nothing shown. Lead 60: the error, nothing submitted.
     dialogs.leadOk = false;
-    EXPECT_FALSE(s.aSchedulExecute());
+    EXPECT_FALSE(s.onReminder());
     dialogs.leadOk = true;
     dialogs.lead = 60;
-    EXPECT_THROW(s.aSchedulExecute(), Error);
+    EXPECT_THROW(s.onReminder(), Error);
     EXPECT_EQ(library.calls.size(), 2u);
     EXPECT_EQ(notifier.shown.size(), 2u);
 
@@ -163,14 +163,14 @@ TEST_F(SchedulerTest, TaskLibraryBackEnd) {
     dialogs.lead = 5;
     library.result = 0;
     library.answer = "You do not have permission to use at.";
-    EXPECT_FALSE(s.aSchedulExecute());
+    EXPECT_FALSE(s.onReminder());
     EXPECT_EQ(notifier.icons.back(), MsgIcon::Error);
     EXPECT_NE(notifier.shown.back().find("\n" + library.answer), std::string::npos);
 
     // Nothing runs at 05:00.
-    viewer.MarkShowTime(EncodeTime(5, 0));
+    viewer.markShowTime(encodeTime(5, 0));
     try {
-        s.aSchedulExecute();
+        s.onReminder();
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "List index out of bounds (-1)");
@@ -178,12 +178,12 @@ TEST_F(SchedulerTest, TaskLibraryBackEnd) {
 }
 
 TEST_F(SchedulerTest, MissingLibraryIsReportedBeforeAnything) {
-    Load();
-    ReminderScheduler s = Make();
+    load();
+    ReminderScheduler s = make();
     library.status = TaskLibrary::Status::NoLibrary;
-    EXPECT_FALSE(s.aSchedulExecute());
+    EXPECT_FALSE(s.onReminder());
     library.status = TaskLibrary::Status::NoFunction;
-    EXPECT_FALSE(s.aSchedulExecute());
+    EXPECT_FALSE(s.onReminder());
     EXPECT_EQ(dialogs.offered, -1) << "nothing asked";
     EXPECT_TRUE(library.calls.empty());
     EXPECT_EQ(library.loads, 2) << "a failed load is tried again";
@@ -200,60 +200,60 @@ TEST_F(SchedulerTest, MissingLibraryIsReportedBeforeAnything) {
 TEST_F(SchedulerTest, NetworkBackEndAndExternalLine) {
     extraIni = "[Schedule]\r\nNT40Scheduler=1\r\n";
     SetUp();
-    Load();
-    ReminderScheduler s = Make();
+    load();
+    ReminderScheduler s = make();
     dialogs.lead = 0;
-    EXPECT_TRUE(s.aSchedulExecute());
+    EXPECT_TRUE(s.onReminder());
     EXPECT_EQ(library.loads, 0) << "the library is not needed";
     ASSERT_EQ(net.jobs.size(), 1u);
-    EXPECT_EQ(net.jobs[0].JobTime, 21u * 3'600'000u);
-    EXPECT_EQ(net.jobs[0].DaysOfMonth, 1u << 8);
-    EXPECT_EQ(Utf16ToAnsi(net.jobs[0].Command).rfind("'/opt/orbisk' '", 0), 0u);
+    EXPECT_EQ(net.jobs[0].jobTime, 21u * 3'600'000u);
+    EXPECT_EQ(net.jobs[0].daysOfMonth, 1u << 8);
+    EXPECT_EQ(utf16ToAnsi(net.jobs[0].command).rfind("'/opt/orbisk' '", 0), 0u);
     // "Добавлена новая задача с индексом 17"
     EXPECT_EQ(notifier.shown.back(), kAdded + " \xF1 \xE8\xED\xE4\xE5\xEA\xF1\xEE\xEC 17");
     net.status = kErrorInvalidParameter;
     net.answer = "too long";
-    EXPECT_FALSE(s.aSchedulExecute());
+    EXPECT_FALSE(s.onReminder());
     EXPECT_EQ(notifier.icons.back(), MsgIcon::Error);
     EXPECT_NE(notifier.shown.back().find("too long"), std::string::npos);
 
-    // RunMe 0 with the task library: the user's line alone, no program.
+    // runMe 0 with the task library: the user's line alone, no program.
     extraIni = "[Schedule]\r\nRunMe=0\r\nExternalCommandLine=logger -t tv *NAME\r\n";
     SetUp();
-    Load();
-    ReminderScheduler t = Make();
+    load();
+    ReminderScheduler t = make();
     dialogs.lead = 15;
-    EXPECT_TRUE(t.aSchedulExecute());
+    EXPECT_TRUE(t.onReminder());
     ASSERT_EQ(library.calls.size(), 1u);
     EXPECT_EQ(library.calls[0], "|logger -t tv ''\\''News'\\'' $(id)'|2026-12-09 20:45");
 }
 
 TEST_F(SchedulerTest, ScheduleSettings) {
-    Load();
-    ReminderScheduler s = Make();
+    load();
+    ReminderScheduler s = make();
     dialogs.settingsOk = false;
-    EXPECT_FALSE(s.aSchedulPropertyExecute());
+    EXPECT_FALSE(s.onReminderSettings());
     EXPECT_EQ(dialogs.seen[0], "15");
     EXPECT_EQ(dialogs.seen[2], "1");
     EXPECT_EQ(dialogs.seen[3], "*MESSAGE *TIME *CHANEL");
-    EXPECT_EQ(viewer.Settings().TimeShift(), 15);
+    EXPECT_EQ(viewer.settings().timeShift(), 15);
 
     dialogs.settingsOk = true;
-    EXPECT_TRUE(s.aSchedulPropertyExecute());
+    EXPECT_TRUE(s.onReminderSettings());
     IniFile ini(dir / "Orbisk.ini");
-    EXPECT_EQ(ini.ReadString("Schedule", "TimeShift", ""), "20");
-    EXPECT_EQ(ini.ReadString("Schedule", "Message", ""), "*NAME!");
-    EXPECT_EQ(ini.ReadString("Schedule", "RunMe", ""), "0");
-    EXPECT_EQ(ini.ReadString("Schedule", "ExternalCommandLine", ""), "notify-send *MESSAGE");
-    EXPECT_EQ(viewer.Settings().ExternalCommandLine(), "notify-send *MESSAGE");
+    EXPECT_EQ(ini.readString("Schedule", "TimeShift", ""), "20");
+    EXPECT_EQ(ini.readString("Schedule", "Message", ""), "*NAME!");
+    EXPECT_EQ(ini.readString("Schedule", "RunMe", ""), "0");
+    EXPECT_EQ(ini.readString("Schedule", "ExternalCommandLine", ""), "notify-send *MESSAGE");
+    EXPECT_EQ(viewer.settings().externalCommandLine(), "notify-send *MESSAGE");
 
     // Back to this program: the built-in line shown is never stored.
     dialogs.newRunMe = true;
     dialogs.newLine = "*MESSAGE *TIME *CHANEL";
-    EXPECT_TRUE(s.aSchedulPropertyExecute());
+    EXPECT_TRUE(s.onReminderSettings());
     EXPECT_EQ(dialogs.seen[3], "notify-send *MESSAGE") << "while RunMe is 0 the user's line is shown";
-    EXPECT_EQ(IniFile(dir / "Orbisk.ini").ReadString("Schedule", "ExternalCommandLine", ""), "notify-send *MESSAGE");
-    EXPECT_TRUE(viewer.Settings().RunMe());
+    EXPECT_EQ(IniFile(dir / "Orbisk.ini").readString("Schedule", "ExternalCommandLine", ""), "notify-send *MESSAGE");
+    EXPECT_TRUE(viewer.settings().runMe());
 }
 
 }  // namespace

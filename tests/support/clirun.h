@@ -24,7 +24,7 @@ struct CliResult {
     std::string out, err;
 };
 
-inline CliResult RunCli(const TempDir& dir, std::vector<std::string> args, const std::string& program = kCliProgram) {
+inline CliResult runCli(const TempDir& dir, std::vector<std::string> args, const std::string& program = kCliProgram) {
     const std::string outPath = dir / "cli-stdout", errPath = dir / "cli-stderr";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -43,15 +43,15 @@ inline CliResult RunCli(const TempDir& dir, std::vector<std::string> args, const
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     posix_spawn_file_actions_destroy(&actions);
-    r.out = ReadFile(outPath);
-    r.err = ReadFile(errPath);
+    r.out = readFile(outPath);
+    r.err = readFile(errPath);
     return r;
 }
 
 // YYYY-MM-DD, as the command line takes dates.
-inline std::string IsoDate(double date) {
+inline std::string isoDate(double date) {
     int y, m, d;
-    DecodeDate(date, y, m, d);
+    decodeDate(date, y, m, d);
     char buf[32];
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
     return buf;

@@ -63,7 +63,7 @@
 //     password here.
 //
 // crashmaint (exit status is 0 even when it reports a failure: use
-// CrashmaintSucceeded):
+// crashmaintSucceeded):
 //   - *.MSG: "PACK" renumbers the files to 2, 3, ... keeping their order
 //     ("Renaming message 4 to 3", "Area renumbered").
 //   - JAM: "MAINT" (with KEEPNUM, not configured here) only sets the
@@ -118,35 +118,35 @@ inline constexpr const char* kCrashmaint = "/usr/bin/crashmaint";
 inline constexpr const char* kCrashmailOwnNode = "2:5020/9999";
 inline constexpr const char* kCrashmailFeedNode = "2:5020/1";
 
-inline bool CrashmailAvailable() {
+inline bool crashmailAvailable() {
     return access(kCrashwrite, X_OK) == 0 && access(kCrashmail, X_OK) == 0 &&
            access(kCrashmaint, X_OK) == 0;
 }
 
-inline std::string CrashmailAreaTag(AreaFormat format) {
+inline std::string crashmailAreaTag(AreaFormat format) {
     return format == AreaFormat::Msg ? "TVLIST" : "TVLIST_JAM";
 }
 
 // MSG: the area directory; JAM: the base path without extension.
-inline std::string CrashmailAreaPath(const std::string& dir, AreaFormat format) {
+inline std::string crashmailAreaPath(const std::string& dir, AreaFormat format) {
     return dir + (format == AreaFormat::Msg ? "/areas/tvlist" : "/areas/tvlist_jam");
 }
 
-inline std::string CrashmailConfigPath(const std::string& dir) {
+inline std::string crashmailConfigPath(const std::string& dir) {
     return dir + "/crashmail/crashmail.prefs";
 }
 
-inline std::string CrashmailLog(const std::string& dir) {
-    return ReadFile(dir + "/crashmail/crashmail.log");
+inline std::string crashmailLog(const std::string& dir) {
+    return readFile(dir + "/crashmail/crashmail.log");
 }
 
 namespace crashmail_detail {
 
-inline void Fail(const std::string& what) { throw std::runtime_error("crashmail fixture: " + what); }
+inline void fail(const std::string& what) { throw std::runtime_error("crashmail fixture: " + what); }
 
 // Runs a tool with no terminal and no standard input, in <dir>, with an
 // environment that cannot point it at any other configuration.
-inline ToolRun Run(const std::string& dir, const std::vector<std::string>& argv) {
+inline ToolRun run(const std::string& dir, const std::vector<std::string>& argv) {
     const std::string outPath = dir + "/crashmail/tool-output.txt";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -176,19 +176,19 @@ inline ToolRun Run(const std::string& dir, const std::vector<std::string>& argv)
     while (waitpid(pid, &ws, 0) < 0 && errno == EINTR) {
     }
     if (WIFEXITED(ws)) run.status = WEXITSTATUS(ws);
-    run.output = ReadFile(outPath);
+    run.output = readFile(outPath);
     return run;
 }
 
-inline std::string Describe(const std::string& dir, const std::string& step, const ToolRun& run) {
+inline std::string describe(const std::string& dir, const std::string& step, const ToolRun& run) {
     return step + " (exit " + std::to_string(run.status) + ")\n--- output:\n" + run.output +
-           "\n--- log:\n" + CrashmailLog(dir);
+           "\n--- log:\n" + crashmailLog(dir);
 }
 
 // crashwrite reads the text line by line and ends each line with CR
 // itself; giving it LF-terminated lines keeps a lone CR from being taken
 // as part of a line.
-inline std::string TextFileBytes(const std::string& body) {
+inline std::string textFileBytes(const std::string& body) {
     std::string out;
     out.reserve(body.size() + 1);
     for (size_t i = 0; i < body.size(); ++i) {
@@ -204,7 +204,7 @@ inline std::string TextFileBytes(const std::string& body) {
     return out;
 }
 
-inline long CountMessages(const std::string& area, AreaFormat format) {
+inline long countMessages(const std::string& area, AreaFormat format) {
     namespace fs = std::filesystem;
     std::error_code ec;
     if (format == AreaFormat::Jam) {
@@ -224,7 +224,7 @@ inline long CountMessages(const std::string& area, AreaFormat format) {
     return n;
 }
 
-inline long StatCount(const std::string& output, const char* label) {
+inline long statCount(const std::string& output, const char* label) {
     std::smatch m;
     if (!std::regex_search(output, m, std::regex(std::string(label) + R"(:\s+(\d+))"))) return -1;
     return std::stol(m[1]);
@@ -234,11 +234,11 @@ inline long StatCount(const std::string& output, const char* label) {
 
 // Writes the configuration and its directories unless they are there.
 // `msgHighwater`: crashmail keeps its high-water mark in 1.msg of *.MSG
-// areas (written when it scans them, see ScanCrashmailAreas).
-inline void WriteCrashmailConfig(const std::string& dir, bool msgHighwater = false) {
+// areas (written when it scans them, see scanCrashmailAreas).
+inline void writeCrashmailConfig(const std::string& dir, bool msgHighwater = false) {
     namespace fs = std::filesystem;
     const std::string cm = dir + "/crashmail";
-    if (fs::exists(CrashmailConfigPath(dir))) return;
+    if (fs::exists(crashmailConfigPath(dir))) return;
     for (const char* sub : {"inbound", "outbound", "temp", "pktdir", "stage", "bad"}) fs::create_directories(cm + "/" + sub);
     fs::create_directories(dir + "/areas");
     const std::string own = kCrashmailOwnNode, feed = kCrashmailFeedNode;
@@ -260,51 +260,51 @@ inline void WriteCrashmailConfig(const std::string& dir, bool msgHighwater = fal
     prefs += "AKA " + own + "\n";
     prefs += "NODE " + feed + " \"\" \"\"\n";
     prefs += "AREA \"BAD\" " + own + " MSG " + q(cm + "/bad") + "\n";
-    prefs += "AREA " + q(CrashmailAreaTag(AreaFormat::Msg)) + " " + own + " MSG " +
-             q(CrashmailAreaPath(dir, AreaFormat::Msg)) + "\n";
+    prefs += "AREA " + q(crashmailAreaTag(AreaFormat::Msg)) + " " + own + " MSG " +
+             q(crashmailAreaPath(dir, AreaFormat::Msg)) + "\n";
     prefs += "EXPORT %" + feed + "\n";
-    prefs += "AREA " + q(CrashmailAreaTag(AreaFormat::Jam)) + " " + own + " JAM " +
-             q(CrashmailAreaPath(dir, AreaFormat::Jam)) + "\n";
+    prefs += "AREA " + q(crashmailAreaTag(AreaFormat::Jam)) + " " + own + " JAM " +
+             q(crashmailAreaPath(dir, AreaFormat::Jam)) + "\n";
     prefs += "EXPORT %" + feed + "\n";
-    WriteFile(CrashmailConfigPath(dir), prefs);
+    writeFile(crashmailConfigPath(dir), prefs);
 }
 
 // Tosses the messages, in order, into the area of the given format (each
 // toss appends after what is already there) and returns the area path.
 // Throws std::runtime_error with the tools' output and log when a message
 // did not land in the area.
-inline std::string TossMessages(const std::string& dir, AreaFormat format, const std::vector<FidoTestMessage>& msgs) {
+inline std::string tossMessages(const std::string& dir, AreaFormat format, const std::vector<FidoTestMessage>& msgs) {
     namespace fs = std::filesystem;
     using namespace crashmail_detail;
-    if (!CrashmailAvailable()) Fail("crashmail tools are not installed");
-    WriteCrashmailConfig(dir);
-    const std::string area = CrashmailAreaPath(dir, format);
+    if (!crashmailAvailable()) fail("crashmail tools are not installed");
+    writeCrashmailConfig(dir);
+    const std::string area = crashmailAreaPath(dir, format);
     const std::string stage = dir + "/crashmail/stage";
     const std::string textFile = dir + "/crashmail/text.txt";
-    long count = CountMessages(area, format);
+    long count = countMessages(area, format);
     int index = 0;
     for (const auto& m : msgs) {
         ++index;
         const std::string which = "message " + std::to_string(index) + " (\"" + m.subject + "\")";
         if (m.from.size() > 35 || m.to.size() > 35 || m.subject.size() > 71)
-            Fail(which + ": name or subject too long for a packet header");
-        if (m.body.find('\0') != std::string::npos) Fail(which + ": NUL byte in the body");
+            fail(which + ": name or subject too long for a packet header");
+        if (m.body.find('\0') != std::string::npos) fail(which + ": NUL byte in the body");
 
         for (const auto& e : fs::directory_iterator(stage)) fs::remove(e.path());
-        WriteFile(textFile, TextFileBytes(m.body));
-        ToolRun write = Run(dir, {kCrashwrite, "DIR", stage, "FROMNAME", m.from, "FROMADDR", kCrashmailFeedNode,
+        writeFile(textFile, textFileBytes(m.body));
+        ToolRun write = run(dir, {kCrashwrite, "DIR", stage, "FROMNAME", m.from, "FROMADDR", kCrashmailFeedNode,
                                   "TONAME", m.to, "TOADDR", kCrashmailOwnNode, "SUBJECT", m.subject, "AREA",
-                                  CrashmailAreaTag(format), "ORIGIN", m.origin, "TEXT", textFile});
+                                  crashmailAreaTag(format), "ORIGIN", m.origin, "TEXT", textFile});
         std::vector<std::string> packets;
         for (const auto& e : fs::directory_iterator(stage))
             if (e.path().extension() == ".pkt") packets.push_back(e.path().string());
-        if (write.status != 0 || packets.size() != 1) Fail(Describe(dir, "crashwrite failed for " + which, write));
+        if (write.status != 0 || packets.size() != 1) fail(describe(dir, "crashwrite failed for " + which, write));
 
-        ToolRun toss = Run(dir, {kCrashmail, "SETTINGS", CrashmailConfigPath(dir), "TOSSFILE", packets[0], "NOSECURITY"});
-        const long now = CountMessages(area, format);
-        if (toss.status != 0 || StatCount(toss.output, "Imported messages") != 1 ||
-            StatCount(toss.output, "Bad messages") != 0 || now != count + 1)
-            Fail(Describe(dir, "crashmail did not import " + which + " into " + CrashmailAreaTag(format) + " (" +
+        ToolRun toss = run(dir, {kCrashmail, "SETTINGS", crashmailConfigPath(dir), "TOSSFILE", packets[0], "NOSECURITY"});
+        const long now = countMessages(area, format);
+        if (toss.status != 0 || statCount(toss.output, "Imported messages") != 1 ||
+            statCount(toss.output, "Bad messages") != 0 || now != count + 1)
+            fail(describe(dir, "crashmail did not import " + which + " into " + crashmailAreaTag(format) + " (" +
                                    std::to_string(now - count) + " new messages in the area)", toss));
         count = now;
     }
@@ -313,25 +313,25 @@ inline std::string TossMessages(const std::string& dir, AreaFormat format, const
 
 // Runs crashmaint on this directory's configuration, e.g. {"PACK",
 // "VERBOSE", "PATTERN", "TVLIST"}.
-inline ToolRun RunCrashmaint(const std::string& dir, const std::vector<std::string>& args) {
-    if (!CrashmailAvailable()) crashmail_detail::Fail("crashmail tools are not installed");
-    WriteCrashmailConfig(dir);
-    std::vector<std::string> argv = {kCrashmaint, "SETTINGS", CrashmailConfigPath(dir)};
+inline ToolRun runCrashmaint(const std::string& dir, const std::vector<std::string>& args) {
+    if (!crashmailAvailable()) crashmail_detail::fail("crashmail tools are not installed");
+    writeCrashmailConfig(dir);
+    std::vector<std::string> argv = {kCrashmaint, "SETTINGS", crashmailConfigPath(dir)};
     argv.insert(argv.end(), args.begin(), args.end());
-    return crashmail_detail::Run(dir, argv);
+    return crashmail_detail::run(dir, argv);
 }
 
 // Runs "crashmail SCAN" on this directory's configuration: every area is
 // scanned for messages to export (and its high-water mark updated).
-inline ToolRun ScanCrashmailAreas(const std::string& dir) {
-    if (!CrashmailAvailable()) crashmail_detail::Fail("crashmail tools are not installed");
-    WriteCrashmailConfig(dir);
-    return crashmail_detail::Run(dir, {kCrashmail, "SETTINGS", CrashmailConfigPath(dir), "SCAN"});
+inline ToolRun scanCrashmailAreas(const std::string& dir) {
+    if (!crashmailAvailable()) crashmail_detail::fail("crashmail tools are not installed");
+    writeCrashmailConfig(dir);
+    return crashmail_detail::run(dir, {kCrashmail, "SETTINGS", crashmailConfigPath(dir), "SCAN"});
 }
 
 // crashmaint exits with 0 even when it gave up on an area; its verdict is
 // in the words of its output.
-inline bool CrashmaintSucceeded(const ToolRun& run) {
+inline bool crashmaintSucceeded(const ToolRun& run) {
     if (run.status != 0) return false;
     static const std::regex failure(R"(fail|error|cannot|can't|unable)", std::regex::icase);
     return !std::regex_search(run.output, failure);

@@ -36,13 +36,13 @@ inline const char* const kMonthNames[13] = {
     "\xE4\xE5\xEA\xE0\xE1\xF0\xFF",      // декабря
 };
 
-// An Orbisk.ini (CRLF) with the names, FIDOPath and any further lines.
-inline void WriteListingIni(const std::string& path, const std::string& fidoPath, const std::string& more = "") {
+// An Orbisk.ini (CRLF) with the names, fidoPath and any further lines.
+inline void writeListingIni(const std::string& path, const std::string& fidoPath, const std::string& more = "") {
     std::string ini = "[MAIN]\r\nFIDOPath=" + fidoPath + "\r\n[DAYS]\r\n";
     for (int i = 1; i <= 7; ++i) ini += std::to_string(i) + "=" + kDayNames[i] + "\r\n";
     ini += "[MONTHS]\r\n";
     for (int i = 1; i <= 12; ++i) ini += std::to_string(i) + "=" + kMonthNames[i] + "\r\n";
-    WriteFile(path, ini + more);
+    writeFile(path, ini + more);
 }
 
 }  // namespace orbisk::test

@@ -32,12 +32,12 @@ private:
     std::filesystem::path path_;
 };
 
-inline void WriteFile(const std::string& path, std::string_view bytes) {
+inline void writeFile(const std::string& path, std::string_view bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::string ReadFile(const std::string& path) {
+inline std::string readFile(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }

@@ -20,14 +20,14 @@ __attribute__((visibility("default"))) std::int32_t AddTask(const char* program,
                                                             std::int32_t year, std::int32_t month, std::int32_t day,
                                                             std::int32_t hour, std::int32_t minute) {
     std::string line;
-    if (program && *program) line = orbisk::ShellQuote(orbisk::AnsiToUtf8(program));
+    if (program && *program) line = orbisk::shellQuote(orbisk::ansiToUtf8(program));
     if (command && *command) {
         if (!line.empty()) line += ' ';
-        line += orbisk::AnsiToUtf8(command);
+        line += orbisk::ansiToUtf8(command);
     }
-    const orbisk::AtAnswer answer = orbisk::SubmitAtJob(year, month, day, hour, minute, line);
-    lastAnswer = answer.Text;
-    return answer.Added ? 1 : 0;
+    const orbisk::AtAnswer answer = orbisk::submitAtJob(year, month, day, hour, minute, line);
+    lastAnswer = answer.text;
+    return answer.added ? 1 : 0;
 }
 
 // What `at` answered to the last AddTask of this thread (UTF-8).

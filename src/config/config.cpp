@@ -1,0 +1,208 @@
+#include "config/config.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "base/codepage.h"
+#include "base/strings.h"
+
+namespace orbisk {
+
+namespace {
+
+constexpr char kMain[] = "MAIN";
+constexpr char kDays[] = "DAYS";
+constexpr char kMonths[] = "MONTHS";
+constexpr char kMsg[] = "MSG";
+constexpr char kSchedule[] = "Schedule";
+constexpr char kKludges[] = "Kludges";
+constexpr char kFilmGrid[] = "FilmGrid";
+
+constexpr char kDefaultFirstCaptionRow[] = "======";
+constexpr char kDefaultLastCaptionRow[] = "-----------------";
+constexpr char kDefaultLastDayRow[] = "--=tobra-attach";
+constexpr char kDefaultTimeFormat[] = "HH.MM";
+constexpr char kDefaultKludge[] = "SEEN-BY";
+// "Врубай телек! В *TIME будет идти *NAME по *CHANEL!"
+constexpr char kDefaultScheduleMessage[] =
+    "\xC2\xF0\xF3\xE1\xE0\xE9 \xF2\xE5\xEB\xE5\xEA! \xC2 *TIME \xE1\xF3\xE4\xE5\xF2 \xE8\xE4\xF2\xE8 *NAME "
+    "\xEF\xEE *CHANEL!";
+
+std::string columnKey(int i) { return "Column" + std::to_string(i); }
+
+}  // namespace
+
+Config::Config(const std::string& iniPath)
+    : ini_(iniPath),
+      firstCaptionRow_(kDefaultFirstCaptionRow),
+      lastCaptionRow_(kDefaultLastCaptionRow),
+      lastDayRow_(kDefaultLastDayRow),
+      timeFormat_(kDefaultTimeFormat),
+      scheduleMessage_(kDefaultScheduleMessage) {
+    format_.shortDateFormat = "dd MMMM, DDDD";
+}
+
+bool Config::loadConfig(ConfigPrompts& prompts) {
+    fidoPath_ = ini_.readString(kMain, "FIDOPath", "");
+    enableWarning_ = ini_.readBool(kMain, "EnableWarning", true);
+    jtvGuidePath_ = ini_.readString(kMain, "JTVGuidePath", "");
+
+    for (int i = 1; i <= DayNames::size(); ++i) days_[i] = ini_.readString(kDays, std::to_string(i), "");
+    for (int i = 1; i <= MonthNames::size(); ++i) months_[i] = ini_.readString(kMonths, std::to_string(i), "");
+
+    delFromBegin_ = ini_.readInteger(kMsg, "DelFromBegin", 5);
+    ini_.writeInteger(kMsg, "DelFromBegin", delFromBegin_);
+    delFromEnd_ = ini_.readInteger(kMsg, "DelFromEnd", 2);
+    ini_.writeInteger(kMsg, "DelFromEnd", delFromEnd_);
+    firstCaptionRow_ = ini_.readString(kMsg, "FirstCaptionRow", kDefaultFirstCaptionRow);
+    lastCaptionRow_ = ini_.readString(kMsg, "LastCaptionRow", kDefaultLastCaptionRow);
+    lastDayRow_ = ini_.readString(kMsg, "LastDayRow", kDefaultLastDayRow);
+    timeFormat_ = ini_.readString(kMsg, "TimeFormat", kDefaultTimeFormat);
+
+    externalCommandLine_ = ini_.readString(kSchedule, "ExternalCommandLine", "");
+    runMe_ = ini_.readInteger(kSchedule, "RunMe", 1) != 0;
+    scheduleMessage_ = ini_.readString(kSchedule, "Message", kDefaultScheduleMessage);
+    timeShift_ = ini_.readInteger(kSchedule, "TimeShift", 15);
+    nt40Scheduler_ = ini_.readBool(kSchedule, "NT40Scheduler", false);
+
+    readKludges();
+
+    if (fidoPath_.empty() || days_.anyEmpty() || months_.anyEmpty()) {
+        if (prompts.editMessageBase(*this)) {
+            ini_.writeString(kMain, "FIDOPath", fidoPath_);
+            for (int i = 1; i <= DayNames::size(); ++i) ini_.writeString(kDays, std::to_string(i), days_[i]);
+            for (int i = 1; i <= MonthNames::size(); ++i) ini_.writeString(kMonths, std::to_string(i), months_[i]);
+        }
+    }
+
+    for (int i = 0; i < 4; ++i)
+        filmGridColumns_[static_cast<std::size_t>(i)] =
+            ini_.readInteger(kFilmGrid, columnKey(i), kDefaultFilmGridColumns[static_cast<std::size_t>(i)]);
+
+    bool complete = !firstCaptionRow_.empty() && !lastCaptionRow_.empty() && !lastDayRow_.empty() &&
+                    !timeFormat_.empty();
+    bool result = complete || prompts.editMessageParams(*this);
+
+    if (result) {
+        format_.longTimeFormat = timeFormat_;
+        // A format made only of H and M letters leaves the separator as it was.
+        std::string rest = replaceAll(replaceAll(ansiUpper(timeFormat_), "H", ""), "M", "");
+        if (!rest.empty()) format_.timeSeparator = rest[0];
+    }
+    return result;
+}
+
+void Config::readKludges() {
+    kludges_.clear();
+    const std::int32_t count = ini_.readInteger(kKludges, "Count", 0);
+    if (count <= 0) return;
+    std::unordered_map<std::string, std::string> byNumber;
+    std::int32_t highest = 0;
+    for (auto& [key, value] : ini_.readSectionValues(kKludges)) {
+        std::int32_t n;
+        if (!tryStrToInt(key, n) || n < 1 || std::to_string(n) != key) continue;
+        highest = std::max(highest, n);
+        byNumber.emplace(key, std::move(value));
+    }
+    // Past the highest key present every entry is the default; a huge Count
+    // must not fill memory with copies that filter nothing more.
+    const std::int32_t last = std::min(count, std::max(highest, kMaxDefaultKludges));
+    for (std::int32_t n = 1; n <= last; ++n) {
+        auto it = byNumber.find(std::to_string(n));
+        kludges_.push_back(it != byNumber.end() ? it->second : kDefaultKludge);
+    }
+}
+
+void Config::setGlobalDateParams() {
+    format_.longDayNames = days_;
+    format_.longMonthNames = months_;
+}
+
+std::vector<std::string> Config::missingSettings() const {
+    std::vector<std::string> missing;
+    if (fidoPath_.empty()) missing.push_back("MAIN/FIDOPath");
+    for (int i = 1; i <= DayNames::size(); ++i)
+        if (days_[i].empty()) missing.push_back("DAYS/" + std::to_string(i));
+    for (int i = 1; i <= MonthNames::size(); ++i)
+        if (months_[i].empty()) missing.push_back("MONTHS/" + std::to_string(i));
+    if (firstCaptionRow_.empty()) missing.push_back("MSG/FirstCaptionRow");
+    if (lastCaptionRow_.empty()) missing.push_back("MSG/LastCaptionRow");
+    if (lastDayRow_.empty()) missing.push_back("MSG/LastDayRow");
+    if (timeFormat_.empty()) missing.push_back("MSG/TimeFormat");
+    return missing;
+}
+
+bool Config::messageActionsEnabled() const { return !fidoPath_.empty() && fidoPath_[0] != 'I'; }
+
+void Config::setEnableWarning(bool value) {
+    ini_.writeBool(kMain, "EnableWarning", value);
+    enableWarning_ = value;
+}
+
+void Config::setFidoPath(const std::string& identifier) {
+    ini_.writeString(kMain, "FIDOPath", identifier);
+    fidoPath_ = identifier;
+}
+
+void Config::setJtvGuidePath(const std::string& folder) {
+    if (folder == jtvGuidePath_) return;
+    ini_.writeString(kMain, "JTVGuidePath", folder);
+    jtvGuidePath_ = folder;
+}
+
+void Config::setDelFromBegin(int value) {
+    ini_.writeInteger(kMsg, "DelFromBegin", value);
+    delFromBegin_ = value;
+}
+
+void Config::setDelFromEnd(int value) {
+    ini_.writeInteger(kMsg, "DelFromEnd", value);
+    delFromEnd_ = value;
+}
+
+void Config::setFirstCaptionRow(const std::string& value) {
+    ini_.writeString(kMsg, "FirstCaptionRow", value);
+    firstCaptionRow_ = value;
+}
+
+void Config::setLastCaptionRow(const std::string& value) {
+    ini_.writeString(kMsg, "LastCaptionRow", value);
+    lastCaptionRow_ = value;
+}
+
+void Config::setLastDayRow(const std::string& value) {
+    ini_.writeString(kMsg, "LastDayRow", value);
+    lastDayRow_ = value;
+}
+
+void Config::setTimeFormat(const std::string& value) {
+    ini_.writeString(kMsg, "TimeFormat", ansiUpper(value));
+    timeFormat_ = value;
+}
+
+void Config::setTimeShift(int minutes) {
+    ini_.writeInteger(kSchedule, "TimeShift", minutes);
+    timeShift_ = minutes;
+}
+
+void Config::setScheduleMessage(const std::string& message) {
+    ini_.writeString(kSchedule, "Message", message);
+    scheduleMessage_ = message;
+}
+
+void Config::setRunMe(bool value) {
+    ini_.writeInteger(kSchedule, "RunMe", value ? 1 : 0);
+    runMe_ = value;
+}
+
+void Config::setExternalCommandLine(const std::string& commandLine) {
+    ini_.writeString(kSchedule, "ExternalCommandLine", commandLine);
+    externalCommandLine_ = commandLine;
+}
+
+void Config::setFilmGridColumns(const std::array<int, 4>& widths) {
+    for (int i = 0; i < 4; ++i) ini_.writeInteger(kFilmGrid, columnKey(i), widths[static_cast<std::size_t>(i)]);
+    filmGridColumns_ = widths;
+}
+
+}  // namespace orbisk

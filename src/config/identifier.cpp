@@ -1,0 +1,111 @@
+#include "config/identifier.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/error.h"
+#include "base/strings.h"
+
+namespace orbisk {
+
+namespace {
+
+// "Путь %s не существует"
+constexpr char kNoFolder[] = "\xCF\xF3\xF2\xFC %s \xED\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2";
+// "Файл %s не существует"
+constexpr char kNoFile[] = "\xD4\xE0\xE9\xEB %s \xED\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2";
+// "База JAM (*.jdt)|*.jdt|Все файлы (*.*)|*.*"
+constexpr char kJamFilter[] = "\xC1\xE0\xE7\xE0 JAM (*.jdt)|*.jdt|\xC2\xF1\xE5 \xF4\xE0\xE9\xEB\xFB (*.*)|*.*";
+// "База SQISH (*.sqd)|*.sqd|Все файлы (*.*)|*.*"
+constexpr char kSquishFilter[] =
+    "\xC1\xE0\xE7\xE0 SQISH (*.sqd)|*.sqd|\xC2\xF1\xE5 \xF4\xE0\xE9\xEB\xFB (*.*)|*.*";
+
+bool isDirectory(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+char areaLetter(AreaKind kind) {
+    switch (kind) {
+        case AreaKind::Fido: return 'F';
+        case AreaKind::Hudson: return 'H';
+        case AreaKind::Jam: return 'J';
+        case AreaKind::Squish: return 'S';
+        case AreaKind::Internet: return 'I';
+    }
+    return 'F';
+}
+
+bool areaUsesFolder(AreaKind kind) { return kind != AreaKind::Jam && kind != AreaKind::Squish; }
+
+std::string areaFileFilter(AreaKind kind) {
+    if (kind == AreaKind::Jam) return kJamFilter;
+    if (kind == AreaKind::Squish) return kSquishFilter;
+    return {};
+}
+
+AreaSetting loadIdentifier(std::string_view identifier) {
+    AreaSetting s;
+    if (identifier.empty()) return s;
+    s.path = std::string(identifier.substr(1));
+    switch (identifier[0]) {
+        case 'F': s.kind = AreaKind::Fido; break;
+        case 'H': {
+            s.kind = AreaKind::Hudson;
+            const std::int32_t board = strToInt(identifier.substr(1, 3));
+            s.hudsonBoard = std::clamp<std::int32_t>(board, kMinHudsonBoard, kMaxHudsonBoard);
+            s.path = identifier.size() > 4 ? std::string(identifier.substr(4)) : std::string();
+            break;
+        }
+        case 'I': s.kind = AreaKind::Internet; break;
+        case 'J': s.kind = AreaKind::Jam; break;
+        case 'S': s.kind = AreaKind::Squish; break;
+        default: return AreaSetting{};
+    }
+    return s;
+}
+
+std::string stripBaseExtension(std::string_view fileName) {
+    if (fileName.size() >= 4 && fileName[fileName.size() - 4] == '.') fileName.remove_suffix(4);
+    return std::string(fileName);
+}
+
+std::string composeIdentifier(const AreaSetting& setting) {
+    std::string id(1, areaLetter(setting.kind));
+    if (setting.kind == AreaKind::Hudson) {
+        // Three digits exactly: the reader takes the board from characters 2 to 4.
+        char board[8];
+        std::snprintf(board, sizeof board, "%03d",
+                      std::clamp(setting.hudsonBoard, kMinHudsonBoard, kMaxHudsonBoard));
+        id += board;
+    }
+    id += areaUsesFolder(setting.kind) ? setting.path : stripBaseExtension(setting.path);
+    return id;
+}
+
+std::string dataFileForBase(AreaKind kind, const std::string& basePath) {
+    if (basePath.empty() || areaUsesFolder(kind)) return basePath;
+    const std::string lower = basePath + (kind == AreaKind::Jam ? ".jdt" : ".sqd");
+    const std::string upper = basePath + (kind == AreaKind::Jam ? ".JDT" : ".SQD");
+    if (isRegularFile(lower)) return lower;
+    if (isRegularFile(upper)) return upper;
+    // A base chosen as a file without a four-character extension is stored whole.
+    if (isRegularFile(basePath) && stripBaseExtension(basePath) == basePath) return basePath;
+    return lower;
+}
+
+std::string checkAreaPath(AreaKind kind, const std::string& path) {
+    if (areaUsesFolder(kind)) return isDirectory(path) ? std::string() : format(kNoFolder, path);
+    return isRegularFile(path) ? std::string() : format(kNoFile, path);
+}
+
+}  // namespace orbisk

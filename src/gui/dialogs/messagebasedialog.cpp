@@ -1,0 +1,186 @@
+#include "gui/dialogs/messagebasedialog.h"
+
+#include <QButtonGroup>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "gui/qtext.h"
+
+namespace orbisk {
+
+namespace {
+
+// "Путь к эхообласти"
+constexpr char kBrowseTitle[] = "\xCF\xF3\xF2\xFC \xEA \xFD\xF5\xEE\xEE\xE1\xEB\xE0\xF1\xF2\xE8";
+
+}  // namespace
+
+PathEdit::PathEdit(Mode mode, const QString& browseTitle, QWidget* parent)
+    : QWidget(parent), mode_(mode), title_(browseTitle) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    edit_ = new QLineEdit(this);
+    browse_ = new QToolButton(this);
+    browse_->setObjectName(QStringLiteral("browse"));
+    browse_->setIcon(QIcon::fromTheme(mode == Mode::Folder ? QStringLiteral("folder-open")
+                                                           : QStringLiteral("document-open"),
+                                      style()->standardIcon(mode == Mode::Folder ? QStyle::SP_DirOpenIcon
+                                                                                 : QStyle::SP_FileDialogStart)));
+    browse_->setToolTip(browseTitle);
+    row->addWidget(edit_, 1);
+    row->addWidget(browse_);
+    setFocusProxy(edit_);
+    connect(browse_, &QToolButton::clicked, this, &PathEdit::browse);
+}
+
+QString PathEdit::text() const { return edit_->text(); }
+void PathEdit::setText(const QString& text) { edit_->setText(text); }
+
+void PathEdit::setFilter(const std::string& filter) {
+    // "Description|pattern|..." pairs; Qt reads the patterns from the
+    // parentheses, so a description without them gets the pattern appended.
+    nameFilters_.clear();
+    const QStringList parts = toQString(filter).split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString desc = parts[i];
+        if (!desc.contains(QLatin1Char('('))) desc += QStringLiteral(" (") + parts[i + 1] + QLatin1Char(')');
+        nameFilters_ << desc;
+    }
+}
+
+void PathEdit::browse() {
+    QFileDialog dialog(this, title_);
+    dialog.setObjectName(QStringLiteral("browseDialog"));
+    if (mode_ == Mode::Folder) {
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        dialog.setDirectory(text());
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (!nameFilters_.isEmpty()) dialog.setNameFilters(nameFilters_);
+        const QFileInfo current(text());
+        dialog.setDirectory(current.absolutePath());
+        if (current.exists()) dialog.selectFile(current.fileName());
+    }
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        edit_->setText(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+}
+
+MessageBaseDialog::MessageBaseDialog(QWidget* parent) : OptionsDialog(parent) {
+    setObjectName(QStringLiteral("fmBaseOptions"));
+    setWindowTitle(toQString("\xC1\xE0\xE7\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9"));  // База сообщений
+    optionsGroup()->setTitle(toQString(kBrowseTitle));                                     // Путь к эхообласти
+
+    auto* grid = new QGridLayout(optionsGroup());
+    lblPath = new QLabel(toQString("&\xCF\xF3\xF2\xFC"), optionsGroup());  // &Путь
+    deFidoPath = new PathEdit(PathEdit::Mode::Folder, toQString(kBrowseTitle), optionsGroup());
+    deFidoPath->setObjectName(QStringLiteral("deFidoPath"));
+    feFidoPath = new PathEdit(PathEdit::Mode::File, toQString(kBrowseTitle), optionsGroup());
+    feFidoPath->setObjectName(QStringLiteral("feFidoPath"));
+    for (PathEdit* f : {deFidoPath, feFidoPath}) f->edit()->setMinimumWidth(px(320));
+    auto* pathRow = new QHBoxLayout;
+    pathRow->addWidget(deFidoPath);
+    pathRow->addWidget(feFidoPath);
+    grid->addWidget(lblPath, 0, 0);
+    grid->addLayout(pathRow, 0, 1);
+
+    hudsonPanel = new QWidget(optionsGroup());
+    hudsonPanel->setObjectName(QStringLiteral("pHudsonParams"));
+    auto* hudsonRow = new QHBoxLayout(hudsonPanel);
+    hudsonRow->setContentsMargins(0, 0, 0, 0);
+    // &№ эхообласти Hudson
+    auto* lblHudson = new QLabel(toQString("&\xB9 \xFD\xF5\xEE\xEE\xE1\xEB\xE0\xF1\xF2\xE8 Hudson"), hudsonPanel);
+    hudsonBoardSpin = new QSpinBox(hudsonPanel);
+    hudsonBoardSpin->setObjectName(QStringLiteral("seHudsonNumber"));
+    hudsonBoardSpin->setRange(kMinHudsonBoard, kMaxHudsonBoard);
+    hudsonBoardSpin->setValue(1);
+    lblHudson->setBuddy(hudsonBoardSpin);
+    hudsonRow->addWidget(lblHudson);
+    hudsonRow->addWidget(hudsonBoardSpin);
+    hudsonRow->addStretch(1);
+    // Hiding the board must not make the fixed-size dialog jump.
+    QSizePolicy keep = hudsonPanel->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    hudsonPanel->setSizePolicy(keep);
+    grid->addWidget(hudsonPanel, 1, 1);
+
+    kinds_ = new QButtonGroup(this);
+    auto addKind = [&](AreaKind kind, const char* caption, const char* name, int row) {
+        auto* rb = new QRadioButton(toQString(caption), optionsGroup());
+        rb->setObjectName(QLatin1String(name));
+        kinds_->addButton(rb, static_cast<int>(kind));
+        grid->addWidget(rb, row, 0, 1, 2);
+        connect(rb, &QRadioButton::clicked, this, [this, kind] { chooseKind(kind); });
+        return rb;
+    };
+    fidoRadio = addKind(AreaKind::Fido, "&Fido (*.msg)", "rbFidoStyle", 2);
+    hudsonRadio = addKind(AreaKind::Hudson, "&Hudson", "rbHudson", 3);
+    jamRadio = addKind(AreaKind::Jam, "&Jam", "rbJam", 4);
+    squishRadio = addKind(AreaKind::Squish, "&Squish", "rbSquish", 5);
+    // &Текстовые файлы из интернета
+    internetRadio = addKind(AreaKind::Internet,
+                         "&\xD2\xE5\xEA\xF1\xF2\xEE\xE2\xFB\xE5 \xF4\xE0\xE9\xEB\xFB \xE8\xE7 "
+                         "\xE8\xED\xF2\xE5\xF0\xED\xE5\xF2\xE0",
+                         "rbInternet", 6);
+    // Fido can be shown (stored, empty or unknown identifiers) but not picked.
+    fidoRadio->setEnabled(false);
+    grid->setColumnStretch(1, 1);
+
+    chooseKind(AreaKind::Fido);
+}
+
+QRadioButton* MessageBaseDialog::radioOf(AreaKind kind) const {
+    return static_cast<QRadioButton*>(kinds_->button(static_cast<int>(kind)));
+}
+
+AreaKind MessageBaseDialog::kind() const {
+    const int id = kinds_->checkedId();
+    return id < 0 ? AreaKind::Fido : static_cast<AreaKind>(id);
+}
+
+void MessageBaseDialog::chooseKind(AreaKind kind) {
+    radioOf(kind)->setChecked(true);
+    const bool folder = areaUsesFolder(kind);
+    deFidoPath->setVisible(folder);
+    feFidoPath->setVisible(!folder);
+    lblPath->setBuddy(folder ? deFidoPath->edit() : feFidoPath->edit());
+    hudsonPanel->setVisible(kind == AreaKind::Hudson);
+    if (!folder) feFidoPath->setFilter(areaFileFilter(kind));
+}
+
+PathEdit* MessageBaseDialog::visibleField() const { return areaUsesFolder(kind()) ? deFidoPath : feFidoPath; }
+
+void MessageBaseDialog::loadIdentifier(const std::string& identifier) {
+    const AreaSetting s = orbisk::loadIdentifier(identifier);
+    deFidoPath->setText(toQString(s.path));
+    // The file field shows the base's data file, so that OK on an unchanged
+    // JAM or Squish base finds an existing file.
+    feFidoPath->setText(toQString(dataFileForBase(s.kind, s.path)));
+    hudsonBoardSpin->setValue(s.hudsonBoard);
+    chooseKind(s.kind);
+}
+
+std::string MessageBaseDialog::composeIdentifier() const {
+    return orbisk::composeIdentifier(AreaSetting{kind(), hudsonBoardSpin->value(), fromQString(visibleField()->text())});
+}
+
+bool MessageBaseDialog::canAccept() {
+    PathEdit* field = visibleField();
+    const std::string warning = checkAreaPath(kind(), fromQString(field->text()));
+    if (warning.empty()) return true;
+    notify().show(warning, kSettingsCaption, MsgIcon::Warning);
+    field->edit()->setFocus();
+    return false;
+}
+
+}  // namespace orbisk

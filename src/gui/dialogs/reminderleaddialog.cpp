@@ -1,0 +1,88 @@
+#include "gui/dialogs/reminderleaddialog.h"
+
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <limits>
+
+#include "gui/qtext.h"
+
+namespace orbisk {
+
+ReminderLeadDialog::ReminderLeadDialog(QWidget* parent) : OptionsDialog(parent) {
+    setObjectName(QStringLiteral("fmDelayDlg"));
+    setWindowTitle(toQString("\xC4\xEE\xE1\xE0\xE2\xEB\xE5\xED\xE8\xE5 \xE2 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5"));  // Добавление в расписание
+
+    auto* box = new QVBoxLayout(optionsGroup());
+    lblPrompt = new QLabel(optionsGroup());
+    lblPrompt->setObjectName(QStringLiteral("lblPrompt"));
+    lblPrompt->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lblPrompt->setWordWrap(true);
+    lblPrompt->setTextFormat(Qt::PlainText);
+    box->addWidget(lblPrompt);
+
+    leadPanel = new QWidget(optionsGroup());
+    leadPanel->setObjectName(QStringLiteral("pDelayPanel"));
+    auto* row = new QHBoxLayout(leadPanel);
+    row->setContentsMargins(0, 0, 0, 0);
+    leadSpin = new QSpinBox(leadPanel);
+    leadSpin->setObjectName(QStringLiteral("seDelay"));
+    // No bounds here: the run time refuses a lead outside 0..59 itself.
+    leadSpin->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+    auto* before = new QLabel(toQString("&\xCF\xF0\xE5\xE4\xF3\xEF\xF0\xE5\xE6\xE4\xE0\xF2\xFC \xE7\xE0 "), leadPanel);  // &Предупреждать за
+    before->setBuddy(leadSpin);
+    row->addStretch(1);
+    row->addWidget(before);
+    row->addWidget(leadSpin);
+    row->addWidget(new QLabel(toQString("\xEC\xE8\xED\xF3\xF2"), leadPanel));  // минут
+    row->addStretch(1);
+    box->addWidget(leadPanel);
+}
+
+void ReminderLeadDialog::fill(const std::string& prompt, int minutes) {
+    lblPrompt->setText(toQString(prompt));
+    leadSpin->setValue(minutes);
+}
+
+bool ReminderLeadDialog::askLeadTime(const std::string& prompt, int& minutes) {
+    fill(prompt, minutes);
+    if (exec() != QDialog::Accepted) return false;
+    leadSpin->interpretText();
+    minutes = leadSpin->value();
+    return true;
+}
+
+void ReminderLeadDialog::arrange() {
+    // Half the screen wide (never below 221 pixels at 96 dpi); the prompt
+    // gets as many lines as wrapping it at that width really takes, so no
+    // line is cut off.
+    const QScreen* s = screen();
+    const int half = s ? s->availableGeometry().width() / 2 : px(640);
+    const int width = std::max(half, px(221));
+    const QMargins frame = contentsMargins() + optionsGroup()->contentsMargins();
+    const int textWidth = std::max(px(60), width - px(16) - frame.left() - frame.right() - px(24));
+    const QFontMetrics fm(lblPrompt->font());
+    const QRect need = fm.boundingRect(QRect(0, 0, textWidth, 1 << 20), Qt::TextWordWrap | Qt::AlignHCenter,
+                                       lblPrompt->text());
+    promptLines_ = std::max(1, (need.height() + fm.lineSpacing() - 1) / fm.lineSpacing());
+    lblPrompt->setFixedSize(textWidth, promptLines_ * fm.lineSpacing());
+    optionsGroup()->setMinimumWidth(width - px(24));
+}
+
+void ReminderLeadDialog::showEvent(QShowEvent* event) {
+    arrange();
+    // The new sizes count before the dialog appears, not a layout pass later.
+    optionsGroup()->layout()->activate();
+    layout()->activate();
+    okButton()->setFocus();
+    OptionsDialog::showEvent(event);
+}
+
+}  // namespace orbisk

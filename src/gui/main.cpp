@@ -1,0 +1,90 @@
+// The program entry: single instance, the reminder box and its hand-over,
+// then the main window.
+#include <QApplication>
+#include <QFile>
+#include <memory>
+#include <vector>
+
+#include "gui/mainwindow.h"
+#include "gui/qtext.h"
+#include "gui/singleinstance.h"
+#include "gui/startup.h"
+#include "viewer/reminderrecord.h"
+#include "gui/dialogs/settingsdialogs.h"
+#include "schedule/netschedule.h"
+
+namespace {
+
+// loadConfig's first-run dialogs, made for the main window on first need.
+class WindowPrompts : public orbisk::ConfigPrompts {
+public:
+    explicit WindowPrompts(QWidget* owner) : dialogs_(owner), prompts_(dialogs_) {}
+    bool editMessageBase(orbisk::Config& config) override { return prompts_.editMessageBase(config); }
+    bool editMessageParams(orbisk::Config& config) override { return prompts_.editMessageParams(config); }
+
+private:
+    orbisk::SettingsDialogs dialogs_;
+    orbisk::GuiConfigPrompts prompts_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace orbisk;
+
+    // The command line is the program's own (none, or the three reminder
+    // arguments): Qt sees none of it, so a reminder text such as "-reverse"
+    // is shown rather than obeyed.
+    std::vector<QString> args;
+    for (int i = 1; i < argc; ++i) args.push_back(QString::fromLocal8Bit(argv[i]));
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+
+    // 1. The mutex; only another holder makes this the second instance.
+    const std::string runtimeDir = runtimeFolder();
+    InstanceLock mutex(runtimeDir);
+
+    // 2. A reminder start: keep its time and channel, show its text first.
+    ReminderRecord record;
+    if (args.size() == 3) {
+        record = ReminderRecord::fromArguments(fromQString(args[1]), fromQString(args[2]));
+        showReminderBox(args[0]);
+    }
+
+    // 3. Another instance runs: it shows the channel (or just comes to the
+    // front); this one ends either way.
+    if (mutex.heldElsewhere()) {
+        handOverReminder(runtimeDir, record);
+        return 0;
+    }
+
+    // 4. The first instance.
+    QApplication::setApplicationName(toQString(kAppTitle));
+    QGuiApplication::setDesktopFileName(QStringLiteral("orbisk"));
+    QApplication::setWindowIcon(appIcon());
+
+    const std::string iniPath = configFilePath();
+    if (!QFile::exists(QFile::decodeName(QByteArray::fromStdString(iniPath)))) {
+        showConfigMissingBox();
+        return 0;
+    }
+
+    MainWindowOptions options;
+    options.iniPath = iniPath;
+    options.startedWithArguments = !args.empty();
+    // The probe of the task scheduler: without it reminders are switched off.
+    options.schedulerAvailable = netSchedulerAvailable();
+    options.makePrompts = [](MainWindow& window) -> std::unique_ptr<ConfigPrompts> {
+        return std::make_unique<WindowPrompts>(&window);
+    };
+    MainWindow window(std::move(options));
+
+    ReminderServer server(runtimeDir);
+    server.setWindow(&window);
+    server.setHandler([&window](const ReminderRecord& r) { return window.showReminder(r); });
+    server.listen();
+    server.postOwnRecord(record);
+
+    window.show();
+    return app.exec();
+}

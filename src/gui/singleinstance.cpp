@@ -1,0 +1,206 @@
+#include "gui/singleinstance.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLocalSocket>
+#include <QTimer>
+#include <algorithm>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orbisk {
+namespace {
+
+// A request that has not arrived whole by then is dropped, so a stuck peer
+// can't keep a connection open for ever.
+constexpr int kRequestTimeoutMs = 10000;
+constexpr int kConnectTimeoutMs = 10000;
+
+// A folder that is a real directory (no symlink), owned by this user and
+// closed to everybody else; a folder of ours left with wider rights is
+// closed again.
+bool secureFolder(const std::string& folder) {
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid();
+    if (ok && (st.st_mode & 077) != 0) ok = fchmod(fd, 0700) == 0;
+    close(fd);
+    return ok;
+}
+
+// The uid (and pid) at the other end of a connected local socket.
+bool peerCredentials(qintptr descriptor, ucred& cred) {
+    socklen_t len = sizeof cred;
+    return descriptor >= 0 &&
+           getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 &&
+           len == sizeof cred;
+}
+
+QString socketPathIn(const std::string& folder) {
+    return QString::fromLocal8Bit(folder) + QLatin1Char('/') + QLatin1String(kReminderSocketName);
+}
+
+}  // namespace
+
+std::string runtimeFolder() {
+    if (const char* xdg = getenv("XDG_RUNTIME_DIR"); xdg != nullptr && xdg[0] == '/') {
+        const std::string folder = std::string(xdg) + "/orbisk";
+        if (secureFolder(folder)) return folder;
+    }
+    const std::string folder = "/tmp/orbisk-" + std::to_string(geteuid());
+    return secureFolder(folder) ? folder : std::string();
+}
+
+InstanceLock::InstanceLock(const std::string& folder) {
+    if (folder.empty()) return;
+    // Close-on-exec: a flock stays held as long as any copy of the descriptor
+    // lives, so a child process (the task scheduler's client) must not get one.
+    const int fd = open((folder + "/" + kMutexName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return;
+    int r;
+    do r = flock(fd, LOCK_EX | LOCK_NB);
+    while (r != 0 && errno == EINTR);
+    if (r == 0) {
+        fd_ = fd;
+        return;
+    }
+    heldElsewhere_ = errno == EWOULDBLOCK;
+    close(fd);
+}
+
+InstanceLock::~InstanceLock() {
+    if (fd_ >= 0) close(fd_);
+}
+
+QByteArray handOverRequest(qint64 pid, const ReminderRecord& record) {
+    QByteArray request(kHandOverRequestSize, '\0');
+    const auto p = static_cast<quint32>(pid);
+    for (int i = 0; i < 4; ++i) request[i] = static_cast<char>((p >> (8 * i)) & 0xFF);
+    const auto& bytes = record.serialise();
+    std::copy(bytes.begin(), bytes.end(), request.begin() + 4);
+    return request;
+}
+
+ReminderServer::ReminderServer(const std::string& folder, QObject* parent) : QObject(parent), folder_(folder) {
+    connect(&server_, &QLocalServer::newConnection, this, &ReminderServer::accept);
+}
+
+ReminderServer::~ReminderServer() { server_.close(); }
+
+QString ReminderServer::socketPath() const { return socketPathIn(folder_); }
+
+bool ReminderServer::listen() {
+    if (folder_.empty()) return false;
+    QLocalServer::removeServer(socketPath());
+    server_.setSocketOptions(QLocalServer::UserAccessOption);
+    return server_.listen(socketPath());
+}
+
+void ReminderServer::postOwnRecord(const ReminderRecord& record) {
+    QMetaObject::invokeMethod(
+        this, [this, record] { if (handler_) handler_(record); }, Qt::QueuedConnection);
+}
+
+void ReminderServer::accept() {
+    while (QLocalSocket* socket = server_.nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        ucred cred{};
+        if (!peerCredentials(socket->socketDescriptor(), cred) || cred.uid != geteuid()) {
+            reject(socket);
+            continue;
+        }
+        socket->setProperty("peerPid", static_cast<qint64>(cred.pid));
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { read(socket); });
+        QTimer::singleShot(kRequestTimeoutMs, socket, [this, socket] {
+            if (!socket->property("answered").toBool()) reject(socket);
+        });
+        read(socket);
+    }
+}
+
+void ReminderServer::read(QLocalSocket* socket) {
+    if (socket->property("answered").toBool()) {
+        socket->readAll();
+        return;
+    }
+    QByteArray request = socket->property("request").toByteArray() + socket->readAll();
+    if (request.size() > kHandOverRequestSize) {
+        reject(socket);
+        return;
+    }
+    socket->setProperty("request", request);
+    if (request.size() < kHandOverRequestSize) return;
+    socket->setProperty("answered", true);
+
+    quint32 pid = 0;
+    for (int i = 0; i < 4; ++i) pid |= static_cast<quint32>(static_cast<quint8>(request[i])) << (8 * i);
+    const auto record = ReminderRecord::parse(request.constData() + 4, ReminderRecord::kSize);
+    // The pid must be the sender's own, as the kernel reports it: a request
+    // naming another process (or 0, which stands for one's own record) is
+    // as good as a process that can't be opened.
+    const bool valid = record && pid != 0 && pid == socket->property("peerPid").toLongLong();
+
+    int result = 0;
+    QPointer<QLocalSocket> guard(socket);
+    if (valid) {
+        bringWindowToFront();
+        if (handler_) result = handler_(*record) != 0 ? 1 : 0;
+        emit recordHandled(*record, pid, result);
+    } else {
+        emit requestRejected();
+    }
+    // The handler may have run a nested event loop in which the peer left.
+    if (!guard) return;
+    const char answer = static_cast<char>(result);
+    socket->write(&answer, 1);
+    socket->flush();
+    socket->disconnectFromServer();
+}
+
+void ReminderServer::reject(QLocalSocket* socket) {
+    socket->setProperty("answered", true);
+    emit requestRejected();
+    socket->abort();
+    socket->deleteLater();
+}
+
+void ReminderServer::bringWindowToFront() {
+    if (!window_) return;
+    if (window_->isMinimized()) window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+std::optional<int> handOverReminder(const std::string& folder, const ReminderRecord& record, int timeoutMs) {
+    if (folder.empty()) return std::nullopt;
+    QLocalSocket socket;
+    socket.connectToServer(socketPathIn(folder));
+    if (!socket.waitForConnected(timeoutMs < 0 ? kConnectTimeoutMs : timeoutMs)) return std::nullopt;
+    // Only an instance of this same user gets the record.
+    ucred cred{};
+    if (!peerCredentials(socket.socketDescriptor(), cred) || cred.uid != geteuid()) return std::nullopt;
+
+    QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs));
+    socket.write(handOverRequest(QCoreApplication::applicationPid(), record));
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) return std::nullopt;
+    }
+    // The record must stay ours until the running instance has handled it:
+    // wait for its answer (or for it to go away).
+    while (socket.bytesAvailable() < 1) {
+        if (!socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) return std::nullopt;
+    }
+    char answer = 0;
+    socket.read(&answer, 1);
+    return answer != 0 ? 1 : 0;
+}
+
+}  // namespace orbisk

@@ -1,0 +1,112 @@
+#pragma once
+// One running instance per user, and the reminder hand-over to it.
+//
+// "OrbiskMutex" is a lock file held with flock(): the kernel drops the lock
+// when its holder ends, however it ends, so a crashed instance never blocks
+// the next start. The running instance's main window is reached through a
+// local socket "TfmOrbisk" beside the lock, in a per-user folder of mode
+// 0700; the server also checks that every peer runs under its own uid.
+//
+// On the socket a second instance sends its process id (4 bytes, little
+// endian) and its 267-byte hand-over record, then waits for one byte: the
+// handler's result, 0 or 1. A malformed request gets 0 without reaching the
+// handler; a peer of another user is cut off without an answer.
+#include <QByteArray>
+#include <QLocalServer>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "viewer/reminderrecord.h"
+
+class QLocalSocket;
+
+namespace orbisk {
+
+inline constexpr char kMutexName[] = "OrbiskMutex";
+inline constexpr char kReminderSocketName[] = "TfmOrbisk";
+
+// $XDG_RUNTIME_DIR/orbisk, or /tmp/orbisk-<uid> without it; created with
+// mode 0700. Empty when no folder owned by this user and closed to others
+// can be had: then there is no lock and no hand-over.
+std::string runtimeFolder();
+
+// The single-instance mutex. Construction tries to take the lock without
+// waiting; the first instance keeps it until destruction.
+class InstanceLock {
+public:
+    explicit InstanceLock(const std::string& folder);
+    ~InstanceLock();
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+
+    // True only when another process holds the lock. Every failure (no
+    // folder, no file, any other error) counts as the first instance.
+    bool heldElsewhere() const { return heldElsewhere_; }
+    bool owned() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+    bool heldElsewhere_ = false;
+};
+
+// The main window's side of message 1081 (`showReminder`): shows the
+// record's channel at its time; returns 1 when a visible channel of that
+// display name was found and shown, else 0.
+using ReminderHandler = std::function<int(const ReminderRecord&)>;
+
+// The running instance's end of the hand-over.
+class ReminderServer : public QObject {
+    Q_OBJECT
+public:
+    explicit ReminderServer(const std::string& folder, QObject* parent = nullptr);
+    ~ReminderServer() override;
+
+    void setHandler(ReminderHandler handler) { handler_ = std::move(handler); }
+    // The window brought to the front when another instance hands over.
+    void setWindow(QWidget* window) { window_ = window; }
+
+    // Starts listening; a socket left by a crashed instance is removed first,
+    // so call it only while holding the InstanceLock.
+    bool listen();
+    QString socketPath() const;
+
+    // The own record (message 1081 posted with wParam 0): handled once the
+    // event loop runs, after the window exists.
+    void postOwnRecord(const ReminderRecord& record);
+
+signals:
+    // After each request from another instance: the record handled and the
+    // result sent back (for observers and tests).
+    void recordHandled(const orbisk::ReminderRecord& record, qint64 senderPid, int result);
+    // A request that never reached the handler: another user's peer, or a
+    // malformed or unfinished request.
+    void requestRejected();
+
+private:
+    void accept();
+    void read(QLocalSocket* socket);
+    void reject(QLocalSocket* socket);
+    void bringWindowToFront();
+
+    std::string folder_;
+    QLocalServer server_;
+    ReminderHandler handler_;
+    QPointer<QWidget> window_;
+};
+
+// The second instance's end: hands `record` to the instance running under
+// `folder` and waits until its handler is done (no limit when timeoutMs < 0).
+// The handler's result, or nullopt when no instance of this user answered.
+std::optional<int> handOverReminder(const std::string& folder, const ReminderRecord& record,
+                                    int timeoutMs = -1);
+
+// The request as it travels: process id, then the record.
+QByteArray handOverRequest(qint64 pid, const ReminderRecord& record);
+inline constexpr int kHandOverRequestSize = 4 + static_cast<int>(ReminderRecord::kSize);
+
+}  // namespace orbisk

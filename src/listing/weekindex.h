@@ -1,0 +1,116 @@
+#pragma once
+// The week index: the listing messages (or internet text files) of one load,
+// filed under the Monday-to-Sunday weeks their dates fall into, and once
+// built the listing text of each day.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/datetime.h"
+#include "base/names.h"
+
+namespace orbisk {
+
+class MessageArea;
+class Notifier;
+class Clock;
+class StructureWarning;
+struct DayLayout;
+
+using StringList = std::vector<std::string>;
+
+// ---- Body lines --------------------------------------------------------
+
+// True when `line` begins (exact case) with one of the prefixes, tried in
+// list order. An empty prefix matches nothing.
+bool isKludgeLine(std::string_view line, const StringList& kludges);
+
+// The next body line of the area's current message, at most `maxLength`
+// characters, kludge lines skipped. An empty line is never skipped, and a
+// kludge line that ends the text is returned.
+std::string readBodyLine(MessageArea& area, int maxLength, const StringList& kludges);
+
+// ---- Descriptors ---------------------------------------------------------
+
+struct ListingMessage {
+    bool isListing = false;
+    // The body lines until the days are built; none before and after.
+    std::optional<StringList> lines;
+    std::int32_t partNo = 0;
+    std::int32_t partCount = 0;
+    std::int32_t msgNum = 0;
+
+    // A message of the area. A listing subject with a part number that is no
+    // integer throws Error("'<text>' is not a valid integer value").
+    static ListingMessage create(std::int32_t msgNum, std::string_view subject);
+    // Internet text file `dayNo` (1 = Monday ... 7 = Sunday).
+    static ListingMessage createForFile(std::int32_t dayNo);
+};
+
+// ---- One week --------------------------------------------------------------
+
+class Week {
+public:
+    // The week (Monday to Sunday) that holds `aDate`.
+    explicit Week(DateTime aDate);
+
+    DateTime startDate = 0;  // the Monday
+    DateTime endDate = 0;    // startDate + 6, the Sunday
+    std::vector<ListingMessage> messages;
+    // Slot 0 = Monday ... 6 = Sunday; empty until buildDays.
+    std::vector<StringList> days;
+    bool fromFiles = false;
+
+    bool contains(DateTime aDate) const;
+    // The text of the day of `aDate`, or null outside the week or before the
+    // days were built.
+    const StringList* getDay(DateTime aDate) const;
+    bool dayHasText(DateTime aDate) const;
+
+    // Files the area's current message, whose text has been read up to and
+    // including the dating line; the remaining body lines become its Lines.
+    void addMessage(MessageArea& area, const StringList& kludges);
+    void addFileDay(std::int32_t dayNo, const StringList& fileLines);
+
+    // Spreads the messages over the seven day texts and releases their Lines.
+    // Every descriptor keeps partNo and msgNum.
+    void buildDays(const DayLayout& layout, StructureWarning* warning);
+    // Adds one message's text to the days, starting at the current day slot
+    // `day`, which it advances. False: the week's remaining messages are not
+    // distributed.
+    bool distributeText(const StringList& lines, bool inSequence, int& day, const DayLayout& layout,
+                        StructureWarning* warning);
+};
+
+// ---- The index -----------------------------------------------------------------
+
+class WeekIndex {
+public:
+    // In the order the weeks were created; never sorted.
+    std::vector<std::unique_ptr<Week>> items;
+
+    void clear() { items.clear(); }
+    Week* findWeek(DateTime aDate) const;
+    const StringList* getDay(DateTime aDate) const;
+    bool dayHasText(DateTime aDate) const;
+
+    // Files one listing message of the area, its text started: the body is
+    // read up to the dating line (a line holding "=?koi8-r?"); without one
+    // the message joins no week and false is returned. A dating line whose
+    // numbers do not convert or form no date throws Error.
+    bool addMessage(MessageArea& area, const StringList& kludges, const Clock& clock);
+    // Files internet text file `dayNo` under the week of the date of its
+    // second line (the zero date's week when that line names no date, after
+    // the caption-date message; also when there is no second line).
+    void addFileDay(std::int32_t dayNo, const StringList& fileLines, const MonthNames& months, Notifier& notifier,
+                    const Clock& clock);
+    void buildAll(const DayLayout& layout, StructureWarning* warning);
+
+private:
+    Week& weekFor(DateTime aDate);
+};
+
+}  // namespace orbisk

@@ -1,0 +1,54 @@
+#include "listing/weekindex.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "listing/subject.h"
+#include "msgbase/messagearea.h"
+
+namespace orbisk {
+
+namespace {
+
+constexpr int kBodyLineLength = 255;
+constexpr std::string_view kDatingMark = "=?koi8-r?";
+
+}  // namespace
+
+// ---- Body lines --------------------------------------------------------
+
+bool isKludgeLine(std::string_view line, const StringList& kludges) {
+    for (const auto& prefix : kludges)
+        if (!prefix.empty() && line.substr(0, prefix.size()) == prefix) return true;
+    return false;
+}
+
+std::string readBodyLine(MessageArea& area, int maxLength, const StringList& kludges) {
+    const auto length = static_cast<std::uint16_t>(std::clamp(maxLength, 0, 0xFFFF));
+    std::string line = area.readTextLineNoKludge(length);
+    while (!line.empty() && isKludgeLine(line, kludges) && !area.atTextEnd()) line = area.readTextLineNoKludge(length);
+    return line;
+}
+
+// ---- Filing messages -------------------------------------------------------
+
+void Week::addMessage(MessageArea& area, const StringList& kludges) {
+    ListingMessage d = ListingMessage::create(area.getMessageNumber(), area.getSubject());
+    d.lines.emplace();
+    while (!area.atTextEnd()) d.lines->push_back(readBodyLine(area, kBodyLineLength, kludges));
+    messages.push_back(std::move(d));
+}
+
+bool WeekIndex::addMessage(MessageArea& area, const StringList& kludges, const Clock& clock) {
+    std::string line;
+    do {
+        line = readBodyLine(area, kBodyLineLength, kludges);
+        if (line.find(kDatingMark) != std::string::npos) break;
+    } while (!area.atTextEnd());
+    if (line.find(kDatingMark) == std::string::npos) return false;
+    const DateTime date = datingLineDate(line, clock);
+    weekFor(date).addMessage(area, kludges);
+    return true;
+}
+
+}  // namespace orbisk

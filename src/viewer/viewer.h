@@ -1,0 +1,176 @@
+#pragma once
+// The main window's state without the window: the configuration, the week
+// index, the non-listing messages, the channels of the day shown, the shown
+// day and the picked time, and the rules that turn them into what the day
+// view, the week tabs and the current-programmes grid display. The desktop
+// program renders what this object computes; orbisk-cli prints it.
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/config.h"
+#include "base/datetime.h"
+#include "listing/channellist.h"
+#include "listing/loaders.h"
+#include "listing/weekindex.h"
+
+namespace orbisk {
+
+class Clock;
+class Notifier;
+
+// "Нет программы": the caption of a week tab whose day has no listing text.
+inline constexpr char kNoProgrammeText[] = "\xCD\xE5\xF2 \xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB";
+
+// One row of the current-programmes grid.
+struct FilmRow {
+    int channel = -1;   // index in the channel list
+    std::string desc;   // column "Канал"
+    std::string title;  // column "Фильм": the line from its seventh character, at most 500; empty when nothing runs
+    std::string time;   // column "Время": "19.30-21.00", "01.00-???" for the last programme; empty when nothing runs
+    int entry = -1;     // the running entry, -1 when none
+};
+
+// The progress strip under the day view, in listing minutes (a time before
+// 04:30 counts 1440 minutes more).
+struct ProgressStrip {
+    std::string startText;  // the running entry's time text
+    std::string stopText;   // the next entry's time text, or "???"
+    int minimum = 0;
+    int maximum = 0;
+    int position = 0;  // 0 when stopText is "???"
+};
+
+// The underline moved by markShowTime: the entry running at the old and at
+// the new picked time in the current channel, -1 when none.
+struct MarkedEntries {
+    int oldEntry = -1;
+    int newEntry = -1;
+};
+
+class Viewer {
+public:
+    // Nothing is read until refreshListings.
+    Viewer(const std::string& iniPath, Notifier& notifier, const Clock& clock);
+    Viewer(const Viewer&) = delete;
+    Viewer& operator=(const Viewer&) = delete;
+
+    Config& settings() { return config_; }
+    const Config& settings() const { return config_; }
+    WeekIndex& weeks() { return weeks_; }
+    const WeekIndex& weeks() const { return weeks_; }
+    OtherMessages& otherMsgs() { return otherMsgs_; }
+    const OtherMessages& otherMsgs() const { return otherMsgs_; }
+    // The channels of the day shown; never null.
+    ChannelList& channels() { return *channels_; }
+    const ChannelList& channels() const { return *channels_; }
+    // Replaced on every refresh and every day parsed.
+    std::unique_ptr<ChannelList>& channelsSlot() { return channels_; }
+
+    DateTime shownDate() const { return shownDate_; }
+    DateTime showTime() const { return showTime_; }
+    int currentIndex() const { return currentIndex_; }
+    // The mailing-structure warning was shown since this object was made.
+    bool structureWarningShown() const { return structureWarningShown_; }
+
+    // ---- Refresh ---------------------------------------------------------
+    //
+    // The full reload, after the caller stopped its timer: clears the index
+    // and the shown day, makes a new channel list, loadConfig (false: the
+    // program ends, nothing else ran), the date names, the load, the listing
+    // day of today (before 04:30 the day before) and, unless the program was
+    // started with arguments, the picked time moved to the programme running
+    // now. Errors (configuration not writable, the loaders') end it there.
+    bool refreshListings(ConfigPrompts& prompts, bool startedWithArguments);
+    // Today's listing date: the calendar date, or the day before until 04:30.
+    DateTime listingToday() const;
+
+    // ---- Showing a day -------------------------------------------------------
+    //
+    // Shows the day that holds `date`; false, and nothing done, when it is
+    // already shown. Sets the seven week-tab captions, the week buttons and
+    // the tab of the day; a day with text is parsed, channel 0 selected and
+    // currentIndex computed; without text the channel list stays as it was.
+    bool showDay(DateTime date);
+    bool prevWeek() { return showDay(shownDate_ - 7); }
+    bool nextWeek() { return showDay(shownDate_ + 7); }
+    // Day 0 (Monday) ... 6 (Sunday) of the week shown.
+    bool showWeekDay(int day);
+    // Today's calendar date, without the 04:30 rule (the action "Сегодня").
+    bool showToday();
+
+    // "dd MMMM, DDDD" of each day Monday ... Sunday, or kNoProgrammeText.
+    const std::array<std::string, 7>& dayCaptions() const { return captions_; }
+    int shownDayIndex() const { return shownDayIndex_; }  // 0 = Monday
+    bool shownDayHasText() const { return shownDayIndex_ >= 0 && hasText_[static_cast<std::size_t>(shownDayIndex_)]; }
+    bool prevWeekEnabled() const { return prevWeek_; }  // some week ends before the day shown
+    bool nextWeekEnabled() const { return nextWeek_; }  // some week starts after it
+
+    // ---- Channels --------------------------------------------------------------
+    //
+    // Indexes of the channels that get a tab (Hide false), in order.
+    std::vector<int> visibleChannels() const;
+    // The tab of the current channel, -1 when it is hidden or there is none.
+    int currentTab() const;
+    // Choosing a channel: select it, currentIndex at the clock's time, then
+    // the picked time moved to the start of its running programme (nothing
+    // running or an unreadable time leaves it).
+    void selectChannel(int index);
+    // The tab after / before the current one, wrapping; -1 without tabs.
+    int nextTab() const;
+    int prevTab() const;
+
+    // showChannelDay's state: currentIndex := the current channel's entry
+    // running at the clock's time (-1 without a channel). An invalid time
+    // text throws, leaving -1.
+    int updateCurrentIndex();
+    // The strip for the running entry at the clock's time; none while
+    // nothing runs (the strip keeps what it showed).
+    std::optional<ProgressStrip> progress() const;
+
+    // Moves the picked time; the entries running at the old and the new one.
+    // An invalid time text throws (the picked time then stays as it was when
+    // the old one failed).
+    MarkedEntries markShowTime(DateTime t);
+    // The current channel's entry running at the picked time, -1 when none.
+    int showTimeEntry() const;
+
+    // ---- Current-programmes grid ------------------------------------------
+    //
+    // One row per shown channel at time of day `t`. An invalid time text
+    // stops the build with its error.
+    std::vector<FilmRow> filmRows(DateTime t) const;
+    // True when the grid must be built for `t`: the time, to the minute in
+    // timeFormat, or the day shown changed since the last true answer.
+    bool filmGridStale(DateTime t);
+    // The elapsed part (0..1 for a running programme, outside when the grid
+    // time is outside it) of a "start-end" time cell at `gridTime`; none for
+    // an empty cell, "-???" or a time that cannot be read.
+    static std::optional<double> filmProgress(std::string_view timeCell, DateTime gridTime, char timeSeparator);
+
+private:
+    int entryAt(DateTime t) const;
+
+    Notifier& notifier_;
+    const Clock& clock_;
+    Config config_;
+    WeekIndex weeks_;
+    OtherMessages otherMsgs_;
+    std::unique_ptr<ChannelList> channels_;
+    DateTime shownDate_ = 0;
+    DateTime showTime_ = 0;
+    int currentIndex_ = -1;
+    bool structureWarningShown_ = false;
+    std::array<std::string, 7> captions_;
+    std::array<bool, 7> hasText_{};
+    int shownDayIndex_ = -1;
+    bool prevWeek_ = false;
+    bool nextWeek_ = false;
+    std::string filmGridTime_ = "?\?-?\?-?\?";  // "??-??-??": no build yet
+    DateTime filmGridDate_ = 0;
+};
+
+}  // namespace orbisk

@@ -1,0 +1,370 @@
+#include "config/config.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "base/error.h"
+#include "support/tempdir.h"
+
+using orbisk::Config;
+using orbisk::ConfigPrompts;
+using orbisk::Error;
+using orbisk::test::readFile;
+using orbisk::test::TempDir;
+using orbisk::test::writeFile;
+
+namespace {
+
+// "Воскресенье", "Январь"
+const std::string kSunday = "\xC2\xEE\xF1\xEA\xF0\xE5\xF1\xE5\xED\xFC\xE5";
+const std::string kJanuary = "\xDF\xED\xE2\xE0\xF0\xFC";
+
+struct FakePrompts : ConfigPrompts {
+    int baseCalls = 0, paramsCalls = 0;
+    std::function<bool(Config&)> onBase = [](Config&) { return false; };
+    std::function<bool(Config&)> onParams = [](Config&) { return false; };
+    bool editMessageBase(Config& c) override {
+        ++baseCalls;
+        return onBase(c);
+    }
+    bool editMessageParams(Config& c) override {
+        ++paramsCalls;
+        return onParams(c);
+    }
+};
+
+std::string names(const char* section, int count, const std::string& first, int skip = 0) {
+    std::string s = std::string("[") + section + "]\r\n";
+    for (int i = 1; i <= count; ++i)
+        if (i != skip) s += std::to_string(i) + "=" + (i == 1 ? first : "N" + std::to_string(i)) + "\r\n";
+    return s;
+}
+
+std::string fullFile(int skipDay = 0) {
+    return "[MAIN]\r\nFIDOPath=Sc:\\fido\\tvlist\r\nEnableWarning=0\r\nJTVGuidePath=c:\\jtv\r\n" +
+           names("DAYS", 7, kSunday, skipDay) + names("MONTHS", 12, kJanuary) +
+           "[MSG]\r\nDelFromBegin=$10\r\nDelFromEnd= 3\r\nFirstCaptionRow=***\r\nLastCaptionRow='---'\r\n"
+           "LastDayRow=--end\r\nTimeFormat=HH:MM\r\n"
+           "[Schedule]\r\nExternalCommandLine=notify *MESSAGE\r\nRunMe=0\r\nMessage=Go *NAME\r\n"
+           "TimeShift=20\r\nNT40Scheduler=1\r\n"
+           "[Kludges]\r\nCount=3\r\n1=PATH:\r\n3=\x01MSGID\r\n"
+           "[FilmGrid]\r\nColumn0=11\r\nColumn1=x\r\nColumn3=44\r\n";
+}
+
+}  // namespace
+
+TEST(Config, LoadsEveryKey) {
+    TempDir dir;
+    auto path = dir / "Orbisk.ini";
+    writeFile(path, fullFile());
+    Config c(path);
+    ASSERT_TRUE(c.fileExists());
+    FakePrompts prompts;
+    EXPECT_TRUE(c.loadConfig(prompts));
+    EXPECT_EQ(prompts.baseCalls + prompts.paramsCalls, 0);
+    EXPECT_TRUE(c.missingSettings().empty());
+
+    EXPECT_EQ(c.fidoPath(), "Sc:\\fido\\tvlist");
+    EXPECT_FALSE(c.enableWarning());
+    EXPECT_EQ(c.jtvGuidePath(), "c:\\jtv");
+    EXPECT_EQ(c.days()[1], kSunday);
+    EXPECT_EQ(c.days()[7], "N7");
+    EXPECT_EQ(c.months()[1], kJanuary);
+    EXPECT_EQ(c.months()[12], "N12");
+    EXPECT_EQ(c.delFromBegin(), 16);
+    EXPECT_EQ(c.delFromEnd(), 3);
+    EXPECT_EQ(c.firstCaptionRow(), "***");
+    EXPECT_EQ(c.lastCaptionRow(), "---");
+    EXPECT_EQ(c.lastDayRow(), "--end");
+    EXPECT_EQ(c.timeFormat(), "HH:MM");
+    EXPECT_EQ(c.externalCommandLine(), "notify *MESSAGE");
+    EXPECT_FALSE(c.runMe());
+    EXPECT_EQ(c.scheduleMessage(), "Go *NAME");
+    EXPECT_EQ(c.timeShift(), 20);
+    EXPECT_TRUE(c.nt40Scheduler());
+    EXPECT_EQ(c.kludges(), (std::vector<std::string>{"PATH:", "SEEN-BY", "\x01MSGID"}));
+    EXPECT_EQ(c.filmGridColumns(), (std::array<int, 4>{11, 300, 100, 44}));
+    EXPECT_TRUE(c.messageActionsEnabled());
+
+    EXPECT_EQ(c.format().longTimeFormat, "HH:MM");
+    EXPECT_EQ(c.format().timeSeparator, ':');
+    EXPECT_EQ(c.format().shortDateFormat, "dd MMMM, DDDD");
+    EXPECT_NE(c.format().longDayNames[1], kSunday);  // only setGlobalDateParams copies them
+    c.setGlobalDateParams();
+    EXPECT_EQ(c.format().longDayNames, c.days());
+    EXPECT_EQ(c.format().longMonthNames, c.months());
+
+    // The two counts were written back as read, in decimal; nothing else moved.
+    std::string expected = fullFile();
+    expected.replace(expected.find("DelFromBegin=$10"), 16, "DelFromBegin=16");
+    expected.replace(expected.find("DelFromEnd= 3"), 13, "DelFromEnd=3");
+    EXPECT_EQ(readFile(path), expected);
+}
+
+TEST(Config, DefaultsFromGarbageOrMissingFile) {
+    TempDir dir;
+    auto path = dir / "Orbisk.ini";
+    const std::string garbage = "\xFF\xFE garbage\n[MSG\n=\n[MSG]\nDelFromBegin=five\n[Kludges]\nCount=x\n";
+    writeFile(path, garbage);
+    Config c(path);
+    FakePrompts prompts;
+    EXPECT_TRUE(c.loadConfig(prompts));
+    EXPECT_EQ(prompts.baseCalls, 1);  // no fidoPath, no names
+    EXPECT_EQ(prompts.paramsCalls, 0);
+    EXPECT_EQ(c.fidoPath(), "");
+    EXPECT_FALSE(c.messageActionsEnabled());
+    EXPECT_TRUE(c.enableWarning());
+    EXPECT_EQ(c.delFromBegin(), 5);
+    EXPECT_EQ(c.delFromEnd(), 2);
+    EXPECT_EQ(c.firstCaptionRow(), "======");
+    EXPECT_EQ(c.lastCaptionRow(), "-----------------");
+    EXPECT_EQ(c.lastDayRow(), "--=tobra-attach");
+    EXPECT_EQ(c.timeFormat(), "HH.MM");
+    EXPECT_EQ(c.format().timeSeparator, '.');
+    EXPECT_TRUE(c.runMe());
+    EXPECT_EQ(c.scheduleMessage(),
+              "\xC2\xF0\xF3\xE1\xE0\xE9 \xF2\xE5\xEB\xE5\xEA! \xC2 *TIME \xE1\xF3\xE4\xE5\xF2 \xE8\xE4\xF2\xE8 "
+              "*NAME \xEF\xEE *CHANEL!");
+    EXPECT_EQ(c.timeShift(), 15);
+    EXPECT_FALSE(c.nt40Scheduler());
+    EXPECT_TRUE(c.kludges().empty());
+    EXPECT_EQ(c.filmGridColumns(), (std::array<int, 4>{50, 300, 100, 200}));
+    auto missing = c.missingSettings();
+    ASSERT_EQ(missing.size(), 20u);
+    EXPECT_EQ(missing.front(), "MAIN/FIDOPath");
+    EXPECT_EQ(missing[1], "DAYS/1");
+    EXPECT_EQ(missing.back(), "MONTHS/12");
+    // The cancelled dialog wrote nothing; the counts were written back.
+    EXPECT_EQ(readFile(path), "\xFF\xFE garbage\n[MSG\n=\n[MSG]\nDelFromBegin=5\nDelFromEnd=2\n[Kludges]\nCount=x\n");
+
+    // A missing file reads as all defaults too (the caller checks fileExists first).
+    Config none(dir / "none.ini");
+    EXPECT_FALSE(none.fileExists());
+    FakePrompts p2;
+    EXPECT_TRUE(none.loadConfig(p2));
+    EXPECT_EQ(none.delFromBegin(), 5);
+    EXPECT_EQ(p2.baseCalls, 1);
+}
+
+TEST(Config, KludgeListHoldsExactlyTheNamedEntries) {
+    TempDir dir;
+    auto path = dir / "Orbisk.ini";
+    Config c(path);
+    FakePrompts prompts;
+    auto load = [&](const std::string& kludges) {
+        writeFile(path, "[Kludges]\r\n" + kludges);
+        c.loadConfig(prompts);
+        return c.kludges();
+    };
+    EXPECT_EQ(load("Count=2\r\n1=PATH:\r\n"), (std::vector<std::string>{"PATH:", "SEEN-BY"}));
+    EXPECT_EQ(load("Count=1\r\n1=PATH:\r\n2=ignored\r\n"), (std::vector<std::string>{"PATH:"}));
+    EXPECT_EQ(load("Count=0\r\n1=PATH:\r\n"), std::vector<std::string>{});
+    EXPECT_EQ(load("Count=-2\r\n1=PATH:\r\n"), std::vector<std::string>{});
+    EXPECT_EQ(load("1=PATH:\r\n"), std::vector<std::string>{});
+    // A present but empty key is an empty entry, not the default; "01" is not key 1.
+    EXPECT_EQ(load("Count=3\r\n01=x\r\n2=\r\n3=A\r\n"), (std::vector<std::string>{"SEEN-BY", "", "A"}));
+    // A huge Count stays bounded and keeps every key actually present.
+    auto big = load("Count=2147483647\r\n1=PATH:\r\n5000=FAR\r\n");
+    ASSERT_EQ(big.size(), 5000u);
+    EXPECT_EQ(big.front(), "PATH:");
+    EXPECT_EQ(big[1], "SEEN-BY");
+    EXPECT_EQ(big.back(), "FAR");
+    EXPECT_EQ(load("Count=$7FFFFFFF\r\n").size(), static_cast<std::size_t>(Config::kMaxDefaultKludges));
+}
+
+TEST(Config, PromptsOnlyWhenSettingsAreMissing) {
+    TempDir dir;
+    auto path = dir / "Orbisk.ini";
+
+    // A missing day name: the base dialog; cancelled, nothing is written.
+    writeFile(path, fullFile(3));
+    std::string before = readFile(path);
+    {
+        Config c(path);
+        FakePrompts prompts;
+        EXPECT_TRUE(c.loadConfig(prompts));
+        EXPECT_EQ(prompts.baseCalls, 1);
+        EXPECT_EQ(prompts.paramsCalls, 0);
+        EXPECT_EQ(c.missingSettings(), std::vector<std::string>{"DAYS/3"});
+    }
+    {
+        // Confirmed: the identifier and all 19 names are written back.
+        writeFile(path, fullFile(3));
+        Config c(path);
+        FakePrompts prompts;
+        prompts.onBase = [](Config& cfg) {
+            EXPECT_EQ(cfg.fidoPath(), "Sc:\\fido\\tvlist");  // preset with the current identifier
+            cfg.setFidoPath("Ic:\\tv");
+            return true;
+        };
+        EXPECT_TRUE(c.loadConfig(prompts));
+        EXPECT_FALSE(c.messageActionsEnabled());
+        orbisk::IniFile ini(path);
+        EXPECT_EQ(ini.readString("MAIN", "FIDOPath", ""), "Ic:\\tv");
+        EXPECT_TRUE(ini.valueExists("DAYS", "3"));
+        EXPECT_EQ(ini.readString("DAYS", "3", "-"), "");
+        EXPECT_EQ(ini.readString("DAYS", "1", ""), kSunday);
+        EXPECT_EQ(ini.readSection("MONTHS").size(), 12u);
+        // Still a name missing: the dialog comes again at the next load.
+        FakePrompts again;
+        c.loadConfig(again);
+        EXPECT_EQ(again.baseCalls, 1);
+    }
+
+    // An empty message parameter: the parameters dialog decides the result.
+    std::string noFormat = fullFile();
+    noFormat.replace(noFormat.find("TimeFormat=HH:MM"), 16, "TimeFormat=");
+    writeFile(path, noFormat);
+    {
+        Config c(path);
+        FakePrompts prompts;
+        EXPECT_FALSE(c.loadConfig(prompts));
+        EXPECT_EQ(prompts.baseCalls, 0);
+        EXPECT_EQ(prompts.paramsCalls, 1);
+        EXPECT_EQ(c.missingSettings(), std::vector<std::string>{"MSG/TimeFormat"});
+        EXPECT_EQ(c.format().longTimeFormat, "HH.MM") << "a failed load leaves the time format alone";
+    }
+    {
+        Config c(path);
+        FakePrompts prompts;
+        prompts.onParams = [](Config& cfg) {
+            cfg.setTimeFormat("hh-mm");
+            return true;
+        };
+        EXPECT_TRUE(c.loadConfig(prompts));
+        EXPECT_EQ(c.timeFormat(), "hh-mm");
+        EXPECT_EQ(c.format().longTimeFormat, "hh-mm");
+        EXPECT_EQ(c.format().timeSeparator, '-');
+        EXPECT_EQ(orbisk::IniFile(path).readString("MSG", "TimeFormat", ""), "HH-MM");
+        // Confirmed with H and M letters only: the separator stays.
+        prompts.onParams = [](Config& cfg) {
+            cfg.setTimeFormat("HHMM");
+            return true;
+        };
+        orbisk::IniFile(path).writeString("MSG", "TimeFormat", "");
+        EXPECT_TRUE(c.loadConfig(prompts));
+        EXPECT_EQ(c.format().longTimeFormat, "HHMM");
+        EXPECT_EQ(c.format().timeSeparator, '-');
+    }
+}
+
+TEST(Config, SettersPersistAtOnce) {
+    TempDir dir;
+    auto path = dir / "Orbisk.ini";
+    writeFile(path, fullFile());
+    Config c(path);
+    c.setEnableWarning(true);
+    c.setFidoPath("Jc:\\fido\\jam\\tv");
+    c.setJtvGuidePath("d:\\guide");
+    c.setDelFromBegin(7);
+    c.setDelFromEnd(0);
+    c.setFirstCaptionRow("==");
+    c.setLastCaptionRow("--");
+    c.setLastDayRow("--=x");
+    c.setTimeFormat("hh.mm");
+    c.setTimeShift(5);
+    c.setScheduleMessage("*TIME!");
+    c.setRunMe(true);
+    c.setFilmGridColumns({1, 2, 3, 4});
+    EXPECT_EQ(c.timeFormat(), "hh.mm");
+    EXPECT_EQ(c.fidoPath(), "Jc:\\fido\\jam\\tv");
+
+    orbisk::IniFile ini(path);
+    EXPECT_EQ(ini.readString("MAIN", "EnableWarning", ""), "1");
+    EXPECT_EQ(ini.readString("Schedule", "RunMe", ""), "1");
+    EXPECT_EQ(ini.readString("MSG", "TimeFormat", ""), "HH.MM");
+    Config fresh(path);
+    FakePrompts prompts;
+    EXPECT_TRUE(fresh.loadConfig(prompts));
+    EXPECT_TRUE(fresh.enableWarning());
+    EXPECT_EQ(fresh.fidoPath(), "Jc:\\fido\\jam\\tv");
+    EXPECT_EQ(fresh.jtvGuidePath(), "d:\\guide");
+    EXPECT_EQ(fresh.delFromBegin(), 7);
+    EXPECT_EQ(fresh.delFromEnd(), 0);
+    EXPECT_EQ(fresh.firstCaptionRow(), "==");
+    EXPECT_EQ(fresh.lastCaptionRow(), "--");
+    EXPECT_EQ(fresh.lastDayRow(), "--=x");
+    EXPECT_EQ(fresh.timeShift(), 5);
+    EXPECT_EQ(fresh.scheduleMessage(), "*TIME!");
+    EXPECT_TRUE(fresh.runMe());
+    EXPECT_EQ(fresh.filmGridColumns(), (std::array<int, 4>{1, 2, 3, 4}));
+
+    // An unchanged JTV folder is not written at all.
+    std::filesystem::remove(path);
+    c.setJtvGuidePath("d:\\guide");
+    EXPECT_FALSE(c.fileExists());
+
+    // When the write fails, the value in memory stays.
+    std::filesystem::remove_all(dir.path());
+    EXPECT_THROW(c.setFidoPath("Sx"), Error);
+    EXPECT_EQ(c.fidoPath(), "Jc:\\fido\\jam\\tv");
+    EXPECT_THROW(c.setTimeShift(99), Error);
+    EXPECT_EQ(c.timeShift(), 5);
+}
+
+TEST(Config, ExternalCommandLineSetterWritesAndKeeps) {
+    TempDir dir;
+    auto path = dir / "Orbisk.ini";
+    writeFile(path, fullFile());
+    Config c(path);
+    // A run line with quotes, blanks and a Cyrillic word ("Сообщение") goes
+    // to the file as it stands and comes back through loadConfig.
+    const std::string line = "notify-send '*NAME' \"*MESSAGE\" \xD1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5";
+    c.setExternalCommandLine(line);
+    EXPECT_EQ(c.externalCommandLine(), line);
+    EXPECT_EQ(orbisk::IniFile(path).readString("Schedule", "ExternalCommandLine", ""), line);
+    Config fresh(path);
+    FakePrompts prompts;
+    ASSERT_TRUE(fresh.loadConfig(prompts));
+    EXPECT_EQ(fresh.externalCommandLine(), line);
+
+    std::filesystem::remove_all(dir.path());
+    EXPECT_THROW(c.setExternalCommandLine("other"), Error);
+    EXPECT_EQ(c.externalCommandLine(), line) << "a failed write keeps the value in memory";
+}
+
+TEST(Config, UnwritableFileFailsTheLoad) {
+    TempDir dir;
+    // The folder vanished after the start: the first write-back fails.
+    auto sub = dir / "app";
+    std::filesystem::create_directory(sub);
+    Config gone(sub + "/Orbisk.ini");
+    std::filesystem::remove_all(sub);
+    FakePrompts prompts;
+    try {
+        gone.loadConfig(prompts);
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + sub + "/Orbisk.ini");
+    }
+    EXPECT_EQ(prompts.baseCalls, 0) << "the load stops at the write-back";
+}
+
+TEST(Config, ReadOnlyFileFailsTheLoad) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
+    TempDir dir;
+    FakePrompts prompts;
+    auto path = dir / "Orbisk.ini";
+    writeFile(path, fullFile());
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    Config c(path);
+    EXPECT_THROW(c.loadConfig(prompts), Error);
+    EXPECT_EQ(readFile(path), fullFile());
+}
+
+TEST(Config, MessageActionsFollowTheIdentifierLetter) {
+    TempDir dir;
+    Config c(dir / "Orbisk.ini");
+    EXPECT_FALSE(c.messageActionsEnabled());  // no identifier yet
+    c.setFidoPath("Ic:\\tv");
+    EXPECT_FALSE(c.messageActionsEnabled());
+    c.setFidoPath("ic:\\tv");  // lower case is no text-file identifier
+    EXPECT_TRUE(c.messageActionsEnabled());
+    c.setFidoPath("H007c:\\fido\\hudson");
+    EXPECT_TRUE(c.messageActionsEnabled());
+}
