@@ -1,4 +1,5 @@
 #include "base/codepage.h"
+#include "base/cp1251.h"
 
 namespace orbisk {
 namespace {

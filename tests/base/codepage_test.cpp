@@ -1,4 +1,5 @@
 #include "base/codepage.h"
+#include "base/cp1251.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,19 @@ TEST(CodePage, CaseInsensitiveCyrillic) {
     EXPECT_LT(ansiCompareText("ab", "ABC"), 0);
     EXPECT_EQ(ansiUpper("abc\xE0\xFF"), "ABC\xC0\xDF");
     EXPECT_EQ(ansiLower("ABC\xC0\xDF"), "abc\xE0\xFF");
+}
+
+// Source text is UTF-8; the literal yields the bytes the listings carry.
+TEST(Cp1251Literal, SourceTextBecomesWindows1251Bytes) {
+    EXPECT_EQ(std::string("Орбиск"_cp1251), "\xCE\xF0\xE1\xE8\xF1\xEA");
+    EXPECT_EQ(std::string("Ёё №«»"_cp1251), "\xA8\xB8 \xB9\xAB\xBB");
+    EXPECT_EQ(std::string("HH.MM \"x\""_cp1251), "HH.MM \"x\"");
+    EXPECT_EQ(std::string(""_cp1251), "");
+    // Every letter of the page survives the trip source -> 1251 -> UTF-8.
+    const std::string alphabet = "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюя"_cp1251;
+    ASSERT_EQ(alphabet.size(), 64u);
+    EXPECT_EQ(ansiToUtf8(alphabet), "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюя");
+    static_assert("Я"_cp1251[0] == '\xDF' && "Я"_cp1251[1] == '\0');
 }
 
 }  // namespace
