@@ -8,12 +8,12 @@ namespace {
 
 // "НТВ Новости" in code page 866 and in Windows-1251.
 const std::string kOem = "\x8D\x92\x82 \x8D\xAE\xA2\xAE\xE1\xE2\xA8";
-const std::string kAnsi = "\xCD\xD2\xC2 \xCD\xEE\xE2\xEE\xF1\xF2\xE8";
+const std::string kAnsi = "НТВ Новости"_cp1251;
 
 TEST(CodePage, OemAndAnsiRoundTripCyrillic) {
     EXPECT_EQ(oemToAnsi(kOem), kAnsi);
     EXPECT_EQ(ansiToOem(kAnsi), kOem);
-    EXPECT_EQ(oemToAnsi("\xF0\xF1"), "\xA8\xB8");  // Ё ё
+    EXPECT_EQ(oemToAnsi("\xF0\xF1"), "Ёё"_cp1251);  // Ё ё in 866
     EXPECT_EQ(ansiToOemChar('\xC0'), '\x80');      // А
 }
 
@@ -31,14 +31,13 @@ TEST(CodePage, EveryByteKeepsTheLength) {
 
 TEST(CodePage, MissingCharactersBecomeLookAlikes) {
     EXPECT_EQ(oemToAnsi("\xC4\xB3\xC5"), "-|+");  // box drawing
-    EXPECT_EQ(ansiToOem("\x97\xAB\xBB"), "-\"\"");  // dash and guillemets
+    EXPECT_EQ(ansiToOem("—«»"_cp1251), "-\"\"");  // dash and guillemets
     EXPECT_EQ(koi8BytesToAnsi("\x80"), "-");
 }
 
 TEST(CodePage, Koi8ToAnsiByCodePage) {
-    // "нтв" and "НТВ" in KOI8-R
-    EXPECT_EQ(koi8BytesToAnsi("\xCE\xD4\xD7"), "\xED\xF2\xE2");
-    EXPECT_EQ(koi8BytesToAnsi("\xEE\xF4\xF7"), "\xCD\xD2\xC2");
+    EXPECT_EQ(koi8BytesToAnsi("\xCE\xD4\xD7"), "нтв"_cp1251);  // "нтв" in KOI8-R
+    EXPECT_EQ(koi8BytesToAnsi("\xEE\xF4\xF7"), "НТВ"_cp1251);  // "НТВ" in KOI8-R
 }
 
 TEST(CodePage, Utf8) {
@@ -51,13 +50,13 @@ TEST(CodePage, Utf8) {
 }
 
 TEST(CodePage, CaseInsensitiveCyrillic) {
-    EXPECT_TRUE(ansiSameText("\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA", "\xEF\xCE\xCD\xC5\xC4\xC5\xCB\xDC\xCD\xC8\xCA"));
-    EXPECT_TRUE(ansiSameText("\xA8", "\xB8"));
-    EXPECT_FALSE(ansiSameText("\xC5", "\xA8"));  // Е is not Ё
-    EXPECT_LT(ansiCompareText("\xC0", "\xE1"), 0);
+    EXPECT_TRUE(ansiSameText("Понедельник"_cp1251, "пОНЕДЕЛЬНИК"_cp1251));
+    EXPECT_TRUE(ansiSameText("Ё"_cp1251, "ё"_cp1251));
+    EXPECT_FALSE(ansiSameText("Е"_cp1251, "Ё"_cp1251));
+    EXPECT_LT(ansiCompareText("А"_cp1251, "б"_cp1251), 0);
     EXPECT_LT(ansiCompareText("ab", "ABC"), 0);
-    EXPECT_EQ(ansiUpper("abc\xE0\xFF"), "ABC\xC0\xDF");
-    EXPECT_EQ(ansiLower("ABC\xC0\xDF"), "abc\xE0\xFF");
+    EXPECT_EQ(ansiUpper("abcая"_cp1251), "ABCАЯ"_cp1251);
+    EXPECT_EQ(ansiLower("ABCАЯ"_cp1251), "abcая"_cp1251);
 }
 
 // Source text is UTF-8; the literal yields the bytes the listings carry.

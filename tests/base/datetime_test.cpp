@@ -31,6 +31,7 @@ TEST(DateTime, InvalidDatesAreRejected) {
     EXPECT_THROW(encodeDate(1900, 2, 29), Error);
     try {
         encodeDate(2025, 6, 31);
+        ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "Invalid argument to date encode");
     }

@@ -10,11 +10,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "support/tempdir.h"
 
 using orbisk::Error;
 using orbisk::IniFile;
+using orbisk::operator""_cp1251;
 using orbisk::test::readFile;
 using orbisk::test::TempDir;
 using orbisk::test::writeFile;
@@ -47,8 +49,8 @@ TEST(IniFile, ReadsLikeTheWindowsProfileFunctions) {
               "Mismatched=\"x'\r\n"
               "Lone=\"\r\n"
               "Empty=\r\n"
-              "[ \xC4\xED\xE8 ]\r\n"  // "Дни"
-              "\xCF\xED=\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA\r\n"  // Пн=Понедельник
+              "[ Дни ]\r\n"_cp1251
+              "Пн=Понедельник\r\n"_cp1251
               "[MAIN]\r\n"
               "JTVGuidePath=from the duplicate section\r\n"
               "[Numbers]\r\n"
@@ -83,7 +85,7 @@ TEST(IniFile, ReadsLikeTheWindowsProfileFunctions) {
     EXPECT_EQ(ini.readString("MAIN", "Empty", "-"), "");  // present: no default
     EXPECT_FALSE(ini.sectionExists("bad section"));
     // Cyrillic names compare without regard to case: "дни" / "пн".
-    EXPECT_EQ(ini.readString("\xE4\xED\xE8", "\xEF\xED", "-"), "\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA");
+    EXPECT_EQ(ini.readString("дни"_cp1251, "пн"_cp1251, "-"), "Понедельник"_cp1251);
 
     EXPECT_EQ(ini.readInteger("Numbers", "dec", 0), -12);
     EXPECT_EQ(ini.readInteger("Numbers", "plus", 0), 7);
@@ -102,8 +104,7 @@ TEST(IniFile, ReadsLikeTheWindowsProfileFunctions) {
     EXPECT_FALSE(ini.readBool("Numbers", "notbool", false));
     EXPECT_EQ(ini.readString("Last", "nonewline", "-"), "end");
 
-    EXPECT_EQ(ini.readSections(),
-              (std::vector<std::string>{"Main", "\xC4\xED\xE8", "Numbers", "Last"}));
+    EXPECT_EQ(ini.readSections(), (std::vector<std::string>{"Main", "Дни"_cp1251, "Numbers", "Last"}));
     EXPECT_EQ(ini.readSection("main"),
               (std::vector<std::string>{"FIDOPath", "Quoted", "Single", "Mismatched", "Lone", "Empty"}));
 }
@@ -139,31 +140,29 @@ TEST(IniFile, MissingFileAndHugeValues) {
 TEST(IniFile, WritesChangeOnlyTheirLine) {
     TempDir dir;
     auto path = dir / "Orbisk.ini";
-    const std::string head =
-        "; \xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8\r\n"  // "; Настройки"
-        "[MAIN]\r\n"
-        "FidoPath = Sold\r\n"
-        "Unknown=kept\r\n"
-        "garbage line \xFF\r\n"
-        "\r\n"
-        "[MSG]\r\n"
-        "DelFromBegin=5\r\n"
-        "[main]\r\n"
-        "FIDOPath=shadowed\r\n";
+    const std::string head = std::string("; Настройки\r\n"_cp1251) +
+                             "[MAIN]\r\n"
+                             "FidoPath = Sold\r\n"
+                             "Unknown=kept\r\n"
+                             "garbage line \xFF\r\n"
+                             "\r\n"
+                             "[MSG]\r\n"
+                             "DelFromBegin=5\r\n"
+                             "[main]\r\n"
+                             "FIDOPath=shadowed\r\n";
     writeFile(path, head);
     IniFile ini(path);
     ini.writeString("main", "FIDOPATH", "Jc:\\fido\\tv");
-    std::string expected =
-        "; \xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8\r\n"
-        "[MAIN]\r\n"
-        "FidoPath=Jc:\\fido\\tv\r\n"
-        "Unknown=kept\r\n"
-        "garbage line \xFF\r\n"
-        "\r\n"
-        "[MSG]\r\n"
-        "DelFromBegin=5\r\n"
-        "[main]\r\n"
-        "FIDOPath=shadowed\r\n";
+    std::string expected = std::string("; Настройки\r\n"_cp1251) +
+                           "[MAIN]\r\n"
+                           "FidoPath=Jc:\\fido\\tv\r\n"
+                           "Unknown=kept\r\n"
+                           "garbage line \xFF\r\n"
+                           "\r\n"
+                           "[MSG]\r\n"
+                           "DelFromBegin=5\r\n"
+                           "[main]\r\n"
+                           "FIDOPath=shadowed\r\n";
     EXPECT_EQ(readFile(path), expected);
 
     // A new key goes after the section's last non-blank line.
@@ -189,8 +188,8 @@ TEST(IniFile, WritesChangeOnlyTheirLine) {
     // A file made new uses CRLF.
     auto fresh = dir / "new.ini";
     IniFile freshIni(fresh);
-    freshIni.writeString("DAYS", "1", "\xC2\xF1");
-    EXPECT_EQ(readFile(fresh), "[DAYS]\r\n1=\xC2\xF1\r\n");
+    freshIni.writeString("DAYS", "1", "Вс"_cp1251);
+    EXPECT_EQ(readFile(fresh), "[DAYS]\r\n1=Вс\r\n"_cp1251);
 }
 
 TEST(IniFile, EraseSectionRemovesEveryOccurrence) {
