@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/cp1251.h"
 #include "base/datetime.h"
 #include "base/ui.h"
 #include "listing/channellist.h"
@@ -10,11 +11,11 @@ namespace orbisk {
 namespace {
 
 // Day names as the captions write them (Windows-1251).
-const char* const kMonday = "\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA";     // "Понедельник"
-const char* const kMondayUpper = "\xCF\xCE\xCD\xC5\xC4\xC5\xCB\xDC\xCD\xC8\xCA";  // "ПОНЕДЕЛЬНИК"
-const char* const kThursday = "\xD7\xE5\xF2\xE2\xE5\xF0\xE3";                     // "Четверг"
-const char* const kSunday = "\xC2\xEE\xF1\xEA\xF0\xE5\xF1\xE5\xED\xFC\xE5";       // "Воскресенье"
-const char* const kNews = "\xCD\xEE\xE2\xEE\xF1\xF2\xE8";                         // "Новости"
+const char* const kMonday = "Понедельник"_cp1251;
+const char* const kMondayUpper = "ПОНЕДЕЛЬНИК"_cp1251;
+const char* const kThursday = "Четверг"_cp1251;
+const char* const kSunday = "Воскресенье"_cp1251;
+const char* const kNews = "Новости"_cp1251;
 
 class RecordingNotifier : public Notifier {
 public:
@@ -32,11 +33,11 @@ DayLayout testLayout() {
     DayLayout l;
     l.days[1] = kSunday;
     l.days[2] = kMonday;
-    l.days[3] = "\xC2\xF2\xEE\xF0\xED\xE8\xEA";  // "Вторник"
-    l.days[4] = "\xD1\xF0\xE5\xE4\xE0";          // "Среда"
+    l.days[3] = "Вторник"_cp1251;
+    l.days[4] = "Среда"_cp1251;
     l.days[5] = kThursday;
-    l.days[6] = "\xCF\xFF\xF2\xED\xE8\xF6\xE0";  // "Пятница"
-    l.days[7] = "\xD1\xF3\xE1\xE1\xEE\xF2\xE0";  // "Суббота"
+    l.days[6] = "Пятница"_cp1251;
+    l.days[7] = "Суббота"_cp1251;
     return l;
 }
 
@@ -68,11 +69,11 @@ ListingMessage desc(int part, StringList lines) {
 }
 
 const char* const kDayNames[7] = {kMonday,
-                                  "\xC2\xF2\xEE\xF0\xED\xE8\xEA",
-                                  "\xD1\xF0\xE5\xE4\xE0",
+                                  "Вторник"_cp1251,
+                                  "Среда"_cp1251,
                                   kThursday,
-                                  "\xCF\xFF\xF2\xED\xE8\xF6\xE0",
-                                  "\xD1\xF3\xE1\xE1\xEE\xF2\xE0",
+                                  "Пятница"_cp1251,
+                                  "Суббота"_cp1251,
                                   kSunday};
 
 TEST(SplitLines, LineBreaksAsTheListsReadThem) {
@@ -126,9 +127,9 @@ TEST(BuildDays, MissingPartFollowsItsCaptionAndWarnsOncePerRun) {
         EXPECT_EQ(week.days[4], block(kDayNames[4], "CH", {"06.00 Part 5"}));
     }
     ASSERT_EQ(notifier.shown.size(), 1u);
-    EXPECT_EQ(notifier.captions[0], "\xCE\xF8\xE8\xE1\xEA\xE0 \xF0\xE0\xF1\xF1\xFB\xEB\xEA\xE8");  // "Ошибка рассылки"
+    EXPECT_EQ(notifier.captions[0], "Ошибка рассылки"_cp1251);
     EXPECT_EQ(notifier.icons[0], MsgIcon::Warning);
-    EXPECT_EQ(notifier.shown[0].substr(0, 9), "\xCD\xE0\xF0\xF3\xF8\xE5\xED\xE8\xE5");  // "Нарушение"
+    EXPECT_EQ(notifier.shown[0].substr(0, 9), "Нарушение"_cp1251);
     EXPECT_TRUE(shown);
 
     // enableWarning false: silent, and the flag stays clear.

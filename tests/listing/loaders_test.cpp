@@ -6,6 +6,7 @@
 #include <map>
 
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/ui.h"
 #include "msgbase/messagearea.h"
@@ -86,9 +87,9 @@ protected:
     void SetUp() override {
         registerAreaKind('Q', &makeArea<FakeKindArea>);
         bases().clear();
-        env.layout.days[2] = "\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA";  // Понедельник
-        env.layout.days[4] = "\xD1\xF0\xE5\xE4\xE0";                          // Среда
-        env.months[12] = "\xE4\xE5\xEA\xE0\xE1\xF0\xFF";                       // декабря
+        env.layout.days[2] = "Понедельник"_cp1251;
+        env.layout.days[4] = "Среда"_cp1251;
+        env.months[12] = "декабря"_cp1251;
         env.warning = &warning;
     }
     void TearDown() override { registerAreaKind('Q', nullptr); }
@@ -192,10 +193,10 @@ TEST_F(Loaders, AreaThatDoesNotOpenLeavesEverythingAsItWas) {
 
 TEST_F(Loaders, TextFiles) {
     TempDir dir;
-    const std::string monday = "\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA";  // Понедельник
-    const std::string wednesday = "\xD1\xF0\xE5\xE4\xE0";                      // Среда
-    const std::string december = "\xE4\xE5\xEA\xE0\xE1\xF0\xFF";               // декабря
-    const std::string ntv = "\xCD\xD2\xC2";                                    // НТВ
+    const std::string monday = "Понедельник"_cp1251;
+    const std::string wednesday = "Среда"_cp1251;
+    const std::string december = "декабря"_cp1251;
+    const std::string ntv = "НТВ"_cp1251;
     auto koi = [](const std::string& ansi) { return ansiToKoi8(ansi); };
     // Monday, with blank lines inside and at the end; LF line ends.
     writeFile(dir / "1.txt", "[tv.all]\n======\n" + koi(monday + ". 7 " + december + ". " + ntv) +
@@ -220,8 +221,8 @@ TEST_F(Loaders, TextFiles) {
     EXPECT_EQ(week.messages[0].partNo, 1);
     EXPECT_EQ(week.messages[1].partNo, 3);
     // Capital EN becomes a Latin H; inner blank lines stay, the last go.
-    EXPECT_EQ(week.days[0],
-              (StringList{"======", monday + ". 7 " + december + ". H\xD2\xC2", "---", "06.00 A", "", "07.00 B"}));
+    EXPECT_EQ(week.days[0], (StringList{"======", monday + ". 7 " + december + ". H" + "ТВ"_cp1251, "---", "06.00 A",
+                                        "", "07.00 B"}));
     // File 3 does not follow file 1: its day comes from its caption.
     ASSERT_EQ(week.days[2].size(), 4u);
     EXPECT_EQ(week.days[2][3], "9.30News");
@@ -233,7 +234,7 @@ TEST_F(Loaders, TextFiles) {
     ASSERT_EQ(zero.messages.size(), 1u);
     EXPECT_EQ(zero.messages[0].partNo, 5);
     ASSERT_EQ(notifier.shown.size(), 2u);  // the month message, then the warning
-    EXPECT_EQ(notifier.shown[0].rfind("\xCD\xE5\xEE\xEF\xEE\xE7\xED\xE0\xED\xED\xFB\xE9", 0), 0u);  // Неопознанный
+    EXPECT_EQ(notifier.shown[0].rfind("Неопознанный"_cp1251, 0), 0u);
 
     // An empty folder and a folder that does not exist load nothing.
     TempDir empty;

@@ -5,15 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 
 namespace orbisk {
 namespace {
 
-// "декабря", "ноября", "апреля": month names as the captions write them.
-const std::string kDecember = "\xE4\xE5\xEA\xE0\xE1\xF0\xFF";
-const std::string kNovember = "\xED\xEE\xFF\xE1\xF0\xFF";
-const std::string kApril = "\xE0\xEF\xF0\xE5\xEB\xFF";
+// Month names as the captions write them.
+const std::string kDecember = "декабря"_cp1251;
+const std::string kNovember = "ноября"_cp1251;
+const std::string kApril = "апреля"_cp1251;
 
 struct Box {
     std::string text, caption;
@@ -70,7 +72,7 @@ TEST(Subject, ListingSubjects) {
 
     n = m = 99;
     // "ТВ. " anywhere, "/" first, no "]", no "/": no listing, nothing thrown.
-    EXPECT_FALSE(isListingSubject("\xD2\xC2. TV listing [2/7]", n, m));
+    EXPECT_FALSE(isListingSubject("ТВ. TV listing [2/7]"_cp1251, n, m));
     EXPECT_FALSE(isListingSubject("/2] x", n, m));
     EXPECT_FALSE(isListingSubject("TV listing [2/7", n, m));
     EXPECT_FALSE(isListingSubject("TV listing [2] ", n, m));
@@ -78,7 +80,7 @@ TEST(Subject, ListingSubjects) {
     EXPECT_EQ(n, 99);
     EXPECT_EQ(m, 99);
     // Without the blank it is not the marker.
-    EXPECT_TRUE(isListingSubject("\xD2\xC2.[1/2]", n, m));
+    EXPECT_TRUE(isListingSubject("ТВ.[1/2]"_cp1251, n, m));
 
     // Part texts that are no integer end the load with the text named.
     EXPECT_EQ(errorOf([&] { isListingSubject("TV 2/7]", n, m); }), "'TV 2' is not a valid integer value");
@@ -124,29 +126,28 @@ TEST(Subject, CaptionDate) {
     const MonthNames months = monthNames();
     const auto march = at(2024, 3, 10);
     RecordingNotifier box;
-    // "Пн. 25 декабря. ОРТ" read in January: last year's December.
-    EXPECT_EQ(parseCaptionDate("\xCF\xED. 25 " + kDecember + ". \xCE\xD0\xD2", months, at(2024, 1, 8), box),
+    // Read in January: last year's December.
+    EXPECT_EQ(parseCaptionDate("Пн. 25 "_cp1251 + kDecember + ". ОРТ"_cp1251, months, at(2024, 1, 8), box),
               encodeDate(2023, 12, 25));
     EXPECT_EQ(parseCaptionDate("x  3 " + kApril, months, march, box), encodeDate(2024, 4, 3));
     EXPECT_TRUE(box.shown.empty());
 
-    // Month in other capitals: "Декабря".
-    EXPECT_EQ(parseCaptionDate("x 25 \xC4\xE5\xEA\xE0\xE1\xF0\xFF.", months, march, box), 0);
+    // Month in other capitals.
+    EXPECT_EQ(parseCaptionDate("x 25 Декабря."_cp1251, months, march, box), 0);
     // Day 31 of April, and a day that is no integer.
     EXPECT_EQ(parseCaptionDate("x 31 " + kApril + ".", months, march, box), 0);
     EXPECT_EQ(parseCaptionDate("x 3a " + kApril, months, march, box), 0);
     // Too few words: the month word is empty.
     EXPECT_EQ(parseCaptionDate("x 3", months, march, box), 0);
     ASSERT_EQ(box.shown.size(), 4u);
-    const std::string error = "\xCE\xF8\xE8\xE1\xEA\xE0";
+    const std::string error = "Ошибка"_cp1251;
     for (const auto& b : box.shown) {
         EXPECT_EQ(b.caption, error);
         EXPECT_EQ(b.icon, MsgIcon::Error);
     }
-    // "Неопознанный месяц "Декабря"", "Не распознаваемая дата: "31 апреля"".
-    const std::string unknown = "\xCD\xE5\xEE\xEF\xEE\xE7\xED\xE0\xED\xED\xFB\xE9 \xEC\xE5\xF1\xFF\xF6 \"";
-    const std::string bad = "\xCD\xE5 \xF0\xE0\xF1\xEF\xEE\xE7\xED\xE0\xE2\xE0\xE5\xEC\xE0\xFF \xE4\xE0\xF2\xE0: \"";
-    EXPECT_EQ(box.shown[0].text, unknown + "\xC4\xE5\xEA\xE0\xE1\xF0\xFF\"");
+    const std::string unknown = "Неопознанный месяц \""_cp1251;
+    const std::string bad = "Не распознаваемая дата: \""_cp1251;
+    EXPECT_EQ(box.shown[0].text, unknown + "Декабря\""_cp1251);
     EXPECT_EQ(box.shown[1].text, bad + "31 " + kApril + "\"");
     EXPECT_EQ(box.shown[2].text, bad + "3a " + kApril + "\"");
     EXPECT_EQ(box.shown[3].text, unknown + "\"");
@@ -160,13 +161,13 @@ TEST(Subject, CaptionDate) {
 }
 
 TEST(Subject, CaptionTailAndKoi8) {
-    EXPECT_EQ(captionTail("\xCF\xED. 25 " + kDecember + ". First Channel  "), "First Channel  ");
+    EXPECT_EQ(captionTail("Пн. 25 "_cp1251 + kDecember + ". First Channel  "), "First Channel  ");
     EXPECT_EQ(captionTail("  a  b   c    d e"), "d e");
     EXPECT_EQ(captionTail("a. 25 " + kDecember + "."), "a. 25 " + kDecember + ".");
     EXPECT_EQ(captionTail("a b c "), "a b c ");
 
-    // KOI8-R "НТВ нтв\r\n": capital EN becomes Latin H, lower case stays Cyrillic.
-    EXPECT_EQ(koi8ToAnsi("\xEE\xF4\xF7 \xCE\xD4\xD7\r\n"), "H\xD2\xC2 \xED\xF2\xE2\r\n");
+    // Capital EN becomes Latin H, lower case stays Cyrillic.
+    EXPECT_EQ(koi8ToAnsi(ansiToKoi8("НТВ нтв\r\n"_cp1251)), "H" + std::string("ТВ нтв\r\n"_cp1251));
     // Box drawing has no place in 1251; the length stays.
     EXPECT_EQ(koi8ToAnsi("\x80\x95").size(), 2u);
     EXPECT_EQ(koi8ToAnsi("plain ASCII"), "plain ASCII");

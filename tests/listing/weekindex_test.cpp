@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/ui.h"
 #include "listing/bodyparse.h"
@@ -155,7 +156,7 @@ TEST(Weeks, DescriptorsOfMessagesAndFiles) {
     EXPECT_EQ(listing.partCount, 7);
     EXPECT_EQ(listing.msgNum, 42);
     EXPECT_FALSE(listing.lines.has_value());
-    const ListingMessage other = ListingMessage::create(43, "\xD2\xC2. [2/7]");  // "ТВ. [2/7]"
+    const ListingMessage other = ListingMessage::create(43, "ТВ. [2/7]"_cp1251);
     EXPECT_FALSE(other.isListing);
     EXPECT_EQ(other.partNo, 0);
     EXPECT_EQ(other.partCount, 0);
