@@ -7,25 +7,28 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "base/codepage.h"
+#include "base/cp1251.h"
+
 namespace orbisk::test {
 namespace {
 
 // "Программа НТВ" in CP866; 0x8D is the byte some readers mistake for a
 // soft line break.
-const std::string kCyrSubject = "\x8F\xE0\xAE\xA3\xE0\xA0\xAC\xAC\xA0 \x8D\x92\x82";
+const std::string kCyrSubject = ansiToOem("Программа НТВ"_cp1251);
 
 std::vector<FidoTestMessage> threeMessages() {
     return {
         {"Ivan Petrov", "All", "First", "Line one\rLine two\r"},
-        {"Ivan Petrov", "All", kCyrSubject, "\x8D\x92\x82 07.00 \x8D\xAE\xA2\xAE\xE1\xE2\xA8\rSecond line"},
+        {"Ivan Petrov", "All", kCyrSubject, ansiToOem("НТВ 07.00 Новости\rSecond line"_cp1251)},
         {"Sysop", "Ivan Petrov", "Third", "unix\nline ends\r\nmixed\n"},
     };
 }
 
 // Each body as it must appear in the stored text: CR-terminated lines.
-const char* kStoredBodies[] = {
+const std::string kStoredBodies[] = {
     "Line one\rLine two\r",
-    "\x8D\x92\x82 07.00 \x8D\xAE\xA2\xAE\xE1\xE2\xA8\rSecond line\r",
+    ansiToOem("НТВ 07.00 Новости\rSecond line\r"_cp1251),
     "unix\rline ends\rmixed\r",
 };
 

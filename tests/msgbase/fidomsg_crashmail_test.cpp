@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/datetime.h"
 #include "msgbase/fidomsgarea.h"
 #include "msgbase/messagearea.h"
@@ -55,8 +56,8 @@ std::vector<Tossed> sample() {
     return {
         {"TV listing 1/3", {"MONDAY 09.03", "", "NTV", "07.00 News", "07.30 Weather and more news than fits"}},
         // "Программа НТВ" / "НТВ 07.00 Новости": 0x8D is the first letter of НТВ
-        {"\x8F\xE0\xAE\xA3\xE0\xA0\xAC\xAC\xA0 \x8D\x92\x82",
-         {"\x8D\x92\x82 07.00 \x8D\xAE\xA2\xAE\xE1\xE2\xA8", "\x8D\x8D\x8D", "\xE0\xE1\xE2 \xAF\xE0\xA8"}},
+        {ansiToOem("Программа НТВ"_cp1251),
+         {ansiToOem("НТВ 07.00 Новости"_cp1251), ansiToOem("ННН"_cp1251), ansiToOem("рст при"_cp1251)}},
         {"Third", {"just one line"}},
         {"Fourth", {"four", "lines", "of", "text"}},
     };
@@ -166,13 +167,13 @@ TEST(FidoMsgCrashmail, OurMessagesArePackedAndTossedAfter) {
         area->startNewMessage();
         area->setFromName("Orbisk");
         area->setToName("All");
-        area->setSubject("\xCD\xD2\xC2 " + std::to_string(i));  // "НТВ i"
+        area->setSubject("НТВ "_cp1251 + std::to_string(i));
         area->setDateTime(when);
         area->setOrigAddress({2, 5020, 9999, 0});
         area->setDestAddress({2, 5020, 1, 0});
         area->setLocalFlag(true);
         area->writeKludgeLine("\x01MSGID: 2:5020/9999 " + std::to_string(1000 + i));
-        area->writeTextLine("\xCD\xD2\xC2 07.00 \xCD\xEE\xE2\xEE\xF1\xF2\xE8");  // "НТВ 07.00 Новости"
+        area->writeTextLine("НТВ 07.00 Новости"_cp1251);
         area->writeTextLine("line " + std::to_string(i));
         ASSERT_EQ(area->saveMessage(), 0);
         EXPECT_EQ(area->getMessageNumber(), 3 + i);
@@ -199,12 +200,11 @@ TEST(FidoMsgCrashmail, OurMessagesArePackedAndTossedAfter) {
             EXPECT_EQ(area->getFromName(), "Orbisk");
             EXPECT_TRUE(area->isLocal());
             EXPECT_DOUBLE_EQ(area->getDateTime(), when);
-            EXPECT_EQ(allLines(*area), (std::vector<std::string>{"\x01MSGID: 2:5020/9999 1002",
-                                                                 "\xCD\xD2\xC2 07.00 \xCD\xEE\xE2\xEE\xF1\xF2\xE8",
-                                                                 "line 2"}));
+            EXPECT_EQ(allLines(*area),
+                      (std::vector<std::string>{"\x01MSGID: 2:5020/9999 1002", "НТВ 07.00 Новости"_cp1251, "line 2"}));
         }
     }
-    EXPECT_EQ(subjects, (std::vector<std::string>{"Third", "\xCD\xD2\xC2 0", "\xCD\xD2\xC2 2", "Fourth"}));
+    EXPECT_EQ(subjects, (std::vector<std::string>{"Third", "НТВ 0"_cp1251, "НТВ 2"_cp1251, "Fourth"}));
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/datetime.h"
 #include "msgbase/messagearea.h"
 #include "support/tempdir.h"
@@ -204,15 +206,15 @@ TEST(FidoMsgArea, HeaderFieldsStopAtNulAndAtTheirLimits) {
 TEST(FidoMsgArea, CyrillicIsConvertedAnd0x8DStays) {
     TempDir dir;
     MsgFields f;
-    f.from = "\x88\xA2\xA0\xAD";                   // "Иван" in 866
-    f.subject = "\x8F\xE0\xAE\xA3\xE0\xA0\xAC\xAC\xA0 \x8D\x92\x82";  // "Программа НТВ"
-    writeFile(dir / "3.msg", messageBytes("\x8D\x92\x82 07.00 \x8D\xAE\xA2\xAE\xE1\xE2\xA8\r\x8D\x8D\x8D\r", f));
+    f.from = ansiToOem("Иван"_cp1251);
+    f.subject = ansiToOem("Программа НТВ"_cp1251);
+    writeFile(dir / "3.msg", messageBytes(ansiToOem("НТВ 07.00 Новости\rННН\r"_cp1251), f));
     auto area = open(dir.str());
     area->locateFrom(1);
     area->loadHeader();
-    EXPECT_EQ(area->getFromName(), "\xC8\xE2\xE0\xED");
-    EXPECT_EQ(area->getSubject(), "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 \xCD\xD2\xC2");
-    EXPECT_EQ(readLines(*area), (V{"\xCD\xD2\xC2 07.00 \xCD\xEE\xE2\xEE\xF1\xF2\xE8", "\xCD\xCD\xCD"}));
+    EXPECT_EQ(area->getFromName(), "Иван"_cp1251);
+    EXPECT_EQ(area->getSubject(), "Программа НТВ"_cp1251);
+    EXPECT_EQ(readLines(*area), (V{"НТВ 07.00 Новости"_cp1251, "ННН"_cp1251}));
 }
 
 TEST(FidoMsgArea, DateTextInItsFourLayouts) {
@@ -380,7 +382,7 @@ TEST(FidoMsgArea, LineReaderAgreesWithTheSharedReader) {
         "a b c d e f g h i j k l m n o p\r  two leading blanks\r\n\r",
         std::string(300, 'x') + "\r" + std::string(253, 'y') + " z\r" + std::string(254, 'w') + "\r",
         "trailing space at the cut      " + std::string(240, 'v') + " \rend",
-        std::string("\x8D\n\n\x01PID: 1\r") + std::string(70000, '\n') + "across windows  " +
+        ansiToOem("Н\n\n\x01PID: 1\r"_cp1251) + std::string(70000, '\n') + "across windows  " +
             std::string(70000, 'q') + "\r",
         "word " + std::string(1000, ' ') + "x\r",
         std::string("nul \0 after"),
@@ -415,11 +417,12 @@ TEST(FidoMsgArea, LineReaderAgreesWithTheSharedReader) {
 
 TEST(FidoMsgArea, DamagedFilesReadAsEmptyOrBoundedNeverBeyondTheFile) {
     TempDir dir;
+    const char letterEn = "Н"_cp1251[0];                             // 0x8D in 866
     writeFile(dir / "1.msg", std::string(100, 'A'));                 // shorter than a header
     writeFile(dir / "2.msg", std::string(190, '\xFF'));              // header of 0xFF
     writeFile(dir / "3.msg", std::string(190, '\xFF') + std::string(5000, '\0'));
     writeFile(dir / "4.msg", messageBytes(std::string(5000, '\r')));
-    writeFile(dir / "5.msg", messageBytes(std::string(5000, '\x8D')));
+    writeFile(dir / "5.msg", messageBytes(ansiToOem(std::string(5000, letterEn))));
     writeFile(dir / "6.msg", "");
     writeFile(dir / "7.msg", messageBytes(std::string(200000, '\n') + "z\r"));  // LFs across windows
     auto area = open(dir.str());
@@ -447,8 +450,8 @@ TEST(FidoMsgArea, DamagedFilesReadAsEmptyOrBoundedNeverBeyondTheFile) {
     area->loadHeader();
     const auto en = readLines(*area);
     ASSERT_EQ(en.size(), 20u);  // 5000 letters in pieces of 254, hard cut
-    EXPECT_EQ(en[0], std::string(254, '\xCD'));
-    EXPECT_EQ(en[19], std::string(5000 - 19 * 254, '\xCD'));
+    EXPECT_EQ(en[0], std::string(254, letterEn));
+    EXPECT_EQ(en[19], std::string(5000 - 19 * 254, letterEn));
     area->locateNext();
     area->loadHeader();
     EXPECT_EQ(fidoArea(area).messageStatus(), 0);
@@ -495,8 +498,9 @@ TEST(FidoMsgArea, TenMegabyteMessageReadsThroughTheWindow) {
     std::string text;
     text.reserve(10u << 20);
     std::size_t lines = 0;
+    const std::string ntv = ansiToOem(" НТВ "_cp1251);
     while (text.size() < (10u << 20)) {
-        text += "line " + std::to_string(lines++) + " \x8D\x92\x82 " + std::string(60, 'x') + "\r";
+        text += "line " + std::to_string(lines++) + ntv + std::string(60, 'x') + "\r";
     }
     text += "\x01TOPT 42\r";  // a control line at the very end is still seen
     writeFile(dir / "1.msg", messageBytes(text));
@@ -508,8 +512,8 @@ TEST(FidoMsgArea, TenMegabyteMessageReadsThroughTheWindow) {
     const auto got = readLines(*area);
     const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     ASSERT_EQ(got.size(), lines + 1);
-    EXPECT_EQ(got[0], "line 0 \xCD\xD2\xC2 " + std::string(60, 'x'));
-    EXPECT_EQ(got[lines - 1], "line " + std::to_string(lines - 1) + " \xCD\xD2\xC2 " + std::string(60, 'x'));
+    EXPECT_EQ(got[0], "line 0 НТВ "_cp1251 + std::string(60, 'x'));
+    EXPECT_EQ(got[lines - 1], "line " + std::to_string(lines - 1) + " НТВ "_cp1251 + std::string(60, 'x'));
     EXPECT_LT(secs, 30.0);  // generous for sanitizer builds; a quadratic reader takes hours
 }
 
@@ -544,9 +548,9 @@ TEST(FidoMsgArea, WrittenMessageReadsBackWhole) {
     const DateTime when = encodeDate(2026, 3, 9) + encodeTime(18, 5, 7);
     for (int i = 0; i < 3; ++i) {
         area->startNewMessage();
-        area->setFromName("\xC8\xE2\xE0\xED Petrov");  // "Иван Petrov"
+        area->setFromName("Иван Petrov"_cp1251);
         area->setToName(std::string(50, 'T'));
-        area->setSubject("\xCD\xD2\xC2 " + std::to_string(i));  // "НТВ i"
+        area->setSubject("НТВ "_cp1251 + std::to_string(i));
         area->setDateTime(when);
         area->setOrigAddress({2, 5020, 1, 0});
         area->setDestAddress({2, 5020, 9999, 0});
@@ -557,7 +561,7 @@ TEST(FidoMsgArea, WrittenMessageReadsBackWhole) {
         area->setPrivateFlag(false);
         area->setFormatMark(1);
         area->writeKludgeLine("\x01MSGID: 2:5020/1 0000000" + std::to_string(i));
-        area->writeTextLine("\xCD\xD2\xC2 07.00");
+        area->writeTextLine("НТВ 07.00"_cp1251);
         area->writeText("last line without CR");
         ASSERT_EQ(area->saveMessage(), 0);
         EXPECT_EQ(area->getMessageNumber(), i + 1);
@@ -575,9 +579,9 @@ TEST(FidoMsgArea, WrittenMessageReadsBackWhole) {
     EXPECT_EQ(walk(*again), (N{1, 2, 3}));
     again->locateFrom(2);
     again->loadHeader();
-    EXPECT_EQ(again->getFromName(), "\xC8\xE2\xE0\xED Petrov");
+    EXPECT_EQ(again->getFromName(), "Иван Petrov"_cp1251);
     EXPECT_EQ(again->getToName(), std::string(35, 'T'));
-    EXPECT_EQ(again->getSubject(), "\xCD\xD2\xC2 1");
+    EXPECT_EQ(again->getSubject(), "НТВ 1"_cp1251);
     EXPECT_DOUBLE_EQ(again->getDateTime(), encodeDate(2026, 3, 9) + encodeTime(18, 5));
     EXPECT_EQ(again->getOrigAddress(), (FidoAddress{1, 5020, 1, 0}));  // echomail: no INTL, default zone
     EXPECT_EQ(again->getDestAddress(), (FidoAddress{1, 5020, 9999, 0}));
@@ -586,7 +590,7 @@ TEST(FidoMsgArea, WrittenMessageReadsBackWhole) {
     EXPECT_TRUE(again->isLocal());
     EXPECT_FALSE(again->isPrivate());
     EXPECT_TRUE(again->isRead());
-    EXPECT_EQ(readLines(*again), (V{"\x01MSGID: 2:5020/1 00000001", "\xCD\xD2\xC2 07.00", "last line without CR"}));
+    EXPECT_EQ(readLines(*again), (V{"\x01MSGID: 2:5020/1 00000001", "НТВ 07.00"_cp1251, "last line without CR"}));
 }
 
 TEST(FidoMsgArea, NetmailAddressLinesRoundTrip) {

@@ -6,6 +6,8 @@
 #include <random>
 #include <vector>
 
+#include "base/codepage.h"
+#include "base/cp1251.h"
 #include "msgbase/fileio.h"
 #include "msgbase/hudson_fixture.h"
 #include "msgbase/hudsonarea.h"
@@ -104,9 +106,9 @@ TEST(HudsonRead, BoardsInterleavedInOneBaseLocateOnlyTheirOwnMessages) {
 TEST(HudsonRead, HeaderFieldsComeFromTheirOffsets) {
     TempDir dir;
     HudsonMsg m = message(42, 7);
-    m.from = "\x88\xa2\xa0\xad";         // OEM "Иван"
+    m.from = ansiToOem("Иван"_cp1251);
     m.to = "Somebody Else";
-    m.subject = "Re: RE:  \x8f\xe0\xae\xa3\xe0\xa0\xac\xac\xa0";  // OEM "Программа"
+    m.subject = ansiToOem("Re: RE:  Программа"_cp1251);
     m.date = "12-31-99";
     m.time = "23:59";
     m.msgAttr = 0x08 | 0x10 | 0x40;  // private, received, local
@@ -135,9 +137,9 @@ TEST(HudsonRead, HeaderFieldsComeFromTheirOffsets) {
     a->loadHeader();
     EXPECT_EQ(a->status(), 0);
     EXPECT_EQ(a->getMessageNumber(), 42);
-    EXPECT_EQ(a->getFromName(), "\xC8\xE2\xE0\xED");  // Иван
+    EXPECT_EQ(a->getFromName(), "Иван"_cp1251);
     EXPECT_EQ(a->getToName(), "Somebody Else");
-    EXPECT_EQ(a->getSubject(), "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0");  // Программа
+    EXPECT_EQ(a->getSubject(), "Программа"_cp1251);
     EXPECT_EQ(a->getDateTime(), encodeDate(1999, 12, 31) + encodeTime(23, 59));
     EXPECT_TRUE(a->isPrivate());
     EXPECT_TRUE(a->isReceived());
@@ -169,7 +171,7 @@ TEST(HudsonRead, TextFollowsLengthBytesAcrossBlocksAndEndsAtNul) {
     // block's unused 155 bytes are '#'.
     std::string text;
     for (int i = 0; i < 12; ++i) text += "Line " + std::to_string(i) + " " + std::string(20, 'a' + i) + "\r\n";
-    const std::string nText = "\x8d\x92\x82 channel\r";  // OEM "НТВ": 0x8D is the letter EN
+    const std::string nText = ansiToOem("НТВ channel\r"_cp1251);  // 0x8D is the letter EN
     HudsonMsg withNul = message(2, 1, std::string("before\rafter") + '\0' + "hidden\rmore\r");
     HudsonMsg noCr = message(3, 1, "no final CR");
     HudsonMsg empty = message(4, 1, "");
@@ -180,7 +182,7 @@ TEST(HudsonRead, TextFollowsLengthBytesAcrossBlocksAndEndsAtNul) {
     a->loadHeader();
     std::vector<std::string> expect;
     for (int i = 0; i < 12; ++i) expect.push_back("Line " + std::to_string(i) + " " + std::string(20, 'a' + i));
-    expect.push_back("\xCD\xD2\xC2 channel");
+    expect.push_back("НТВ channel"_cp1251);
     EXPECT_EQ(readLines(*a), expect);
     EXPECT_EQ(a->status(), 0);
 
@@ -248,7 +250,7 @@ public:
 TEST(HudsonRead, BufferedLineReaderGivesWhatTheSharedReaderGives) {
     TempDir dir;
     std::mt19937 rng(20240315);
-    const char alphabet[] = {'a', 'b', ' ', ' ', '\r', '\n', '\x8d', '\xe0', 'Z', ' ', '\r', 'q'};
+    const char alphabet[] = {'a', 'b', ' ', ' ', '\r', '\n', '\x8d', '\xe0', 'Z', ' ', '\r', 'q'};  // 866 "Н", "р"
     std::vector<HudsonMsg> msgs;
     for (int i = 0; i < 300; ++i) {
         std::string t;

@@ -2,6 +2,7 @@
 // and by the bytes of the five files.
 #include <gtest/gtest.h>
 
+#include "base/cp1251.h"
 #include "msgbase/fileio.h"
 #include "msgbase/hudson_fixture.h"
 #include "msgbase/hudsonarea.h"
@@ -158,7 +159,7 @@ TEST(HudsonWrite, SavedMessagesReadBackWithTheirFieldsAndCounts) {
     auto a1 = openBoard(base, 1);  // creates the base
     auto a3 = openBoard(base, 3);
     std::string longText;
-    for (int i = 0; i < 40; ++i) longText += "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB " + std::to_string(i);  // Первый канал
+    for (int i = 0; i < 40; ++i) longText += "Первый канал "_cp1251 + std::to_string(i);
 
     struct Sent {
         HudsonArea* area;
@@ -166,11 +167,11 @@ TEST(HudsonWrite, SavedMessagesReadBackWithTheirFieldsAndCounts) {
         std::string text;
     };
     const std::vector<Sent> sent = {{a1.get(), "First", "One\rTwo\r"},
-                                    {a3.get(), "\xCD\xEE\xE2\xEE\xF1\xF2\xE8", longText + "\r"},  // Новости
+                                    {a3.get(), "Новости"_cp1251, longText + "\r"},
                                     {a1.get(), "Third", ""}};
     for (const Sent& s : sent) {
         s.area->startNewMessage();
-        s.area->setFromName("\xC8\xE2\xE0\xED \xCF\xE5\xF2\xF0\xEE\xE2");  // Иван Петров
+        s.area->setFromName("Иван Петров"_cp1251);
         s.area->setToName("All");
         s.area->setSubject(s.subject);
         s.area->setDateTime(encodeDate(2024, 3, 15) + encodeTime(7, 5));
@@ -208,8 +209,8 @@ TEST(HudsonWrite, SavedMessagesReadBackWithTheirFieldsAndCounts) {
     ASSERT_TRUE(r->isLocated());
     r->loadHeader();
     EXPECT_EQ(r->getMessageNumber(), 2);
-    EXPECT_EQ(r->getSubject(), "\xCD\xEE\xE2\xEE\xF1\xF2\xE8");
-    EXPECT_EQ(r->getFromName(), "\xC8\xE2\xE0\xED \xCF\xE5\xF2\xF0\xEE\xE2");
+    EXPECT_EQ(r->getSubject(), "Новости"_cp1251);
+    EXPECT_EQ(r->getFromName(), "Иван Петров"_cp1251);
     EXPECT_EQ(r->getToName(), "All");
     EXPECT_EQ(r->getDateTime(), encodeDate(2024, 3, 15) + encodeTime(7, 5));
     EXPECT_EQ(r->getOrigAddress(), (FidoAddress{2, 5020, 1042, 0}));

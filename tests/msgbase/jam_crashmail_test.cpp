@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "msgbase/jamarea.h"
 #include "msgbase/jam_image.h"
 #include "support/crashmail.h"
@@ -17,12 +18,13 @@ namespace {
 
 // A listing part: subject and body as the mailing writes them, in CP866.
 FidoTestMessage listing(int part) {
-    // "ТВ-программа", a channel "НТВ" (0x8D leads it) and programme lines.
-    std::string body = "\x92\x82-\xAF\xE0\xAE\xA3\xE0\xA0\xAC\xAC\xA0 " + std::to_string(part) + "/5\r\r";
-    body += "\x8D\x92\x82\r";
+    // A channel "НТВ" (0x8D leads it) and programme lines.
+    std::string body = "ТВ-программа "_cp1251 + std::to_string(part) + "/5\r\r";
+    body += "НТВ\r"_cp1251;
     for (int h = 6; h < 24; ++h)
-        body += (h < 10 ? "0" : "") + std::to_string(h) + ".00 \x8D\xAE\xA2\xAE\xE1\xE2\xA8 " + std::to_string(part) + "\r";
-    return {"TV Robot", "All", "TV " + std::to_string(part) + "/5 \x8D\x92\x82", body, "Orbisk test"};
+        body += (h < 10 ? "0" : "") + std::to_string(h) + ".00 Новости "_cp1251 + std::to_string(part) + "\r";
+    const std::string subject = "TV " + std::to_string(part) + "/5 НТВ"_cp1251;
+    return {"TV Robot", "All", ansiToOem(subject), ansiToOem(body), "Orbisk test"};
 }
 
 struct ReadMessage {
@@ -164,7 +166,7 @@ void saveOne(MessageArea& a, const std::string& subject, const std::vector<std::
 
 TEST(JamCrashmail, CrashmailTakesBasesWithOurMessages) {
     if (!crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
-    const std::vector<std::string> ourBody = {"\xCD\xD2\xC2", "07.00 \xCD\xEE\xE2\xEE\xF1\xF2\xE8"};  // "НТВ", "07.00 Новости"
+    const std::vector<std::string> ourBody = {"НТВ"_cp1251, "07.00 Новости"_cp1251};
     {
         // crashmail's message, ours, then crashmail's again.
         TempDir dir;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/datetime.h"
 #include "msgbase/jamarea.h"
 #include "msgbase/jam_image.h"
@@ -77,13 +79,13 @@ TEST(JamRead, LocatesLiveMessagesFromTheBaseNumberAndSkipsDeadOnes) {
 TEST(JamRead, HeaderFieldsKludgeLinesAndTextEnds) {
     TempDir dir;
     JamMessageImage m;
-    // "Re: RE:  Программа НТВ" in CP866, with the letter EN 0x8D.
-    m.subfields = {{2, "Ivan Petrov"},   {3, "All"},           {6, "Re: RE:  \x8F\xE0\xAE\xA3\xE0\xA0\xAC\xAC\xA0 \x8D\x92\x82"},
+    // The subject in CP866, with the letter EN 0x8D.
+    m.subfields = {{2, "Ivan Petrov"},   {3, "All"},           {6, ansiToOem("Re: RE:  Программа НТВ"_cp1251)},
                    {0, "2:5020/1.3"},   {1, "2:5030/7"},      {4, "2:5020/1 12ab34cd"},
                    {7, "Tosser 1.0"},   {2000, "TZUTC: 0300"}, {2001, "5020/1 9999"},
                    {2002, "5020/9999"}, {9, "file.zip"},      {77, "unknown kind"}};
-    m.text = "\x8D\x92\x82 07.00 News\rAB";  // last line without CR
-    m.dateWritten = 1700000000;              // 2023-11-14 22:13:20
+    m.text = ansiToOem("НТВ 07.00 News\rAB"_cp1251);  // last line without CR
+    m.dateWritten = 1700000000;                       // 2023-11-14 22:13:20
     m.attr = JamArea::kAttrPrivate | JamArea::kAttrCrash | JamArea::kAttrRead;
     JamMessageImage empty{{{6, "empty"}}, ""};
     JamMessageImage nul{{{6, "nul"}}, std::string("abc\0def\rghi\r", 12)};
@@ -95,7 +97,7 @@ TEST(JamRead, HeaderFieldsKludgeLinesAndTextEnds) {
     a->loadHeader();
     EXPECT_EQ(a->getFromName(), "Ivan Petrov");
     EXPECT_EQ(a->getToName(), "All");
-    EXPECT_EQ(a->getSubject(), "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 \xCD\xD2\xC2");  // "Программа НТВ"
+    EXPECT_EQ(a->getSubject(), "Программа НТВ"_cp1251);
     EXPECT_EQ(a->getOrigAddress(), (FidoAddress{2, 5020, 1, 3}));
     EXPECT_EQ(a->getDestAddress(), (FidoAddress{2, 5030, 7, 0}));
     EXPECT_DOUBLE_EQ(a->getDateTime(), encodeDate(2023, 11, 14) + encodeTime(22, 13, 20));
@@ -103,14 +105,14 @@ TEST(JamRead, HeaderFieldsKludgeLinesAndTextEnds) {
     EXPECT_FALSE(a->isLocal() || a->isSent() || a->isDeleted() || a->isFileAttach() || a->isReceipt());
     const std::vector<std::string> all = {"\x01MSGID: 2:5020/1 12ab34cd", "\x01PID: Tosser 1.0", "\x01TZUTC: 0300",
                                           "\x01SEEN-BY: 5020/1 9999",     "\x01PATH: 5020/9999",
-                                          "\xCD\xD2\xC2 07.00 News",       "AB"};
+                                          "НТВ 07.00 News"_cp1251,        "AB"};
     EXPECT_EQ(textLines(*a, false), all);
-    EXPECT_EQ(textLines(*a, true), (std::vector<std::string>{"\xCD\xD2\xC2 07.00 News", "AB"}));
+    EXPECT_EQ(textLines(*a, true), (std::vector<std::string>{"НТВ 07.00 News"_cp1251, "AB"}));
     // A line that exactly fills maxLen at the last kludge: the text follows whole.
     const auto narrow = textLines(*a, false, 16);
     ASSERT_GE(narrow.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(narrow.end() - 3, narrow.end()),
-              (std::vector<std::string>{"\x01PATH: 5020/9999", "\xCD\xD2\xC2 07.00 News", "AB"}));
+              (std::vector<std::string>{"\x01PATH: 5020/9999", "НТВ 07.00 News"_cp1251, "AB"}));
 
     a->locateNext();
     a->loadHeader();
@@ -213,7 +215,7 @@ TEST(JamRead, LineShortcutMatchesTheSharedReader) {
     TempDir dir;
     unsigned seed = 12345;
     auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
-    const char alphabet[] = {'a', 'b', ' ', ' ', '\r', '\n', '\0', '\x8D', '\xE0', 'x', '7', '\t'};
+    const char alphabet[] = {'a', 'b', ' ', ' ', '\r', '\n', '\0', '\x8D', '\xE0', 'x', '7', '\t'};  // 866 "Н", "р"
     std::vector<JamMessageImage> msgs;
     for (int m = 0; m < 60; ++m) {
         JamMessageImage img({{6, "m"}});

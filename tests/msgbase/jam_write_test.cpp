@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/cp1251.h"
 #include "base/datetime.h"
 #include "msgbase/crc32.h"
 #include "msgbase/fileio.h"
@@ -139,7 +140,7 @@ TEST(JamWrite, CreatedAreaTakesMessagesThatReadBackWhole) {
     const DateTime when = encodeDate(2024, 3, 1) + encodeTime(10, 20, 30);
     for (int i = 1; i <= 2; ++i) {
         a->startNewMessage();
-        a->setFromName("\xC8\xE2\xE0\xED");  // "Иван"
+        a->setFromName("Иван"_cp1251);
         a->setToName(i == 1 ? "All" : "Sysop");
         a->setSubject("TV " + std::to_string(i));
         a->setOrigAddress({2, 5020, 9999, 0});
@@ -150,7 +151,7 @@ TEST(JamWrite, CreatedAreaTakesMessagesThatReadBackWhole) {
         a->writeKludgeLine("\x01PID: Orbisk");
         a->writeKludgeLine("\x01INTL 2:5020/1 2:5020/9999");  // dropped
         a->writeKludgeLine("\x01TZUTC: 0300");
-        a->writeTextLine("\xCD\xD2\xC2 07.00");  // "НТВ 07.00"
+        a->writeTextLine("НТВ 07.00"_cp1251);
         a->writeText("last");
         ASSERT_EQ(a->saveMessage(), 0);
     }
@@ -164,7 +165,7 @@ TEST(JamWrite, CreatedAreaTakesMessagesThatReadBackWhole) {
         ASSERT_TRUE(a->isLocated());
         a->loadHeader();
         EXPECT_EQ(a->getMessageNumber(), i);
-        EXPECT_EQ(a->getFromName(), "\xC8\xE2\xE0\xED");
+        EXPECT_EQ(a->getFromName(), "Иван"_cp1251);
         EXPECT_EQ(a->getToName(), i == 1 ? "All" : "Sysop");
         EXPECT_EQ(a->getSubject(), "TV " + std::to_string(i));
         EXPECT_EQ(a->getOrigAddress(), (FidoAddress{2, 5020, 9999, 0}));
@@ -174,7 +175,7 @@ TEST(JamWrite, CreatedAreaTakesMessagesThatReadBackWhole) {
         std::vector<std::string> lines;
         while (!a->atTextEnd() && lines.size() < 20) lines.push_back(a->readTextLine(255));
         EXPECT_EQ(lines, (std::vector<std::string>{"\x01MSGID: 2:5020/9999 0000000" + std::to_string(i),
-                                                   "\x01PID: Orbisk", "\x01TZUTC: 0300", "\xCD\xD2\xC2 07.00", "last"}));
+                                                   "\x01PID: Orbisk", "\x01TZUTC: 0300", "НТВ 07.00"_cp1251, "last"}));
     }
     a->findAddressedFirst("sysop", "");
     ASSERT_TRUE(a->foundAddressed());

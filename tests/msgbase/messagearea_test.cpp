@@ -5,6 +5,9 @@
 #include <set>
 #include <vector>
 
+#include "base/codepage.h"
+#include "base/cp1251.h"
+
 namespace orbisk {
 namespace {
 
@@ -133,8 +136,8 @@ TEST(SharedLineReader, ControlCharactersAndCodePage) {
     a.setText("a\r\nb\n c\r");
     EXPECT_EQ(lines(a, 80), (V{"a", "b c"}));
     // 866 "НТВ" (0x8D first) arrives whole as 1251.
-    a.setText("\x8D\x92\x82 \xAD\xAE\xA2\xAE\xE1\xE2\xA8\r");
-    EXPECT_EQ(lines(a, 80), (V{"\xCD\xD2\xC2 \xED\xEE\xE2\xEE\xF1\xF2\xE8"}));  // "НТВ новости"
+    a.setText(ansiToOem("НТВ новости\r"_cp1251));
+    EXPECT_EQ(lines(a, 80), (V{"НТВ новости"_cp1251}));
     // The text ends at its first NUL, also in the middle of a line.
     a.setText(std::string("one\rtw\0o\rthree\r", 15));
     EXPECT_EQ(lines(a, 80), (V{"one", "tw"}));
@@ -168,8 +171,8 @@ TEST(MessageArea, SharedOperationsAndSubjects) {
     EXPECT_EQ(a.getSubject(), "");
     a.subject = "Reply";
     EXPECT_EQ(a.getSubject(), "Reply");
-    a.subject = "Re: \x92\x82 \xAD\xA0 \xAD\xA5\xA4\xA5\xAB\xEE";  // 866 "ТВ на неделю"
-    EXPECT_EQ(a.getSubject(), "\xD2\xC2 \xED\xE0 \xED\xE5\xE4\xE5\xEB\xFE");
+    a.subject = ansiToOem("Re: ТВ на неделю"_cp1251);
+    EXPECT_EQ(a.getSubject(), "ТВ на неделю"_cp1251);
 
     a.numbers = {3, 7};
     a.highNumber = 9;  // reserved beyond the highest message
@@ -226,7 +229,7 @@ TEST_F(AreaFactoryTest, IdentifierGrammar) {
     EXPECT_EQ(static_cast<FakeArea&>(*area).path, "");
 
     const int created = g_fake.created;
-    for (const char* bad : {"", "X/fido", "I/inet", "1/fido", "\xD4/fido"}) {
+    for (const char* bad : {"", "X/fido", "I/inet", "1/fido", "Ф/fido"_cp1251}) {
         EXPECT_FALSE(createAreaForIdentifier(area, bad)) << bad;
         EXPECT_EQ(area, nullptr);
         EXPECT_FALSE(openAreaByIdentifier(area, bad)) << bad;

@@ -11,6 +11,8 @@
 #include <set>
 #include <vector>
 
+#include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/datetime.h"
 #include "support/tempdir.h"
 
@@ -169,9 +171,9 @@ struct RetryCount {
 std::vector<Msg> threeMessages() {
     Msg a;
     a.uid = 3;
-    a.from = "\x88\xA2\xA0\xAD";  // Иван
+    a.from = ansiToOem("Иван"_cp1251);
     a.to = "All";
-    a.subject = "Re: RE:  TV \x8D\x92\x82";  // НТВ
+    a.subject = ansiToOem("Re: RE:  TV НТВ"_cp1251);
     a.attr = 0x1 | 0x100 | 0x80000000u;
     a.dosDate = static_cast<std::uint16_t>(11 | 3 << 5 | (2024 - 1980) << 9);
     a.dosTime = static_cast<std::uint16_t>(20 / 2 | 30 << 5 | 14 << 11);
@@ -179,7 +181,7 @@ std::vector<Msg> threeMessages() {
     a.dest[0] = 2, a.dest[1] = 5020, a.dest[2] = 0;
     a.replyTo = 2, a.replyFirst = 8;
     a.ctrl = std::string("\x01MSGID: 2:5020/1 12345678\x01PID: X", 33) + '\0';
-    a.text = "Line one\r\x8D\x92\x82 12.00\r\x01SEEN-BY: kludge in text\rlast";  // no NUL, no CR at the end
+    a.text = ansiToOem("Line one\rНТВ 12.00\r\x01SEEN-BY: kludge in text\rlast"_cp1251);  // no NUL, no CR at the end
     Msg b;
     b.uid = 7;
     b.from = "Petr";
@@ -209,8 +211,8 @@ TEST(SquishArea, ByteBuiltBaseReadsWholeReadPath) {
     ASSERT_TRUE(area->isLocated());
     area->loadHeader();
     EXPECT_EQ(area->getMessageNumber(), 3);
-    EXPECT_EQ(area->getFromName(), "\xC8\xE2\xE0\xED");     // Иван
-    EXPECT_EQ(area->getSubject(), "TV \xCD\xD2\xC2");       // НТВ, replies stripped
+    EXPECT_EQ(area->getFromName(), "Иван"_cp1251);
+    EXPECT_EQ(area->getSubject(), "TV НТВ"_cp1251);  // replies stripped
     EXPECT_EQ(area->getToName(), "All");
     EXPECT_DOUBLE_EQ(area->getDateTime(), encodeDate(2024, 3, 11) + encodeTime(14, 30, 20));
     EXPECT_EQ(area->getOrigAddress(), (FidoAddress{2, 5020, 1, 7}));
@@ -227,7 +229,7 @@ TEST(SquishArea, ByteBuiltBaseReadsWholeReadPath) {
     while (!area->atTextEnd()) lines.push_back(area->readTextLine(255));
     // Control information never shows; the text stops at the frame's end,
     // not 238 bytes later inside the next frame.
-    EXPECT_EQ(lines, (std::vector<std::string>{"Line one", "\xCD\xD2\xC2 12.00", "\x01SEEN-BY: kludge in text", "last"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"Line one", "НТВ 12.00"_cp1251, "\x01SEEN-BY: kludge in text", "last"}));
 
     area->locateNext();
     area->loadHeader();
@@ -540,7 +542,7 @@ TEST(SquishArea, DeleteWaitsForTheLockOfAnotherWriter) {
 
 void compose(MessageArea& a, const std::string& subject, const std::vector<std::string>& lines) {
     a.startNewMessage();
-    a.setFromName("\xCF\xE5\xF2\xF0");  // Петр
+    a.setFromName("Петр"_cp1251);
     a.setToName("All");
     a.setSubject(subject);
     a.setOrigAddress({2, 5020, 1, 0});
@@ -559,7 +561,7 @@ TEST(SquishArea, WriterRoundTripReusesFreedFrames) {
     EXPECT_TRUE(std::filesystem::exists(dir / "new.sqi"));
     ASSERT_EQ(a.openArea(), 0);
     const std::string big(3000, 'x');
-    compose(a, "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 1", {"\x01MSGID: 1", "\xCD\xD2\xC2 line", big});  // Программа, НТВ
+    compose(a, "Программа 1"_cp1251, {"\x01MSGID: 1", "НТВ line"_cp1251, big});
     a.setPrivateFlag(true);
     a.setFormatOption(false);
     a.setFormatMark(1);
@@ -578,8 +580,8 @@ TEST(SquishArea, WriterRoundTripReusesFreedFrames) {
     ASSERT_TRUE(openAreaByIdentifier(area, "S" + (dir / "new")));
     area->locateFrom(1);
     area->loadHeader();
-    EXPECT_EQ(area->getFromName(), "\xCF\xE5\xF2\xF0");
-    EXPECT_EQ(area->getSubject(), "\xCF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 1");
+    EXPECT_EQ(area->getFromName(), "Петр"_cp1251);
+    EXPECT_EQ(area->getSubject(), "Программа 1"_cp1251);
     EXPECT_EQ(area->getDestAddress(), (FidoAddress{2, 5020, 0, 3}));
     EXPECT_DOUBLE_EQ(area->getDateTime(), encodeDate(2025, 1, 6) + encodeTime(4, 29, 58));
     EXPECT_TRUE(area->isPrivate());
@@ -590,7 +592,7 @@ TEST(SquishArea, WriterRoundTripReusesFreedFrames) {
     ASSERT_EQ(all.size(), 3u);
     std::string joined;
     for (std::size_t i = 1; i < all[0].lines.size(); ++i) joined += all[0].lines[i];
-    EXPECT_EQ(all[0].lines[0], "\xCD\xD2\xC2 line");
+    EXPECT_EQ(all[0].lines[0], "НТВ line"_cp1251);
     EXPECT_EQ(joined, big);
 
     const std::string sqiBefore = readFile(dir / "new.sqi");

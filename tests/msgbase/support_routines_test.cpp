@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "base/cp1251.h"
 #include "base/datetime.h"
 #include "base/ui.h"
 #include "msgbase/address.h"
@@ -19,9 +20,9 @@ TEST(MsgStrings, NumbersAndCase) {
     EXPECT_FALSE(tryStrToLong("abc", v));
     EXPECT_EQ(v, 99);
     EXPECT_EQ(longToStr(-31999), "-31999");
-    EXPECT_EQ(upperStr("intl 2:5020/1 \xE0\xE1"), "INTL 2:5020/1 \xE0\xE1");  // Cyrillic untouched
+    EXPECT_EQ(upperStr("intl 2:5020/1 аб"_cp1251), "INTL 2:5020/1 аб"_cp1251);  // Cyrillic untouched
     EXPECT_EQ(lowerAscii('Q'), 'q');
-    EXPECT_EQ(lowerAscii('\xC0'), '\xC0');
+    EXPECT_EQ(lowerAscii("А"_cp1251[0]), "А"_cp1251[0]);
 }
 
 TEST(MsgStrings, TrimPadAndPositions) {
@@ -131,7 +132,7 @@ TEST(Crc32, StepAndNameChecksum) {
     EXPECT_EQ(crc32LowerName("abc"), ~0x352441C2u);
     EXPECT_EQ(crc32LowerName("ABC"), crc32LowerName("abc"));
     EXPECT_EQ(crc32LowerName(""), 0xFFFFFFFFu);
-    EXPECT_NE(crc32LowerName("\xC0"), crc32LowerName("\xE0"));  // only ASCII is folded
+    EXPECT_NE(crc32LowerName("А"_cp1251), crc32LowerName("а"_cp1251));  // only ASCII is folded
 }
 
 }  // namespace
