@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "export_fixture.h"
 #include "support/crashmail.h"
@@ -91,9 +92,7 @@ TEST_F(FakeAreaTest, DeletesInListOrderAndStopsAtAMissingNumber) {
         deleteListedMessages("Xarea", list({3, 4, 5}), &progress);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-        // "Не могу найти сообщение №4"
-        EXPECT_STREQ(e.what(), "\xCD\xE5 \xEC\xEE\xE3\xF3 \xED\xE0\xE9\xF2\xE8 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5 \xB9"
-                               "4");
+        EXPECT_STREQ(e.what(), "Не могу найти сообщение №4"_cp1251);
     }
     EXPECT_EQ(progress.deleted, std::vector<MsgNumber>{3});
     EXPECT_EQ(base.numbers, (std::vector<MsgNumber>{5}));
@@ -134,10 +133,8 @@ TEST(DeletionCutoff, IsTheMondayOfTheWeekShown) {
     FormatSettings format;
     for (int i = 1; i <= 7; ++i) format.longDayNames[i] = test::kDayNames[i];
     for (int i = 1; i <= 12; ++i) format.longMonthNames[i] = test::kMonthNames[i];
-    // "Удалить все сообщения до 07 декабря, Понедельник"
     EXPECT_EQ(deletionQuestion(encodeDate(2026, 12, 7), format),
-              "\xD3\xE4\xE0\xEB\xE8\xF2\xFC \xE2\xF1\xE5 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xFF \xE4\xEE 07 "
-              "\xE4\xE5\xEA\xE0\xE1\xF0\xFF, \xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA");
+              "Удалить все сообщения до 07 декабря, Понедельник"_cp1251);
 }
 
 // ---- A *.MSG area tossed by crashmail ----------------------------------------
@@ -156,7 +153,7 @@ test::FidoTestMessage listing(int day, int month, int part) {
 }
 
 test::FidoTestMessage chat(const std::string& subject) {
-    return {"Reader", "All", subject, "Hello\x8D there\r\xA0\xA1\xA2 line two\r"};
+    return {"Reader", "All", subject, ansiToOem("HelloН there\rабв line two\r"_cp1251)};
 }
 
 std::map<std::string, std::string> msgFiles(const std::string& area) {

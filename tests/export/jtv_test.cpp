@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "export_fixture.h"
 
@@ -123,8 +124,8 @@ TEST(JtvExport, TitlesAreCutAt500Bytes) {
 }
 
 // "Культура" (Windows-1251) and in UTF-8.
-constexpr char kCulture[] = "\xCA\xF3\xEB\xFC\xF2\xF3\xF0\xE0";
-constexpr char kCultureUtf8[] = "\xD0\x9A\xD1\x83\xD0\xBB\xD1\x8C\xD1\x82\xD1\x83\xD1\x80\xD0\xB0";
+constexpr const char* kCulture = "Культура"_cp1251;
+constexpr char kCultureUtf8[] = "Культура";
 
 class JtvWeek : public ::testing::Test {
 protected:

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "export_fixture.h"
 
@@ -62,9 +64,8 @@ TEST(PrintLines, HeadersAreCentredInEightyColumns) {
     EXPECT_EQ(centerLine(std::string(95, 'h')), std::string(95, 'h'));
 }
 
-// "Первый канал" and "Культура" (Windows-1251).
-constexpr char kFirst[] = "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB";
-constexpr char kCulture[] = "\xCA\xF3\xEB\xFC\xF2\xF3\xF0\xE0";
+constexpr const char* kFirst = "Первый канал"_cp1251;
+constexpr const char* kCulture = "Культура"_cp1251;
 
 std::map<int, test::DayBlocks> fullWeek() {
     std::map<int, test::DayBlocks> days;
@@ -94,16 +95,14 @@ TEST(PrintText, FromTheDayShownToSundayInCodePage866) {
 
     viewer.showDay(week.day(6));
     const std::string sunday = buildPrintText(viewer);
-    // "13 декабря, Воскресенье. Первый канал" in code page 866, centred.
-    const std::string header =
-        "13 \xA4\xA5\xAA\xA0\xA1\xE0\xEF, \x82\xAE\xE1\xAA\xE0\xA5\xE1\xA5\xAD\xEC\xA5. "
-        "\x8F\xA5\xE0\xA2\xEB\xA9 \xAA\xA0\xAD\xA0\xAB";
+    // In code page 866, centred.
+    const std::string header = ansiToOem("13 декабря, Воскресенье. Первый канал"_cp1251);
     ASSERT_EQ(header.size(), 37u);
     const std::string expected = std::string(22, ' ') + header + std::string(21, ' ') + "\r\n" +
-                                 "06.00 Day 6\r\n"
-                                 "21.00 \x8A\xE3\xAB\xEC\xE2\xE3\xE0\xA0\r\n"
+                                 "06.00 Day 6\r\n" +
+                                 ansiToOem("21.00 Культура\r\n"_cp1251) +
                                  "\r\n\r\n" +
-                                 std::string(26, ' ') + "13 \xA4\xA5\xAA\xA0\xA1\xE0\xEF, \x82\xAE\xE1\xAA\xE0\xA5\xE1\xA5\xAD\xEC\xA5. Two" +
+                                 std::string(26, ' ') + ansiToOem("13 декабря, Воскресенье. Two"_cp1251) +
                                  std::string(26, ' ') + "\r\n" +
                                  // The only blank within the first 80 columns ends the first piece.
                                  "08.00 \r\n" + "        " + std::string(72, 'z') + "\r\n" + "        " +

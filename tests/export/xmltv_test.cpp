@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "export/weekwalk.h"
 #include "export_fixture.h"
@@ -86,19 +87,17 @@ TEST(XmltvText, EscapesMarkupAndBlanksControlCharacters) {
     EXPECT_EQ(xmlText("&amp;"), "&amp;amp;");
     // C0 (tab and NUL too), DEL and the byte Windows-1251 leaves undefined.
     EXPECT_EQ(xmlText(std::string("a\x01\tb\x7F\x98z\0!", 9)), "a  b  z !");
-    // "Ёлки №1" in UTF-8; the no-break space and the soft hyphen stay.
-    EXPECT_EQ(xmlText("\xA8\xEB\xEA\xE8 \xB9\x31\xA0\xAD"),
-              "\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB8 \xE2\x84\x96\x31\xC2\xA0\xC2\xAD");
+    // In UTF-8; the no-break space and the soft hyphen stay.
+    EXPECT_EQ(xmlText("Ёлки №1\u00A0\u00AD"_cp1251), "Ёлки №1\u00A0\u00AD");
 }
 
 TEST(XmltvChannelId, StableValidAndDistinct) {
     const std::regex valid("^[-a-zA-Z0-9]+(\\.[-a-zA-Z0-9]+)+$");
-    // "Первый канал", "НТВ", "Культура"
-    EXPECT_EQ(xmltvChannelId("\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB"), "pervyy-kanal.44195058.orbisk");
-    EXPECT_EQ(xmltvChannelId("\xCD\xD2\xC2"), "ntv.a052d800.orbisk");
+    EXPECT_EQ(xmltvChannelId("Первый канал"_cp1251), "pervyy-kanal.44195058.orbisk");
+    EXPECT_EQ(xmltvChannelId("НТВ"_cp1251), "ntv.a052d800.orbisk");
     EXPECT_EQ(xmltvChannelId("NTV"), "ntv.d99a1549.orbisk");
-    EXPECT_EQ(xmltvChannelId("\xCA\xF3\xEB\xFC\xF2\xF3\xF0\xE0"), "kultura.05cee2af.orbisk");
-    const std::string odd[] = {"", "+++", "  ", std::string(200, '\xDD'), "a.b/c\"<>&", "\x01\x98", "-x-"};
+    EXPECT_EQ(xmltvChannelId("Культура"_cp1251), "kultura.05cee2af.orbisk");
+    const std::string odd[] = {"", "+++", "  ", std::string(200, "Э"_cp1251[0]), "a.b/c\"<>&", "\x01\x98", "-x-"};
     for (const std::string& name : odd) {
         const std::string id = xmltvChannelId(name);
         EXPECT_TRUE(std::regex_match(id, valid)) << id;
@@ -250,7 +249,7 @@ TEST(XmltvExport, HostileTitlesGiveAValidDocument) {
     one.lines[1] = std::string("07.00 \x01\x02\x1B[31m\x7F\x98 end") + '\0' + "x";
     one.lines[2] = "08.00 \x01\x02";  // nothing but controls: left out
     one.lines[3] = "09.00 <!-- --> <![CDATA[x]]> <?pi?>";
-    one.lines[4] = "10.00 \xA8\xEB\xEA\xE8 \xB9 \xAD\xA0 \x85\x96\x97";
+    one.lines[4] = "10.00 Ёлки № \u00AD\u00A0 …–—"_cp1251;
     one.lines[5] = "11.00 ";
     one.desc = "One & \"Two\" <x>\x01";
 
@@ -296,9 +295,7 @@ TEST(XmltvExport, SaveReplacesTheFileWhole) {
         saveXmltv("x", dir / "missing/week.xml");
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-        // "Не могу записать файл <path>"
-        EXPECT_EQ(std::string(e.what()), "\xCD\xE5 \xEC\xEE\xE3\xF3 \xE7\xE0\xEF\xE8\xF1\xE0\xF2\xFC \xF4\xE0\xE9\xEB " +
-                                             dir.str() + "/missing/week.xml");
+        EXPECT_EQ(std::string(e.what()), "Не могу записать файл "_cp1251 + dir.str() + "/missing/week.xml");
     }
 }
 
