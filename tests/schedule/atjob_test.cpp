@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/datetime.h"
 #include "base/ui.h"
 #include "schedule/netschedule.h"
@@ -115,15 +116,14 @@ TEST_F(FakeAt, NetworkRecordGoesToTheNextDateWithItsDay) {
     AtInfo info;
     info.jobTime = t2330;
     info.daysOfMonth = daysOfMonthMask(9);
-    info.command = ansiToUtf16("'p' '\xCF\xF0\xE8\xE2\xE5\xF2'");  // "Привет"
+    info.command = ansiToUtf16("'p' 'Привет'"_cp1251);
     std::uint32_t id = 0;
     std::string answer;
     EXPECT_EQ(netScheduleJobAdd(nullptr, info, id, answer, clock, tools), kNerrSuccess);
     EXPECT_EQ(id, 3u);
     EXPECT_EQ(recorded("at.args"), "-t\n202701092330\n");
     const std::string job = recorded("at.stdin");
-    EXPECT_NE(job.find("'p' '\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82'\n"), std::string::npos)
-        << "the command reaches at in UTF-8";
+    EXPECT_NE(job.find("'p' 'Привет'\n"), std::string::npos) << "the command reaches at in UTF-8";
 
     // Refused: too long (not cut), another machine, an empty mask, at's no.
     info.command = std::u16string(kAtCommandMax + 1, u'x');
@@ -176,16 +176,14 @@ TEST_F(RealAt, NetworkBackEndQueuesAYearAhead) {
     AtInfo info;
     info.jobTime = 12 * 3'600'000 + 34 * 60'000;
     info.daysOfMonth = daysOfMonthMask(d);
-    info.command = ansiToUtf16("'/bin/true' '\xCF\xF0\xE8\xE2\xE5\xF2 $(x)' '12.34'");
+    info.command = ansiToUtf16("'/bin/true' 'Привет $(x)' '12.34'"_cp1251);
     std::uint32_t id = 0;
     std::string answer;
     ASSERT_EQ(netScheduleJobAdd(nullptr, info, id, answer, clock), kNerrSuccess) << answer;
     job_ = static_cast<int>(id);
     std::string job;
     ASSERT_TRUE(queued(job_, job)) << "job " << id << " not in atq";
-    EXPECT_NE(job.find("'/bin/true' '\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 $(x)' '12.34'"),
-              std::string::npos)
-        << job;
+    EXPECT_NE(job.find("'/bin/true' 'Привет $(x)' '12.34'"), std::string::npos) << job;
     EXPECT_NE(job.find("DISPLAY=':93'; export DISPLAY"), std::string::npos) << job;
     std::string ignored;
     EXPECT_EQ(runProgram("atrm", {std::to_string(job_)}, "", ignored), 0);
@@ -199,17 +197,15 @@ TEST_F(RealAt, TaskLibraryQueuesAYearAhead) {
     EXPECT_EQ(library.fileName(), "liborbisk_sched.so");
     int y, m, d;
     decodeDate(SystemClock().now() + 366, y, m, d);
-    // The program path arrives in Windows-1251 ("/opt/Орбиск/orbisk").
-    ASSERT_NE(library.addTask("/opt/\xCE\xF0\xE1\xE8\xF1\xEA/orbisk", "'a b' '21.30' 'K'", y, m, d, 21, 15), 0)
+    // The program path arrives in Windows-1251.
+    ASSERT_NE(library.addTask("/opt/Орбиск/orbisk"_cp1251, "'a b' '21.30' 'K'", y, m, d, 21, 15), 0)
         << library.lastAnswer();
     const std::string answer = library.lastAnswer();
     ASSERT_EQ(answer.rfind("job ", 0), 0u) << answer;
     job_ = std::atoi(answer.c_str() + 4);
     std::string job;
     ASSERT_TRUE(queued(job_, job));
-    EXPECT_NE(job.find("'/opt/\xD0\x9E\xD1\x80\xD0\xB1\xD0\xB8\xD1\x81\xD0\xBA/orbisk' 'a b' '21.30' 'K'\n"),
-              std::string::npos)
-        << job;
+    EXPECT_NE(job.find("'/opt/Орбиск/orbisk' 'a b' '21.30' 'K'\n"), std::string::npos) << job;
     EXPECT_NE(job.find("DISPLAY=':93'; export DISPLAY"), std::string::npos);
 
     // A missing library or function: told apart, tried again next time.

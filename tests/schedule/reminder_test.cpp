@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "listing/channellist.h"
 #include "schedule/atjob.h"
@@ -18,13 +19,9 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-// "Врубай телек! В *TIME будет идти *NAME по *CHANEL!"
-const std::string kDefaultMessage =
-    "\xC2\xF0\xF3\xE1\xE0\xE9 \xF2\xE5\xEB\xE5\xEA! \xC2 *TIME \xE1\xF3\xE4\xE5\xF2 \xE8\xE4\xF2\xE8 *NAME "
-    "\xEF\xEE *CHANEL!";
-// "Новости", "Первый"
-const std::string kNews = "\xCD\xEE\xE2\xEE\xF1\xF2\xE8";
-const std::string kFirst = "\xCF\xE5\xF0\xE2\xFB\xE9";
+const std::string kDefaultMessage = "Врубай телек! В *TIME будет идти *NAME по *CHANEL!"_cp1251;
+const std::string kNews = "Новости"_cp1251;
+const std::string kFirst = "Первый"_cp1251;
 
 std::string stamp(const RunMoment& m) {
     char buf[40];
@@ -64,7 +61,7 @@ TEST(ReminderRunTime, DaysOfMonthAndTheJobRecord) {
     EXPECT_EQ(daysOfMonthMask(0), 0u);
     EXPECT_EQ(daysOfMonthMask(32), 0u);
 
-    const AtInfo info = fillAtInfo(reminderRunTime(encodeDate(2026, 12, 30), encodeTime(0, 10), 5), "'x' '\xCF'");
+    const AtInfo info = fillAtInfo(reminderRunTime(encodeDate(2026, 12, 30), encodeTime(0, 10), 5), "'x' 'П'"_cp1251);
     EXPECT_EQ(info.jobTime, 5u * 60'000u);
     EXPECT_EQ(info.daysOfMonth, 1u << 30) << "00:10 after the 30th runs on the 31st";
     EXPECT_EQ(info.daysOfWeek, 0);
@@ -85,9 +82,7 @@ TEST(ReminderMacros, MessageAndCommandLines) {
     // The default run line: three quoted words.
     EXPECT_EQ(getRunLine(true, false, "ignored", "/opt/orbisk"), "*MESSAGE *TIME *CHANEL");
     EXPECT_EQ(expandReminderMacros("\"Film\"", "21.30", kFirst, kDefaultMessage, "*MESSAGE *TIME *CHANEL"),
-              "'\xC2\xF0\xF3\xE1\xE0\xE9 \xF2\xE5\xEB\xE5\xEA! \xC2 21.30 \xE1\xF3\xE4\xE5\xF2 \xE8\xE4\xF2\xE8 "
-              "'\\''Film'\\'' \xEF\xEE " +
-                  kFirst + "!' '21.30' '" + kFirst + "'");
+              "'Врубай телек! В 21.30 будет идти '\\''Film'\\'' по "_cp1251 + kFirst + "!' '21.30' '" + kFirst + "'");
     // The network back-end: the quoted program path first; a "*" in the
     // path can't become a token.
     EXPECT_EQ(getRunLine(true, true, "", "/opt/My Apps/orbisk"), "'/opt/My Apps/orbisk' *MESSAGE *TIME *CHANEL");
@@ -117,10 +112,7 @@ TEST(ReminderMacros, ProgrammeAtThePickedTime) {
     p = pickProgramme(&c, encodeTime(2, 0), f);
     EXPECT_EQ(p.title, "Night");
     EXPECT_EQ(p.timeText, "01.00");
-    EXPECT_EQ(reminderPrompt(p),
-              "\xC4\xEE\xE1\xE0\xE2\xE8\xF2\xFC \xE2 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5 "
-              "\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xF3 <Night>, \xE8\xE4\xF3\xF9\xF3\xFE \xE2 01.00 "
-              "\xEF\xEE \xEA\xE0\xED\xE0\xEB\xF3 TV \"1\"?");
+    EXPECT_EQ(reminderPrompt(p), "Добавить в расписание программу <Night>, идущую в 01.00 по каналу TV \"1\"?"_cp1251);
     // A long title is cut to 255 characters; a bare time gives no title.
     c.lines[0] = "06.00 " + std::string(300, 'x');
     EXPECT_EQ(pickProgramme(&c, encodeTime(6, 0), f).title, std::string(255, 'x'));
@@ -185,7 +177,7 @@ TEST_F(HostileTexts, ExactlyThreeArgumentsAndNothingElseRuns) {
         "\\'; " + touch + " #",
         "*MESSAGE *NAME *TIME *CHANEL $HOME ${IFS} * ?",
         "| " + touch + " & " + touch + " && " + touch + " > /dev/null",
-        "\xCA\xE8\xED\xEE \xAB\xF4\xE8\xEB\xFC\xEC\xBB $((1+1))",  // "Кино «фильм»"
+        "Кино «фильм» $((1+1))"_cp1251,
     };
     const std::string message = kDefaultMessage + " *MESSAGE";
     for (const bool network : {false, true}) {

@@ -4,6 +4,7 @@
 
 #include "viewer/viewer.h"
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/inifile.h"
 #include "base/ui.h"
@@ -127,9 +128,7 @@ protected:
     FakeNet net;
 };
 
-// "Расписание: Добавлена новая задача"
-const std::string kAdded = "\xD0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5: \xC4\xEE\xE1\xE0\xE2\xEB\xE5\xED\xE0 "
-                           "\xED\xEE\xE2\xE0\xFF \xE7\xE0\xE4\xE0\xF7\xE0";
+const std::string kAdded = "Расписание: Добавлена новая задача"_cp1251;
 
 TEST_F(SchedulerTest, TaskLibraryBackEnd) {
     load();
@@ -140,8 +139,8 @@ TEST_F(SchedulerTest, TaskLibraryBackEnd) {
     ASSERT_EQ(library.calls.size(), 1u);
     // The default message as one word, then the time and the channel.
     EXPECT_EQ(library.calls[0],
-              "/opt/orbisk|'\xC2\xF0\xF3\xE1\xE0\xE9 \xF2\xE5\xEB\xE5\xEA! \xC2 21.00 \xE1\xF3\xE4\xE5\xF2 "
-              "\xE8\xE4\xF2\xE8 '\\''News'\\'' $(id) \xEF\xEE One!' '21.00' 'One'|2026-12-09 20:45");
+              "/opt/orbisk|'Врубай телек! В 21.00 будет идти '\\''News'\\'' $(id) по One!' "_cp1251
+              "'21.00' 'One'|2026-12-09 20:45"_cp1251);
     EXPECT_EQ(notifier.shown, std::vector<std::string>{kAdded});
     EXPECT_EQ(viewer.settings().timeShift(), 15) << "the lead chosen is not stored";
 
@@ -188,11 +187,8 @@ TEST_F(SchedulerTest, MissingLibraryIsReportedBeforeAnything) {
     EXPECT_TRUE(library.calls.empty());
     EXPECT_EQ(library.loads, 2) << "a failed load is tried again";
     ASSERT_EQ(notifier.shown.size(), 2u);
-    // "Ошибка: Не удается загрузить библиотеку <liborbisk_sched.so>. Служба расписания недоступна"
     EXPECT_EQ(notifier.shown[0],
-              "\xCE\xF8\xE8\xE1\xEA\xE0: \xCD\xE5 \xF3\xE4\xE0\xE5\xF2\xF1\xFF \xE7\xE0\xE3\xF0\xF3\xE7\xE8\xF2\xFC "
-              "\xE1\xE8\xE1\xEB\xE8\xEE\xF2\xE5\xEA\xF3 <liborbisk_sched.so>. \xD1\xEB\xF3\xE6\xE1\xE0 "
-              "\xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xFF \xED\xE5\xE4\xEE\xF1\xF2\xF3\xEF\xED\xE0");
+              "Ошибка: Не удается загрузить библиотеку <liborbisk_sched.so>. Служба расписания недоступна"_cp1251);
     EXPECT_NE(notifier.shown[1].find("<AddTask>"), std::string::npos);
     EXPECT_EQ(notifier.icons[1], MsgIcon::Error);
 }
@@ -210,7 +206,7 @@ TEST_F(SchedulerTest, NetworkBackEndAndExternalLine) {
     EXPECT_EQ(net.jobs[0].daysOfMonth, 1u << 8);
     EXPECT_EQ(utf16ToAnsi(net.jobs[0].command).rfind("'/opt/orbisk' '", 0), 0u);
     // "Добавлена новая задача с индексом 17"
-    EXPECT_EQ(notifier.shown.back(), kAdded + " \xF1 \xE8\xED\xE4\xE5\xEA\xF1\xEE\xEC 17");
+    EXPECT_EQ(notifier.shown.back(), kAdded + " с индексом 17"_cp1251);
     net.status = kErrorInvalidParameter;
     net.answer = "too long";
     EXPECT_FALSE(s.onReminder());
