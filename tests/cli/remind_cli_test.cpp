@@ -6,6 +6,7 @@
 #include <set>
 
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/ui.h"
 #include "schedule/atjob.h"
 #include "schedule/reminder.h"
@@ -53,15 +54,14 @@ struct RemindListing {
         while (pos < out.size()) {
             const std::size_t end = out.find('\n', pos);
             const std::string line = out.substr(pos, end - pos);
-            if (line.find(ansiToUtf8(kMailingCaption)) != 0) lines.push_back(line);
+            if (line.find(kMailingCaption) != 0) lines.push_back(line);
             pos = end == std::string::npos ? out.size() : end + 1;
         }
         return lines;
     }
 
-    // "Ошибка рассылки"
-    static constexpr char kMailingCaption[] = "\xCE\xF8\xE8\xE1\xEA\xE0 \xF0\xE0\xF1\xF1\xFB\xEB\xEA\xE8";
-    const std::string kDesc = "\xCF\xE5\xF0\"\xE2\xFB\xE9";  // Пер"вый
+    static constexpr char kMailingCaption[] = "Ошибка рассылки";
+    const std::string kDesc = "Пер\"вый"_cp1251;
     TempDir dir;
     DateTime date;
     std::string iso;
@@ -88,8 +88,7 @@ TEST(RemindCli, DryRunPrintsTheReminder) {
     EXPECT_EQ(j["channel"], ansiToUtf8(l.kDesc));
     EXPECT_EQ(j["run"], stamp(l.date, "21:15"));
     // The default message and run line (runMe, task library).
-    const std::string message = "\xC2\xF0\xF3\xE1\xE0\xE9 \xF2\xE5\xEB\xE5\xEA! \xC2 *TIME \xE1\xF3\xE4\xE5\xF2 "
-                                "\xE8\xE4\xF2\xE8 *NAME \xEF\xEE *CHANEL!";
+    const std::string message = "Врубай телек! В *TIME будет идти *NAME по *CHANEL!"_cp1251;
     EXPECT_EQ(j["command"], ansiToUtf8(expandReminderMacros(title, "21.30", l.kDesc, message, "*MESSAGE *TIME *CHANEL")));
     std::vector<std::string> order;
     for (auto it = j.begin(); it != j.end(); ++it) order.push_back(it.key());
@@ -147,7 +146,7 @@ TEST(RemindCli, SubmitsThroughEitherBackEnd) {
             std::string title = hostileTitle(l.dir);
             for (char& c : title)
                 if (c == '"') c = '\'';
-            const std::string channel = ansiToUtf8("\xCF\xE5\xF0'\xE2\xFB\xE9");  // Пер'вый
+            const std::string channel = "Пер'вый";
             EXPECT_NE(job.find("\ntrue " + shellQuote(title) + " " + shellQuote(channel) + "\n"), std::string::npos)
                 << job;
             runProgram("atrm", {id}, "", ignored);
@@ -155,11 +154,9 @@ TEST(RemindCli, SubmitsThroughEitherBackEnd) {
         ASSERT_EQ(status, 0) << (lines.size() > 1 ? lines[1] : "");
         ASSERT_EQ(added.size(), 1u);
         ASSERT_EQ(lines.size(), 2u);
-        // "Расписание: Добавлена новая задача" (with the index on the network back-end).
-        const std::string added_text = ansiToUtf8("\xD0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5: \xC4\xEE\xE1\xE0\xE2\xEB"
-                                                  "\xE5\xED\xE0 \xED\xEE\xE2\xE0\xFF \xE7\xE0\xE4\xE0\xF7\xE0");
-        EXPECT_EQ(lines[1], network ? added_text + ansiToUtf8(" \xF1 \xE8\xED\xE4\xE5\xEA\xF1\xEE\xEC ") + added[0]
-                                    : added_text);
+        // With the index on the network back-end.
+        const std::string added_text = "Расписание: Добавлена новая задача";
+        EXPECT_EQ(lines[1], network ? added_text + " с индексом " + added[0] : added_text);
     }
 }
 
