@@ -26,6 +26,7 @@
 #include "config/config.h"
 #include "config/identifier.h"
 #include "gui/qtext.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/inifile.h"
 #include "gui/dialogs/messagebasedialog.h"
@@ -42,12 +43,10 @@ using orbisk::test::writeFile;
 
 namespace {
 
-// "Установки"
-const std::string kCaption = "\xD3\xF1\xF2\xE0\xED\xEE\xE2\xEA\xE8";
-// " не существует"
-const std::string kNotExists = " \xED\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2";
-const std::string kPathWord = "\xCF\xF3\xF2\xFC ";  // "Путь "
-const std::string kFileWord = "\xD4\xE0\xE9\xEB ";  // "Файл "
+const std::string kCaption = "Установки"_cp1251;
+const std::string kNotExists = " не существует"_cp1251;
+const std::string kPathWord = "Путь "_cp1251;
+const std::string kFileWord = "Файл "_cp1251;
 
 // Runs one script per modal window, in order, on each modal window that
 // opens (a dialog shown again counts again). A window still open when the
@@ -194,7 +193,7 @@ TEST_F(DialogsTest, HudsonBoardAndFolderComposeTheIdentifier) {
     ModalScript script({[&](QWidget* w) {
         MessageBaseDialog* d = asBase(w);
         if (!d) return;
-        EXPECT_EQ(fromQString(d->windowTitle()), "\xC1\xE0\xE7\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9");  // База сообщений
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("База сообщений"));
         EXPECT_TRUE(d->internetRadio->isChecked());
         EXPECT_EQ(fromQString(d->deFidoPath->text()), dir_.str());
         EXPECT_FALSE(d->hudsonPanel->isVisible());
@@ -244,9 +243,8 @@ TEST_F(DialogsTest, JamFileLosesItsExtensionAndOpensAgainOnTheDataFile) {
         EXPECT_FALSE(d->deFidoPath->isVisible());
         EXPECT_FALSE(d->hudsonPanel->isVisible());
         EXPECT_EQ(d->lblPath->buddy(), d->feFidoPath->edit());
-        // "База JAM (*.jdt)", "Все файлы (*.*)"
         EXPECT_EQ(d->feFidoPath->nameFilters(),
-                  QStringList({toQString("\xC1\xE0\xE7\xE0 JAM (*.jdt)"), toQString("\xC2\xF1\xE5 \xF4\xE0\xE9\xEB\xFB (*.*)")}));
+                  QStringList({QStringLiteral("База JAM (*.jdt)"), QStringLiteral("Все файлы (*.*)")}));
         typeInto(d->feFidoPath->edit(), jdt);
         screenshot(d, "base_options_jam");
         QTest::keyClick(d->feFidoPath->edit(), Qt::Key_Return);  // the default button
@@ -299,10 +297,10 @@ TEST_F(DialogsTest, FilePickerOffersTheFiltersAndFillsTheField) {
                         [&](QWidget* w) {
                             auto* fd = qobject_cast<QFileDialog*>(w);
                             ASSERT_NE(fd, nullptr);
-                            EXPECT_EQ(fromQString(fd->windowTitle()), "\xCF\xF3\xF2\xFC \xEA \xFD\xF5\xEE\xEE\xE1\xEB\xE0\xF1\xF2\xE8");
+                            EXPECT_EQ(fd->windowTitle(), QStringLiteral("Путь к эхообласти"));
                             EXPECT_EQ(fd->fileMode(), QFileDialog::ExistingFile);
                             EXPECT_EQ(fd->nameFilters().size(), 2);
-                            EXPECT_EQ(fd->nameFilters().value(0), toQString("\xC1\xE0\xE7\xE0 JAM (*.jdt)"));
+                            EXPECT_EQ(fd->nameFilters().value(0), QStringLiteral("База JAM (*.jdt)"));
                             fd->setDirectory(QString::fromStdString(dir_.str()));
                             auto* name = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
                             ASSERT_NE(name, nullptr);
@@ -414,8 +412,7 @@ TEST_F(DialogsTest, MessageParametersAreStoredByTheSetters) {
     ModalScript script({[&](QWidget* w) {
         auto* d = qobject_cast<MessageOptionsDialog*>(w);
         ASSERT_NE(d, nullptr);
-        EXPECT_EQ(fromQString(d->windowTitle()),
-                  "\xCF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xFB \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xFF");  // Параметры сообщения
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Параметры сообщения"));
         EXPECT_EQ(d->delFromBeginSpin->value(), 5);
         EXPECT_EQ(d->delFromEndSpin->value(), 2);
         EXPECT_EQ(fromQString(d->eFirstRow->text()), "=====");
@@ -424,7 +421,7 @@ TEST_F(DialogsTest, MessageParametersAreStoredByTheSetters) {
         screenshot(d, "msg_options");
         typeInto(d->delFromBeginSpin, "12");
         typeInto(d->delFromEndSpin, "0");
-        typeInto(d->eFirstRow, "\xD3\xD3\xD3");  // Cyrillic survives as Windows-1251
+        typeInto(d->eFirstRow, "УУУ"_cp1251);    // Cyrillic survives as Windows-1251
         typeInto(d->eLastRow, "");               // empty texts are accepted
         typeInto(d->eLastStr, "--- end");
         typeInto(d->eTimeFormat, "hh:mm");
@@ -433,7 +430,7 @@ TEST_F(DialogsTest, MessageParametersAreStoredByTheSetters) {
     ASSERT_TRUE(dialogs_.editMessageParams(*config_));
     EXPECT_EQ(stored("MSG", "DelFromBegin"), "12");
     EXPECT_EQ(stored("MSG", "DelFromEnd"), "0");
-    EXPECT_EQ(stored("MSG", "FirstCaptionRow"), "\xD3\xD3\xD3");
+    EXPECT_EQ(stored("MSG", "FirstCaptionRow"), "УУУ"_cp1251);
     EXPECT_EQ(stored("MSG", "LastCaptionRow"), "");
     EXPECT_EQ(stored("MSG", "LastDayRow"), "--- end");
     // Upper case in the file, as typed in memory.
@@ -483,7 +480,7 @@ TEST_F(ChannelDialogTest, UncheckRenameAndConfirmWithEnter) {
         auto* d = qobject_cast<ChannelOptionsDialog*>(w);
         ASSERT_NE(d, nullptr);
         ChannelListView* lv = d->channelList;
-        EXPECT_EQ(fromQString(d->windowTitle()), "\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE0 \xEA\xE0\xED\xE0\xEB\xEE\xE2");
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Настройка каналов"));
         EXPECT_FALSE(d->optionsGroup()->isVisible());
         ASSERT_EQ(lv->rowCount(), 3);
         EXPECT_EQ(lv->item(1, 0)->checkState(), Qt::Unchecked);  // NTV is hidden
@@ -509,19 +506,19 @@ TEST_F(ChannelDialogTest, UncheckRenameAndConfirmWithEnter) {
         d->reject();
         EXPECT_TRUE(d->isVisible());
         editor->selectAll();
-        typeText(editor, "\xD1\xD2\xD1 Love");  // "СТС Love"
+        typeText(editor, "СТС Love"_cp1251);
         QTest::keyClick(editor, Qt::Key_Return);  // ends the edit, not the dialog
         QCoreApplication::processEvents();        // the edit is committed queued
         EXPECT_FALSE(lv->isEditing());
         EXPECT_TRUE(d->isVisible());
-        EXPECT_EQ(fromQString(lv->item(2, 0)->text()), "\xD1\xD2\xD1 Love");
+        EXPECT_EQ(lv->item(2, 0)->text(), QStringLiteral("СТС Love"));
         QTest::keyClick(lv, Qt::Key_Return);  // now it is OK
     }});
     ASSERT_TRUE(dialogs_.editChannels(*channels_));
     EXPECT_FALSE(dialogs_.channelOptions().isVisible());
     EXPECT_TRUE(channels_->items(0).hide);
     EXPECT_TRUE(channels_->items(1).hide);
-    EXPECT_EQ(channels_->items(2).desc, "\xD1\xD2\xD1 Love");
+    EXPECT_EQ(channels_->items(2).desc, "СТС Love"_cp1251);
     EXPECT_EQ(saved, 0);  // saving is the caller's step
 
     channels_->save();
@@ -529,7 +526,7 @@ TEST_F(ChannelDialogTest, UncheckRenameAndConfirmWithEnter) {
     IniFile ini(ini_);
     EXPECT_EQ(ini.readString("Channel1", "Hide", ""), "1");
     EXPECT_EQ(ini.readString("Channel2", "Hide", ""), "1");
-    EXPECT_EQ(ini.readString("Channel3", "Desc", ""), "\xD1\xD2\xD1 Love");
+    EXPECT_EQ(ini.readString("Channel3", "Desc", ""), "СТС Love"_cp1251);
     EXPECT_FALSE(ini.valueExists("Channel3", "Hide"));
 }
 

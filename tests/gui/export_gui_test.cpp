@@ -19,6 +19,7 @@
 #include "gui/qtext.h"
 #include "gui/weektabbar.h"
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "gui/dialogs/messagebasedialog.h"
 #include "gui/dialogs/jtvfolderdialog.h"
 #include "export/printtext.h"
@@ -35,8 +36,8 @@ using test::TempDir;
 using test::writeFile;
 
 // "Первый канал", "Культура"
-const std::string kFirst = "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB";
-const std::string kCulture = "\xCA\xF3\xEB\xFC\xF2\xF3\xF0\xE0";
+const std::string kFirst = "Первый канал"_cp1251;
+const std::string kCulture = "Культура"_cp1251;
 const DateTime kMonday = encodeDate(2026, 12, 7);
 
 // Questions answered from a script; everything asked and shown is kept.
@@ -224,10 +225,10 @@ TEST_F(ExportWindow, SavesTheCodePage866Text) {
         static_cast<QDialog*>(save)->accept();
     });
     w->printAction->trigger();
-    EXPECT_EQ(fromQString(title), "\xD1\xEE\xF5\xF0\xE0\xED\xE5\xED\xE8\xE5 \xF2\xE5\xEB\xE5\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB");
+    EXPECT_EQ(title, QStringLiteral("Сохранение телепрограммы"));
     EXPECT_TRUE(filter.endsWith(QStringLiteral("(*.txt)")));
     EXPECT_EQ(readFile(path), expected);
-    EXPECT_NE(expected.find("\x8A\xE3\xAB\xEC\xE2\xE3\xE0\xA0"), std::string::npos);  // "Культура" in 866
+    EXPECT_NE(expected.find(ansiToOem(kCulture)), std::string::npos);
 }
 
 TEST_F(ExportWindow, JtvExportAsksForTheFolderAndKeepsIt) {
@@ -281,12 +282,8 @@ TEST(ExportWindowMsg, DeletesOldMessagesAfterYesAndReloads) {
     notifier.answers = {Answer::No};
     w.deleteOldAction->trigger();
     EXPECT_EQ(std::distance(fs::directory_iterator(area), fs::directory_iterator()), 3);
-    // "Удаление сообщений: Удалить все сообщения до 07 декабря, Понедельник"
     ASSERT_FALSE(notifier.seen.empty());
-    EXPECT_EQ(notifier.seen.back(),
-              "\xD3\xE4\xE0\xEB\xE5\xED\xE8\xE5 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9: "
-              "\xD3\xE4\xE0\xEB\xE8\xF2\xFC \xE2\xF1\xE5 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xFF \xE4\xEE 07 " +
-                  std::string(test::kMonthNames[12]) + ", " + test::kDayNames[2]);
+    EXPECT_EQ(notifier.seen.back(), "Удаление сообщений: Удалить все сообщения до 07 декабря, Понедельник"_cp1251);
 
     notifier.answers = {Answer::Yes};
     w.deleteOldAction->trigger();

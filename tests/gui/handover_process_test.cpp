@@ -12,6 +12,7 @@
 #include <fstream>
 #include <thread>
 
+#include "base/cp1251.h"
 #include "gui/qtext.h"
 #include "gui/singleinstance.h"
 #include "gui/startup.h"
@@ -25,7 +26,7 @@ namespace {
 const QString kProgram = QStringLiteral(ORBISK_BINARY_DIR "/orbisk");
 const QString kCli = QStringLiteral(ORBISK_BINARY_DIR "/orbisk-cli");
 // "Первый канал", a channel of the demo listing, in Windows-1251.
-const std::string kChannel = "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB";
+const std::string kChannel = "Первый канал"_cp1251;
 
 // The program with its runtime folder under `dir` (XDG_RUNTIME_DIR/orbisk),
 // headless, its start-up boxes closing themselves.
@@ -93,7 +94,7 @@ TEST(HandOverProcessTest, SecondInstanceHandsItsRecordOverAndWaits) {
         {{QStringLiteral("Pora!"), QStringLiteral("21.30"), channel},
          ReminderRecord::fromArguments("21.30", kChannel)},
         {{QStringLiteral("x"), QStringLiteral("12.34567890123"), longChannel},
-         ReminderRecord::fromArguments("12.3456789", std::string(255, '\xC6'))},
+         ReminderRecord::fromArguments("12.3456789", std::string(255, "Ж"_cp1251[0]))},
         // Not three arguments: no reminder, the window only comes to the front.
         {{QStringLiteral("21.30"), channel}, ReminderRecord()},
         {{}, ReminderRecord()},

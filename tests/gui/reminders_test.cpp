@@ -19,6 +19,7 @@
 #include "gui/mainwindow.h"
 #include "gui/qtext.h"
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/inifile.h"
 #include "gui/dialogs/reminderleaddialog.h"
 #include "gui/dialogs/schedulesettingsdialog.h"
@@ -102,7 +103,7 @@ TEST(ReminderLeadDialog, AsksAndWrapsThePrompt) {
 
     // A long prompt gets every line it wraps into, none cut off.
     std::string longPrompt;
-    for (int i = 0; i < 60; ++i) longPrompt += "\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0 ";  // "программа "
+    for (int i = 0; i < 60; ++i) longPrompt += "программа "_cp1251;
     dlg.fill(longPrompt, 3);
     dlg.show();
     QApplication::processEvents();
@@ -135,20 +136,20 @@ TEST(ScheduleSettingsDialog, FieldsRunLineAndCancel) {
             QTest::keyClicks(self->eRun, QStringLiteral("notify-send *MESSAGE"));
             setSpin(self->timeShiftSpin, 25);
             self->eMessage->selectAll();
-            self->eMessage->insert(toQString("\xC2 *TIME"));  // "В *TIME" (keyClicks types ASCII only)
+            self->eMessage->insert(QStringLiteral("В *TIME"));  // keyClicks types ASCII only
             QTest::mouseClick(self->okButton(), Qt::LeftButton);
         });
         EXPECT_TRUE(dlg.editScheduleSettings(lead, message, runMe, line));
         EXPECT_TRUE(script.ran());
     }
     EXPECT_EQ(lead, 25);
-    EXPECT_EQ(message, "\xC2 *TIME");
+    EXPECT_EQ(message, "В *TIME"_cp1251);
     EXPECT_FALSE(runMe);
     EXPECT_EQ(line, "notify-send *MESSAGE");
     EXPECT_EQ(dlg.eMessage->maxLength(), 255);
     EXPECT_EQ(dlg.eRun->maxLength(), 255);
     EXPECT_TRUE(dlg.helpLabel->font().bold());
-    EXPECT_NE(fromQString(dlg.helpLabel->text()).find("  *MESSAGE - \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5"), std::string::npos);
+    EXPECT_TRUE(dlg.helpLabel->text().contains(QStringLiteral("  *MESSAGE - сообщение")));
 
     {
         OnModal script([](QDialog* d) {
@@ -163,7 +164,7 @@ TEST(ScheduleSettingsDialog, FieldsRunLineAndCancel) {
         EXPECT_TRUE(script.ran());
     }
     EXPECT_EQ(lead, 25);
-    EXPECT_EQ(message, "\xC2 *TIME");
+    EXPECT_EQ(message, "В *TIME"_cp1251);
     EXPECT_FALSE(runMe);
 }
 
@@ -231,8 +232,7 @@ TEST(ScheduleActions, MainWindowAddsAndEdits) {
     EXPECT_NE(library.calls[0].find("/opt/orbisk|'"), std::string::npos);
     EXPECT_NE(library.calls[0].find("' '21.00' 'One'|2026-12-9 20:50"), std::string::npos) << library.calls[0];
     ASSERT_EQ(notifier.shown.size(), 1u);
-    EXPECT_EQ(notifier.shown[0], "\xD0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5: \xC4\xEE\xE1\xE0\xE2\xEB\xE5\xED\xE0 "
-                                 "\xED\xEE\xE2\xE0\xFF \xE7\xE0\xE4\xE0\xF7\xE0");
+    EXPECT_EQ(notifier.shown[0], "Расписание: Добавлена новая задача"_cp1251);
 
     // A double click in the day view asks as well; Cancel submits nothing.
     {

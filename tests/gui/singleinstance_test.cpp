@@ -21,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "base/cp1251.h"
 #include "gui/qtext.h"
 #include "gui/startup.h"
 #include "support/tempdir.h"
@@ -31,7 +32,7 @@ using orbisk::test::TempDir;
 namespace {
 
 // "Первый канал"
-const std::string kChannel = "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB";
+const std::string kChannel = "Первый канал"_cp1251;
 
 constexpr int kNoAnswer = -1;
 constexpr int kNoConnection = -2;
@@ -329,7 +330,7 @@ TEST(StartupTest, ReminderBoxAndConfigPath) {
     qunsetenv(kDismissBoxesEnvironment);
     showReminderBox(toQString(kChannel));
     if (!dismiss.isNull()) qputenv(kDismissBoxesEnvironment, dismiss);
-    EXPECT_EQ(caption, toQString("\xC2\xED\xE8\xEC\xE0\xED\xE8\xE5!"));  // Внимание!
+    EXPECT_EQ(caption, QStringLiteral("Внимание!"));
     EXPECT_EQ(text, toQString(kChannel));
     EXPECT_EQ(icon, QMessageBox::Information);
     EXPECT_EQ(modality, Qt::ApplicationModal);
