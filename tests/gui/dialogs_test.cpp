@@ -271,13 +271,17 @@ TEST_F(DialogsTest, JamFileLosesItsExtensionAndOpensAgainOnTheDataFile) {
         MessageBaseDialog* d = asBase(w);
         if (!d) return;
         clickRadio(d->squishRadio);
-        EXPECT_EQ(d->feFidoPath->nameFilters().value(0), toQString("\xC1\xE0\xE7\xE0 SQISH (*.sqd)"));
+        EXPECT_EQ(d->feFidoPath->nameFilters().value(0), QStringLiteral("База SQISH (*.sqd)"));
         typeInto(d->feFidoPath->edit(), plain);
         QTest::mouseClick(d->okButton(), Qt::LeftButton);
     }});
     ASSERT_TRUE(dialogs_.editMessageBase(*config_));
     EXPECT_EQ(stored("MAIN", "FIDOPath"), "S" + plain);
-    (void)before;
+    // Three saves changed the identifier's line and nothing else in the file.
+    std::string expected = before;
+    const std::string first = "FIDOPath=I" + dir_.str();
+    expected.replace(expected.find(first), first.size(), "FIDOPath=S" + plain);
+    EXPECT_EQ(readFile(ini_), expected);
 }
 
 TEST_F(DialogsTest, FilePickerOffersTheFiltersAndFillsTheField) {
