@@ -5,6 +5,7 @@
 
 #include "config/config.h"
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/strings.h"
 #include "base/timetext.h"
 #include "base/ui.h"
@@ -13,16 +14,11 @@
 
 namespace orbisk {
 
-// "Ошибка рассылки"
-const char* const kStructureWarningCaption = "\xCE\xF8\xE8\xE1\xEA\xE0\x20\xF0\xE0\xF1\xF1\xFB\xEB\xEA\xE8";
-// "Нарушение в структуре рассырки. Некоторых заявленных сообщений не хватает.
-// Часть информации не будет отображена" (the typo is the program's own text)
+const char* const kStructureWarningCaption = "Ошибка рассылки"_cp1251;
+// The misspelling "рассырки" is part of the text as users know it; it stays.
 const char* const kStructureWarningText =
-    "\xCD\xE0\xF0\xF3\xF8\xE5\xED\xE8\xE5\x20\xE2\x20\xF1\xF2\xF0\xF3\xEA\xF2\xF3\xF0\xE5\x20\xF0\xE0\xF1\xF1\xFB"
-    "\xF0\xEA\xE8\x2E\x20\xCD\xE5\xEA\xEE\xF2\xEE\xF0\xFB\xF5\x20\xE7\xE0\xFF\xE2\xEB\xE5\xED\xED\xFB\xF5\x20\xF1"
-    "\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9\x20\xED\xE5\x20\xF5\xE2\xE0\xF2\xE0\xE5\xF2\x2E\x20\xD7\xE0\xF1\xF2\xFC\x20"
-    "\xE8\xED\xF4\xEE\xF0\xEC\xE0\xF6\xE8\xE8\x20\xED\xE5\x20\xE1\xF3\xE4\xE5\xF2\x20\xEE\xF2\xEE\xE1\xF0\xE0\xE6"
-    "\xE5\xED\xE0";
+    "Нарушение в структуре рассырки. Некоторых заявленных сообщений не хватает. "
+    "Часть информации не будет отображена"_cp1251;
 
 namespace {
 

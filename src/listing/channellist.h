@@ -51,8 +51,8 @@ public:
 class ChannelList {
 public:
     // `ini` may be null (no persisted settings; Save then writes nothing).
-    // The time texts are Length(timeFormat) characters long and read with
-    // `timeSeparator`. The saved names are read from section "Channels".
+    // The time texts are as many characters long as `timeFormat` and read
+    // with `timeSeparator`. The saved names are read from section "Channels".
     ChannelList(IniFile* ini, std::string_view timeFormat, char timeSeparator);
     // On the configuration file, with its timeFormat and time separator.
     explicit ChannelList(Config& config);
@@ -76,7 +76,7 @@ public:
     // number wins), selects it and returns its index.
     int addChannel(const std::string& name);
     // Appends an entry to the current channel; its time text is the first
-    // Length(timeFormat) characters. Returns the entry's index, or -1 when no
+    // timeLength() characters. Returns the entry's index, or -1 when no
     // channel is selected.
     int addLine(const std::string& line);
     bool isProgrammeLine(std::string_view line) const;

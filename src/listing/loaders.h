@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/cp1251.h"
 #include "listing/bodyparse.h"
 #include "listing/weekindex.h"
 
@@ -14,12 +15,8 @@ class Clock;
 class Config;
 class Notifier;
 
-// "Не могу открыть базу сообщений"
-inline constexpr char kCannotOpenBaseText[] =
-    "\xCD\xE5 \xEC\xEE\xE3\xF3 \xEE\xF2\xEA\xF0\xFB\xF2\xFC \xE1\xE0\xE7\xF3 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9";
-// "Не могу закрыть базу сообщений"
-inline constexpr char kCannotCloseBaseText[] =
-    "\xCD\xE5 \xEC\xEE\xE3\xF3 \xE7\xE0\xEA\xF0\xFB\xF2\xFC \xE1\xE0\xE7\xF3 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9";
+inline constexpr const char* kCannotOpenBaseText = "Не могу открыть базу сообщений"_cp1251;
+inline constexpr const char* kCannotCloseBaseText = "Не могу закрыть базу сообщений"_cp1251;
 
 // One message of the area that is no listing: its number as decimal text
 // and its descriptor (partNo and partCount 0, no Lines).

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/strings.h"
 
@@ -12,17 +13,14 @@ namespace {
 
 constexpr auto npos = std::string_view::npos;
 
-// "ТВ. ": the subject of the daily TV digest, which is no listing part.
-constexpr std::string_view kTvMarker = "\xD2\xC2. ";
-// "Ошибка"
-constexpr const char* kErrorCaption = "\xCE\xF8\xE8\xE1\xEA\xE0";
-// "Неопознанный месяц"
-constexpr const char* kUnknownMonth = "\xCD\xE5\xEE\xEF\xEE\xE7\xED\xE0\xED\xED\xFB\xE9 \xEC\xE5\xF1\xFF\xF6";
-// "Не распознаваемая дата:"
-constexpr const char* kBadDate = "\xCD\xE5 \xF0\xE0\xF1\xEF\xEE\xE7\xED\xE0\xE2\xE0\xE5\xEC\xE0\xFF \xE4\xE0\xF2\xE0:";
+// The subject of the daily TV digest, which is no listing part.
+constexpr std::string_view kTvMarker = "ТВ. "_cp1251;
+constexpr const char* kErrorCaption = "Ошибка"_cp1251;
+constexpr const char* kUnknownMonth = "Неопознанный месяц"_cp1251;
+constexpr const char* kBadDate = "Не распознаваемая дата:"_cp1251;
 
-// Windows-1251 capital EN, which the listings mean as the Latin H.
-constexpr char kCyrillicEn = '\xCD';
+// The Cyrillic capital EN, which the listings mean as the Latin H.
+constexpr char kCyrillicEn = "Н"_cp1251[0];
 
 // The text from `from` (inclusive) to `to` (exclusive); empty when `to`
 // comes first.
