@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/cp1251.h"
 #include "base/datetime.h"
 #include "base/error.h"
 #include "base/ui.h"
@@ -48,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     layout.delFromBegin = static_cast<signed char>(input[1]) % 16;
     layout.delFromEnd = static_cast<signed char>(input[2]) % 16;
-    const char* names[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "\xD1\xF3\xE1"};
+    const char* names[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Суб"_cp1251};
     for (int i = 1; i <= 7; ++i) layout.days[i] = names[i - 1];
 
     Week week(encodeDate(2024, 6, 5));

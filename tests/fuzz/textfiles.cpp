@@ -12,10 +12,13 @@
 
 #include "config/config.h"
 #include "viewer/viewer.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/ui.h"
 
 namespace {
+
+using orbisk::operator""_cp1251;
 
 const std::string& workFolder();
 
@@ -43,16 +46,12 @@ const std::string& workFolder() {
             std::filesystem::remove_all(workFolder(), ec);
         });
         std::ofstream ini(dir / "Orbisk.ini", std::ios::binary);
-        // Day and month names in Windows-1251 (Понедельник, Вторник ...;
-        // января ... декабря), as the files' captions would write them.
+        // Day and month names in Windows-1251, as the files' captions would write them.
         ini << "[MAIN]\r\nFIDOPath=I" << dir.string() << "\r\n[DAYS]\r\n"
-            << "1=\xC2\xEE\xF1\xEA\xF0\xE5\xF1\xE5\xED\xFC\xE5\r\n2=\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA\r\n"
-            << "3=\xC2\xF2\xEE\xF0\xED\xE8\xEA\r\n4=\xD1\xF0\xE5\xE4\xE0\r\n5=\xD7\xE5\xF2\xE2\xE5\xF0\xE3\r\n"
-            << "6=\xCF\xFF\xF2\xED\xE8\xF6\xE0\r\n7=\xD1\xF3\xE1\xE1\xEE\xF2\xE0\r\n[MONTHS]\r\n"
-            << "1=\xFF\xED\xE2\xE0\xF0\xFF\r\n2=\xF4\xE5\xE2\xF0\xE0\xEB\xFF\r\n3=\xEC\xE0\xF0\xF2\xE0\r\n"
-            << "4=\xE0\xEF\xF0\xE5\xEB\xFF\r\n5=\xEC\xE0\xFF\r\n6=\xE8\xFE\xED\xFF\r\n7=\xE8\xFE\xEB\xFF\r\n"
-            << "8=\xE0\xE2\xE3\xF3\xF1\xF2\xE0\r\n9=\xF1\xE5\xED\xF2\xFF\xE1\xF0\xFF\r\n"
-            << "10=\xEE\xEA\xF2\xFF\xE1\xF0\xFF\r\n11=\xED\xEE\xFF\xE1\xF0\xFF\r\n12=\xE4\xE5\xEA\xE0\xE1\xF0\xFF\r\n";
+            << "1=Воскресенье\r\n2=Понедельник\r\n3=Вторник\r\n4=Среда\r\n5=Четверг\r\n"_cp1251
+            << "6=Пятница\r\n7=Суббота\r\n[MONTHS]\r\n"_cp1251
+            << "1=января\r\n2=февраля\r\n3=марта\r\n4=апреля\r\n5=мая\r\n6=июня\r\n7=июля\r\n"_cp1251
+            << "8=августа\r\n9=сентября\r\n10=октября\r\n11=ноября\r\n12=декабря\r\n"_cp1251;
         return dir.string();
     }());
     return folder;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/timetext.h"
 #include "base/ui.h"
@@ -26,8 +27,8 @@ public:
 const MonthNames& months() {
     static const MonthNames months = [] {
         MonthNames m;
-        const char* names[] = {"\xFF\xED\xE2\xE0\xF0\xFF", "feb", "mar", "apr", "may", "jun",
-                               "jul",                      "aug", "sep", "oct", "nov", "dec"};
+        const char* names[] = {"января"_cp1251, "feb", "mar", "apr", "may", "jun",
+                               "jul",           "aug", "sep", "oct", "nov", "dec"};
         for (int i = 1; i <= 12; ++i) m[i] = names[i - 1];
         return m;
     }();
