@@ -1,16 +1,14 @@
 #include "schedule/netschedule.h"
 
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/ui.h"
 #include "schedule/reminder.h"
 
 namespace orbisk {
 
 namespace {
-// "Строка запуска длиннее 254 символов"
-constexpr char kCommandTooLongText[] =
-    "\xD1\xF2\xF0\xEE\xEA\xE0 \xE7\xE0\xEF\xF3\xF1\xEA\xE0 \xE4\xEB\xE8\xED\xED\xE5\xE5 254 "
-    "\xF1\xE8\xEC\xE2\xEE\xEB\xEE\xE2";
+constexpr const char* kCommandTooLongText = "Строка запуска длиннее 254 символов"_cp1251;
 constexpr std::uint32_t kMSecsPerMinute = 60'000;
 }  // namespace
 

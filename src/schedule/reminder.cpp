@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "config/config.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/strings.h"
 #include "base/timetext.h"
@@ -125,11 +126,8 @@ std::string getRunLine(const Config& config, std::string_view programPath) {
 }
 
 std::string reminderPrompt(const ReminderProgramme& p) {
-    // "Добавить в расписание программу <" ... ">, идущую в " ... " по каналу " ... "?"
-    return "\xC4\xEE\xE1\xE0\xE2\xE8\xF2\xFC \xE2 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5 "
-           "\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xF3 <" +
-           p.title + ">, \xE8\xE4\xF3\xF9\xF3\xFE \xE2 " + p.timeText + " \xEF\xEE \xEA\xE0\xED\xE0\xEB\xF3 " +
-           p.channel + "?";
+    return "Добавить в расписание программу <"_cp1251 + p.title + ">, идущую в "_cp1251 + p.timeText +
+           " по каналу "_cp1251 + p.channel + "?";
 }
 
 }  // namespace orbisk

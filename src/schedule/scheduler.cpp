@@ -1,35 +1,20 @@
 #include "schedule/scheduler.h"
 
 #include "viewer/viewer.h"
+#include "base/cp1251.h"
 #include "base/ui.h"
 
 namespace orbisk {
 
 namespace {
 
-// "Не удается загрузить библиотеку <" ... ">. Служба расписания недоступна"
-constexpr char kNoLibraryText[] =
-    "\xCD\xE5 \xF3\xE4\xE0\xE5\xF2\xF1\xFF \xE7\xE0\xE3\xF0\xF3\xE7\xE8\xF2\xFC "
-    "\xE1\xE8\xE1\xEB\xE8\xEE\xF2\xE5\xEA\xF3 <";
-// "Не удается загрузить функцию <addTask> из библиотеки <"
-constexpr char kNoFunctionText[] =
-    "\xCD\xE5 \xF3\xE4\xE0\xE5\xF2\xF1\xFF \xE7\xE0\xE3\xF0\xF3\xE7\xE8\xF2\xFC \xF4\xF3\xED\xEA\xF6\xE8\xFE "
-    "<AddTask> \xE8\xE7 \xE1\xE8\xE1\xEB\xE8\xEE\xF2\xE5\xEA\xE8 <";
-// ">. Служба расписания недоступна"
-constexpr char kUnavailableTail[] =
-    ">. \xD1\xEB\xF3\xE6\xE1\xE0 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xFF "
-    "\xED\xE5\xE4\xEE\xF1\xF2\xF3\xEF\xED\xE0";
-// "Добавлена новая задача"
-constexpr char kAddedText[] = "\xC4\xEE\xE1\xE0\xE2\xEB\xE5\xED\xE0 \xED\xEE\xE2\xE0\xFF \xE7\xE0\xE4\xE0\xF7\xE0";
-// " с индексом "
-constexpr char kWithIndexText[] = " \xF1 \xE8\xED\xE4\xE5\xEA\xF1\xEE\xEC ";
-// "Ошибка добавления в расписание"
-constexpr char kAddFailedText[] =
-    "\xCE\xF8\xE8\xE1\xEA\xE0 \xE4\xEE\xE1\xE0\xE2\xEB\xE5\xED\xE8\xFF \xE2 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5";
-// ". Возможно, служба расписания не запущена"
-constexpr char kNotRunningTail[] =
-    ". \xC2\xEE\xE7\xEC\xEE\xE6\xED\xEE, \xF1\xEB\xF3\xE6\xE1\xE0 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xFF "
-    "\xED\xE5 \xE7\xE0\xEF\xF3\xF9\xE5\xED\xE0";
+constexpr const char* kNoLibraryText = "Не удается загрузить библиотеку <"_cp1251;
+constexpr const char* kNoFunctionText = "Не удается загрузить функцию <AddTask> из библиотеки <"_cp1251;
+constexpr const char* kUnavailableTail = ">. Служба расписания недоступна"_cp1251;
+constexpr const char* kAddedText = "Добавлена новая задача"_cp1251;
+constexpr const char* kWithIndexText = " с индексом "_cp1251;
+constexpr const char* kAddFailedText = "Ошибка добавления в расписание"_cp1251;
+constexpr const char* kNotRunningTail = ". Возможно, служба расписания не запущена"_cp1251;
 
 }  // namespace
 

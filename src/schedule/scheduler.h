@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/cp1251.h"
 #include "schedule/netschedule.h"
 #include "schedule/reminder.h"
 #include "schedule/tasklibrary.h"
@@ -15,9 +16,8 @@ class Clock;
 class Notifier;
 class Viewer;
 
-// "Ошибка", "Расписание"
-inline constexpr char kErrorCaption[] = "\xCE\xF8\xE8\xE1\xEA\xE0";
-inline constexpr char kScheduleCaption[] = "\xD0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5";
+inline constexpr const char* kErrorCaption = "Ошибка"_cp1251;
+inline constexpr const char* kScheduleCaption = "Расписание"_cp1251;
 
 class ScheduleDialogs {
 public:
