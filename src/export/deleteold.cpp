@@ -4,15 +4,14 @@
 #include <memory>
 
 #include "viewer/viewer.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/timetext.h"
 
 namespace orbisk {
 
-const char* const kDeleteMsgsCaption =
-    "\xD3\xE4\xE0\xEB\xE5\xED\xE8\xE5 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9";  // "Удаление сообщений"
-const char* const kCannotFindMessageText =
-    "\xCD\xE5 \xEC\xEE\xE3\xF3 \xED\xE0\xE9\xF2\xE8 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5 \xB9";  // "Не могу найти сообщение №"
+const char* const kDeleteMsgsCaption = "Удаление сообщений"_cp1251;
+const char* const kCannotFindMessageText = "Не могу найти сообщение №"_cp1251;
 
 DateTime deletionCutoff(DateTime shown) {
     const DateTime date = dateOf(shown);
@@ -20,9 +19,7 @@ DateTime deletionCutoff(DateTime shown) {
 }
 
 std::string deletionQuestion(DateTime cutoff, const FormatSettings& format) {
-    // "Удалить все сообщения до "
-    return std::string("\xD3\xE4\xE0\xEB\xE8\xF2\xFC \xE2\xF1\xE5 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xFF \xE4\xEE ") +
-           formatShortDate(cutoff, format);
+    return "Удалить все сообщения до "_cp1251 + formatShortDate(cutoff, format);
 }
 
 void appendOldListings(const WeekIndex& weeks, DateTime cutoff, OtherMessages& list) {

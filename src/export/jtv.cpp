@@ -8,6 +8,7 @@
 
 #include "viewer/viewer.h"
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/strings.h"
 #include "base/ui.h"
@@ -15,7 +16,7 @@
 
 namespace orbisk {
 
-const char* const kJtvCutCaption = "\xC2\xED\xE8\xEC\xE0\xED\xE8\xE5!";  // "Внимание!"
+const char* const kJtvCutCaption = "Внимание!"_cp1251;
 
 namespace {
 
@@ -147,12 +148,9 @@ bool jtvFilePaths(const std::string& folder, const std::string& desc, std::strin
 }
 
 std::string jtvCutText(const std::vector<std::string>& channels) {
-    // "Файл данных JTV не может быть больше 65535 байт; не все передачи
-    // записаны для каналов: "
     std::string text =
-        "\xD4\xE0\xE9\xEB \xE4\xE0\xED\xED\xFB\xF5 JTV \xED\xE5 \xEC\xEE\xE6\xE5\xF2 \xE1\xFB\xF2\xFC "
-        "\xE1\xEE\xEB\xFC\xF8\xE5 65535 \xE1\xE0\xE9\xF2; \xED\xE5 \xE2\xF1\xE5 \xEF\xE5\xF0\xE5\xE4\xE0\xF7\xE8 "
-        "\xE7\xE0\xEF\xE8\xF1\xE0\xED\xFB \xE4\xEB\xFF \xEA\xE0\xED\xE0\xEB\xEE\xE2: ";
+        "Файл данных JTV не может быть больше 65535 байт; не все передачи "
+        "записаны для каналов: "_cp1251;
     for (std::size_t i = 0; i < channels.size(); ++i) text += (i ? ", " : "") + channels[i];
     return text;
 }

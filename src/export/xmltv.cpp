@@ -14,6 +14,7 @@
 
 #include "viewer/viewer.h"
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "export/weekwalk.h"
 #include "listing/bodyparse.h"
@@ -26,8 +27,7 @@ namespace {
 constexpr std::size_t kTitleStart = 6;  // the seventh character
 constexpr std::size_t kMaxSlug = 40;
 
-// "Не могу записать файл "
-constexpr char kCannotWriteText[] = "\xCD\xE5 \xEC\xEE\xE3\xF3 \xE7\xE0\xEF\xE8\xF1\xE0\xF2\xFC \xF4\xE0\xE9\xEB ";
+constexpr const char* kCannotWriteText = "Не могу записать файл "_cp1251;
 
 // Latin spelling of the Windows-1251 lower-case letters E0..FF (а..я).
 constexpr const char* kTranslit[32] = {"a", "b", "v",  "g",  "d",  "e",    "zh", "z", "i", "y", "k",
