@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/cp1251.h"
+
 namespace bench {
 
 using Clock = std::chrono::steady_clock;
@@ -29,8 +31,9 @@ inline double median(std::vector<double> v) {
 
 // A listing-like line of the given length (ANSI: channel names in Cyrillic).
 inline std::string line(unsigned& seed, std::size_t len) {
-    static const char* const kWords[] = {"\xCD\xD2\xC2", "\xCD\xEE\xE2\xEE\xF1\xF2\xE8", "07.00", "21.30",
-                                         "film", "\xF1\xE5\xF0\xE8\xE0\xEB", "news", "sport"};
+    using orbisk::operator""_cp1251;
+    static const char* const kWords[] = {"НТВ"_cp1251, "Новости"_cp1251, "07.00", "21.30",
+                                         "film",       "сериал"_cp1251,  "news",  "sport"};
     std::string s;
     while (s.size() < len) {
         seed = seed * 1103515245u + 12345u;

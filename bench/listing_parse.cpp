@@ -11,15 +11,14 @@
 namespace {
 
 using bench::Clock;
+using orbisk::operator""_cp1251;
 
 orbisk::StringList busyDay() {
     orbisk::StringList day;
     unsigned seed = 7;
     for (int c = 0; c < 40; ++c) {
         day.push_back("======");
-        // "Понедельник. 7 декабря. Канал N"
-        day.push_back("\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA. 7 \xE4\xE5\xEA\xE0\xE1\xF0\xFF. Channel " +
-                      std::to_string(c + 1));
+        day.push_back("Понедельник. 7 декабря. Channel "_cp1251 + std::to_string(c + 1));
         day.push_back("-----------------");
         for (int e = 0; e < 50; ++e) {
             const int minutes = 6 * 60 + e * 27;
