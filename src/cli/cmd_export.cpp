@@ -4,26 +4,22 @@
 #include <fstream>
 #include <iostream>
 
-#include "config/config.h"
-#include "viewer/viewer.h"
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/ui.h"
 #include "cli/common.h"
+#include "config/config.h"
 #include "export/deleteold.h"
 #include "export/jtv.h"
 #include "export/printtext.h"
+#include "viewer/viewer.h"
 
 namespace orbisk::cli {
 namespace {
 
-// "Удалять сообщения можно только из базы сообщений"
-constexpr char kNotAMessageBaseText[] =
-    "\xD3\xE4\xE0\xEB\xFF\xF2\xFC \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xFF \xEC\xEE\xE6\xED\xEE \xF2\xEE\xEB\xFC\xEA\xEE "
-    "\xE8\xE7 \xE1\xE0\xE7\xFB \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9";
-// "Не могу записать файл "
-constexpr char kCannotWriteText[] =
-    "\xCD\xE5 \xEC\xEE\xE3\xF3 \xE7\xE0\xEF\xE8\xF1\xE0\xF2\xFC \xF4\xE0\xE9\xEB ";
+constexpr const char* kNotAMessageBaseText = "Удалять сообщения можно только из базы сообщений"_cp1251;
+constexpr const char* kCannotWriteText = "Не могу записать файл "_cp1251;
 
 // The words of a command: one DATE, then "--out VALUE" or the flags given.
 struct Args {
@@ -55,8 +51,7 @@ Args parseArgs(const std::vector<std::string>& args, bool takesOut, bool takesYe
 class Session {
 public:
     Session(const std::string& ini, DateTime date) : viewer(ini, notifier, clock) {
-        if (!viewer.settings().fileExists()) throw Error(kConfigMissingText);
-        reload();
+        refresh(viewer);
         viewer.showDay(date);
     }
     void reload() { viewer.refreshListings(prompts, true); }
@@ -125,7 +120,8 @@ int deleteOldCommand(const std::string& ini, const std::vector<std::string>& arg
         OtherMessages list = viewer.otherMsgs();
         appendOldListings(viewer.weeks(), cutoff, list);
         std::vector<MsgNumber> remove, keep;
-        for (const auto& m : list) (isProtectedMessage(identifier, m.desc.msgNum) ? keep : remove).push_back(m.desc.msgNum);
+        for (const auto& m : list)
+            (isProtectedMessage(identifier, m.desc.msgNum) ? keep : remove).push_back(m.desc.msgNum);
         print({{"cutoff", isoDate(cutoff)}, {"delete", numbers(remove)}, {"keep", numbers(keep)}});
         return 0;
     }
@@ -134,7 +130,8 @@ int deleteOldCommand(const std::string& ini, const std::vector<std::string>& arg
         print({{"cutoff", isoDate(cutoff)}, {"deleted", numbers(done.deleted)}, {"kept", numbers(done.kept)}});
     };
     try {
-        deleteOldMessages(viewer, [&] { session.reload(); }, &done);
+        deleteOldMessages(
+            viewer, [&] { session.reload(); }, &done);
     } catch (...) {
         report();
         throw;

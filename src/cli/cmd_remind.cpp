@@ -4,20 +4,20 @@
 #include <filesystem>
 #include <iostream>
 
-#include "config/config.h"
-#include "viewer/viewer.h"
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/strings.h"
 #include "base/ui.h"
 #include "cli/common.h"
+#include "config/config.h"
 #include "schedule/scheduler.h"
+#include "viewer/viewer.h"
 
 namespace orbisk::cli {
 namespace {
 
-// "Нет канала"
-constexpr char kNoChannelText[] = "\xCD\xE5\xF2 \xEA\xE0\xED\xE0\xEB\xE0";
+constexpr const char* kNoChannelText = "Нет канала"_cp1251;
 
 // Nobody to ask: the lead comes from the command line.
 class NoDialogs : public ScheduleDialogs {
@@ -51,26 +51,19 @@ int remindCommand(const std::string& ini, const std::vector<std::string>& args) 
     StderrNotifier notifier;
     SystemClock clock;
     Viewer viewer(ini, notifier, clock);
-    if (!viewer.settings().fileExists()) throw Error(kConfigMissingText);
-    FailingPrompts prompts;
-    viewer.refreshListings(prompts, true);
+    refresh(viewer);
     int minutes = viewer.settings().timeShift();
     if (lead && !tryStrToInt(*lead, minutes)) badArgument(kBadArgumentText, *lead);
 
     viewer.showDay(date);
     if (!viewer.shownDayHasText()) throw Error(std::string(kNoProgrammeText) + " \"" + words[0] + "\"");
-    int tab = -1;
-    const int index = viewer.channels().findVisible(channel, tab);
-    if (index < 0) badArgument(kNoChannelText, words[1]);
-    viewer.selectChannel(index);
-    viewer.markShowTime(time);
+    if (!viewer.openChannel(channel, time)) badArgument(kNoChannelText, words[1]);
 
     const std::filesystem::path folder = programFolder();
     TaskLibrary library((folder / kTaskLibraryFileName).string());
     AtNetScheduler net(clock);
     NoDialogs dialogs;
-    ReminderScheduler scheduler(viewer, notifier, dialogs, library, net,
-                                utf8ToAnsi((folder / "orbisk").string()));
+    ReminderScheduler scheduler(viewer, notifier, dialogs, library, net, utf8ToAnsi((folder / "orbisk").string()));
     const ReminderPlan plan = scheduler.plan(minutes);
     char run[32];
     std::snprintf(run, sizeof run, "%04d-%02d-%02d %02d:%02d", plan.run.year, plan.run.month, plan.run.day,

@@ -2,12 +2,12 @@
 
 #include <iostream>
 
-#include "config/config.h"
-#include "viewer/viewer.h"
 #include "base/error.h"
 #include "base/ui.h"
 #include "cli/common.h"
+#include "config/config.h"
 #include "export/xmltv.h"
+#include "viewer/viewer.h"
 
 namespace orbisk::cli {
 
@@ -27,10 +27,8 @@ int xmltvCommand(const std::string& ini, const std::vector<std::string>& args) {
 
     StderrNotifier notifier;
     SystemClock clock;
-    FailingPrompts prompts;
     Viewer viewer(ini, notifier, clock);
-    if (!viewer.settings().fileExists()) throw Error(kConfigMissingText);
-    viewer.refreshListings(prompts, true);
+    refresh(viewer);
     viewer.showDay(date);
 
     const XmltvResult result = exportXmltv(viewer);

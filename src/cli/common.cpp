@@ -5,15 +5,14 @@
 #include <string_view>
 
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
+#include "viewer/viewer.h"
 
 namespace orbisk::cli {
 namespace {
 
-// "Не заданы настройки первого запуска: "
-constexpr char kMissingSettingsText[] =
-    "\xCD\xE5 \xE7\xE0\xE4\xE0\xED\xFB \xED\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEF\xE5\xF0\xE2\xEE\xE3\xEE "
-    "\xE7\xE0\xEF\xF3\xF1\xEA\xE0: ";
+constexpr const char* kMissingSettingsText = "Не заданы настройки первого запуска: "_cp1251;
 
 [[noreturn]] void failMissing(const Config& config) {
     std::string text = kMissingSettingsText;
@@ -45,16 +44,29 @@ void StderrNotifier::show(const std::string& text, const std::string& caption, M
 Answer StderrNotifier::ask(const std::string& text, const std::string& caption, MsgIcon, Buttons buttons) {
     errLine(caption + ": " + text);
     switch (buttons) {
-        case Buttons::Ok: return Answer::Ok;
-        case Buttons::YesNo: return Answer::No;
+        case Buttons::Ok:
+            return Answer::Ok;
+        case Buttons::YesNo:
+            return Answer::No;
         case Buttons::OkCancel:
-        case Buttons::YesNoCancel: return Answer::Cancel;
+        case Buttons::YesNoCancel:
+            return Answer::Cancel;
     }
     return Answer::Cancel;
 }
 
-bool FailingPrompts::editMessageBase(Config& config) { failMissing(config); }
-bool FailingPrompts::editMessageParams(Config& config) { failMissing(config); }
+bool FailingPrompts::editMessageBase(Config& config) {
+    failMissing(config);
+}
+bool FailingPrompts::editMessageParams(Config& config) {
+    failMissing(config);
+}
+
+void refresh(Viewer& viewer) {
+    if (!viewer.settings().fileExists()) throw Error(kConfigMissingText);
+    FailingPrompts prompts;
+    viewer.refreshListings(prompts, true);
+}
 
 void badArgument(const char* what, const std::string& arg) {
     throw Error(std::string(what) + " \"" + utf8ToAnsi(arg) + "\"");
@@ -87,6 +99,8 @@ std::string isoDate(DateTime date) {
     return buf;
 }
 
-void print(const json& j) { std::cout << j.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush; }
+void print(const json& j) {
+    std::cout << j.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;
+}
 
 }  // namespace orbisk::cli

@@ -5,21 +5,23 @@
 
 #include <nlohmann/json.hpp>
 
-#include "config/config.h"
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/datetime.h"
 #include "base/ui.h"
+#include "config/config.h"
+
+namespace orbisk {
+class Viewer;
+}
 
 namespace orbisk::cli {
 
 using json = nlohmann::ordered_json;
 
-// "Неверный параметр"
-inline constexpr char kBadArgumentText[] = "\xCD\xE5\xE2\xE5\xF0\xED\xFB\xE9 \xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0";
-// "Неверная дата"
-inline constexpr char kBadDateText[] = "\xCD\xE5\xE2\xE5\xF0\xED\xE0\xFF \xE4\xE0\xF2\xE0";
-// "Неверное время"
-inline constexpr char kBadTimeText[] = "\xCD\xE5\xE2\xE5\xF0\xED\xEE\xE5 \xE2\xF0\xE5\xEC\xFF";
+inline constexpr const char* kBadArgumentText = "Неверный параметр"_cp1251;
+inline constexpr const char* kBadDateText = "Неверная дата"_cp1251;
+inline constexpr const char* kBadTimeText = "Неверное время"_cp1251;
 
 // One line on stderr, UTF-8; line breaks inside the text become blanks.
 void errLine(const std::string& ansi);
@@ -39,12 +41,18 @@ public:
     bool editMessageParams(Config& config) override;
 };
 
+// The full refresh the desktop program runs at start, the picked time left
+// where it is. Without a settings file the command ends as the program does.
+void refresh(Viewer& viewer);
+
 // Error("<what> \"<arg>\""), the argument converted from UTF-8.
 [[noreturn]] void badArgument(const char* what, const std::string& arg);
 DateTime parseDate(const std::string& text);  // YYYY-MM-DD
 DateTime parseTime(const std::string& text);  // HH:MM
 std::string isoDate(DateTime date);
-inline std::string toUtf8(const std::string& ansi) { return ansiToUtf8(ansi); }
+inline std::string toUtf8(const std::string& ansi) {
+    return ansiToUtf8(ansi);
+}
 void print(const json& j);
 
 }  // namespace orbisk::cli

@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <iterator>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "msgbase/messagearea.h"
 
@@ -65,10 +66,10 @@ struct Kind {
 };
 
 const Kind kKinds[] = {
-    {'N', kNewsTitles, count(kNewsTitles), 15, 30},        {'M', kMorningTitles, count(kMorningTitles), 60, 120},
-    {'S', kSeriesTitles, count(kSeriesTitles), 40, 60},    {'F', kFilmTitles, count(kFilmTitles), 90, 150},
-    {'C', kCartoonTitles, count(kCartoonTitles), 10, 30},  {'H', kShowTitles, count(kShowTitles), 45, 90},
-    {'D', kDocTitles, count(kDocTitles), 30, 60},          {'P', kSportTitles, count(kSportTitles), 60, 120},
+    {'N', kNewsTitles, count(kNewsTitles), 15, 30},       {'M', kMorningTitles, count(kMorningTitles), 60, 120},
+    {'S', kSeriesTitles, count(kSeriesTitles), 40, 60},   {'F', kFilmTitles, count(kFilmTitles), 90, 150},
+    {'C', kCartoonTitles, count(kCartoonTitles), 10, 30}, {'H', kShowTitles, count(kShowTitles), 45, 90},
+    {'D', kDocTitles, count(kDocTitles), 30, 60},         {'P', kSportTitles, count(kSportTitles), 60, 120},
     {'U', kMusicTitles, count(kMusicTitles), 30, 90},
 };
 
@@ -78,7 +79,9 @@ const Kind& kindOf(char letter) {
     return kKinds[0];
 }
 
-int band(int minutes) { return minutes < 9 * 60 ? 0 : minutes < 18 * 60 ? 1 : minutes < 23 * 60 ? 2 : 3; }
+int band(int minutes) {
+    return minutes < 9 * 60 ? 0 : minutes < 18 * 60 ? 1 : minutes < 23 * 60 ? 2 : 3;
+}
 
 std::vector<Entry> channelDay(int channel, DateTime date) {
     const DemoChannel& c = kDemoChannels[channel];

@@ -2,37 +2,29 @@
 // stdout; every notice the desktop program would show in a message box goes
 // to stderr as one line "<caption>: <text>", and an error that ends the
 // command as "Орбиск: <text>." with exit status 1.
-#include <unistd.h>
-
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
-
-#include "config/config.h"
-#include "viewer/viewer.h"
 #include "base/codepage.h"
 #include "base/error.h"
 #include "base/timetext.h"
 #include "base/ui.h"
 #include "cli/cmd_export.h"
-#include "cli/cmd_xmltv.h"
 #include "cli/cmd_remind.h"
+#include "cli/cmd_xmltv.h"
 #include "cli/common.h"
 #include "cli/demo.h"
+#include "config/config.h"
 #include "listing/bodyparse.h"
+#include "viewer/viewer.h"
 
 namespace orbisk::cli {
 namespace {
 
-// "Орбиск"
-constexpr char kAppTitle[] = "\xCE\xF0\xE1\xE8\xF1\xEA";
-// "Неизвестная команда"
-constexpr char kUnknownCommandText[] = "\xCD\xE5\xE8\xE7\xE2\xE5\xF1\xF2\xED\xE0\xFF \xEA\xEE\xEC\xE0\xED\xE4\xE0";
-// "Не указан каталог (--out)"
-constexpr char kNoOutText[] = "\xCD\xE5 \xF3\xEA\xE0\xE7\xE0\xED \xEA\xE0\xF2\xE0\xEB\xEE\xE3 (--out)";
+constexpr const char* kUnknownCommandText = "Неизвестная команда"_cp1251;
+constexpr const char* kNoOutText = "Не указан каталог (--out)"_cp1251;
 
 constexpr char kUsage[] =
     "usage: orbisk-cli [--ini FILE] weeks\n"
@@ -43,12 +35,6 @@ constexpr char kUsage[] =
     "       orbisk-cli [--ini FILE] xmltv YYYY-MM-DD [--out FILE]\n"
     "       orbisk-cli [--ini FILE] remind YYYY-MM-DD CHANNEL HH:MM [--lead MINUTES] [--dry-run]\n"
     "FILE defaults to Orbisk.ini beside the program.\n";
-
-std::string exeDir() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : exe.parent_path().string();
-}
 
 // The options of a command: "--name value" pairs and positional words.
 struct Options {
@@ -80,14 +66,6 @@ Options parseOptions(const std::vector<std::string>& args, std::initializer_list
         }
     }
     return o;
-}
-
-// A viewer after the full refresh that the desktop program runs at start
-// (without the positioning at the running programme).
-void refresh(Viewer& viewer) {
-    if (!viewer.settings().fileExists()) throw Error(kConfigMissingText);
-    FailingPrompts prompts;
-    viewer.refreshListings(prompts, true);
 }
 
 int weeks(const std::string& ini) {
@@ -133,7 +111,8 @@ int day(const std::string& ini, DateTime date) {
             json entries = json::array();
             for (std::size_t e = 0; e < c.lines.size(); ++e)
                 entries.push_back({{"time", toUtf8(c.times[e])}, {"line", toUtf8(c.lines[e])}});
-            channels.push_back({{"name", toUtf8(c.name)}, {"desc", toUtf8(c.desc)}, {"hide", c.hide}, {"entries", entries}});
+            channels.push_back(
+                {{"name", toUtf8(c.name)}, {"desc", toUtf8(c.desc)}, {"hide", c.hide}, {"entries", entries}});
         }
     }
     print({{"date", isoDate(date)}, {"has_text", hasText}, {"channels", channels}});
@@ -199,7 +178,7 @@ int run(const std::vector<std::string>& argv) {
         std::cerr << kUsage;
         return 1;
     }
-    if (ini.empty()) ini = (std::filesystem::path(exeDir()) / kConfigFileName).string();
+    if (ini.empty()) ini = defaultConfigPath();
 
     if (command == "weeks") {
         parseOptions(rest, {}, 0);

@@ -1,6 +1,8 @@
 #include "config/config.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <unordered_map>
 
 #include "base/codepage.h"
@@ -23,14 +25,29 @@ constexpr char kDefaultLastCaptionRow[] = "-----------------";
 constexpr char kDefaultLastDayRow[] = "--=tobra-attach";
 constexpr char kDefaultTimeFormat[] = "HH.MM";
 constexpr char kDefaultKludge[] = "SEEN-BY";
-// "Врубай телек! В *TIME будет идти *NAME по *CHANEL!"
-constexpr char kDefaultScheduleMessage[] =
-    "\xC2\xF0\xF3\xE1\xE0\xE9 \xF2\xE5\xEB\xE5\xEA! \xC2 *TIME \xE1\xF3\xE4\xE5\xF2 \xE8\xE4\xF2\xE8 *NAME "
-    "\xEF\xEE *CHANEL!";
+constexpr const char* kDefaultScheduleMessage = "Врубай телек! В *TIME будет идти *NAME по *CHANEL!"_cp1251;
 
-std::string columnKey(int i) { return "Column" + std::to_string(i); }
+std::string columnKey(int i) {
+    return "Column" + std::to_string(i);
+}
 
 }  // namespace
+
+std::string defaultConfigPath() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::filesystem::path folder = ec ? std::filesystem::path(".") : exe.parent_path();
+    return (folder / kConfigFileName).string();
+}
+
+std::string configFilePath() {
+    const char* named = std::getenv(kIniEnvironment);
+    return named && *named ? std::string(named) : defaultConfigPath();
+}
+
+bool configFileExists(const std::string& path) {
+    return IniFile(path).exists();
+}
 
 Config::Config(const std::string& iniPath)
     : ini_(iniPath),
@@ -79,8 +96,8 @@ bool Config::loadConfig(ConfigPrompts& prompts) {
         filmGridColumns_[static_cast<std::size_t>(i)] =
             ini_.readInteger(kFilmGrid, columnKey(i), kDefaultFilmGridColumns[static_cast<std::size_t>(i)]);
 
-    bool complete = !firstCaptionRow_.empty() && !lastCaptionRow_.empty() && !lastDayRow_.empty() &&
-                    !timeFormat_.empty();
+    bool complete =
+        !firstCaptionRow_.empty() && !lastCaptionRow_.empty() && !lastDayRow_.empty() && !timeFormat_.empty();
     bool result = complete || prompts.editMessageParams(*this);
 
     if (result) {
@@ -132,7 +149,9 @@ std::vector<std::string> Config::missingSettings() const {
     return missing;
 }
 
-bool Config::messageActionsEnabled() const { return !fidoPath_.empty() && fidoPath_[0] != 'I'; }
+bool Config::messageActionsEnabled() const {
+    return !fidoPath_.empty() && fidoPath_[0] != 'I';
+}
 
 void Config::setEnableWarning(bool value) {
     ini_.writeBool(kMain, "EnableWarning", value);

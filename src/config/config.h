@@ -7,16 +7,33 @@
 #include <string>
 #include <vector>
 
+#include "base/cp1251.h"
 #include "base/inifile.h"
 #include "base/names.h"
 
 namespace orbisk {
 
+// The caption of the program's own boxes and of its error lines.
+inline constexpr const char* kAppTitle = "Орбиск"_cp1251;
+
+// ---- Where the settings live -------------------------------------------------
+//
+// The desktop program and orbisk-cli find the file the same way; only the
+// desktop program lets the environment name another one (tests, packaging).
+
 inline constexpr char kConfigFileName[] = "Orbisk.ini";
-// "Не обнаружен файл "Orbisk.ini". Продолжение не возможно"
-inline constexpr char kConfigMissingText[] =
-    "\xCD\xE5 \xEE\xE1\xED\xE0\xF0\xF3\xE6\xE5\xED \xF4\xE0\xE9\xEB \"Orbisk.ini\". "
-    "\xCF\xF0\xEE\xE4\xEE\xEB\xE6\xE5\xED\xE8\xE5 \xED\xE5 \xE2\xEE\xE7\xEC\xEE\xE6\xED\xEE";
+inline constexpr char kIniEnvironment[] = "ORBISK_INI";
+inline constexpr const char* kConfigMissingText = "Не обнаружен файл \"Orbisk.ini\". Продолжение не возможно"_cp1251;
+
+// Orbisk.ini in the running program's folder, found through /proc/self/exe
+// ("./Orbisk.ini" when that link can't be read); a file-system path.
+std::string defaultConfigPath();
+// The file ORBISK_INI names when it is set and not empty, else
+// defaultConfigPath().
+std::string configFilePath();
+// Whether `path` is a settings file: a regular file, as Config::fileExists
+// asks (a folder of that name counts as missing).
+bool configFileExists(const std::string& path);
 
 class Config;
 

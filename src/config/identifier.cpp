@@ -12,15 +12,10 @@ namespace orbisk {
 
 namespace {
 
-// "Путь %s не существует"
-constexpr char kNoFolder[] = "\xCF\xF3\xF2\xFC %s \xED\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2";
-// "Файл %s не существует"
-constexpr char kNoFile[] = "\xD4\xE0\xE9\xEB %s \xED\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2";
-// "База JAM (*.jdt)|*.jdt|Все файлы (*.*)|*.*"
-constexpr char kJamFilter[] = "\xC1\xE0\xE7\xE0 JAM (*.jdt)|*.jdt|\xC2\xF1\xE5 \xF4\xE0\xE9\xEB\xFB (*.*)|*.*";
-// "База SQISH (*.sqd)|*.sqd|Все файлы (*.*)|*.*"
-constexpr char kSquishFilter[] =
-    "\xC1\xE0\xE7\xE0 SQISH (*.sqd)|*.sqd|\xC2\xF1\xE5 \xF4\xE0\xE9\xEB\xFB (*.*)|*.*";
+constexpr const char* kNoFolder = "Путь %s не существует"_cp1251;
+constexpr const char* kNoFile = "Файл %s не существует"_cp1251;
+constexpr const char* kJamFilter = "База JAM (*.jdt)|*.jdt|Все файлы (*.*)|*.*"_cp1251;
+constexpr const char* kSquishFilter = "База SQISH (*.sqd)|*.sqd|Все файлы (*.*)|*.*"_cp1251;
 
 bool isDirectory(const std::string& path) {
     struct stat st;
@@ -36,16 +31,23 @@ bool isRegularFile(const std::string& path) {
 
 char areaLetter(AreaKind kind) {
     switch (kind) {
-        case AreaKind::Fido: return 'F';
-        case AreaKind::Hudson: return 'H';
-        case AreaKind::Jam: return 'J';
-        case AreaKind::Squish: return 'S';
-        case AreaKind::Internet: return 'I';
+        case AreaKind::Fido:
+            return 'F';
+        case AreaKind::Hudson:
+            return 'H';
+        case AreaKind::Jam:
+            return 'J';
+        case AreaKind::Squish:
+            return 'S';
+        case AreaKind::Internet:
+            return 'I';
     }
     return 'F';
 }
 
-bool areaUsesFolder(AreaKind kind) { return kind != AreaKind::Jam && kind != AreaKind::Squish; }
+bool areaUsesFolder(AreaKind kind) {
+    return kind != AreaKind::Jam && kind != AreaKind::Squish;
+}
 
 std::string areaFileFilter(AreaKind kind) {
     if (kind == AreaKind::Jam) return kJamFilter;
@@ -58,7 +60,9 @@ AreaSetting loadIdentifier(std::string_view identifier) {
     if (identifier.empty()) return s;
     s.path = std::string(identifier.substr(1));
     switch (identifier[0]) {
-        case 'F': s.kind = AreaKind::Fido; break;
+        case 'F':
+            s.kind = AreaKind::Fido;
+            break;
         case 'H': {
             s.kind = AreaKind::Hudson;
             const std::int32_t board = strToInt(identifier.substr(1, 3));
@@ -66,10 +70,17 @@ AreaSetting loadIdentifier(std::string_view identifier) {
             s.path = identifier.size() > 4 ? std::string(identifier.substr(4)) : std::string();
             break;
         }
-        case 'I': s.kind = AreaKind::Internet; break;
-        case 'J': s.kind = AreaKind::Jam; break;
-        case 'S': s.kind = AreaKind::Squish; break;
-        default: return AreaSetting{};
+        case 'I':
+            s.kind = AreaKind::Internet;
+            break;
+        case 'J':
+            s.kind = AreaKind::Jam;
+            break;
+        case 'S':
+            s.kind = AreaKind::Squish;
+            break;
+        default:
+            return AreaSetting{};
     }
     return s;
 }
@@ -84,8 +95,7 @@ std::string composeIdentifier(const AreaSetting& setting) {
     if (setting.kind == AreaKind::Hudson) {
         // Three digits exactly: the reader takes the board from characters 2 to 4.
         char board[8];
-        std::snprintf(board, sizeof board, "%03d",
-                      std::clamp(setting.hudsonBoard, kMinHudsonBoard, kMaxHudsonBoard));
+        std::snprintf(board, sizeof board, "%03d", std::clamp(setting.hudsonBoard, kMinHudsonBoard, kMaxHudsonBoard));
         id += board;
     }
     id += areaUsesFolder(setting.kind) ? setting.path : stripBaseExtension(setting.path);

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/cp1251.h"
+
 namespace orbisk {
 
 enum class AreaKind { Fido, Hudson, Jam, Squish, Internet };
@@ -59,7 +61,7 @@ std::string dataFileForBase(AreaKind kind, const std::string& basePath);
 // are tested as the byte strings the message-base loaders open.
 std::string checkAreaPath(AreaKind kind, const std::string& path);
 
-// "Установки": caption of the settings warnings.
-inline constexpr char kSettingsCaption[] = "\xD3\xF1\xF2\xE0\xED\xEE\xE2\xEA\xE8";
+// The caption of the settings warnings.
+inline constexpr const char* kSettingsCaption = "Установки"_cp1251;
 
 }  // namespace orbisk

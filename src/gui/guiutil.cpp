@@ -3,29 +3,39 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "gui/qtext.h"
 #include "base/error.h"
+#include "config/config.h"
+#include "gui/qtext.h"
 
 namespace orbisk {
 namespace {
 
 QMessageBox::Icon toQt(MsgIcon icon) {
     switch (icon) {
-        case MsgIcon::Information: return QMessageBox::Information;
-        case MsgIcon::Warning: return QMessageBox::Warning;
-        case MsgIcon::Error: return QMessageBox::Critical;
-        case MsgIcon::Question: return QMessageBox::Question;
-        case MsgIcon::None: break;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::Warning:
+            return QMessageBox::Warning;
+        case MsgIcon::Error:
+            return QMessageBox::Critical;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+        case MsgIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
 
 QMessageBox::StandardButtons toQt(Buttons b) {
     switch (b) {
-        case Buttons::Ok: return QMessageBox::Ok;
-        case Buttons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-        case Buttons::YesNo: return QMessageBox::Yes | QMessageBox::No;
-        case Buttons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case Buttons::Ok:
+            return QMessageBox::Ok;
+        case Buttons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case Buttons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case Buttons::YesNoCancel:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
     }
     return QMessageBox::Ok;
 }
@@ -40,16 +50,20 @@ void QtNotifier::show(const std::string& text, const std::string& caption, MsgIc
 Answer QtNotifier::ask(const std::string& text, const std::string& caption, MsgIcon icon, Buttons buttons) {
     QMessageBox box(toQt(icon), toQString(caption), toQString(text), toQt(buttons), owner_);
     switch (box.exec()) {
-        case QMessageBox::Ok: return Answer::Ok;
-        case QMessageBox::Yes: return Answer::Yes;
-        case QMessageBox::No: return Answer::No;
-        default: return Answer::Cancel;
+        case QMessageBox::Ok:
+            return Answer::Ok;
+        case QMessageBox::Yes:
+            return Answer::Yes;
+        case QMessageBox::No:
+            return Answer::No;
+        default:
+            return Answer::Cancel;
     }
 }
 
 void showErrorBox(QWidget* owner, const std::string& ansiText) {
-    QMessageBox box(QMessageBox::Critical, toQString("\xCE\xF0\xE1\xE8\xF1\xEA"),  // Орбиск
-                    toQString(withFullStop(ansiText)), QMessageBox::Ok, owner);
+    QMessageBox box(QMessageBox::Critical, toQString(kAppTitle), toQString(withFullStop(ansiText)), QMessageBox::Ok,
+                    owner);
     box.exec();
 }
 
@@ -65,7 +79,9 @@ bool runGuarded(QWidget* owner, const std::function<void()>& action) {
     return false;
 }
 
-WaitCursor::WaitCursor() : focus_(QApplication::focusWidget()) { QApplication::setOverrideCursor(Qt::WaitCursor); }
+WaitCursor::WaitCursor() : focus_(QApplication::focusWidget()) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
 WaitCursor::~WaitCursor() {
     QApplication::restoreOverrideCursor();

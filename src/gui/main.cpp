@@ -1,33 +1,14 @@
 // The program entry: single instance, the reminder box and its hand-over,
 // then the main window.
 #include <QApplication>
-#include <QFile>
-#include <memory>
 #include <vector>
 
 #include "gui/mainwindow.h"
 #include "gui/qtext.h"
 #include "gui/singleinstance.h"
 #include "gui/startup.h"
-#include "viewer/reminderrecord.h"
-#include "gui/dialogs/settingsdialogs.h"
 #include "schedule/netschedule.h"
-
-namespace {
-
-// loadConfig's first-run dialogs, made for the main window on first need.
-class WindowPrompts : public orbisk::ConfigPrompts {
-public:
-    explicit WindowPrompts(QWidget* owner) : dialogs_(owner), prompts_(dialogs_) {}
-    bool editMessageBase(orbisk::Config& config) override { return prompts_.editMessageBase(config); }
-    bool editMessageParams(orbisk::Config& config) override { return prompts_.editMessageParams(config); }
-
-private:
-    orbisk::SettingsDialogs dialogs_;
-    orbisk::GuiConfigPrompts prompts_;
-};
-
-}  // namespace
+#include "viewer/reminderrecord.h"
 
 int main(int argc, char** argv) {
     using namespace orbisk;
@@ -40,9 +21,9 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
 
-    // 1. The mutex; only another holder makes this the second instance.
+    // 1. The instance lock; only another holder makes this the second instance.
     const std::string runtimeDir = runtimeFolder();
-    InstanceLock mutex(runtimeDir);
+    InstanceLock lock(runtimeDir);
 
     // 2. A reminder start: keep its time and channel, show its text first.
     ReminderRecord record;
@@ -53,7 +34,7 @@ int main(int argc, char** argv) {
 
     // 3. Another instance runs: it shows the channel (or just comes to the
     // front); this one ends either way.
-    if (mutex.heldElsewhere()) {
+    if (lock.heldElsewhere()) {
         handOverReminder(runtimeDir, record);
         return 0;
     }
@@ -64,7 +45,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(appIcon());
 
     const std::string iniPath = configFilePath();
-    if (!QFile::exists(QFile::decodeName(QByteArray::fromStdString(iniPath)))) {
+    if (!configFileExists(iniPath)) {
         showConfigMissingBox();
         return 0;
     }
@@ -74,9 +55,7 @@ int main(int argc, char** argv) {
     options.startedWithArguments = !args.empty();
     // The probe of the task scheduler: without it reminders are switched off.
     options.schedulerAvailable = netSchedulerAvailable();
-    options.makePrompts = [](MainWindow& window) -> std::unique_ptr<ConfigPrompts> {
-        return std::make_unique<WindowPrompts>(&window);
-    };
+    // The first-run prompts are the window's own settings dialogs.
     MainWindow window(std::move(options));
 
     ReminderServer server(runtimeDir);

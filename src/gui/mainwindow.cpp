@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -32,21 +31,22 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/error.h"
+#include "base/timetext.h"
 #include "config/config.h"
+#include "gui/dialogs/settingsdialogs.h"
 #include "gui/filmgriddelegate.h"
 #include "gui/qtext.h"
 #include "gui/reminderactions.h"
-#include "viewer/reminderrecord.h"
 #include "gui/weektabbar.h"
-#include "base/error.h"
-#include "base/timetext.h"
-#include "gui/dialogs/settingsdialogs.h"
+#include "viewer/reminderrecord.h"
 
 namespace orbisk {
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
-// "Орбиск"
-constexpr char kWindowTitle[] = "\xCE\xF0\xE1\xE8\xF1\xEA";
 const QColor kNavy(0, 0, 128);
 
 // The first-run dialogs open in the middle of a load: they get the normal
@@ -94,7 +94,9 @@ QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback) {
     return QIcon::fromTheme(QLatin1String(name), QApplication::style()->standardIcon(fallback));
 }
 
-DateTime toTime(const QTime& t) { return encodeTime(t.hour(), t.minute(), t.second(), 0); }
+DateTime toTime(const QTime& t) {
+    return encodeTime(t.hour(), t.minute(), t.second(), 0);
+}
 
 QTime toQTime(DateTime t) {
     int h = 0, m = 0, s = 0, ms = 0;
@@ -131,9 +133,8 @@ constexpr int kShowMaximized = 3;
 
 // ---- Creation ---------------------------------------------------------------------
 
-MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
-    : QMainWindow(parent), options_(std::move(options)) {
-    setObjectName(QStringLiteral("TfmOrbisk"));
+MainWindow::MainWindow(MainWindowOptions options, QWidget* parent) : QMainWindow(parent), options_(std::move(options)) {
+    setObjectName(QStringLiteral("mainWindow"));
     if (options_.messages) {
         notifier_ = options_.messages;
     } else {
@@ -146,10 +147,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
         ownClock_ = std::make_unique<SystemClock>();
         clock_ = ownClock_.get();
     }
-    if (options_.iniPath.empty()) {
-        const QString dir = QCoreApplication::applicationDirPath();
-        options_.iniPath = QFile::encodeName(dir + QLatin1Char('/') + QLatin1String(kConfigFileName)).toStdString();
-    }
+    if (options_.iniPath.empty()) options_.iniPath = defaultConfigPath();
     schedulerAvailable_ = options_.schedulerAvailable;
     viewer_ = std::make_unique<Viewer>(options_.iniPath, *notifier_, *clock_);
     dialogs_ = std::make_unique<SettingsDialogs>(this);
@@ -159,7 +157,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     createControls();
     createMenus();
     new ReminderActions(*this);  // reminderAction, reminderSettingsAction
-    formCreate();
+    loadAtStart();
 }
 
 MainWindow::~MainWindow() {
@@ -167,127 +165,88 @@ MainWindow::~MainWindow() {
     if (filmTimer) filmTimer->stop();
 }
 
-int MainWindow::px(int pixelsAt96) const { return pixelsAt96 * logicalDpiX() / 96; }
+int MainWindow::px(int pixelsAt96) const {
+    return pixelsAt96 * logicalDpiX() / 96;
+}
 
 void MainWindow::createActions() {
-    auto make = [this](const char* caption, const char* hint, const QKeySequence& key, const char* name) {
-        auto* a = new QAction(toQString(caption), this);
+    // An empty hint leaves the status and tool tips empty.
+    auto make = [this](const QString& caption, const QString& hint, const QKeySequence& key, const char* name) {
+        auto* a = new QAction(caption, this);
         a->setObjectName(QLatin1String(name));
-        if (hint) {
-            a->setStatusTip(toQString(hint));
-            a->setToolTip(toQString(hint));
+        if (!hint.isEmpty()) {
+            a->setStatusTip(hint);
+            a->setToolTip(hint);
         }
         if (!key.isEmpty()) a->setShortcut(key);
         addAction(a);  // shortcuts work without the menus too
         return a;
     };
-    // "&Эхообласть", "Настройка пути и типа эхообласти"
-    baseSettingsAction = make("&\xDD\xF5\xEE\xEE\xE1\xEB\xE0\xF1\xF2\xFC",
-                    "\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE0 \xEF\xF3\xF2\xE8 \xE8 \xF2\xE8\xEF\xE0 "
-                    "\xFD\xF5\xEE\xEE\xE1\xEB\xE0\xF1\xF2\xE8",
-                    QKeySequence(Qt::CTRL | Qt::Key_E), "aOptions");
-    // "&Сообщение", "Настройка параметров сообщения"
-    messageSettingsAction = make("&\xD1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5",
-                    "\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE0 \xEF\xE0\xF0\xE0\xEC\xE5\xF2\xF0\xEE\xE2 "
-                    "\xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xFF",
-                    QKeySequence(Qt::CTRL | Qt::Key_M), "aMessage");
-    // "В&ыход", "Выход из программы"
-    exitAction = make("\xC2&\xFB\xF5\xEE\xE4", "\xC2\xFB\xF5\xEE\xE4 \xE8\xE7 \xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB",
-                 QKeySequence(Qt::CTRL | Qt::Key_X), "aExit");
+    baseSettingsAction = make(u"&Эхообласть"_s, u"Настройка пути и типа эхообласти"_s,
+                              QKeySequence(Qt::CTRL | Qt::Key_E), "baseSettingsAction");
+    messageSettingsAction = make(u"&Сообщение"_s, u"Настройка параметров сообщения"_s,
+                                 QKeySequence(Qt::CTRL | Qt::Key_M), "messageSettingsAction");
+    exitAction = make(u"В&ыход"_s, u"Выход из программы"_s, QKeySequence(Qt::CTRL | Qt::Key_X), "exitAction");
     exitAction->setIcon(themeIcon("application-exit", QStyle::SP_DialogCloseButton));
-    // "&Обновить", "Перечитать базу сообщений"
-    refreshAction = make("&\xCE\xE1\xED\xEE\xE2\xE8\xF2\xFC",
-                    "\xCF\xE5\xF0\xE5\xF7\xE8\xF2\xE0\xF2\xFC \xE1\xE0\xE7\xF3 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9",
-                    QKeySequence(Qt::Key_F5), "aRefresh");
+    refreshAction = make(u"&Обновить"_s, u"Перечитать базу сообщений"_s, QKeySequence(Qt::Key_F5), "refreshAction");
     refreshAction->setIcon(themeIcon("view-refresh", QStyle::SP_BrowserReload));
-    // "&Предыдущая неделя", "Предыдущая неделя"
-    prevWeekAction = make("&\xCF\xF0\xE5\xE4\xFB\xE4\xF3\xF9\xE0\xFF \xED\xE5\xE4\xE5\xEB\xFF",
-                     "\xCF\xF0\xE5\xE4\xFB\xE4\xF3\xF9\xE0\xFF \xED\xE5\xE4\xE5\xEB\xFF",
-                     QKeySequence(Qt::CTRL | Qt::Key_P), "aPrevWeek");
+    prevWeekAction =
+        make(u"&Предыдущая неделя"_s, u"Предыдущая неделя"_s, QKeySequence(Qt::CTRL | Qt::Key_P), "prevWeekAction");
     prevWeekAction->setIcon(themeIcon("go-up", QStyle::SP_ArrowUp));
-    // "&Следующая неделя", hint "&Следующая неделя" (the ampersand is part of it)
-    nextWeekAction = make("&\xD1\xEB\xE5\xE4\xF3\xFE\xF9\xE0\xFF \xED\xE5\xE4\xE5\xEB\xFF",
-                     "&\xD1\xEB\xE5\xE4\xF3\xFE\xF9\xE0\xFF \xED\xE5\xE4\xE5\xEB\xFF",
-                     QKeySequence(Qt::CTRL | Qt::Key_N), "aNextWeek");
+    // The ampersand shows in this hint too.
+    nextWeekAction =
+        make(u"&Следующая неделя"_s, u"&Следующая неделя"_s, QKeySequence(Qt::CTRL | Qt::Key_N), "nextWeekAction");
     nextWeekAction->setIcon(themeIcon("go-down", QStyle::SP_ArrowDown));
-    // "&Сегодня", "Сегодня"
-    todayAction = make("&\xD1\xE5\xE3\xEE\xE4\xED\xFF", "\xD1\xE5\xE3\xEE\xE4\xED\xFF", QKeySequence(Qt::CTRL | Qt::Key_0),
-                "aNow");
+    todayAction = make(u"&Сегодня"_s, u"Сегодня"_s, QKeySequence(Qt::CTRL | Qt::Key_0), "todayAction");
     todayAction->setIcon(themeIcon("go-jump-today", QStyle::SP_DialogApplyButton));
 
-    // "&Понедельник" ... "&Воскресенье"; the hints are the words without "&".
-    static const char* const kDayCaptions[7] = {
-        "&\xCF\xEE\xED\xE5\xE4\xE5\xEB\xFC\xED\xE8\xEA", "&\xC2\xF2\xEE\xF0\xED\xE8\xEA", "&\xD1\xF0\xE5\xE4\xE0",
-        "&\xD7\xE5\xF2\xE2\xE5\xF0\xE3",                  "&\xCF\xFF\xF2\xED\xE8\xF6\xE0", "&\xD1\xF3\xE1\xE1\xEE\xF2\xE0",
-        "&\xC2\xEE\xF1\xEA\xF0\xE5\xF1\xE5\xED\xFC\xE5"};
-    static const char* const kDayNames[7] = {"aMon", "aTu", "aWe", "aTh", "aFr", "aSa", "aSu"};
-    QAction** days[7] = {&mondayAction, &tuesdayAction, &wednesdayAction, &thursdayAction, &fridayAction, &saturdayAction, &sundayAction};
+    // The hints are the captions without "&".
+    const QString dayCaptions[7] = {u"&Понедельник"_s, u"&Вторник"_s, u"&Среда"_s,      u"&Четверг"_s,
+                                    u"&Пятница"_s,     u"&Суббота"_s, u"&Воскресенье"_s};
+    static const char* const kDayActionNames[7] = {"mondayAction",   "tuesdayAction", "wednesdayAction",
+                                                   "thursdayAction", "fridayAction",  "saturdayAction",
+                                                   "sundayAction"};
+    QAction** days[7] = {&mondayAction, &tuesdayAction,  &wednesdayAction, &thursdayAction,
+                         &fridayAction, &saturdayAction, &sundayAction};
     for (int d = 0; d < 7; ++d) {
-        const std::string hint = std::string(kDayCaptions[d]).substr(1);
-        *days[d] = make(kDayCaptions[d], hint.c_str(), QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + d)), kDayNames[d]);
-        (*days[d])->setData(d);  // the action's tag
+        const QString& caption = dayCaptions[d];
+        *days[d] = make(caption, caption.mid(1), QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + d)),
+                        kDayActionNames[d]);
+        (*days[d])->setData(d);  // 0 = Monday
         connect(*days[d], &QAction::triggered, this, [this, d] { dayAction(d); });
     }
 
-    // "Настройка каналов"
-    channelsAction = make("\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE0 \xEA\xE0\xED\xE0\xEB\xEE\xE2",
-                     "\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE0 \xEA\xE0\xED\xE0\xEB\xEE\xE2",
-                     QKeySequence(Qt::CTRL | Qt::Key_O), "aChannels");
-    // "Следующий канал"
-    nextChannelAction = make("\xD1\xEB\xE5\xE4\xF3\xFE\xF9\xE8\xE9 \xEA\xE0\xED\xE0\xEB",
-                       "\xD1\xEB\xE5\xE4\xF3\xFE\xF9\xE8\xE9 \xEA\xE0\xED\xE0\xEB",
-                       QKeySequence(Qt::CTRL | Qt::Key_Right), "aNextChanel");
+    channelsAction =
+        make(u"Настройка каналов"_s, u"Настройка каналов"_s, QKeySequence(Qt::CTRL | Qt::Key_O), "channelsAction");
+    nextChannelAction =
+        make(u"Следующий канал"_s, u"Следующий канал"_s, QKeySequence(Qt::CTRL | Qt::Key_Right), "nextChannelAction");
     nextChannelAction->setIcon(themeIcon("go-next", QStyle::SP_ArrowRight));
-    // "Предыдущий канал" (no hint)
-    prevChannelAction = make("\xCF\xF0\xE5\xE4\xFB\xE4\xF3\xF9\xE8\xE9 \xEA\xE0\xED\xE0\xEB", nullptr,
-                       QKeySequence(Qt::CTRL | Qt::Key_Left), "aPrevChanel");
+    prevChannelAction =
+        make(u"Предыдущий канал"_s, QString(), QKeySequence(Qt::CTRL | Qt::Key_Left), "prevChannelAction");
     prevChannelAction->setIcon(themeIcon("go-previous", QStyle::SP_ArrowLeft));
-    // "&Шрифт", "Шрифт": kept for its shortcut, does nothing
-    fontAction = make("&\xD8\xF0\xE8\xF4\xF2", "\xD8\xF0\xE8\xF4\xF2", QKeySequence(Qt::CTRL | Qt::Key_F), "aFont");
-    // "&Удалить старые"
-    deleteOldAction = make("&\xD3\xE4\xE0\xEB\xE8\xF2\xFC \xF1\xF2\xE0\xF0\xFB\xE5",
-                       "\xD3\xE4\xE0\xEB\xE8\xF2\xFC \xF1\xF2\xE0\xF0\xFB\xE5",
-                       QKeySequence(Qt::CTRL | Qt::Key_Delete), "aDeleteMsgs");
-    // "&Печать", "Печать телепрограммы"
-    printAction = make("&\xCF\xE5\xF7\xE0\xF2\xFC",
-                  "\xCF\xE5\xF7\xE0\xF2\xFC \xF2\xE5\xEB\xE5\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB",
-                  QKeySequence(Qt::Key_F9), "aPrint");
+    // Kept for its shortcut; it does nothing.
+    fontAction = make(u"&Шрифт"_s, u"Шрифт"_s, QKeySequence(Qt::CTRL | Qt::Key_F), "fontAction");
+    deleteOldAction =
+        make(u"&Удалить старые"_s, u"Удалить старые"_s, QKeySequence(Qt::CTRL | Qt::Key_Delete), "deleteOldAction");
+    printAction = make(u"&Печать"_s, u"Печать телепрограммы"_s, QKeySequence(Qt::Key_F9), "printAction");
     printAction->setIcon(themeIcon("document-print", QStyle::SP_FileIcon));
-    // "&Добавить в расписание"
-    reminderAction = make("&\xC4\xEE\xE1\xE0\xE2\xE8\xF2\xFC \xE2 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5",
-                    "\xC4\xEE\xE1\xE0\xE2\xE8\xF2\xFC \xE2 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5",
-                    QKeySequence(Qt::Key_F4), "aSchedul");
-    // "&Настройка расписания"
-    reminderSettingsAction = make("&\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE0 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xFF",
-                            "\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE0 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xFF",
-                            QKeySequence(Qt::Key_F3), "aSchedulProperty");
-    // "Не сообщать о нарушениях", "Не сообщать о нарушениях в рассылке"
-    warningAction = make("\xCD\xE5 \xF1\xEE\xEE\xE1\xF9\xE0\xF2\xFC \xEE \xED\xE0\xF0\xF3\xF8\xE5\xED\xE8\xFF\xF5",
-                    "\xCD\xE5 \xF1\xEE\xEE\xE1\xF9\xE0\xF2\xFC \xEE \xED\xE0\xF0\xF3\xF8\xE5\xED\xE8\xFF\xF5 "
-                    "\xE2 \xF0\xE0\xF1\xF1\xFB\xEB\xEA\xE5",
-                    QKeySequence(), "aWarning");
+    reminderAction =
+        make(u"&Добавить в расписание"_s, u"Добавить в расписание"_s, QKeySequence(Qt::Key_F4), "reminderAction");
+    reminderSettingsAction =
+        make(u"&Настройка расписания"_s, u"Настройка расписания"_s, QKeySequence(Qt::Key_F3), "reminderSettingsAction");
+    warningAction =
+        make(u"Не сообщать о нарушениях"_s, u"Не сообщать о нарушениях в рассылке"_s, QKeySequence(), "warningAction");
     warningAction->setCheckable(true);
-    // "Сохранить в формат JTV", "Сохранить отображаемые каналы за текущую неделю в формате JTV"
-    saveJtvAction = make("\xD1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC \xE2 \xF4\xEE\xF0\xEC\xE0\xF2 JTV",
-                       "\xD1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC \xEE\xF2\xEE\xE1\xF0\xE0\xE6\xE0\xE5\xEC\xFB\xE5 "
-                       "\xEA\xE0\xED\xE0\xEB\xFB \xE7\xE0 \xF2\xE5\xEA\xF3\xF9\xF3\xFE \xED\xE5\xE4\xE5\xEB\xFE "
-                       "\xE2 \xF4\xEE\xF0\xEC\xE0\xF2\xE5 JTV",
-                       QKeySequence(Qt::CTRL | Qt::Key_J), "aSaveForJTV");
-    // "Сохранить в формат XMLTV", "Сохранить отображаемые каналы за текущую неделю в формате XMLTV"
-    saveXmltvAction = make("\xD1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC \xE2 \xF4\xEE\xF0\xEC\xE0\xF2 XMLTV",
-                         "\xD1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC \xEE\xF2\xEE\xE1\xF0\xE0\xE6\xE0\xE5\xEC\xFB\xE5 "
-                         "\xEA\xE0\xED\xE0\xEB\xFB \xE7\xE0 \xF2\xE5\xEA\xF3\xF9\xF3\xFE \xED\xE5\xE4\xE5\xEB\xFE "
-                         "\xE2 \xF4\xEE\xF0\xEC\xE0\xF2\xE5 XMLTV",
-                         QKeySequence(), "aSaveForXMLTV");
-    // "Просмотр телеканалов"
-    channelsPageAction = make("\xCF\xF0\xEE\xF1\xEC\xEE\xF2\xF0 \xF2\xE5\xEB\xE5\xEA\xE0\xED\xE0\xEB\xEE\xE2",
-                   "\xCF\xF0\xEE\xF1\xEC\xEE\xF2\xF0 \xF2\xE5\xEB\xE5\xEA\xE0\xED\xE0\xEB\xEE\xE2",
-                   QKeySequence(Qt::Key_F11), "aTVGide");
-    // "Текущие передачи", "Просмотр списка текущих телепередач"
-    filmsPageAction = make("\xD2\xE5\xEA\xF3\xF9\xE8\xE5 \xEF\xE5\xF0\xE5\xE4\xE0\xF7\xE8",
-                         "\xCF\xF0\xEE\xF1\xEC\xEE\xF2\xF0 \xF1\xEF\xE8\xF1\xEA\xE0 \xF2\xE5\xEA\xF3\xF9\xE8\xF5 "
-                         "\xF2\xE5\xEB\xE5\xEF\xE5\xF0\xE5\xE4\xE0\xF7",
-                         QKeySequence(Qt::Key_F12), "aCurrentFilms");
+    saveJtvAction =
+        make(u"Сохранить в формат JTV"_s, u"Сохранить отображаемые каналы за текущую неделю в формате JTV"_s,
+             QKeySequence(Qt::CTRL | Qt::Key_J), "saveJtvAction");
+    saveXmltvAction =
+        make(u"Сохранить в формат XMLTV"_s, u"Сохранить отображаемые каналы за текущую неделю в формате XMLTV"_s,
+             QKeySequence(), "saveXmltvAction");
+    channelsPageAction =
+        make(u"Просмотр телеканалов"_s, u"Просмотр телеканалов"_s, QKeySequence(Qt::Key_F11), "channelsPageAction");
+    filmsPageAction = make(u"Текущие передачи"_s, u"Просмотр списка текущих телепередач"_s, QKeySequence(Qt::Key_F12),
+                           "filmsPageAction");
 
     // The work of reminderAction and reminderSettingsAction is connected by the
     // reminders part.
@@ -311,11 +270,11 @@ void MainWindow::createActions() {
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
     connect(refreshAction, &QAction::triggered, this, [this] { runGuarded(this, [this] { refreshListings(); }); });
     connect(prevWeekAction, &QAction::triggered, this,
-            [this] { runGuarded(this, [this] { showDay(viewer_->shownDate() - 7); }); });
+            [this] { runGuarded(this, [this] { goToDay([this] { return viewer_->prevWeek(); }); }); });
     connect(nextWeekAction, &QAction::triggered, this,
-            [this] { runGuarded(this, [this] { showDay(viewer_->shownDate() + 7); }); });
+            [this] { runGuarded(this, [this] { goToDay([this] { return viewer_->nextWeek(); }); }); });
     connect(todayAction, &QAction::triggered, this,
-            [this] { runGuarded(this, [this] { showDay(dateOf(clock_->now())); }); });
+            [this] { runGuarded(this, [this] { goToDay([this] { return viewer_->showToday(); }); }); });
     connect(nextChannelAction, &QAction::triggered, this, [this] { stepChannel(true); });
     connect(prevChannelAction, &QAction::triggered, this, [this] { stepChannel(false); });
     connect(warningAction, &QAction::triggered, this, &MainWindow::onWarningToggled);
@@ -324,8 +283,7 @@ void MainWindow::createActions() {
 }
 
 void MainWindow::createMenus() {
-    // "&Файл"
-    QMenu* file = menuBar()->addMenu(toQString("&\xD4\xE0\xE9\xEB"));
+    QMenu* file = menuBar()->addMenu(u"&Файл"_s);
     file->addAction(refreshAction);
     file->addSeparator();
     file->addAction(deleteOldAction);
@@ -339,16 +297,16 @@ void MainWindow::createMenus() {
     file->addAction(saveXmltvAction);
     file->addSeparator();
     file->addAction(exitAction);
-    // "&День"
-    QMenu* day = menuBar()->addMenu(toQString("&\xC4\xE5\xED\xFC"));
-    for (QAction* a : {mondayAction, tuesdayAction, wednesdayAction, thursdayAction, fridayAction, saturdayAction, sundayAction}) day->addAction(a);
+    QMenu* day = menuBar()->addMenu(u"&День"_s);
+    for (QAction* a :
+         {mondayAction, tuesdayAction, wednesdayAction, thursdayAction, fridayAction, saturdayAction, sundayAction})
+        day->addAction(a);
     day->addSeparator();
     day->addAction(todayAction);
     day->addSeparator();
     day->addAction(prevWeekAction);
     day->addAction(nextWeekAction);
-    // "&Каналы"
-    QMenu* channels = menuBar()->addMenu(toQString("&\xCA\xE0\xED\xE0\xEB\xFB"));
+    QMenu* channels = menuBar()->addMenu(u"&Каналы"_s);
     channels->addAction(channelsAction);
     channels->addSeparator();
     channels->addAction(channelsPageAction);
@@ -356,8 +314,7 @@ void MainWindow::createMenus() {
     channels->addSeparator();
     channels->addAction(prevChannelAction);
     channels->addAction(nextChannelAction);
-    // "&Расписание"
-    QMenu* schedule = menuBar()->addMenu(toQString("&\xD0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5"));
+    QMenu* schedule = menuBar()->addMenu(u"&Расписание"_s);
     schedule->addAction(reminderSettingsAction);
     schedule->addAction(reminderAction);
 }
@@ -370,7 +327,7 @@ void MainWindow::createControls() {
 
     // Left column: week buttons around the week list, the clock at the bottom.
     auto* left = new QWidget(central);
-    left->setObjectName(QStringLiteral("pLeft"));
+    left->setObjectName(QStringLiteral("weekColumn"));
     left->setFixedWidth(px(183));
     auto* col = new QVBoxLayout(left);
     col->setContentsMargins(0, 0, 0, 0);
@@ -384,18 +341,18 @@ void MainWindow::createControls() {
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         return b;
     };
-    prevWeekButton = flatButton(prevWeekAction, "btPrevWeek");
+    prevWeekButton = flatButton(prevWeekAction, "prevWeekButton");
     weekTabs = new WeekTabBar(left);
-    weekTabs->setObjectName(QStringLiteral("tcWeek"));
+    weekTabs->setObjectName(QStringLiteral("weekTabs"));
     weekTabs->setIcons(themeIcon("go-next", QStyle::SP_MediaPlay),
-                     themeIcon("x-office-calendar", QStyle::SP_FileDialogContentsView));
-    nextWeekButton = flatButton(nextWeekAction, "btNextWeek");
-    todayButton = flatButton(todayAction, "btNow");
+                       themeIcon("x-office-calendar", QStyle::SP_FileDialogContentsView));
+    nextWeekButton = flatButton(nextWeekAction, "nextWeekButton");
+    todayButton = flatButton(todayAction, "todayButton");
     clockLabel = new QLabel(left);
-    clockLabel->setObjectName(QStringLiteral("lCurrentTime"));
+    clockLabel->setObjectName(QStringLiteral("clockLabel"));
     clockLabel->setAlignment(Qt::AlignCenter);
     clockLabel->setWordWrap(true);
-    clockLabel->setToolTip(toQString("\xD2\xE5\xEA\xF3\xF9\xE8\xE5 \xE4\xE0\xF2\xE0 \xE8 \xE2\xF0\xE5\xEC\xFF"));  // Текущие дата и время
+    clockLabel->setToolTip(u"Текущие дата и время"_s);
     clockLabel->setFrameShape(QFrame::StyledPanel);
     col->addWidget(prevWeekButton);
     col->addWidget(weekTabs);
@@ -405,23 +362,23 @@ void MainWindow::createControls() {
     col->addWidget(clockLabel);
     connect(weekTabs, &WeekTabBar::tabClicked, this, &MainWindow::onWeekTabClicked);
 
-    // The page control.
+    // The two pages: one channel's day, and what runs on every channel.
     pages = new QTabWidget(central);
-    pages->setObjectName(QStringLiteral("pcMainSwitch"));
+    pages->setObjectName(QStringLiteral("pages"));
     pages->setDocumentMode(true);
 
     channelsPage = new QWidget(pages);
-    channelsPage->setObjectName(QStringLiteral("tsChannels"));
+    channelsPage->setObjectName(QStringLiteral("channelsPage"));
     auto* chCol = new QVBoxLayout(channelsPage);
     chCol->setContentsMargins(0, px(2), 0, 0);
     chCol->setSpacing(0);
     channelTabs = new QTabBar(channelsPage);
-    channelTabs->setObjectName(QStringLiteral("tcPrg"));
+    channelTabs->setObjectName(QStringLiteral("channelTabs"));
     channelTabs->setExpanding(false);
     channelTabs->setUsesScrollButtons(true);
     channelTabs->setDrawBase(true);
     dayView = new QTextEdit(channelsPage);
-    dayView->setObjectName(QStringLiteral("rePrg"));
+    dayView->setObjectName(QStringLiteral("dayView"));
     dayView->setReadOnly(true);
     dayView->setAcceptRichText(false);
     // A caret that the arrow keys move, in a text nobody edits.
@@ -432,38 +389,30 @@ void MainWindow::createControls() {
     dayView->viewport()->installEventFilter(this);
 
     auto* strip = new QWidget(channelsPage);
-    strip->setObjectName(QStringLiteral("pProgress"));
+    strip->setObjectName(QStringLiteral("progressStrip"));
     const int stripHeight = std::max(px(15), fontMetrics().height() + 2);
     strip->setFixedHeight(stripHeight);
     auto* stripRow = new QHBoxLayout(strip);
     stripRow->setContentsMargins(0, 0, 0, 0);
     stripRow->setSpacing(px(1));
-    auto timePanel = [&](const char* name, const char* hint) {
+    auto timePanel = [&](const char* name, const QString& hint) {
         auto* l = new QLabel(strip);
         l->setObjectName(QLatin1String(name));
         l->setFixedWidth(std::max(px(49), fontMetrics().horizontalAdvance(QStringLiteral("00.00")) + px(8)));
         l->setAlignment(Qt::AlignCenter);
         l->setFrameShape(QFrame::Panel);
         l->setFrameShadow(QFrame::Sunken);
-        l->setToolTip(toQString(hint));
+        l->setToolTip(hint);
         return l;
     };
-    startTimeLabel = timePanel("pStartTime",
-                           // "Время начала текущей передачи"
-                           "\xC2\xF0\xE5\xEC\xFF \xED\xE0\xF7\xE0\xEB\xE0 \xF2\xE5\xEA\xF3\xF9\xE5\xE9 "
-                           "\xEF\xE5\xF0\xE5\xE4\xE0\xF7\xE8");
+    startTimeLabel = timePanel("startTimeLabel", u"Время начала текущей передачи"_s);
     progressBar = new QProgressBar(strip);
-    progressBar->setObjectName(QStringLiteral("pbProgress"));
+    progressBar->setObjectName(QStringLiteral("progressBar"));
     progressBar->setTextVisible(false);
     progressBar->setRange(0, 100);
     progressBar->setValue(0);
-    // "Состояние текущей передачи"
-    progressBar->setToolTip(toQString("\xD1\xEE\xF1\xF2\xEE\xFF\xED\xE8\xE5 \xF2\xE5\xEA\xF3\xF9\xE5\xE9 "
-                             "\xEF\xE5\xF0\xE5\xE4\xE0\xF7\xE8"));
-    stopTimeLabel = timePanel("pStopTime",
-                          // "Время окончания текущей передачи"
-                          "\xC2\xF0\xE5\xEC\xFF \xEE\xEA\xEE\xED\xF7\xE0\xED\xE8\xFF \xF2\xE5\xEA\xF3\xF9\xE5\xE9 "
-                          "\xEF\xE5\xF0\xE5\xE4\xE0\xF7\xE8");
+    progressBar->setToolTip(u"Состояние текущей передачи"_s);
+    stopTimeLabel = timePanel("stopTimeLabel", u"Время окончания текущей передачи"_s);
     stripRow->addWidget(startTimeLabel);
     stripRow->addWidget(progressBar, 1);
     stripRow->addWidget(stopTimeLabel);
@@ -473,24 +422,21 @@ void MainWindow::createControls() {
     connect(channelTabs, &QTabBar::currentChanged, this, &MainWindow::onChannelTabChanged);
 
     filmsPage = new QWidget(pages);
-    filmsPage->setObjectName(QStringLiteral("tsFilms"));
+    filmsPage->setObjectName(QStringLiteral("filmsPage"));
     auto* fCol = new QVBoxLayout(filmsPage);
     fCol->setContentsMargins(0, px(2), 0, 0);
     fCol->setSpacing(px(2));
-    // "Отображать:"
-    auto* group = new QGroupBox(toQString("\xCE\xF2\xEE\xE1\xF0\xE0\xE6\xE0\xF2\xFC:"), filmsPage);
-    group->setObjectName(QStringLiteral("gbShow"));
+    auto* group = new QGroupBox(u"Отображать:"_s, filmsPage);
+    group->setObjectName(QStringLiteral("filmTimeGroup"));
     auto* gRow = new QHBoxLayout(group);
     gRow->setContentsMargins(px(8), px(2), px(8), px(4));
-    // "&1. Текущие передачи"
-    currentFilmsCheck = new QCheckBox(toQString("&1. \xD2\xE5\xEA\xF3\xF9\xE8\xE5 \xEF\xE5\xF0\xE5\xE4\xE0\xF7\xE8"), group);
-    currentFilmsCheck->setObjectName(QStringLiteral("cbCurrentFilms"));
+    currentFilmsCheck = new QCheckBox(u"&1. Текущие передачи"_s, group);
+    currentFilmsCheck->setObjectName(QStringLiteral("currentFilmsCheck"));
     currentFilmsCheck->setChecked(true);
-    // "&2. Идущие в:"
-    auto* showAt = new QLabel(toQString("&2. \xC8\xE4\xF3\xF9\xE8\xE5 \xE2:"), group);
-    showAt->setObjectName(QStringLiteral("lblShowAt"));
+    auto* showAt = new QLabel(u"&2. Идущие в:"_s, group);
+    showAt->setObjectName(QStringLiteral("showTimeLabel"));
     showTimeEdit = new QTimeEdit(group);
-    showTimeEdit->setObjectName(QStringLiteral("dtpShowTime"));
+    showTimeEdit->setObjectName(QStringLiteral("showTimeEdit"));
     showTimeEdit->installEventFilter(this);
     showAt->setBuddy(showTimeEdit);
     gRow->addWidget(currentFilmsCheck);
@@ -501,7 +447,7 @@ void MainWindow::createControls() {
     connect(showTimeEdit, &QTimeEdit::timeChanged, this, [this] { currentFilmsCheck->setChecked(false); });
 
     filmGrid = new QTableWidget(0, 4, filmsPage);
-    filmGrid->setObjectName(QStringLiteral("sgFilms"));
+    filmGrid->setObjectName(QStringLiteral("filmGrid"));
     filmGrid->verticalHeader()->hide();
     filmGrid->verticalHeader()->setDefaultSectionSize(px(16));
     filmGrid->verticalHeader()->setMinimumSectionSize(1);
@@ -514,19 +460,18 @@ void MainWindow::createControls() {
     // Only the titles wrap, drawn by the delegate; the other cells clip.
     filmGrid->setWordWrap(false);
     filmGrid->installEventFilter(this);
-    // "Канал", "Фильм", "Время", "Состояние"
-    filmGrid->setHorizontalHeaderLabels({toQString("\xCA\xE0\xED\xE0\xEB"), toQString("\xD4\xE8\xEB\xFC\xEC"), toQString("\xC2\xF0\xE5\xEC\xFF"),
-                                        toQString("\xD1\xEE\xF1\xF2\xEE\xFF\xED\xE8\xE5")});
+    filmGrid->setHorizontalHeaderLabels({u"Канал"_s, u"Фильм"_s, u"Время"_s, u"Состояние"_s});
     filmGrid->setItemDelegate(new FilmGridDelegate(
         [this](const QString& cell) -> std::optional<double> {
             try {
-                return Viewer::filmProgress(fromQString(cell), gridTime(), timeSeparator());
+                return Viewer::filmProgress(fromQString(cell), gridTime(), viewer_->timeSeparator());
             } catch (const Error&) {
                 return std::nullopt;
             }
         },
         filmGrid));
-    for (int c = 0; c < 4; ++c) filmGrid->setColumnWidth(c, Config::kDefaultFilmGridColumns[static_cast<std::size_t>(c)]);
+    for (int c = 0; c < 4; ++c)
+        filmGrid->setColumnWidth(c, Config::kDefaultFilmGridColumns[static_cast<std::size_t>(c)]);
     connect(filmGrid->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section) {
         if (section == FilmGridDelegate::kTitleColumn) adjustFilmRowHeights();
     });
@@ -534,12 +479,10 @@ void MainWindow::createControls() {
     fCol->addWidget(group);
     fCol->addWidget(filmGrid, 1);
 
-    // "Телеканалы", "Текущие передачи" and their hints
-    pages->addTab(channelsPage, toQString("\xD2\xE5\xEB\xE5\xEA\xE0\xED\xE0\xEB\xFB"));
-    pages->setTabToolTip(0, toQString("\xCF\xF0\xEE\xF1\xEC\xEE\xF2\xF0 \xF2\xE5\xEB\xE5\xEA\xE0\xED\xE0\xEB\xEE\xE2 (F11)"));
-    pages->addTab(filmsPage, toQString("\xD2\xE5\xEA\xF3\xF9\xE8\xE5 \xEF\xE5\xF0\xE5\xE4\xE0\xF7\xE8"));
-    pages->setTabToolTip(1, toQString("\xCF\xF0\xEE\xF1\xEC\xEE\xF2\xF0 \xF1\xEF\xE8\xF1\xEA\xE0 \xF2\xE5\xEA\xF3\xF9\xE8\xF5 "
-                                     "\xF2\xE5\xEB\xE5\xEF\xE5\xF0\xE5\xE4\xE0\xF7 (F12)"));
+    pages->addTab(channelsPage, u"Телеканалы"_s);
+    pages->setTabToolTip(0, u"Просмотр телеканалов (F11)"_s);
+    pages->addTab(filmsPage, u"Текущие передачи"_s);
+    pages->setTabToolTip(1, u"Просмотр списка текущих телепередач (F12)"_s);
     connect(pages, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
 
     row->addWidget(left);
@@ -547,32 +490,34 @@ void MainWindow::createControls() {
     setCentralWidget(central);
 
     clockTimer = new QTimer(this);
-    clockTimer->setObjectName(QStringLiteral("Timer"));
+    clockTimer->setObjectName(QStringLiteral("clockTimer"));
     clockTimer->setInterval(1000);
     connect(clockTimer, &QTimer::timeout, this, &MainWindow::onClockTimer);
     filmTimer = new QTimer(this);
-    filmTimer->setObjectName(QStringLiteral("Timer4Films"));
+    filmTimer->setObjectName(QStringLiteral("filmTimer"));
     filmTimer->setInterval(1000);
     connect(filmTimer, &QTimer::timeout, this, &MainWindow::onFilmTimer);
 }
 
-void MainWindow::formCreate() {
-    setWindowTitle(toQString(kWindowTitle));
+void MainWindow::loadAtStart() {
+    setWindowTitle(toQString(kAppTitle));
     resize(px(598), px(381));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     renderWeek();
     if (!viewer_->settings().fileExists()) {
-        notifier_->show(kConfigMissingText, kWindowTitle, MsgIcon::Error);
-        if (options_.quit) options_.quit(); else endProcessNow(0);
+        notifier_->show(kConfigMissingText, kAppTitle, MsgIcon::Error);
+        if (options_.quit)
+            options_.quit();
+        else
+            endProcessNow(0);
         return;
     }
     usable_ = true;
     if (options_.prompts) {
         prompts_ = options_.prompts;
     } else {
-        if (options_.makePrompts) ownPrompts_ = options_.makePrompts(*this);
-        if (!ownPrompts_) ownPrompts_ = std::make_unique<GuiConfigPrompts>(*dialogs_);
+        ownPrompts_ = std::make_unique<GuiConfigPrompts>(*dialogs_);
         prompts_ = ownPrompts_.get();
     }
     reminderAction->setEnabled(schedulerAvailable_);
@@ -591,7 +536,10 @@ void MainWindow::refreshListings() {
         textShown_ = false;
         PromptsWithCursor prompts(*prompts_);
         if (!viewer_->refreshListings(prompts, options_.startedWithArguments)) {
-            if (options_.quit) options_.quit(); else endProcessNow(0);
+            if (options_.quit)
+                options_.quit();
+            else
+                endProcessNow(0);
             return;
         }
         loaded = true;
@@ -623,7 +571,8 @@ void MainWindow::applyActionsFromConfig() {
     const bool messageBase = config.messageActionsEnabled();
     deleteOldAction->setEnabled(messageBase);
     messageSettingsAction->setEnabled(messageBase);
-    showTimeEdit->setDisplayFormat(QStringLiteral("HH") + QChar(QLatin1Char(timeSeparator())) + QStringLiteral("mm"));
+    showTimeEdit->setDisplayFormat(QStringLiteral("HH") + QChar(QLatin1Char(viewer_->timeSeparator())) +
+                                   QStringLiteral("mm"));
 }
 
 void MainWindow::applyFilmGridColumns() {
@@ -655,13 +604,18 @@ void MainWindow::updateClock() {
 // ---- Days ---------------------------------------------------------------------------
 
 void MainWindow::showDay(DateTime date) {
-    if (dateOf(date) == viewer_->shownDate()) return;
+    goToDay([this, date] { return viewer_->showDay(date); });
+}
+
+void MainWindow::goToDay(const std::function<bool()>& step) {
     {
         WaitCursor wait;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        bool moved = false;
         try {
-            viewer_->showDay(date);
+            moved = step();
         } catch (...) {
+            // Show what the step got to: the captions, a day whose parse broke off.
             try {
                 renderWeek();
                 renderDayBody();
@@ -669,6 +623,7 @@ void MainWindow::showDay(DateTime date) {
             }
             throw;
         }
+        if (!moved) return;
         renderWeek();
         renderDayBody();
     }
@@ -691,21 +646,8 @@ void MainWindow::renderDayBody(bool pickRunning) {
         textShown_ = false;
         return;
     }
-    // Channel 0 is current after a parse; when it is hidden the first shown
-    // channel takes its place, so that the text matches the selected tab.
     textShown_ = false;
-    ChannelList& channels = viewer_->channels();
-    if (channels.current() && channels.current()->hide) {
-        const auto visible = viewer_->visibleChannels();
-        if (!visible.empty()) {
-            // After a refresh the picked time is the running programme of
-            // the channel actually shown, not of the hidden one.
-            if (pickRunning)
-                viewer_->selectChannel(visible.front());
-            else
-                channels.select(visible.front());
-        }
-    }
+    viewer_->skipHiddenChannel(pickRunning);
     rebuildChannelTabs();
     showChannelDay();
 }
@@ -721,13 +663,14 @@ void MainWindow::hookChannels() {
 
 void MainWindow::dayAction(int day) {
     runGuarded(this, [this, day] {
-        const DateTime shown = viewer_->shownDate();
-        showDay(shown - (dayOfWeek(shown) + 5) % 7 + day);
+        goToDay([this, day] { return viewer_->showWeekDay(day); });
         weekTabs->setCurrentIndex(day);
     });
 }
 
-void MainWindow::onWeekTabClicked(int index) { dayAction(index); }
+void MainWindow::onWeekTabClicked(int index) {
+    dayAction(index);
+}
 
 // ---- Channels -----------------------------------------------------------------------
 
@@ -770,8 +713,9 @@ void MainWindow::stepChannel(bool forward) {
 
 // ---- The day view -----------------------------------------------------------------------
 
-std::size_t MainWindow::timeLength() const { return viewer_->channels().timeLength(); }
-char MainWindow::timeSeparator() const { return viewer_->settings().format().timeSeparator; }
+std::size_t MainWindow::timeLength() const {
+    return viewer_->channels().timeLength();
+}
 
 bool MainWindow::textShowsCurrentChannel() const {
     const Channel* channel = viewer_->channels().current();
@@ -852,7 +796,7 @@ void MainWindow::markShowTime(DateTime t) {
 std::optional<DateTime> MainWindow::timeAtCaret() const {
     const Channel* channel = viewer_->channels().current();
     if (!textShowsCurrentChannel() || !channel) return std::nullopt;
-    return timeAtLine(channel->lines, dayView->textCursor().blockNumber(), timeLength(), timeSeparator());
+    return timeAtLine(channel->lines, dayView->textCursor().blockNumber(), timeLength(), viewer_->timeSeparator());
 }
 
 void MainWindow::pickAtCaret() {
@@ -920,12 +864,18 @@ void MainWindow::onClockTimer() {
     }
 }
 
-void MainWindow::onFilmTimer() { runGuarded(this, [this] { refreshFilmGrid(); }); }
+void MainWindow::onFilmTimer() {
+    runGuarded(this, [this] { refreshFilmGrid(); });
+}
 
 // ---- Pages and the grid -----------------------------------------------------------------------
 
-void MainWindow::showChannelsPage() { pages->setCurrentWidget(channelsPage); }
-void MainWindow::showFilmsPage() { pages->setCurrentWidget(filmsPage); }
+void MainWindow::showChannelsPage() {
+    pages->setCurrentWidget(channelsPage);
+}
+void MainWindow::showFilmsPage() {
+    pages->setCurrentWidget(filmsPage);
+}
 
 void MainWindow::onPageChanged() {
     const bool films = pages->currentWidget() == filmsPage && viewer_->channels().count() > 0;
@@ -984,25 +934,31 @@ void MainWindow::adjustFilmRowHeights() {
 }
 
 void MainWindow::onFilmGridDoubleClicked(int row) {
+    const QTableWidgetItem* item = filmGrid->item(row, 0);
+    if (!item) return;
+    bool opened = false;
     try {
-        const QTableWidgetItem* item = filmGrid->item(row, 0);
-        if (!item) return;
-        int tab = -1;
-        const int index = viewer_->channels().findVisible(fromQString(item->text()), tab);
-        if (index < 0) return;
-        viewer_->channels().select(index);
-        textShown_ = false;
-        {
-            const QSignalBlocker block(channelTabs);
-            channelTabs->setCurrentIndex(tab);
-        }
-        markShowTime(gridTime());
+        opened = viewer_->openChannel(fromQString(item->text()), gridTime());
+    } catch (const Error&) {
+        // Selected, but the picked time stayed: the tabs follow, nothing more.
+        followCurrentChannel();
+        return;
+    }
+    if (!opened) return;
+    followCurrentChannel();
+    try {
         showChannelDay();
         updateClock();
         renderProgress();
         showChannelsPage();
     } catch (const Error&) {
     }
+}
+
+void MainWindow::followCurrentChannel() {
+    textShown_ = false;
+    const QSignalBlocker block(channelTabs);
+    channelTabs->setCurrentIndex(viewer_->currentTab());
 }
 
 // ---- Reminder hand-over ------------------------------------------------------------------------
@@ -1013,22 +969,12 @@ int MainWindow::showReminder(const ReminderRecord& record) {
 
 int MainWindow::showReminder(const std::string& time, const std::string& channel) {
     if (!usable_) return 0;
-    int tab = -1;
-    const int index = viewer_->channels().findVisible(channel, tab);
-    if (index < 0) return 0;
-    viewer_->channels().select(index);
-    textShown_ = false;
-    {
-        const QSignalBlocker block(channelTabs);
-        channelTabs->setCurrentIndex(tab);
+    try {
+        if (!viewer_->openChannel(channel, time)) return 0;
+    } catch (const Error&) {
+        // The channel is selected; a start it cannot place keeps the picked time.
     }
-    DateTime t = 0;
-    if (tryStrToTime(time, timeSeparator(), t)) {
-        try {
-            viewer_->markShowTime(t);
-        } catch (const Error&) {
-        }
-    }
+    followCurrentChannel();
     // The channel is shown on its page even when the grid was in front.
     showChannelsPage();
     runGuarded(this, [this] { showChannelDay(); });
@@ -1055,8 +1001,10 @@ void MainWindow::savePlacement() {
     IniFile& ini = viewer_->settings().ini();
     const QRect r = normalGeometry().isValid() ? normalGeometry() : geometry();
     int show = kShowNormal;
-    if (isMinimized()) show = kShowMinimized;
-    else if (isMaximized()) show = kShowMaximized;
+    if (isMinimized())
+        show = kShowMinimized;
+    else if (isMaximized())
+        show = kShowMaximized;
     ini.writeInteger(kMainSection, "Flags", 0);
     ini.writeInteger(kMainSection, "ShowCmd", show);
     ini.writeInteger(kMainSection, "PixelsPerInch", logicalDpiY());

@@ -9,11 +9,11 @@
 #include <optional>
 #include <string>
 
+#include "base/datetime.h"
+#include "base/ui.h"
 #include "gui/guiutil.h"
 #include "viewer/dayview.h"
 #include "viewer/viewer.h"
-#include "base/datetime.h"
-#include "base/ui.h"
 
 class QAction;
 class QCheckBox;
@@ -34,21 +34,18 @@ class ConfigPrompts;
 class ReminderRecord;
 class SettingsDialogs;
 class WeekTabBar;
-class MainWindow;
 
 // What the window is made with. Everything may stay unset for the program.
 struct MainWindowOptions {
-    // Empty: "Orbisk.ini" in the folder of the executable.
+    // Empty: defaultConfigPath(), Orbisk.ini beside the executable.
     std::string iniPath;
     // Message boxes and questions; null: boxes owned by the window.
     Notifier* messages = nullptr;
     // The time; null: the system clock.
     const Clock* time = nullptr;
-    // The dialogs loadConfig opens for missing settings: Prompts (not owned)
-    // or, when null, the one makePrompts makes for the window; with neither,
+    // The dialogs loadConfig opens for missing settings (not owned); null:
     // the window's own settings dialogs.
     ConfigPrompts* prompts = nullptr;
-    std::function<std::unique_ptr<ConfigPrompts>(MainWindow&)> makePrompts;
     // Started with command-line arguments: the refresh leaves the picked time
     // alone instead of moving it to the programme running now.
     bool startedWithArguments = false;
@@ -172,7 +169,9 @@ private:
     void createActions();
     void createMenus();
     void createControls();
-    void formCreate();
+    // Title, size and place; without a settings file the empty window says
+    // so and the program ends; otherwise the first refresh.
+    void loadAtStart();
 
     // Event handlers.
     void onWeekTabClicked(int index);
@@ -188,14 +187,19 @@ private:
     // The XMLTV export of the week shown (mainwindow_xmltv.cpp).
     void onSaveXmltv();
     void dayAction(int day);
+    // Runs a viewer step that may show another day (false: it did not) and
+    // renders the day it shows.
+    void goToDay(const std::function<bool()>& step);
     void stepChannel(bool forward);
     void pickAtCaret();
 
     // Rendering of the viewer's state.
     void renderWeek();
-    // `pickRunning`: a hidden channel 0 gives way to the first shown one
-    // with the picked time moved to its running programme (after a refresh).
+    // `pickRunning`: after a refresh (see Viewer::skipHiddenChannel).
     void renderDayBody(bool pickRunning = false);
+    // The channel tabs follow a channel the viewer selected; the text is no
+    // longer the current channel's until shown again.
+    void followCurrentChannel();
     void renderProgress();
     void applyActionsFromConfig();
     void applyFilmGridColumns();
@@ -205,7 +209,6 @@ private:
     // The day-view line plain or underlined (the picked time), its time bold.
     void styleLine(int line, bool marked);
     std::size_t timeLength() const;
-    char timeSeparator() const;
     void hookChannels();
 
     // Window placement in section MAIN (position only).

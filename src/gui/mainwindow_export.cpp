@@ -5,40 +5,25 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
-#include "gui/mainwindow.h"
-#include "gui/printing.h"
-#include "gui/qtext.h"
 #include "base/error.h"
-#include "gui/dialogs/jtvfolderdialog.h"
 #include "export/deleteold.h"
 #include "export/jtv.h"
 #include "export/printtext.h"
+#include "gui/dialogs/jtvfolderdialog.h"
+#include "gui/mainwindow.h"
+#include "gui/printing.h"
+#include "gui/qtext.h"
 
 namespace orbisk {
 
 namespace {
 
-// "Печать телепрограммы"
-constexpr char kPrintCaption[] = "\xCF\xE5\xF7\xE0\xF2\xFC \xF2\xE5\xEB\xE5\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB";
-// "Распечатать телепрограмму, начиная от выбранного дня до конца выбранной
-// недели? ДА - печатать, НЕТ - сохранить в файл"
-constexpr char kPrintQuestion[] =
-    "\xD0\xE0\xF1\xEF\xE5\xF7\xE0\xF2\xE0\xF2\xFC \xF2\xE5\xEB\xE5\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xF3, "
-    "\xED\xE0\xF7\xE8\xED\xE0\xFF \xEE\xF2 \xE2\xFB\xE1\xF0\xE0\xED\xED\xEE\xE3\xEE \xE4\xED\xFF \xE4\xEE "
-    "\xEA\xEE\xED\xF6\xE0 \xE2\xFB\xE1\xF0\xE0\xED\xED\xEE\xE9 \xED\xE5\xE4\xE5\xEB\xE8? \xC4\xC0 - "
-    "\xEF\xE5\xF7\xE0\xF2\xE0\xF2\xFC, \xCD\xC5\xD2 - \xF1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC \xE2 \xF4\xE0\xE9\xEB";
-// "Сохранение телепрограммы"
-constexpr char kSaveTitle[] =
-    "\xD1\xEE\xF5\xF0\xE0\xED\xE5\xED\xE8\xE5 \xF2\xE5\xEB\xE5\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB";
-// "Все файлы (*.*)", "Текстовые файлы (*.txt)"
-constexpr char kAllFilesFilter[] = "\xC2\xF1\xE5 \xF4\xE0\xE9\xEB\xFB (*.*)";
-constexpr char kTextFilesFilter[] = "\xD2\xE5\xEA\xF1\xF2\xEE\xE2\xFB\xE5 \xF4\xE0\xE9\xEB\xFB (*.txt)";
-// "Не удалось напечатать телепрограмму"
-constexpr char kPrintFailedText[] =
-    "\xCD\xE5 \xF3\xE4\xE0\xEB\xEE\xF1\xFC \xED\xE0\xEF\xE5\xF7\xE0\xF2\xE0\xF2\xFC "
-    "\xF2\xE5\xEB\xE5\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xF3";
-// "Не могу записать файл "
-constexpr char kCannotWriteText[] = "\xCD\xE5 \xEC\xEE\xE3\xF3 \xE7\xE0\xEF\xE8\xF1\xE0\xF2\xFC \xF4\xE0\xE9\xEB ";
+constexpr const char* kPrintCaption = "Печать телепрограммы"_cp1251;
+constexpr const char* kPrintQuestion =
+    "Распечатать телепрограмму, начиная от выбранного дня до конца выбранной недели? "
+    "ДА - печатать, НЕТ - сохранить в файл"_cp1251;
+constexpr const char* kPrintFailedText = "Не удалось напечатать телепрограмму"_cp1251;
+constexpr const char* kCannotWriteText = "Не могу записать файл "_cp1251;
 
 }  // namespace
 
@@ -70,13 +55,14 @@ void MainWindow::onPrint() {
                 WaitCursor wait;
                 if (!printOemText(text, printer)) throw Error(kPrintFailedText);
             } else {
-                QFileDialog dialog(this, toQString(kSaveTitle));
-                dialog.setObjectName(QStringLiteral("SaveDialog"));
+                QFileDialog dialog(this, QStringLiteral("Сохранение телепрограммы"));
+                dialog.setObjectName(QStringLiteral("printSaveDialog"));
                 dialog.setAcceptMode(QFileDialog::AcceptSave);
                 dialog.setFileMode(QFileDialog::AnyFile);  // in an existing folder
                 dialog.setDefaultSuffix(QStringLiteral("txt"));
-                dialog.setNameFilters({toQString(kAllFilesFilter), toQString(kTextFilesFilter)});
-                dialog.selectNameFilter(toQString(kTextFilesFilter));
+                const QString textFiles = QStringLiteral("Текстовые файлы (*.txt)");
+                dialog.setNameFilters({QStringLiteral("Все файлы (*.*)"), textFiles});
+                dialog.selectNameFilter(textFiles);
                 dialog.selectFile(QStringLiteral("Orbisk.txt"));
                 if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return restore();
                 const QString path = dialog.selectedFiles().front();

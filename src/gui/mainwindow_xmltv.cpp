@@ -3,23 +3,16 @@
 #include <QFile>
 #include <QFileDialog>
 
+#include "export/xmltv.h"
 #include "gui/mainwindow.h"
 #include "gui/qtext.h"
-#include "export/xmltv.h"
 
 namespace orbisk {
 
-namespace {
-
-// "Сохранить в формат XMLTV"
-constexpr char kXmltvSaveTitle[] = "\xD1\xEE\xF5\xF0\xE0\xED\xE8\xF2\xFC \xE2 \xF4\xEE\xF0\xEC\xE0\xF2 XMLTV";
-
-}  // namespace
-
 void MainWindow::onSaveXmltv() {
     runGuarded(this, [this] {
-        QFileDialog dialog(this, toQString(kXmltvSaveTitle));
-        dialog.setObjectName(QStringLiteral("XmltvSaveDialog"));
+        QFileDialog dialog(this, QStringLiteral("Сохранить в формат XMLTV"));
+        dialog.setObjectName(QStringLiteral("xmltvSaveDialog"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(QStringLiteral("xml"));

@@ -4,25 +4,27 @@
 #include <QCoreApplication>
 #include <QFile>
 
-#include "gui/guiutil.h"
-#include "gui/mainwindow.h"
 #include "base/codepage.h"
 #include "gui/dialogs/reminderleaddialog.h"
 #include "gui/dialogs/schedulesettingsdialog.h"
+#include "gui/guiutil.h"
+#include "gui/mainwindow.h"
 
 namespace orbisk {
 
 namespace {
-std::string localToAnsi(const QString& s) { return utf8ToAnsi(QFile::encodeName(s).toStdString()); }
+std::string localToAnsi(const QString& s) {
+    return utf8ToAnsi(QFile::encodeName(s).toStdString());
+}
 }  // namespace
 
 ReminderActions::ReminderActions(MainWindow& window)
     : QObject(&window),
       window_(window),
-      ownLibrary_(std::make_unique<TaskLibrary>(
-          QFile::encodeName(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
-                            QLatin1String(kTaskLibraryFileName))
-              .toStdString())),
+      ownLibrary_(
+          std::make_unique<TaskLibrary>(QFile::encodeName(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                                                          QLatin1String(kTaskLibraryFileName))
+                                            .toStdString())),
       ownNet_(std::make_unique<AtNetScheduler>(window.time())),
       library_(ownLibrary_.get()),
       net_(ownNet_.get()),
@@ -51,22 +53,21 @@ void ReminderActions::onReminderSettings() {
     runGuarded(&window_, [this] { scheduler().onReminderSettings(); });
 }
 
-ReminderLeadDialog& ReminderActions::delayDlg() {
-    if (!delay_) delay_ = new ReminderLeadDialog(&window_);
-    return *delay_;
+ReminderLeadDialog& ReminderActions::leadDialog() {
+    if (!leadDialog_) leadDialog_ = new ReminderLeadDialog(&window_);
+    return *leadDialog_;
 }
 
 ScheduleSettingsDialog& ReminderActions::scheduleSettings() {
-    if (!parms_) parms_ = new ScheduleSettingsDialog(&window_);
-    return *parms_;
+    if (!settingsDialog_) settingsDialog_ = new ScheduleSettingsDialog(&window_);
+    return *settingsDialog_;
 }
 
 bool ReminderActions::askLeadTime(const std::string& prompt, int& minutes) {
-    return delayDlg().askLeadTime(prompt, minutes);
+    return leadDialog().askLeadTime(prompt, minutes);
 }
 
-bool ReminderActions::editScheduleSettings(int& leadMinutes, std::string& message, bool& runMe,
-                                            std::string& runLine) {
+bool ReminderActions::editScheduleSettings(int& leadMinutes, std::string& message, bool& runMe, std::string& runLine) {
     return scheduleSettings().editScheduleSettings(leadMinutes, message, runMe, runLine);
 }
 

@@ -30,7 +30,7 @@ public:
     void onReminder();
     void onReminderSettings();
 
-    ReminderLeadDialog& delayDlg();
+    ReminderLeadDialog& leadDialog();
     ScheduleSettingsDialog& scheduleSettings();
 
     // Other back-ends (tests); null keeps the current one. Not owned.
@@ -47,8 +47,8 @@ private:
     TaskLibrary* library_;
     NetScheduler* net_;
     std::string programPath_;
-    QPointer<ReminderLeadDialog> delay_;
-    QPointer<ScheduleSettingsDialog> parms_;
+    QPointer<ReminderLeadDialog> leadDialog_;
+    QPointer<ScheduleSettingsDialog> settingsDialog_;
 };
 
 }  // namespace orbisk

@@ -54,7 +54,7 @@ private:
     bool heldElsewhere_ = false;
 };
 
-// The main window's side of message 1081 (`showReminder`): shows the
+// The main window's side of the hand-over (`showReminder`): shows the
 // record's channel at its time; returns 1 when a visible channel of that
 // display name was found and shown, else 0.
 using ReminderHandler = std::function<int(const ReminderRecord&)>;
@@ -75,8 +75,8 @@ public:
     bool listen();
     QString socketPath() const;
 
-    // The own record (message 1081 posted with wParam 0): handled once the
-    // event loop runs, after the window exists.
+    // This instance's own record (a reminder start): handled like a handed
+    // over one, once the event loop runs and the window exists.
     void postOwnRecord(const ReminderRecord& record);
 
 signals:
@@ -102,8 +102,7 @@ private:
 // The second instance's end: hands `record` to the instance running under
 // `folder` and waits until its handler is done (no limit when timeoutMs < 0).
 // The handler's result, or nullopt when no instance of this user answered.
-std::optional<int> handOverReminder(const std::string& folder, const ReminderRecord& record,
-                                    int timeoutMs = -1);
+std::optional<int> handOverReminder(const std::string& folder, const ReminderRecord& record, int timeoutMs = -1);
 
 // The request as it travels: process id, then the record.
 QByteArray handOverRequest(qint64 pid, const ReminderRecord& record);

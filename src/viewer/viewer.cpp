@@ -32,7 +32,9 @@ Viewer::Viewer(const std::string& iniPath, Notifier& notifier, const Clock& cloc
 
 // ---- Refresh ------------------------------------------------------------------
 
-DateTime Viewer::listingToday() const { return listingDate(clock_.now()); }
+DateTime Viewer::listingToday() const {
+    return listingDate(clock_.now());
+}
 
 bool Viewer::refreshListings(ConfigPrompts& prompts, bool startedWithArguments) {
     weeks_.clear();
@@ -54,7 +56,7 @@ bool Viewer::refreshListings(ConfigPrompts& prompts, bool startedWithArguments) 
             const Channel* channel = channels_->current();
             if (channel && currentIndex_ >= 0 && currentIndex_ < channel->entryCount()) {
                 const std::string& line = channel->lines[static_cast<std::size_t>(currentIndex_)];
-                markShowTime(strToTime(line.substr(0, 5), config_.format().timeSeparator));
+                markShowTime(strToTime(line.substr(0, 5), timeSeparator()));
             }
         } catch (const Error&) {
         }
@@ -96,7 +98,9 @@ bool Viewer::showWeekDay(int day) {
     return showDay(monday + day);
 }
 
-bool Viewer::showToday() { return showDay(dateOf(clock_.now())); }
+bool Viewer::showToday() {
+    return showDay(dateOf(clock_.now()));
+}
 
 // ---- Channels ---------------------------------------------------------------------
 
@@ -129,6 +133,38 @@ void Viewer::selectChannel(int index) {
             markShowTime(start);
     } catch (const Error&) {
     }
+}
+
+void Viewer::skipHiddenChannel(bool pickRunning) {
+    const Channel* current = channels_->current();
+    if (!current || !current->hide) return;
+    const auto visible = visibleChannels();
+    if (visible.empty()) return;
+    if (pickRunning)
+        selectChannel(visible.front());
+    else
+        channels_->select(visible.front());
+}
+
+bool Viewer::selectShown(std::string_view desc) {
+    int tab = -1;
+    const int index = channels_->findVisible(desc, tab);
+    if (index < 0) return false;
+    channels_->select(index);
+    return true;
+}
+
+bool Viewer::openChannel(std::string_view desc, DateTime time) {
+    if (!selectShown(desc)) return false;
+    markShowTime(time);
+    return true;
+}
+
+bool Viewer::openChannel(std::string_view desc, std::string_view time) {
+    if (!selectShown(desc)) return false;
+    DateTime t = 0;
+    if (tryStrToTime(time, timeSeparator(), t)) markShowTime(t);
+    return true;
 }
 
 int Viewer::nextTab() const {
@@ -186,7 +222,9 @@ MarkedEntries Viewer::markShowTime(DateTime t) {
     return marked;
 }
 
-int Viewer::showTimeEntry() const { return entryAt(showTime_); }
+int Viewer::showTimeEntry() const {
+    return entryAt(showTime_);
+}
 
 // ---- Current-programmes grid ---------------------------------------------------------
 
@@ -228,8 +266,7 @@ std::optional<double> Viewer::filmProgress(std::string_view timeCell, DateTime g
     start = toListingMinutes(start);
     end = toListingMinutes(end);
     if (start >= end) return std::nullopt;
-    const int now = toListingMinutes(
-        static_cast<int>(std::lround(timeOf(gridTime) * kMinutesPerDay)) % kMinutesPerDay);
+    const int now = toListingMinutes(static_cast<int>(std::lround(timeOf(gridTime) * kMinutesPerDay)) % kMinutesPerDay);
     return static_cast<double>(now - start) / (end - start);
 }
 

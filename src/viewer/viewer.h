@@ -11,8 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "config/config.h"
+#include "base/cp1251.h"
 #include "base/datetime.h"
+#include "config/config.h"
 #include "listing/channellist.h"
 #include "listing/loaders.h"
 #include "listing/weekindex.h"
@@ -22,16 +23,16 @@ namespace orbisk {
 class Clock;
 class Notifier;
 
-// "Нет программы": the caption of a week tab whose day has no listing text.
-inline constexpr char kNoProgrammeText[] = "\xCD\xE5\xF2 \xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB";
+// The caption of a week tab whose day has no listing text.
+inline constexpr const char* kNoProgrammeText = "Нет программы"_cp1251;
 
 // One row of the current-programmes grid.
 struct FilmRow {
     int channel = -1;   // index in the channel list
     std::string desc;   // column "Канал"
     std::string title;  // column "Фильм": the line from its seventh character, at most 500; empty when nothing runs
-    std::string time;   // column "Время": "19.30-21.00", "01.00-???" for the last programme; empty when nothing runs
-    int entry = -1;     // the running entry, -1 when none
+    std::string time;  // column "Время": "19.30-21.00", "01.00-???" for the last programme; empty when nothing runs
+    int entry = -1;    // the running entry, -1 when none
 };
 
 // The progress strip under the day view, in listing minutes (a time before
@@ -72,6 +73,9 @@ public:
 
     DateTime shownDate() const { return shownDate_; }
     DateTime showTime() const { return showTime_; }
+    // The separator of the configured time format: the picked time, the time
+    // picker and the grid's time cells are read and written with it.
+    char timeSeparator() const { return config_.format().timeSeparator; }
     int currentIndex() const { return currentIndex_; }
     // The mailing-structure warning was shown since this object was made.
     bool structureWarningShown() const { return structureWarningShown_; }
@@ -119,6 +123,23 @@ public:
     // the picked time moved to the start of its running programme (nothing
     // running or an unreadable time leaves it).
     void selectChannel(int index);
+    // A parse leaves channel 0 current. When that channel is hidden the first
+    // shown one takes its place, so that the text matches the selected tab:
+    // with `pickRunning` (after a refresh) as selectChannel does it, so that
+    // the picked time is the running programme of the channel actually
+    // shown; otherwise only selected. Nothing when the current channel is
+    // shown or no channel is.
+    void skipHiddenChannel(bool pickRunning);
+    // Opening a channel by its display name (a reminder, a row of the
+    // current-programmes grid, the command line): selects the first shown
+    // channel whose display name is `desc` and makes `time` the picked time.
+    // False, and nothing changed, when no shown channel has that name. An
+    // unreadable start in the channel throws as markShowTime does, with the
+    // channel already selected.
+    bool openChannel(std::string_view desc, DateTime time);
+    // The same with the time as a text in the configured format; a text that
+    // does not read as a time leaves the picked time alone.
+    bool openChannel(std::string_view desc, std::string_view time);
     // The tab after / before the current one, wrapping; -1 without tabs.
     int nextTab() const;
     int prevTab() const;
@@ -153,6 +174,8 @@ public:
 
 private:
     int entryAt(DateTime t) const;
+    // Selects the first shown channel named `desc`; false when there is none.
+    bool selectShown(std::string_view desc);
 
     Notifier& notifier_;
     const Clock& clock_;

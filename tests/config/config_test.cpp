@@ -2,27 +2,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "support/tempdir.h"
 
 using orbisk::Config;
 using orbisk::ConfigPrompts;
 using orbisk::Error;
+using orbisk::operator""_cp1251;
 using orbisk::test::readFile;
 using orbisk::test::TempDir;
 using orbisk::test::writeFile;
 
 namespace {
 
-// "Воскресенье", "Январь"
-const std::string kSunday = "\xC2\xEE\xF1\xEA\xF0\xE5\xF1\xE5\xED\xFC\xE5";
-const std::string kJanuary = "\xDF\xED\xE2\xE0\xF0\xFC";
+const std::string kSunday = "Воскресенье"_cp1251;
+const std::string kJanuary = "Январь"_cp1251;
 
 struct FakePrompts : ConfigPrompts {
     int baseCalls = 0, paramsCalls = 0;
@@ -109,6 +112,7 @@ TEST(Config, LoadsEveryKey) {
 TEST(Config, DefaultsFromGarbageOrMissingFile) {
     TempDir dir;
     auto path = dir / "Orbisk.ini";
+    // A UTF-16 byte-order mark before the garbage.
     const std::string garbage = "\xFF\xFE garbage\n[MSG\n=\n[MSG]\nDelFromBegin=five\n[Kludges]\nCount=x\n";
     writeFile(path, garbage);
     Config c(path);
@@ -127,9 +131,7 @@ TEST(Config, DefaultsFromGarbageOrMissingFile) {
     EXPECT_EQ(c.timeFormat(), "HH.MM");
     EXPECT_EQ(c.format().timeSeparator, '.');
     EXPECT_TRUE(c.runMe());
-    EXPECT_EQ(c.scheduleMessage(),
-              "\xC2\xF0\xF3\xE1\xE0\xE9 \xF2\xE5\xEB\xE5\xEA! \xC2 *TIME \xE1\xF3\xE4\xE5\xF2 \xE8\xE4\xF2\xE8 "
-              "*NAME \xEF\xEE *CHANEL!");
+    EXPECT_EQ(c.scheduleMessage(), "Врубай телек! В *TIME будет идти *NAME по *CHANEL!"_cp1251);
     EXPECT_EQ(c.timeShift(), 15);
     EXPECT_FALSE(c.nt40Scheduler());
     EXPECT_TRUE(c.kludges().empty());
@@ -312,9 +314,9 @@ TEST(Config, ExternalCommandLineSetterWritesAndKeeps) {
     auto path = dir / "Orbisk.ini";
     writeFile(path, fullFile());
     Config c(path);
-    // A run line with quotes, blanks and a Cyrillic word ("Сообщение") goes
-    // to the file as it stands and comes back through loadConfig.
-    const std::string line = "notify-send '*NAME' \"*MESSAGE\" \xD1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE5";
+    // A run line with quotes, blanks and a Cyrillic word goes to the file as
+    // it stands and comes back through loadConfig.
+    const std::string line = "notify-send '*NAME' \"*MESSAGE\" Сообщение"_cp1251;
     c.setExternalCommandLine(line);
     EXPECT_EQ(c.externalCommandLine(), line);
     EXPECT_EQ(orbisk::IniFile(path).readString("Schedule", "ExternalCommandLine", ""), line);
@@ -367,4 +369,57 @@ TEST(Config, MessageActionsFollowTheIdentifierLetter) {
     EXPECT_TRUE(c.messageActionsEnabled());
     c.setFidoPath("H007c:\\fido\\hudson");
     EXPECT_TRUE(c.messageActionsEnabled());
+}
+
+// The desktop program and orbisk-cli look for the settings beside the
+// program; only the desktop program asks the environment first.
+TEST(ConfigPath, BesideTheProgramUnlessTheEnvironmentNamesAnother) {
+    // This test program runs from <build>/tests.
+    const std::string beside = (std::filesystem::canonical(ORBISK_BINARY_DIR "/tests") / "Orbisk.ini").string();
+    EXPECT_EQ(orbisk::defaultConfigPath(), beside);
+
+    const char* before = std::getenv(orbisk::kIniEnvironment);
+    const std::optional<std::string> saved = before ? std::optional<std::string>(before) : std::nullopt;
+    struct Case {
+        const char* value;  // null: unset
+        std::string expected;
+    };
+    const Case cases[] = {
+        {nullptr, beside},
+        {"", beside},
+        {"/some/where/test.ini", "/some/where/test.ini"},
+        {"relative.ini", "relative.ini"},
+    };
+    for (const Case& c : cases) {
+        if (c.value)
+            ::setenv(orbisk::kIniEnvironment, c.value, 1);
+        else
+            ::unsetenv(orbisk::kIniEnvironment);
+        EXPECT_EQ(orbisk::configFilePath(), c.expected) << (c.value ? c.value : "(unset)");
+        EXPECT_EQ(orbisk::defaultConfigPath(), beside) << "the default ignores the environment";
+    }
+    if (saved)
+        ::setenv(orbisk::kIniEnvironment, saved->c_str(), 1);
+    else
+        ::unsetenv(orbisk::kIniEnvironment);
+}
+
+TEST(ConfigPath, OnlyARegularFileIsASettingsFile) {
+    TempDir dir;
+    writeFile(dir / "Orbisk.ini", fullFile());
+    writeFile(dir / "empty.ini", "");
+    std::filesystem::create_directory(dir / "folder.ini");
+    struct Case {
+        std::string path;
+        bool exists;
+    };
+    const Case cases[] = {
+        {dir / "Orbisk.ini", true},  {dir / "empty.ini", true}, {dir / "none.ini", false},
+        {dir / "folder.ini", false}, {dir.str(), false},        {"", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(orbisk::configFileExists(c.path), c.exists) << c.path;
+        // The check before the window is made and the window's own agree.
+        EXPECT_EQ(Config(c.path).fileExists(), c.exists) << c.path;
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "support/tempdir.h"
 
@@ -13,7 +14,9 @@ using orbisk::test::writeFile;
 
 namespace {
 
-AreaSetting setting(AreaKind kind, int board, std::string path) { return AreaSetting{kind, board, std::move(path)}; }
+AreaSetting setting(AreaKind kind, int board, std::string path) {
+    return AreaSetting{kind, board, std::move(path)};
+}
 
 }  // namespace
 
@@ -127,19 +130,14 @@ TEST(Identifier, CheckAreaPathMessages) {
     EXPECT_EQ(checkAreaPath(AreaKind::Jam, file), "");
     EXPECT_EQ(checkAreaPath(AreaKind::Squish, file), "");
 
-    // "Путь <x> не существует" / "Файл <x> не существует"
     const std::string missing = dir / "nope";
-    EXPECT_EQ(checkAreaPath(AreaKind::Fido, missing),
-              "\xCF\xF3\xF2\xFC " + missing + " \xED\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2");
-    EXPECT_EQ(checkAreaPath(AreaKind::Jam, missing),
-              "\xD4\xE0\xE9\xEB " + missing + " \xED\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2");
+    EXPECT_EQ(checkAreaPath(AreaKind::Fido, missing), "Путь "_cp1251 + missing + " не существует"_cp1251);
+    EXPECT_EQ(checkAreaPath(AreaKind::Jam, missing), "Файл "_cp1251 + missing + " не существует"_cp1251);
     // A file is no folder and a folder no file; empty text is neither.
     EXPECT_NE(checkAreaPath(AreaKind::Hudson, file), "");
     EXPECT_NE(checkAreaPath(AreaKind::Squish, dir.str()), "");
-    EXPECT_EQ(checkAreaPath(AreaKind::Internet, ""),
-              "\xCF\xF3\xF2\xFC  \xED\xE5 \xF1\xF3\xF9\xE5\xF1\xF2\xE2\xF3\xE5\xF2");
+    EXPECT_EQ(checkAreaPath(AreaKind::Internet, ""), "Путь  не существует"_cp1251);
 
-    EXPECT_EQ(areaFileFilter(AreaKind::Jam),
-              "\xC1\xE0\xE7\xE0 JAM (*.jdt)|*.jdt|\xC2\xF1\xE5 \xF4\xE0\xE9\xEB\xFB (*.*)|*.*");
+    EXPECT_EQ(areaFileFilter(AreaKind::Jam), "База JAM (*.jdt)|*.jdt|Все файлы (*.*)|*.*"_cp1251);
     EXPECT_EQ(areaFileFilter(AreaKind::Hudson), "");
 }

@@ -5,12 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "base/cp1251.h"
+
 using orbisk::ReminderRecord;
+using orbisk::operator""_cp1251;
 
 namespace {
 
-// "Первый канал" — a display name with Windows-1251 letters.
-const std::string kChannel = "\xCF\xE5\xF0\xE2\xFB\xE9 \xEA\xE0\xED\xE0\xEB";
+// A display name with Windows-1251 letters.
+const std::string kChannel = "Первый канал"_cp1251;
+const char kLetterA = "А"_cp1251[0];
 
 TEST(ReminderRecordTest, LayoutFromArguments) {
     const ReminderRecord r = ReminderRecord::fromArguments("21.30", kChannel);
@@ -33,11 +37,11 @@ TEST(ReminderRecordTest, LayoutFromArguments) {
 }
 
 TEST(ReminderRecordTest, ArgumentsAreCutToTheirFields) {
-    const std::string longChannel(300, '\xC0');
+    const std::string longChannel(300, kLetterA);
     const ReminderRecord r = ReminderRecord::fromArguments("12.34567890123", longChannel + "tail");
     EXPECT_EQ(r.reminderTime(), "12.3456789");
     EXPECT_EQ(r.serialise()[0], 10);
-    EXPECT_EQ(r.reminderChannel(), std::string(255, '\xC0'));
+    EXPECT_EQ(r.reminderChannel(), std::string(255, kLetterA));
     EXPECT_EQ(r.serialise()[11], 255);
     // Exactly at capacity: nothing cut.
     EXPECT_EQ(ReminderRecord::fromArguments("0123456789", "x").reminderTime(), "0123456789");

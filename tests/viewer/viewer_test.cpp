@@ -36,7 +36,9 @@ public:
     int asked = 0;
 };
 
-DateTime at(int y, int mo, int d, int h, int mi) { return encodeDate(y, mo, d) + encodeTime(h, mi); }
+DateTime at(int y, int mo, int d, int h, int mi) {
+    return encodeDate(y, mo, d) + encodeTime(h, mi);
+}
 
 // A text file for one day: day name (1 = Sunday), day of December 2026 and
 // caption blocks of "channel|line|line..." each.
@@ -65,8 +67,9 @@ protected:
                            {"Four", "20.00 Start"}}));
         writeFile(dir / "4.txt", dayFile(5, 17, {{"Five", "06.00 Thursday"}}));
         // Channel "Three" is hidden, "Two" has a display name.
-        test::writeListingIni(dir / "Orbisk.ini", "I" + dir.str(),
-                              "[Channels]\r\n1=Three\r\n2=Two\r\n[Channel1]\r\nHide=1\r\n[Channel2]\r\nDesc=Second\r\n");
+        test::writeListingIni(
+            dir / "Orbisk.ini", "I" + dir.str(),
+            "[Channels]\r\n1=Three\r\n2=Two\r\n[Channel1]\r\nHide=1\r\n[Channel2]\r\nDesc=Second\r\n");
     }
 
     TempDir dir;
@@ -112,7 +115,7 @@ TEST_F(ViewerTest, RefreshBeforeDayStartAndWithArguments) {
     EXPECT_EQ(viewer.currentIndex(), 4);  // 01.00 Night still runs
     EXPECT_EQ(viewer.showTime(), 0.0);    // started with arguments: not marked
     EXPECT_EQ(viewer.listingToday(), encodeDate(2026, 12, 9));
-    EXPECT_TRUE(viewer.showToday());      // the calendar date, no 04:30 rule
+    EXPECT_TRUE(viewer.showToday());  // the calendar date, no 04:30 rule
     EXPECT_EQ(viewer.shownDate(), encodeDate(2026, 12, 10));
 }
 
@@ -169,6 +172,89 @@ TEST_F(ViewerTest, ChannelsTabsAndPickedTime) {
     EXPECT_EQ(marked.newEntry, 1);
     EXPECT_EQ(viewer.markShowTime(encodeTime(5, 0)).newEntry, -1);
     EXPECT_EQ(viewer.showTime(), encodeTime(5, 0));
+}
+
+// A reminder, a row of the grid and the command line open a channel by its
+// display name at a time.
+TEST_F(ViewerTest, OpenChannelByDisplayName) {
+    ASSERT_TRUE(viewer.refreshListings(prompts, false));
+    struct Case {
+        const char* desc;
+        DateTime time;
+        bool found;
+        int channel;  // current afterwards
+        int entry;    // showTimeEntry afterwards
+    };
+    const Case cases[] = {
+        {"Second", encodeTime(22, 30), true, 1, 1},  // "Two" by its display name: 22.00 Show
+        {"Four", encodeTime(5, 0), true, 3, -1},     // nothing runs at 05:00 yet
+        {"One", encodeTime(0, 20), true, 0, 3},      // after midnight: 23.30 Late
+        {"Two", encodeTime(12, 0), false, 0, 3},     // the caption name is not the display name
+        {"Three", encodeTime(12, 0), false, 0, 3},   // hidden
+        {"", encodeTime(12, 0), false, 0, 3},
+    };
+    DateTime picked = viewer.showTime();
+    for (const Case& c : cases) {
+        EXPECT_EQ(viewer.openChannel(c.desc, c.time), c.found) << c.desc;
+        if (c.found) picked = c.time;
+        EXPECT_EQ(viewer.channels().current()->index, c.channel) << c.desc;
+        EXPECT_EQ(viewer.showTime(), picked) << c.desc;
+        EXPECT_EQ(viewer.showTimeEntry(), c.entry) << c.desc;
+    }
+    // The tab that follows the opened channel.
+    ASSERT_TRUE(viewer.openChannel("Four", encodeTime(20, 0)));
+    EXPECT_EQ(viewer.currentTab(), 2);
+}
+
+// A time given as text reads with the separator of the configured format.
+TEST_F(ViewerTest, OpenChannelWithTimeText) {
+    writeFile(dir / "3.txt", dayFile(4, 9, {{"One", "06:00 Morning", "19:30 Film", "21:00 News"}, {"Two", "07:00 A"}}));
+    test::writeListingIni(dir / "Orbisk.ini", "I" + dir.str(), "[MSG]\r\nTimeFormat=HH:MM\r\n");
+    ASSERT_TRUE(viewer.refreshListings(prompts, false));
+    EXPECT_EQ(viewer.timeSeparator(), ':');
+    ASSERT_EQ(viewer.showTime(), encodeTime(21, 0));
+    // An unreadable text still opens the channel; the picked time stays.
+    for (const char* text : {"19.45", "xx", ""}) {
+        ASSERT_TRUE(viewer.openChannel("Two", std::string_view(text))) << text;
+        EXPECT_EQ(viewer.channels().current()->name, "Two") << text;
+        EXPECT_EQ(viewer.showTime(), encodeTime(21, 0)) << text;
+    }
+    ASSERT_TRUE(viewer.openChannel("One", std::string_view("19:45")));
+    EXPECT_EQ(viewer.showTime(), encodeTime(19, 45));
+    EXPECT_EQ(viewer.showTimeEntry(), 1);
+    EXPECT_FALSE(viewer.openChannel("Three", std::string_view("06:00")));
+}
+
+// A hidden channel 0 gives way to the first shown one after a parse; after
+// a refresh the picked time follows it to its running programme.
+TEST_F(ViewerTest, HiddenFirstChannelGivesWay) {
+    test::writeListingIni(dir / "Orbisk.ini", "I" + dir.str(),
+                          "[Channels]\r\n1=One\r\n2=Three\r\n[Channel1]\r\nHide=1\r\n[Channel2]\r\nHide=1\r\n");
+    for (const bool pickRunning : {true, false}) {
+        ASSERT_TRUE(viewer.refreshListings(prompts, false));
+        ASSERT_EQ(viewer.channels().current()->index, 0);
+        EXPECT_EQ(viewer.currentTab(), -1);
+        EXPECT_EQ(viewer.showTime(), encodeTime(21, 0));  // One's 21.00 News
+
+        viewer.skipHiddenChannel(pickRunning);
+        EXPECT_EQ(viewer.channels().current()->name, "Two") << pickRunning;
+        EXPECT_EQ(viewer.currentTab(), 0) << pickRunning;
+        // Two's 07.00 Cartoons runs until 22.00.
+        EXPECT_EQ(viewer.showTime(), pickRunning ? encodeTime(7, 0) : encodeTime(21, 0)) << pickRunning;
+
+        // A shown current channel stays.
+        viewer.selectChannel(3);
+        viewer.skipHiddenChannel(pickRunning);
+        EXPECT_EQ(viewer.channels().current()->name, "Four") << pickRunning;
+    }
+
+    // With every channel hidden the hidden one stays current.
+    test::writeListingIni(dir / "Orbisk.ini", "I" + dir.str(), "[Channels]\r\n1=Five\r\n[Channel1]\r\nHide=1\r\n");
+    ASSERT_TRUE(viewer.refreshListings(prompts, false));
+    ASSERT_TRUE(viewer.showDay(encodeDate(2026, 12, 17)));
+    ASSERT_EQ(viewer.channels().current()->name, "Five");
+    viewer.skipHiddenChannel(true);
+    EXPECT_EQ(viewer.channels().current()->name, "Five");
 }
 
 TEST_F(ViewerTest, FilmRowsAtFixedTimes) {

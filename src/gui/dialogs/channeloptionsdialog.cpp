@@ -12,17 +12,16 @@
 namespace orbisk {
 
 ChannelOptionsDialog::ChannelOptionsDialog(QWidget* parent) : OptionsDialog(parent) {
-    setObjectName(QStringLiteral("fmChanelOptions"));
-    setWindowTitle(toQString("\xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE0 \xEA\xE0\xED\xE0\xEB\xEE\xE2"));  // Настройка каналов
+    setObjectName(QStringLiteral("channelOptionsDialog"));
+    setWindowTitle(QStringLiteral("Настройка каналов"));
     optionsGroup()->hide();
     // Enter belongs to the list here: it confirms only while no name is edited.
     okButton()->setDefault(false);
 
     channelList = new ChannelListView(0, 2, this);
-    channelList->setObjectName(QStringLiteral("lvChanel"));
+    channelList->setObjectName(QStringLiteral("channelList"));
     channelList->setHorizontalHeaderLabels(
-        {toQString("\xCE\xF2\xEE\xE1\xF0\xE0\xE6\xE0\xE5\xEC\xEE\xE5 \xED\xE0\xE7\xE2\xE0\xED\xE8\xE5"),  // Отображаемое название
-         toQString("\xCD\xE0\xE8\xEC\xE5\xED\xEE\xE2\xE0\xED\xE8\xE5 \xEA\xE0\xED\xE0\xEB\xE0")});         // Наименование канала
+        {QStringLiteral("Отображаемое название"), QStringLiteral("Наименование канала")});
     channelList->verticalHeader()->hide();
     channelList->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + px(6));
     channelList->setShowGrid(true);

@@ -17,13 +17,6 @@
 
 namespace orbisk {
 
-namespace {
-
-// "Путь к эхообласти"
-constexpr char kBrowseTitle[] = "\xCF\xF3\xF2\xFC \xEA \xFD\xF5\xEE\xEE\xE1\xEB\xE0\xF1\xF2\xE8";
-
-}  // namespace
-
 PathEdit::PathEdit(Mode mode, const QString& browseTitle, QWidget* parent)
     : QWidget(parent), mode_(mode), title_(browseTitle) {
     auto* row = new QHBoxLayout(this);
@@ -32,10 +25,9 @@ PathEdit::PathEdit(Mode mode, const QString& browseTitle, QWidget* parent)
     edit_ = new QLineEdit(this);
     browse_ = new QToolButton(this);
     browse_->setObjectName(QStringLiteral("browse"));
-    browse_->setIcon(QIcon::fromTheme(mode == Mode::Folder ? QStringLiteral("folder-open")
-                                                           : QStringLiteral("document-open"),
-                                      style()->standardIcon(mode == Mode::Folder ? QStyle::SP_DirOpenIcon
-                                                                                 : QStyle::SP_FileDialogStart)));
+    browse_->setIcon(QIcon::fromTheme(
+        mode == Mode::Folder ? QStringLiteral("folder-open") : QStringLiteral("document-open"),
+        style()->standardIcon(mode == Mode::Folder ? QStyle::SP_DirOpenIcon : QStyle::SP_FileDialogStart)));
     browse_->setToolTip(browseTitle);
     row->addWidget(edit_, 1);
     row->addWidget(browse_);
@@ -43,8 +35,12 @@ PathEdit::PathEdit(Mode mode, const QString& browseTitle, QWidget* parent)
     connect(browse_, &QToolButton::clicked, this, &PathEdit::browse);
 }
 
-QString PathEdit::text() const { return edit_->text(); }
-void PathEdit::setText(const QString& text) { edit_->setText(text); }
+QString PathEdit::text() const {
+    return edit_->text();
+}
+void PathEdit::setText(const QString& text) {
+    edit_->setText(text);
+}
 
 void PathEdit::setFilter(const std::string& filter) {
     // "Description|pattern|..." pairs; Qt reads the patterns from the
@@ -77,15 +73,16 @@ void PathEdit::browse() {
 }
 
 MessageBaseDialog::MessageBaseDialog(QWidget* parent) : OptionsDialog(parent) {
-    setObjectName(QStringLiteral("fmBaseOptions"));
-    setWindowTitle(toQString("\xC1\xE0\xE7\xE0 \xF1\xEE\xEE\xE1\xF9\xE5\xED\xE8\xE9"));  // База сообщений
-    optionsGroup()->setTitle(toQString(kBrowseTitle));                                     // Путь к эхообласти
+    setObjectName(QStringLiteral("messageBaseDialog"));
+    setWindowTitle(QStringLiteral("База сообщений"));
+    const QString browseTitle = QStringLiteral("Путь к эхообласти");
+    optionsGroup()->setTitle(browseTitle);
 
     auto* grid = new QGridLayout(optionsGroup());
-    lblPath = new QLabel(toQString("&\xCF\xF3\xF2\xFC"), optionsGroup());  // &Путь
-    deFidoPath = new PathEdit(PathEdit::Mode::Folder, toQString(kBrowseTitle), optionsGroup());
+    lblPath = new QLabel(QStringLiteral("&Путь"), optionsGroup());
+    deFidoPath = new PathEdit(PathEdit::Mode::Folder, browseTitle, optionsGroup());
     deFidoPath->setObjectName(QStringLiteral("deFidoPath"));
-    feFidoPath = new PathEdit(PathEdit::Mode::File, toQString(kBrowseTitle), optionsGroup());
+    feFidoPath = new PathEdit(PathEdit::Mode::File, browseTitle, optionsGroup());
     feFidoPath->setObjectName(QStringLiteral("feFidoPath"));
     for (PathEdit* f : {deFidoPath, feFidoPath}) f->edit()->setMinimumWidth(px(320));
     auto* pathRow = new QHBoxLayout;
@@ -98,8 +95,7 @@ MessageBaseDialog::MessageBaseDialog(QWidget* parent) : OptionsDialog(parent) {
     hudsonPanel->setObjectName(QStringLiteral("pHudsonParams"));
     auto* hudsonRow = new QHBoxLayout(hudsonPanel);
     hudsonRow->setContentsMargins(0, 0, 0, 0);
-    // &№ эхообласти Hudson
-    auto* lblHudson = new QLabel(toQString("&\xB9 \xFD\xF5\xEE\xEE\xE1\xEB\xE0\xF1\xF2\xE8 Hudson"), hudsonPanel);
+    auto* lblHudson = new QLabel(QStringLiteral("&№ эхообласти Hudson"), hudsonPanel);
     hudsonBoardSpin = new QSpinBox(hudsonPanel);
     hudsonBoardSpin->setObjectName(QStringLiteral("seHudsonNumber"));
     hudsonBoardSpin->setRange(kMinHudsonBoard, kMaxHudsonBoard);
@@ -115,23 +111,19 @@ MessageBaseDialog::MessageBaseDialog(QWidget* parent) : OptionsDialog(parent) {
     grid->addWidget(hudsonPanel, 1, 1);
 
     kinds_ = new QButtonGroup(this);
-    auto addKind = [&](AreaKind kind, const char* caption, const char* name, int row) {
-        auto* rb = new QRadioButton(toQString(caption), optionsGroup());
+    auto addKind = [&](AreaKind kind, const QString& caption, const char* name, int row) {
+        auto* rb = new QRadioButton(caption, optionsGroup());
         rb->setObjectName(QLatin1String(name));
         kinds_->addButton(rb, static_cast<int>(kind));
         grid->addWidget(rb, row, 0, 1, 2);
         connect(rb, &QRadioButton::clicked, this, [this, kind] { chooseKind(kind); });
         return rb;
     };
-    fidoRadio = addKind(AreaKind::Fido, "&Fido (*.msg)", "rbFidoStyle", 2);
-    hudsonRadio = addKind(AreaKind::Hudson, "&Hudson", "rbHudson", 3);
-    jamRadio = addKind(AreaKind::Jam, "&Jam", "rbJam", 4);
-    squishRadio = addKind(AreaKind::Squish, "&Squish", "rbSquish", 5);
-    // &Текстовые файлы из интернета
-    internetRadio = addKind(AreaKind::Internet,
-                         "&\xD2\xE5\xEA\xF1\xF2\xEE\xE2\xFB\xE5 \xF4\xE0\xE9\xEB\xFB \xE8\xE7 "
-                         "\xE8\xED\xF2\xE5\xF0\xED\xE5\xF2\xE0",
-                         "rbInternet", 6);
+    fidoRadio = addKind(AreaKind::Fido, QStringLiteral("&Fido (*.msg)"), "fidoRadio", 2);
+    hudsonRadio = addKind(AreaKind::Hudson, QStringLiteral("&Hudson"), "hudsonRadio", 3);
+    jamRadio = addKind(AreaKind::Jam, QStringLiteral("&Jam"), "jamRadio", 4);
+    squishRadio = addKind(AreaKind::Squish, QStringLiteral("&Squish"), "squishRadio", 5);
+    internetRadio = addKind(AreaKind::Internet, QStringLiteral("&Текстовые файлы из интернета"), "internetRadio", 6);
     // Fido can be shown (stored, empty or unknown identifiers) but not picked.
     fidoRadio->setEnabled(false);
     grid->setColumnStretch(1, 1);
@@ -158,7 +150,9 @@ void MessageBaseDialog::chooseKind(AreaKind kind) {
     if (!folder) feFidoPath->setFilter(areaFileFilter(kind));
 }
 
-PathEdit* MessageBaseDialog::visibleField() const { return areaUsesFolder(kind()) ? deFidoPath : feFidoPath; }
+PathEdit* MessageBaseDialog::visibleField() const {
+    return areaUsesFolder(kind()) ? deFidoPath : feFidoPath;
+}
 
 void MessageBaseDialog::loadIdentifier(const std::string& identifier) {
     const AreaSetting s = orbisk::loadIdentifier(identifier);
@@ -171,7 +165,8 @@ void MessageBaseDialog::loadIdentifier(const std::string& identifier) {
 }
 
 std::string MessageBaseDialog::composeIdentifier() const {
-    return orbisk::composeIdentifier(AreaSetting{kind(), hudsonBoardSpin->value(), fromQString(visibleField()->text())});
+    return orbisk::composeIdentifier(
+        AreaSetting{kind(), hudsonBoardSpin->value(), fromQString(visibleField()->text())});
 }
 
 bool MessageBaseDialog::canAccept() {

@@ -20,9 +20,9 @@ public:
     explicit OptionsDialog(QWidget* parent = nullptr);
     ~OptionsDialog() override;
 
-    QPushButton* okButton() const { return btOk_; }
-    QPushButton* cancelButton() const { return btCancel_; }
-    QGroupBox* optionsGroup() const { return gbOptions_; }
+    QPushButton* okButton() const { return okButton_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+    QGroupBox* optionsGroup() const { return optionsGroup_; }
 
     // Where the dialog's warnings go; null restores the message boxes owned
     // by this dialog. Not owned.
@@ -49,9 +49,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QPushButton* btOk_;
-    QPushButton* btCancel_;
-    QGroupBox* gbOptions_;
+    QPushButton* okButton_;
+    QPushButton* cancelButton_;
+    QGroupBox* optionsGroup_;
     QVBoxLayout* root_;
     QVBoxLayout* body_;
     std::unique_ptr<Notifier> ownNotifier_;

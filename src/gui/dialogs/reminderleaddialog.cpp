@@ -17,8 +17,8 @@
 namespace orbisk {
 
 ReminderLeadDialog::ReminderLeadDialog(QWidget* parent) : OptionsDialog(parent) {
-    setObjectName(QStringLiteral("fmDelayDlg"));
-    setWindowTitle(toQString("\xC4\xEE\xE1\xE0\xE2\xEB\xE5\xED\xE8\xE5 \xE2 \xF0\xE0\xF1\xEF\xE8\xF1\xE0\xED\xE8\xE5"));  // Добавление в расписание
+    setObjectName(QStringLiteral("reminderLeadDialog"));
+    setWindowTitle(QStringLiteral("Добавление в расписание"));
 
     auto* box = new QVBoxLayout(optionsGroup());
     lblPrompt = new QLabel(optionsGroup());
@@ -36,12 +36,12 @@ ReminderLeadDialog::ReminderLeadDialog(QWidget* parent) : OptionsDialog(parent) 
     leadSpin->setObjectName(QStringLiteral("seDelay"));
     // No bounds here: the run time refuses a lead outside 0..59 itself.
     leadSpin->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-    auto* before = new QLabel(toQString("&\xCF\xF0\xE5\xE4\xF3\xEF\xF0\xE5\xE6\xE4\xE0\xF2\xFC \xE7\xE0 "), leadPanel);  // &Предупреждать за
+    auto* before = new QLabel(QStringLiteral("&Предупреждать за "), leadPanel);  // &Предупреждать за
     before->setBuddy(leadSpin);
     row->addStretch(1);
     row->addWidget(before);
     row->addWidget(leadSpin);
-    row->addWidget(new QLabel(toQString("\xEC\xE8\xED\xF3\xF2"), leadPanel));  // минут
+    row->addWidget(new QLabel(QStringLiteral("минут"), leadPanel));
     row->addStretch(1);
     box->addWidget(leadPanel);
 }
@@ -69,8 +69,8 @@ void ReminderLeadDialog::arrange() {
     const QMargins frame = contentsMargins() + optionsGroup()->contentsMargins();
     const int textWidth = std::max(px(60), width - px(16) - frame.left() - frame.right() - px(24));
     const QFontMetrics fm(lblPrompt->font());
-    const QRect need = fm.boundingRect(QRect(0, 0, textWidth, 1 << 20), Qt::TextWordWrap | Qt::AlignHCenter,
-                                       lblPrompt->text());
+    const QRect need =
+        fm.boundingRect(QRect(0, 0, textWidth, 1 << 20), Qt::TextWordWrap | Qt::AlignHCenter, lblPrompt->text());
     promptLines_ = std::max(1, (need.height() + fm.lineSpacing() - 1) / fm.lineSpacing());
     lblPrompt->setFixedSize(textWidth, promptLines_ * fm.lineSpacing());
     optionsGroup()->setMinimumWidth(width - px(24));
