@@ -240,7 +240,8 @@ std::vector<std::string> IniFile::readSection(std::string_view section) const {
 }
 
 std::string IniFile::newLineEnd() const {
-    // Follow the file's own habit; a new file gets the platform's CRLF.
+    // Follow the file's own habit; a new file gets CRLF, as an Orbisk.ini
+    // written on Windows has.
     for (const auto& l : lines_)
         if (!l.eol.empty()) return l.eol;
     return "\r\n";
@@ -299,7 +300,8 @@ void IniFile::commit(std::vector<Line> lines) {
     for (const auto& l : lines_) old.append(l.text).append(l.eol);
     if (content == old) {
         // Nothing changes, but a write to a file that cannot be written still
-        // fails, as it would on the original platform.
+        // fails, as a Windows profile write does: the caller learns that its
+        // setting could not be saved.
         if (stamp_.exists && ::access(path_.c_str(), W_OK) != 0) writeFailed();
         return;
     }

@@ -1,7 +1,7 @@
 #pragma once
 // An INI file read and written with the semantics of the Windows profile
-// functions, so that an Orbisk.ini made for the original platform reads the
-// same here:
+// functions (GetPrivateProfileString and its kin), so that an Orbisk.ini
+// written on Windows reads the same here:
 //  - section and key names compare without regard to case (Cyrillic too);
 //  - the first occurrence of a section, and of a key inside it, is the one
 //    read and the one written; a key before any section belongs to none;

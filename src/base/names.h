@@ -28,9 +28,11 @@ private:
 using DayNames = NameTable<7>;
 using MonthNames = NameTable<12>;
 
-// What the process-wide format settings hold on the original platform: the
-// long day and month names used by DDDD and MMMM, the short date format, the
-// long time format and the time separator.
+// What dates and times are formatted with: the long day and month names used
+// by DDDD and MMMM, the short date format, the long time format and the time
+// separator. The names come from the configuration (sections DAYS and MONTHS
+// of Orbisk.ini), not from the system locale, so that the views name days
+// and months as the listings do.
 struct FormatSettings {
     DayNames longDayNames;
     MonthNames longMonthNames;

@@ -26,7 +26,8 @@ DateTime strToTime(std::string_view text, char separator);
 
 // ---- Formatting -----------------------------------------------------------
 //
-// Format letters (case-insensitive, as on the original platform):
+// Format letters (case-insensitive: the built-in short date format
+// "dd MMMM, DDDD" mixes cases, and MSG/TimeFormat of Orbisk.ini is "HH.MM"):
 //   d / dd        day of the month / two digits
 //   ddd, dddd     long day name from settings.longDayNames (no short names
 //                 are configured, so three or more letters print the long
