@@ -29,7 +29,7 @@ ReminderActions::ReminderActions(MainWindow& window)
       library_(ownLibrary_.get()),
       net_(ownNet_.get()),
       programPath_(localToAnsi(QCoreApplication::applicationFilePath())) {
-    setObjectName(QStringLiteral("ScheduleActions"));
+    setObjectName(QStringLiteral("reminderActions"));
     connect(window.reminderAction, &QAction::triggered, this, [this] { onReminder(); });
     connect(window.reminderSettingsAction, &QAction::triggered, this, [this] { onReminderSettings(); });
 }

@@ -18,7 +18,7 @@ JtvFolderDialog::JtvFolderDialog(QWidget* parent) : OptionsDialog(parent) {
     const QString caption = QStringLiteral("Путь к папке TVGude программы JTV");
     setWindowTitle(caption);
     deJTV_ = new PathEdit(PathEdit::Mode::Folder, caption, optionsGroup());
-    deJTV_->setObjectName(QStringLiteral("deJTV"));
+    deJTV_->setObjectName(QStringLiteral("jtvFolderEdit"));
     auto* layout = new QVBoxLayout(optionsGroup());
     layout->addWidget(deJTV_);
     deJTV_->setMinimumWidth(px(360));

@@ -81,9 +81,9 @@ MessageBaseDialog::MessageBaseDialog(QWidget* parent) : OptionsDialog(parent) {
     auto* grid = new QGridLayout(optionsGroup());
     lblPath = new QLabel(QStringLiteral("&Путь"), optionsGroup());
     deFidoPath = new PathEdit(PathEdit::Mode::Folder, browseTitle, optionsGroup());
-    deFidoPath->setObjectName(QStringLiteral("deFidoPath"));
+    deFidoPath->setObjectName(QStringLiteral("folderPathEdit"));
     feFidoPath = new PathEdit(PathEdit::Mode::File, browseTitle, optionsGroup());
-    feFidoPath->setObjectName(QStringLiteral("feFidoPath"));
+    feFidoPath->setObjectName(QStringLiteral("filePathEdit"));
     for (PathEdit* f : {deFidoPath, feFidoPath}) f->edit()->setMinimumWidth(px(320));
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(deFidoPath);
@@ -92,12 +92,12 @@ MessageBaseDialog::MessageBaseDialog(QWidget* parent) : OptionsDialog(parent) {
     grid->addLayout(pathRow, 0, 1);
 
     hudsonPanel = new QWidget(optionsGroup());
-    hudsonPanel->setObjectName(QStringLiteral("pHudsonParams"));
+    hudsonPanel->setObjectName(QStringLiteral("hudsonPanel"));
     auto* hudsonRow = new QHBoxLayout(hudsonPanel);
     hudsonRow->setContentsMargins(0, 0, 0, 0);
     auto* lblHudson = new QLabel(QStringLiteral("&№ эхообласти Hudson"), hudsonPanel);
     hudsonBoardSpin = new QSpinBox(hudsonPanel);
-    hudsonBoardSpin->setObjectName(QStringLiteral("seHudsonNumber"));
+    hudsonBoardSpin->setObjectName(QStringLiteral("hudsonBoardSpin"));
     hudsonBoardSpin->setRange(kMinHudsonBoard, kMaxHudsonBoard);
     hudsonBoardSpin->setValue(1);
     lblHudson->setBuddy(hudsonBoardSpin);

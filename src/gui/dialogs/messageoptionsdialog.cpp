@@ -43,14 +43,14 @@ MessageOptionsDialog::MessageOptionsDialog(QWidget* parent) : OptionsDialog(pare
 
     auto* deleteGroup = new QGroupBox(QStringLiteral("Удалять строки:"), this);
     auto* del = new QGridLayout(deleteGroup);
-    delFromBeginSpin = lineCount(deleteGroup, "seBegin");
-    delFromEndSpin = lineCount(deleteGroup, "seEnd");
+    delFromBeginSpin = lineCount(deleteGroup, "delFromBeginSpin");
+    delFromEndSpin = lineCount(deleteGroup, "delFromEndSpin");
     del->addWidget(label(QStringLiteral("В &начале:"), delFromBeginSpin, deleteGroup), 0, 0);
     del->addWidget(delFromBeginSpin, 0, 1);
     del->addWidget(label(QStringLiteral("В &конце:"), delFromEndSpin, deleteGroup), 1, 0);
     del->addWidget(delFromEndSpin, 1, 1);
     del->addWidget(new QLabel(QStringLiteral("(включая origin и tearline)"), deleteGroup), 0, 2, 2, 1);
-    eLastStr = textEdit(deleteGroup, "eLastStr");
+    eLastStr = textEdit(deleteGroup, "lastDayRowEdit");
     del->addWidget(label(QStringLiteral("&Строка последнего письма, начиная с\n"
                                         "которой все строки будут удалены:"),
                          eLastStr, deleteGroup),
@@ -60,9 +60,9 @@ MessageOptionsDialog::MessageOptionsDialog(QWidget* parent) : OptionsDialog(pare
 
     auto* captionGroup = new QGroupBox(QStringLiteral("Заголовок канала:"), this);
     auto* cap = new QGridLayout(captionGroup);
-    eFirstRow = textEdit(captionGroup, "eFirstRow");
-    eLastRow = textEdit(captionGroup, "eLastRow");
-    eTimeFormat = textEdit(captionGroup, "eTimeFormat");
+    eFirstRow = textEdit(captionGroup, "firstCaptionRowEdit");
+    eLastRow = textEdit(captionGroup, "lastCaptionRowEdit");
+    eTimeFormat = textEdit(captionGroup, "timeFormatEdit");
     cap->addWidget(label(QStringLiteral("&Первая строка:"), eFirstRow, captionGroup), 0, 0);
     cap->addWidget(eFirstRow, 0, 1);
     cap->addWidget(label(QStringLiteral("П&оследняя строка:"), eLastRow, captionGroup), 1,

@@ -22,18 +22,18 @@ ReminderLeadDialog::ReminderLeadDialog(QWidget* parent) : OptionsDialog(parent) 
 
     auto* box = new QVBoxLayout(optionsGroup());
     lblPrompt = new QLabel(optionsGroup());
-    lblPrompt->setObjectName(QStringLiteral("lblPrompt"));
+    lblPrompt->setObjectName(QStringLiteral("promptLabel"));
     lblPrompt->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     lblPrompt->setWordWrap(true);
     lblPrompt->setTextFormat(Qt::PlainText);
     box->addWidget(lblPrompt);
 
     leadPanel = new QWidget(optionsGroup());
-    leadPanel->setObjectName(QStringLiteral("pDelayPanel"));
+    leadPanel->setObjectName(QStringLiteral("leadPanel"));
     auto* row = new QHBoxLayout(leadPanel);
     row->setContentsMargins(0, 0, 0, 0);
     leadSpin = new QSpinBox(leadPanel);
-    leadSpin->setObjectName(QStringLiteral("seDelay"));
+    leadSpin->setObjectName(QStringLiteral("leadSpin"));
     // No bounds here: the run time refuses a lead outside 0..59 itself.
     leadSpin->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
     auto* before = new QLabel(QStringLiteral("&Предупреждать за "), leadPanel);  // &Предупреждать за

@@ -22,7 +22,7 @@ ScheduleSettingsDialog::ScheduleSettingsDialog(QWidget* parent) : OptionsDialog(
 
     auto* grid = new QGridLayout(optionsGroup());
     timeShiftSpin = new QSpinBox(optionsGroup());
-    timeShiftSpin->setObjectName(QStringLiteral("seTimeShift"));
+    timeShiftSpin->setObjectName(QStringLiteral("timeShiftSpin"));
     timeShiftSpin->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
     auto* shiftLabel = new QLabel(QStringLiteral("&Предупреждать за"), optionsGroup());
     shiftLabel->setBuddy(timeShiftSpin);
@@ -31,7 +31,7 @@ ScheduleSettingsDialog::ScheduleSettingsDialog(QWidget* parent) : OptionsDialog(
     grid->addWidget(new QLabel(QStringLiteral("минут"), optionsGroup()), 0, 2);
 
     eMessage = new QLineEdit(optionsGroup());
-    eMessage->setObjectName(QStringLiteral("eMessage"));
+    eMessage->setObjectName(QStringLiteral("messageEdit"));
     eMessage->setMaxLength(kTextMax);
     auto* messageLabel = new QLabel(QStringLiteral("&Сообщение"), optionsGroup());
     messageLabel->setBuddy(eMessage);
@@ -39,11 +39,11 @@ ScheduleSettingsDialog::ScheduleSettingsDialog(QWidget* parent) : OptionsDialog(
     grid->addWidget(eMessage, 1, 1, 1, 3);
 
     runCurrentProgrammeRadio = new QCheckBox(QStringLiteral("&Использовать эту программу"), optionsGroup());
-    runCurrentProgrammeRadio->setObjectName(QStringLiteral("rbRunCurrentPrg"));
+    runCurrentProgrammeRadio->setObjectName(QStringLiteral("runMeCheck"));
     grid->addWidget(runCurrentProgrammeRadio, 2, 1, 1, 3);
 
     eRun = new QLineEdit(optionsGroup());
-    eRun->setObjectName(QStringLiteral("eRun"));
+    eRun->setObjectName(QStringLiteral("runLineEdit"));
     eRun->setMaxLength(kTextMax);
     auto* runLabel = new QLabel(QStringLiteral("&Запускать"), optionsGroup());
     runLabel->setBuddy(eRun);
@@ -57,7 +57,7 @@ ScheduleSettingsDialog::ScheduleSettingsDialog(QWidget* parent) : OptionsDialog(
                                           "В строке запуска можно дополнительно указать\n"
                                           "  *MESSAGE - сообщение"),
                            optionsGroup());
-    helpLabel->setObjectName(QStringLiteral("lHelp"));
+    helpLabel->setObjectName(QStringLiteral("helpLabel"));
     helpLabel->setTextFormat(Qt::PlainText);
     helpLabel->setFrameShape(QFrame::StyledPanel);
     helpLabel->setMargin(px(4));

@@ -1,20 +1,16 @@
 #pragma once
-// The settings dialogs as the main window uses them. Each dialog is made on
-// first use, kept until this object goes, and filled from the current values
-// every time it is shown.
+// The settings dialogs as the main window uses them: from its menu and as
+// loadConfig's first-run prompts. Each dialog is made on first use, kept
+// until this object goes, and filled from the current values every time it
+// is shown.
 //
-// Callers:
-//   onBaseSettings:      if (dialogs.editMessageBase(config)) refreshListings
-//   onMessageSettings:   dialogs.editMessageParams(config)       (nothing else)
-//   onChannels:  if (dialogs.editChannels(channels)) channels.Save()
-//   refreshListings:   loadConfig(prompts) false -> endProcessNow(0)
-// Each inside runGuarded: a stored Hudson identifier whose board is no number
-// makes editMessageBase throw before the dialog opens, and a setter whose
-// write fails throws after it closed.
+// Callers run them inside runGuarded: a stored Hudson identifier whose board
+// is no number makes editMessageBase throw before the dialog opens, and a
+// setter whose write fails throws after it closed.
 #include <QPointer>
 
-#include "config/config.h"
 #include "base/ui.h"
+#include "config/config.h"
 
 class QWidget;
 
@@ -42,7 +38,7 @@ public:
     // setters (in their order) and gives true; Cancel gives false.
     bool editMessageParams(Config& config);
     // The channel list of the day shown; true when OK was pressed and some
-    // channel's Desc or Hide changed. The caller then calls channels.Save().
+    // channel's Desc or Hide changed. The caller then calls channels.save().
     bool editChannels(ChannelList& channels);
 
     // Where the dialogs' warnings go (null: message boxes owned by the
