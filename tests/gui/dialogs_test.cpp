@@ -195,17 +195,17 @@ TEST_F(DialogsTest, HudsonBoardAndFolderComposeTheIdentifier) {
         if (!d) return;
         EXPECT_EQ(d->windowTitle(), QStringLiteral("База сообщений"));
         EXPECT_TRUE(d->internetRadio->isChecked());
-        EXPECT_EQ(fromQString(d->deFidoPath->text()), dir_.str());
+        EXPECT_EQ(fromQString(d->folderEdit->text()), dir_.str());
         EXPECT_FALSE(d->hudsonPanel->isVisible());
 
         clickRadio(d->hudsonRadio);
         EXPECT_TRUE(d->hudsonRadio->isChecked());
-        EXPECT_TRUE(d->deFidoPath->isVisible());
-        EXPECT_FALSE(d->feFidoPath->isVisible());
+        EXPECT_TRUE(d->folderEdit->isVisible());
+        EXPECT_FALSE(d->fileEdit->isVisible());
         EXPECT_TRUE(d->hudsonPanel->isVisible());
-        EXPECT_EQ(d->lblPath->buddy(), d->deFidoPath->edit());
+        EXPECT_EQ(d->pathLabel->buddy(), d->folderEdit->edit());
         typeInto(d->hudsonBoardSpin, "7");
-        typeInto(d->deFidoPath->edit(), hudson);
+        typeInto(d->folderEdit->edit(), hudson);
         screenshot(d, "base_options_hudson");
         QTest::mouseClick(d->okButton(), Qt::LeftButton);
     }});
@@ -222,8 +222,8 @@ TEST_F(DialogsTest, HudsonBoardAndFolderComposeTheIdentifier) {
         EXPECT_EQ(d, first);
         EXPECT_TRUE(d->hudsonRadio->isChecked());
         EXPECT_EQ(d->hudsonBoardSpin->value(), 7);
-        EXPECT_EQ(fromQString(d->deFidoPath->text()), hudson);
-        QTest::keyClick(d->deFidoPath->edit(), Qt::Key_Escape);
+        EXPECT_EQ(fromQString(d->folderEdit->text()), hudson);
+        QTest::keyClick(d->folderEdit->edit(), Qt::Key_Escape);
     }});
     EXPECT_FALSE(dialogs_.editMessageBase(*config_));
     EXPECT_EQ(again.ran(), 1);
@@ -239,15 +239,15 @@ TEST_F(DialogsTest, JamFileLosesItsExtensionAndOpensAgainOnTheDataFile) {
         MessageBaseDialog* d = asBase(w);
         if (!d) return;
         clickRadio(d->jamRadio);
-        EXPECT_TRUE(d->feFidoPath->isVisible());
-        EXPECT_FALSE(d->deFidoPath->isVisible());
+        EXPECT_TRUE(d->fileEdit->isVisible());
+        EXPECT_FALSE(d->folderEdit->isVisible());
         EXPECT_FALSE(d->hudsonPanel->isVisible());
-        EXPECT_EQ(d->lblPath->buddy(), d->feFidoPath->edit());
-        EXPECT_EQ(d->feFidoPath->nameFilters(),
+        EXPECT_EQ(d->pathLabel->buddy(), d->fileEdit->edit());
+        EXPECT_EQ(d->fileEdit->nameFilters(),
                   QStringList({QStringLiteral("База JAM (*.jdt)"), QStringLiteral("Все файлы (*.*)")}));
-        typeInto(d->feFidoPath->edit(), jdt);
+        typeInto(d->fileEdit->edit(), jdt);
         screenshot(d, "base_options_jam");
-        QTest::keyClick(d->feFidoPath->edit(), Qt::Key_Return);  // the default button
+        QTest::keyClick(d->fileEdit->edit(), Qt::Key_Return);  // the default button
     }});
     ASSERT_TRUE(dialogs_.editMessageBase(*config_));
     EXPECT_EQ(stored("MAIN", "FIDOPath"), "J" + (dir_ / "TVLIST"));
@@ -258,7 +258,7 @@ TEST_F(DialogsTest, JamFileLosesItsExtensionAndOpensAgainOnTheDataFile) {
         MessageBaseDialog* d = asBase(w);
         if (!d) return;
         EXPECT_TRUE(d->jamRadio->isChecked());
-        EXPECT_EQ(fromQString(d->feFidoPath->text()), jdt);
+        EXPECT_EQ(fromQString(d->fileEdit->text()), jdt);
         QTest::mouseClick(d->okButton(), Qt::LeftButton);
     }});
     ASSERT_TRUE(dialogs_.editMessageBase(*config_));
@@ -271,8 +271,8 @@ TEST_F(DialogsTest, JamFileLosesItsExtensionAndOpensAgainOnTheDataFile) {
         MessageBaseDialog* d = asBase(w);
         if (!d) return;
         clickRadio(d->squishRadio);
-        EXPECT_EQ(d->feFidoPath->nameFilters().value(0), QStringLiteral("База SQISH (*.sqd)"));
-        typeInto(d->feFidoPath->edit(), plain);
+        EXPECT_EQ(d->fileEdit->nameFilters().value(0), QStringLiteral("База SQISH (*.sqd)"));
+        typeInto(d->fileEdit->edit(), plain);
         QTest::mouseClick(d->okButton(), Qt::LeftButton);
     }});
     ASSERT_TRUE(dialogs_.editMessageBase(*config_));
@@ -293,9 +293,9 @@ TEST_F(DialogsTest, FilePickerOffersTheFiltersAndFillsTheField) {
                             MessageBaseDialog* d = asBase(w);
                             if (!d) return;
                             clickRadio(d->jamRadio);
-                            QTest::mouseClick(d->feFidoPath->browseButton(), Qt::LeftButton);
+                            QTest::mouseClick(d->fileEdit->browseButton(), Qt::LeftButton);
                             // Back from the picker: the field holds its choice.
-                            EXPECT_EQ(fromQString(d->feFidoPath->text()), jdt);
+                            EXPECT_EQ(fromQString(d->fileEdit->text()), jdt);
                             QTest::mouseClick(d->okButton(), Qt::LeftButton);
                         },
                         [&](QWidget* w) {
@@ -326,23 +326,23 @@ TEST_F(DialogsTest, MissingPathsWarnAndKeepTheDialogOpen) {
     ModalScript script({[&](QWidget* w) {
         MessageBaseDialog* d = asBase(w);
         if (!d) return;
-        typeInto(d->deFidoPath->edit(), noFolder);
+        typeInto(d->folderEdit->edit(), noFolder);
         QTest::mouseClick(d->okButton(), Qt::LeftButton);
         ASSERT_EQ(notes_.shown.size(), 1u);
         EXPECT_EQ(notes_.shown[0].text, kPathWord + noFolder + kNotExists);
         EXPECT_EQ(notes_.shown[0].caption, kCaption);
         EXPECT_EQ(notes_.shown[0].icon, MsgIcon::Warning);
         EXPECT_TRUE(d->isVisible());
-        EXPECT_EQ(d->focusWidget(), d->deFidoPath->edit());
+        EXPECT_EQ(d->focusWidget(), d->folderEdit->edit());
 
         clickRadio(d->squishRadio);
-        typeInto(d->feFidoPath->edit(), noFile);
+        typeInto(d->fileEdit->edit(), noFile);
         QTest::mouseClick(d->okButton(), Qt::LeftButton);
         ASSERT_EQ(notes_.shown.size(), 2u);
         EXPECT_EQ(notes_.shown[1].text, kFileWord + noFile + kNotExists);
         EXPECT_EQ(notes_.shown[1].caption, kCaption);
         EXPECT_TRUE(d->isVisible());
-        EXPECT_EQ(d->focusWidget(), d->feFidoPath->edit());
+        EXPECT_EQ(d->focusWidget(), d->fileEdit->edit());
 
         // Cancel is not validated and keeps everything.
         QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
@@ -360,7 +360,7 @@ TEST_F(DialogsTest, WarningIsARealMessageBoxOwnedByTheDialog) {
     ModalScript script({[&](QWidget* w) {
                             MessageBaseDialog* d = asBase(w);
                             if (!d) return;
-                            typeInto(d->deFidoPath->edit(), noFolder);
+                            typeInto(d->folderEdit->edit(), noFolder);
                             QTest::mouseClick(d->okButton(), Qt::LeftButton);  // the box runs inside
                             EXPECT_TRUE(d->isVisible());
                             QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
@@ -386,7 +386,7 @@ TEST_F(DialogsTest, UnknownLettersShowFidoAndBadBoardsDoNotOpen) {
         if (!d) return;
         EXPECT_TRUE(d->fidoRadio->isChecked());
         EXPECT_FALSE(d->fidoRadio->isEnabled());
-        EXPECT_EQ(d->deFidoPath->text(), QString());
+        EXPECT_EQ(d->folderEdit->text(), QString());
         EXPECT_EQ(d->hudsonBoardSpin->value(), 1);
         // A disabled button ignores the click; Hudson then Cancel.
         clickRadio(d->hudsonRadio);
@@ -419,17 +419,17 @@ TEST_F(DialogsTest, MessageParametersAreStoredByTheSetters) {
         EXPECT_EQ(d->windowTitle(), QStringLiteral("Параметры сообщения"));
         EXPECT_EQ(d->delFromBeginSpin->value(), 5);
         EXPECT_EQ(d->delFromEndSpin->value(), 2);
-        EXPECT_EQ(fromQString(d->eFirstRow->text()), "=====");
-        EXPECT_EQ(fromQString(d->eLastStr->text()), "--=end");
-        EXPECT_EQ(fromQString(d->eTimeFormat->text()), "HH.MM");
+        EXPECT_EQ(fromQString(d->firstCaptionRowEdit->text()), "=====");
+        EXPECT_EQ(fromQString(d->lastLineEdit->text()), "--=end");
+        EXPECT_EQ(fromQString(d->timeFormatEdit->text()), "HH.MM");
         screenshot(d, "msg_options");
         typeInto(d->delFromBeginSpin, "12");
         typeInto(d->delFromEndSpin, "0");
-        typeInto(d->eFirstRow, "УУУ"_cp1251);    // Cyrillic survives as Windows-1251
-        typeInto(d->eLastRow, "");               // empty texts are accepted
-        typeInto(d->eLastStr, "--- end");
-        typeInto(d->eTimeFormat, "hh:mm");
-        QTest::keyClick(d->eTimeFormat, Qt::Key_Return);
+        typeInto(d->firstCaptionRowEdit, "УУУ"_cp1251);    // Cyrillic survives as Windows-1251
+        typeInto(d->lastCaptionRowEdit, "");               // empty texts are accepted
+        typeInto(d->lastLineEdit, "--- end");
+        typeInto(d->timeFormatEdit, "hh:mm");
+        QTest::keyClick(d->timeFormatEdit, Qt::Key_Return);
     }});
     ASSERT_TRUE(dialogs_.editMessageParams(*config_));
     EXPECT_EQ(stored("MSG", "DelFromBegin"), "12");
@@ -447,9 +447,9 @@ TEST_F(DialogsTest, MessageParametersAreStoredByTheSetters) {
     ModalScript cancel({[&](QWidget* w) {
         auto* d = qobject_cast<MessageOptionsDialog*>(w);
         ASSERT_NE(d, nullptr);
-        EXPECT_EQ(fromQString(d->eTimeFormat->text()), "hh:mm");
+        EXPECT_EQ(fromQString(d->timeFormatEdit->text()), "hh:mm");
         EXPECT_EQ(d->delFromBeginSpin->value(), 12);
-        typeInto(d->eTimeFormat, "HH-MM");
+        typeInto(d->timeFormatEdit, "HH-MM");
         QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
     }});
     EXPECT_FALSE(dialogs_.editMessageParams(*config_));
@@ -573,9 +573,9 @@ TEST_F(DialogsTest, FirstRunAsksForTheBaseAndWritesTheNames) {
         MessageBaseDialog* d = asBase(w);
         if (!d) return;
         EXPECT_TRUE(d->fidoRadio->isChecked());
-        EXPECT_EQ(d->deFidoPath->text(), QString());
+        EXPECT_EQ(d->folderEdit->text(), QString());
         clickRadio(d->internetRadio);
-        typeInto(d->deFidoPath->edit(), dir_.str());
+        typeInto(d->folderEdit->edit(), dir_.str());
         QTest::mouseClick(d->okButton(), Qt::LeftButton);
     }});
     EXPECT_TRUE(config.loadConfig(prompts));
@@ -602,8 +602,8 @@ TEST_F(DialogsTest, FirstRunCancelledLeavesTheFileAndAsksForMissingParameters) {
                         [&](QWidget* w) {
                             auto* d = qobject_cast<MessageOptionsDialog*>(w);
                             ASSERT_NE(d, nullptr);
-                            EXPECT_EQ(d->eFirstRow->text(), QString());
-                            typeInto(d->eFirstRow, "=====");
+                            EXPECT_EQ(d->firstCaptionRowEdit->text(), QString());
+                            typeInto(d->firstCaptionRowEdit, "=====");
                             QTest::mouseClick(d->okButton(), Qt::LeftButton);
                         }});
     EXPECT_TRUE(config.loadConfig(prompts));

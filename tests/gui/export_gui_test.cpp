@@ -237,8 +237,8 @@ TEST_F(ExportWindow, JtvExportAsksForTheFolderAndKeepsIt) {
     whenModal([&](QWidget* dialog) {
         auto* query = qobject_cast<JtvFolderDialog*>(dialog);
         ASSERT_NE(query, nullptr);
-        EXPECT_EQ(query->deJTV()->text(), QString());
-        query->deJTV()->setText(QString::fromStdString(out));
+        EXPECT_EQ(query->folderEdit()->text(), QString());
+        query->folderEdit()->setText(QString::fromStdString(out));
         QTest::mouseClick(query->okButton(), Qt::LeftButton);
     });
     w->saveJtvAction->trigger();

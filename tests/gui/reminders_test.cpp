@@ -83,7 +83,7 @@ TEST(ReminderLeadDialog, AsksAndWrapsThePrompt) {
     }
     EXPECT_EQ(minutes, 7);
     EXPECT_EQ(dlg.promptLines(), 1);
-    EXPECT_EQ(fromQString(dlg.lblPrompt->text()), shortPrompt);
+    EXPECT_EQ(fromQString(dlg.promptLabel->text()), shortPrompt);
     const int half = dlg.screen()->availableGeometry().width() / 2;
     EXPECT_NEAR(dlg.width(), std::max(half, 221 * dlg.logicalDpiX() / 96), half / 5);
 
@@ -108,11 +108,11 @@ TEST(ReminderLeadDialog, AsksAndWrapsThePrompt) {
     dlg.show();
     QApplication::processEvents();
     EXPECT_GT(dlg.promptLines(), 2);
-    const QRect need = QFontMetrics(dlg.lblPrompt->font())
-                           .boundingRect(QRect(0, 0, dlg.lblPrompt->width(), 1 << 20),
-                                         Qt::TextWordWrap | Qt::AlignHCenter, dlg.lblPrompt->text());
-    EXPECT_GE(dlg.lblPrompt->height(), need.height());
-    EXPECT_GT(dlg.leadPanel->geometry().top(), dlg.lblPrompt->geometry().bottom()) << "the minutes sit below";
+    const QRect need = QFontMetrics(dlg.promptLabel->font())
+                           .boundingRect(QRect(0, 0, dlg.promptLabel->width(), 1 << 20),
+                                         Qt::TextWordWrap | Qt::AlignHCenter, dlg.promptLabel->text());
+    EXPECT_GE(dlg.promptLabel->height(), need.height());
+    EXPECT_GT(dlg.leadPanel->geometry().top(), dlg.promptLabel->geometry().bottom()) << "the minutes sit below";
     dlg.hide();
 }
 
@@ -126,17 +126,17 @@ TEST(ScheduleSettingsDialog, FieldsRunLineAndCancel) {
         OnModal script([](QDialog* d) {
             auto* self = static_cast<ScheduleSettingsDialog*>(d);
             EXPECT_EQ(self->timeShiftSpin->value(), 15);
-            EXPECT_EQ(self->eMessage->text(), QStringLiteral("*NAME"));
-            EXPECT_TRUE(self->runCurrentProgrammeRadio->isChecked());
+            EXPECT_EQ(self->messageEdit->text(), QStringLiteral("*NAME"));
+            EXPECT_TRUE(self->runCurrentProgrammeCheck->isChecked());
             // The built-in line is shown, not edited; unticking opens it.
-            EXPECT_FALSE(self->eRun->isEnabled());
-            QTest::mouseClick(self->runCurrentProgrammeRadio, Qt::LeftButton, {}, QPoint(4, self->runCurrentProgrammeRadio->height() / 2));
-            EXPECT_TRUE(self->eRun->isEnabled());
-            self->eRun->selectAll();
-            QTest::keyClicks(self->eRun, QStringLiteral("notify-send *MESSAGE"));
+            EXPECT_FALSE(self->runLineEdit->isEnabled());
+            QTest::mouseClick(self->runCurrentProgrammeCheck, Qt::LeftButton, {}, QPoint(4, self->runCurrentProgrammeCheck->height() / 2));
+            EXPECT_TRUE(self->runLineEdit->isEnabled());
+            self->runLineEdit->selectAll();
+            QTest::keyClicks(self->runLineEdit, QStringLiteral("notify-send *MESSAGE"));
             setSpin(self->timeShiftSpin, 25);
-            self->eMessage->selectAll();
-            self->eMessage->insert(QStringLiteral("В *TIME"));  // keyClicks types ASCII only
+            self->messageEdit->selectAll();
+            self->messageEdit->insert(QStringLiteral("В *TIME"));  // keyClicks types ASCII only
             QTest::mouseClick(self->okButton(), Qt::LeftButton);
         });
         EXPECT_TRUE(dlg.editScheduleSettings(lead, message, runMe, line));
@@ -146,18 +146,18 @@ TEST(ScheduleSettingsDialog, FieldsRunLineAndCancel) {
     EXPECT_EQ(message, "В *TIME"_cp1251);
     EXPECT_FALSE(runMe);
     EXPECT_EQ(line, "notify-send *MESSAGE");
-    EXPECT_EQ(dlg.eMessage->maxLength(), 255);
-    EXPECT_EQ(dlg.eRun->maxLength(), 255);
+    EXPECT_EQ(dlg.messageEdit->maxLength(), 255);
+    EXPECT_EQ(dlg.runLineEdit->maxLength(), 255);
     EXPECT_TRUE(dlg.helpLabel->font().bold());
     EXPECT_TRUE(dlg.helpLabel->text().contains(QStringLiteral("  *MESSAGE - сообщение")));
 
     {
         OnModal script([](QDialog* d) {
             auto* self = static_cast<ScheduleSettingsDialog*>(d);
-            EXPECT_TRUE(self->eRun->isEnabled()) << "RunMe off: the user's line is editable";
-            QTest::mouseClick(self->runCurrentProgrammeRadio, Qt::LeftButton, {}, QPoint(4, self->runCurrentProgrammeRadio->height() / 2));
-            EXPECT_FALSE(self->eRun->isEnabled());
-            self->eMessage->clear();
+            EXPECT_TRUE(self->runLineEdit->isEnabled()) << "RunMe off: the user's line is editable";
+            QTest::mouseClick(self->runCurrentProgrammeCheck, Qt::LeftButton, {}, QPoint(4, self->runCurrentProgrammeCheck->height() / 2));
+            EXPECT_FALSE(self->runLineEdit->isEnabled());
+            self->messageEdit->clear();
             QTest::mouseClick(self->cancelButton(), Qt::LeftButton);
         });
         EXPECT_FALSE(dlg.editScheduleSettings(lead, message, runMe, line));
@@ -221,7 +221,7 @@ TEST(ScheduleActions, MainWindowAddsAndEdits) {
         OnModal script([](QDialog* d) {
             auto* dlg = qobject_cast<ReminderLeadDialog*>(d);
             ASSERT_NE(dlg, nullptr);
-            EXPECT_NE(fromQString(dlg->lblPrompt->text()).find("<News>, "), std::string::npos);
+            EXPECT_NE(fromQString(dlg->promptLabel->text()).find("<News>, "), std::string::npos);
             setSpin(dlg->leadSpin, 10);
             QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
         });
@@ -249,9 +249,9 @@ TEST(ScheduleActions, MainWindowAddsAndEdits) {
             auto* dlg = qobject_cast<ScheduleSettingsDialog*>(d);
             ASSERT_NE(dlg, nullptr);
             setSpin(dlg->timeShiftSpin, 5);
-            QTest::mouseClick(dlg->runCurrentProgrammeRadio, Qt::LeftButton, {}, QPoint(4, dlg->runCurrentProgrammeRadio->height() / 2));
-            dlg->eRun->selectAll();
-            QTest::keyClicks(dlg->eRun, QStringLiteral("logger *NAME"));
+            QTest::mouseClick(dlg->runCurrentProgrammeCheck, Qt::LeftButton, {}, QPoint(4, dlg->runCurrentProgrammeCheck->height() / 2));
+            dlg->runLineEdit->selectAll();
+            QTest::keyClicks(dlg->runLineEdit, QStringLiteral("logger *NAME"));
             QTest::mouseClick(dlg->okButton(), Qt::LeftButton);
         });
         w.reminderSettingsAction->trigger();

@@ -17,20 +17,20 @@ JtvFolderDialog::JtvFolderDialog(QWidget* parent) : OptionsDialog(parent) {
     setObjectName(kDialogName);
     const QString caption = QStringLiteral("Путь к папке TVGude программы JTV");
     setWindowTitle(caption);
-    deJTV_ = new PathEdit(PathEdit::Mode::Folder, caption, optionsGroup());
-    deJTV_->setObjectName(QStringLiteral("jtvFolderEdit"));
+    folderEdit_ = new PathEdit(PathEdit::Mode::Folder, caption, optionsGroup());
+    folderEdit_->setObjectName(QStringLiteral("jtvFolderEdit"));
     auto* layout = new QVBoxLayout(optionsGroup());
-    layout->addWidget(deJTV_);
-    deJTV_->setMinimumWidth(px(360));
+    layout->addWidget(folderEdit_);
+    folderEdit_->setMinimumWidth(px(360));
 }
 
 bool askJTVGuidePath(QWidget* owner, std::string& folder) {
     // Made once per owner and kept with it until the program ends.
     auto* dialog = owner ? owner->findChild<JtvFolderDialog*>(kDialogName, Qt::FindDirectChildrenOnly) : nullptr;
     if (!dialog) dialog = new JtvFolderDialog(owner);
-    dialog->deJTV()->setText(toQString(folder));
+    dialog->folderEdit()->setText(toQString(folder));
     if (dialog->exec() != QDialog::Accepted) return false;
-    folder = fromQString(dialog->deJTV()->text());
+    folder = fromQString(dialog->folderEdit()->text());
     return true;
 }
 

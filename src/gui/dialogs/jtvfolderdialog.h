@@ -13,10 +13,10 @@ class JtvFolderDialog : public OptionsDialog {
     Q_OBJECT
 public:
     explicit JtvFolderDialog(QWidget* parent = nullptr);
-    PathEdit* deJTV() const { return deJTV_; }
+    PathEdit* folderEdit() const { return folderEdit_; }
 
 private:
-    PathEdit* deJTV_;
+    PathEdit* folderEdit_;
 };
 
 // Shows the dialog (made on first use as a child of `owner` and kept) with

@@ -79,29 +79,29 @@ MessageBaseDialog::MessageBaseDialog(QWidget* parent) : OptionsDialog(parent) {
     optionsGroup()->setTitle(browseTitle);
 
     auto* grid = new QGridLayout(optionsGroup());
-    lblPath = new QLabel(QStringLiteral("&Путь"), optionsGroup());
-    deFidoPath = new PathEdit(PathEdit::Mode::Folder, browseTitle, optionsGroup());
-    deFidoPath->setObjectName(QStringLiteral("folderPathEdit"));
-    feFidoPath = new PathEdit(PathEdit::Mode::File, browseTitle, optionsGroup());
-    feFidoPath->setObjectName(QStringLiteral("filePathEdit"));
-    for (PathEdit* f : {deFidoPath, feFidoPath}) f->edit()->setMinimumWidth(px(320));
+    pathLabel = new QLabel(QStringLiteral("&Путь"), optionsGroup());
+    folderEdit = new PathEdit(PathEdit::Mode::Folder, browseTitle, optionsGroup());
+    folderEdit->setObjectName(QStringLiteral("folderPathEdit"));
+    fileEdit = new PathEdit(PathEdit::Mode::File, browseTitle, optionsGroup());
+    fileEdit->setObjectName(QStringLiteral("filePathEdit"));
+    for (PathEdit* f : {folderEdit, fileEdit}) f->edit()->setMinimumWidth(px(320));
     auto* pathRow = new QHBoxLayout;
-    pathRow->addWidget(deFidoPath);
-    pathRow->addWidget(feFidoPath);
-    grid->addWidget(lblPath, 0, 0);
+    pathRow->addWidget(folderEdit);
+    pathRow->addWidget(fileEdit);
+    grid->addWidget(pathLabel, 0, 0);
     grid->addLayout(pathRow, 0, 1);
 
     hudsonPanel = new QWidget(optionsGroup());
     hudsonPanel->setObjectName(QStringLiteral("hudsonPanel"));
     auto* hudsonRow = new QHBoxLayout(hudsonPanel);
     hudsonRow->setContentsMargins(0, 0, 0, 0);
-    auto* lblHudson = new QLabel(QStringLiteral("&№ эхообласти Hudson"), hudsonPanel);
+    auto* hudsonLabel = new QLabel(QStringLiteral("&№ эхообласти Hudson"), hudsonPanel);
     hudsonBoardSpin = new QSpinBox(hudsonPanel);
     hudsonBoardSpin->setObjectName(QStringLiteral("hudsonBoardSpin"));
     hudsonBoardSpin->setRange(kMinHudsonBoard, kMaxHudsonBoard);
     hudsonBoardSpin->setValue(1);
-    lblHudson->setBuddy(hudsonBoardSpin);
-    hudsonRow->addWidget(lblHudson);
+    hudsonLabel->setBuddy(hudsonBoardSpin);
+    hudsonRow->addWidget(hudsonLabel);
     hudsonRow->addWidget(hudsonBoardSpin);
     hudsonRow->addStretch(1);
     // Hiding the board must not make the fixed-size dialog jump.
@@ -143,23 +143,23 @@ AreaKind MessageBaseDialog::kind() const {
 void MessageBaseDialog::chooseKind(AreaKind kind) {
     radioOf(kind)->setChecked(true);
     const bool folder = areaUsesFolder(kind);
-    deFidoPath->setVisible(folder);
-    feFidoPath->setVisible(!folder);
-    lblPath->setBuddy(folder ? deFidoPath->edit() : feFidoPath->edit());
+    folderEdit->setVisible(folder);
+    fileEdit->setVisible(!folder);
+    pathLabel->setBuddy(folder ? folderEdit->edit() : fileEdit->edit());
     hudsonPanel->setVisible(kind == AreaKind::Hudson);
-    if (!folder) feFidoPath->setFilter(areaFileFilter(kind));
+    if (!folder) fileEdit->setFilter(areaFileFilter(kind));
 }
 
 PathEdit* MessageBaseDialog::visibleField() const {
-    return areaUsesFolder(kind()) ? deFidoPath : feFidoPath;
+    return areaUsesFolder(kind()) ? folderEdit : fileEdit;
 }
 
 void MessageBaseDialog::loadIdentifier(const std::string& identifier) {
     const AreaSetting s = orbisk::loadIdentifier(identifier);
-    deFidoPath->setText(toQString(s.path));
+    folderEdit->setText(toQString(s.path));
     // The file field shows the base's data file, so that OK on an unchanged
     // JAM or Squish base finds an existing file.
-    feFidoPath->setText(toQString(dataFileForBase(s.kind, s.path)));
+    fileEdit->setText(toQString(dataFileForBase(s.kind, s.path)));
     hudsonBoardSpin->setValue(s.hudsonBoard);
     chooseKind(s.kind);
 }

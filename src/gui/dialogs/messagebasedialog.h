@@ -62,9 +62,9 @@ public:
 
     QRadioButton* radioOf(AreaKind kind) const;
     QRadioButton *fidoRadio, *hudsonRadio, *jamRadio, *squishRadio, *internetRadio;
-    QLabel* lblPath;
-    PathEdit* deFidoPath;  // folder field
-    PathEdit* feFidoPath;  // file field
+    QLabel* pathLabel;
+    PathEdit* folderEdit;  // folder field
+    PathEdit* fileEdit;  // file field
     QWidget* hudsonPanel;
     QSpinBox* hudsonBoardSpin;
 

@@ -50,28 +50,28 @@ MessageOptionsDialog::MessageOptionsDialog(QWidget* parent) : OptionsDialog(pare
     del->addWidget(label(QStringLiteral("В &конце:"), delFromEndSpin, deleteGroup), 1, 0);
     del->addWidget(delFromEndSpin, 1, 1);
     del->addWidget(new QLabel(QStringLiteral("(включая origin и tearline)"), deleteGroup), 0, 2, 2, 1);
-    eLastStr = textEdit(deleteGroup, "lastDayRowEdit");
+    lastLineEdit = textEdit(deleteGroup, "lastDayRowEdit");
     del->addWidget(label(QStringLiteral("&Строка последнего письма, начиная с\n"
                                         "которой все строки будут удалены:"),
-                         eLastStr, deleteGroup),
+                         lastLineEdit, deleteGroup),
                    2, 0, 1, 3);
-    del->addWidget(eLastStr, 3, 0, 1, 3);
+    del->addWidget(lastLineEdit, 3, 0, 1, 3);
     del->setColumnStretch(2, 1);
 
     auto* captionGroup = new QGroupBox(QStringLiteral("Заголовок канала:"), this);
     auto* cap = new QGridLayout(captionGroup);
-    eFirstRow = textEdit(captionGroup, "firstCaptionRowEdit");
-    eLastRow = textEdit(captionGroup, "lastCaptionRowEdit");
-    eTimeFormat = textEdit(captionGroup, "timeFormatEdit");
-    cap->addWidget(label(QStringLiteral("&Первая строка:"), eFirstRow, captionGroup), 0, 0);
-    cap->addWidget(eFirstRow, 0, 1);
-    cap->addWidget(label(QStringLiteral("П&оследняя строка:"), eLastRow, captionGroup), 1,
+    firstCaptionRowEdit = textEdit(captionGroup, "firstCaptionRowEdit");
+    lastCaptionRowEdit = textEdit(captionGroup, "lastCaptionRowEdit");
+    timeFormatEdit = textEdit(captionGroup, "timeFormatEdit");
+    cap->addWidget(label(QStringLiteral("&Первая строка:"), firstCaptionRowEdit, captionGroup), 0, 0);
+    cap->addWidget(firstCaptionRowEdit, 0, 1);
+    cap->addWidget(label(QStringLiteral("П&оследняя строка:"), lastCaptionRowEdit, captionGroup), 1,
                    0);  // П&оследняя строка:
-    cap->addWidget(eLastRow, 1, 1);
-    cap->addWidget(label(QStringLiteral("&Формат времени:"), eTimeFormat, captionGroup), 2,
+    cap->addWidget(lastCaptionRowEdit, 1, 1);
+    cap->addWidget(label(QStringLiteral("&Формат времени:"), timeFormatEdit, captionGroup), 2,
                    0);  // &Формат времени:
-    cap->addWidget(eTimeFormat, 2, 1);
-    for (QLineEdit* e : {eFirstRow, eLastRow, eTimeFormat}) e->setMinimumWidth(px(200));
+    cap->addWidget(timeFormatEdit, 2, 1);
+    for (QLineEdit* e : {firstCaptionRowEdit, lastCaptionRowEdit, timeFormatEdit}) e->setMinimumWidth(px(200));
 
     body()->addWidget(deleteGroup);
     body()->addWidget(captionGroup);
@@ -80,19 +80,19 @@ MessageOptionsDialog::MessageOptionsDialog(QWidget* parent) : OptionsDialog(pare
 void MessageOptionsDialog::fill(const Config& config) {
     delFromBeginSpin->setValue(config.delFromBegin());
     delFromEndSpin->setValue(config.delFromEnd());
-    eLastStr->setText(toQString(config.lastDayRow()));
-    eFirstRow->setText(toQString(config.firstCaptionRow()));
-    eLastRow->setText(toQString(config.lastCaptionRow()));
-    eTimeFormat->setText(toQString(config.timeFormat()));
+    lastLineEdit->setText(toQString(config.lastDayRow()));
+    firstCaptionRowEdit->setText(toQString(config.firstCaptionRow()));
+    lastCaptionRowEdit->setText(toQString(config.lastCaptionRow()));
+    timeFormatEdit->setText(toQString(config.timeFormat()));
 }
 
 void MessageOptionsDialog::store(Config& config) const {
     config.setDelFromBegin(delFromBeginSpin->value());
     config.setDelFromEnd(delFromEndSpin->value());
-    config.setFirstCaptionRow(fromQString(eFirstRow->text()));
-    config.setLastCaptionRow(fromQString(eLastRow->text()));
-    config.setLastDayRow(fromQString(eLastStr->text()));
-    config.setTimeFormat(fromQString(eTimeFormat->text()));
+    config.setFirstCaptionRow(fromQString(firstCaptionRowEdit->text()));
+    config.setLastCaptionRow(fromQString(lastCaptionRowEdit->text()));
+    config.setLastDayRow(fromQString(lastLineEdit->text()));
+    config.setTimeFormat(fromQString(timeFormatEdit->text()));
 }
 
 }  // namespace orbisk

@@ -23,10 +23,10 @@ public:
 
     QSpinBox* delFromBeginSpin;
     QSpinBox* delFromEndSpin;
-    QLineEdit* eLastStr;
-    QLineEdit* eFirstRow;
-    QLineEdit* eLastRow;
-    QLineEdit* eTimeFormat;
+    QLineEdit* lastLineEdit;
+    QLineEdit* firstCaptionRowEdit;
+    QLineEdit* lastCaptionRowEdit;
+    QLineEdit* timeFormatEdit;
 };
 
 }  // namespace orbisk

@@ -21,12 +21,12 @@ ReminderLeadDialog::ReminderLeadDialog(QWidget* parent) : OptionsDialog(parent) 
     setWindowTitle(QStringLiteral("Добавление в расписание"));
 
     auto* box = new QVBoxLayout(optionsGroup());
-    lblPrompt = new QLabel(optionsGroup());
-    lblPrompt->setObjectName(QStringLiteral("promptLabel"));
-    lblPrompt->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    lblPrompt->setWordWrap(true);
-    lblPrompt->setTextFormat(Qt::PlainText);
-    box->addWidget(lblPrompt);
+    promptLabel = new QLabel(optionsGroup());
+    promptLabel->setObjectName(QStringLiteral("promptLabel"));
+    promptLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    promptLabel->setWordWrap(true);
+    promptLabel->setTextFormat(Qt::PlainText);
+    box->addWidget(promptLabel);
 
     leadPanel = new QWidget(optionsGroup());
     leadPanel->setObjectName(QStringLiteral("leadPanel"));
@@ -47,7 +47,7 @@ ReminderLeadDialog::ReminderLeadDialog(QWidget* parent) : OptionsDialog(parent) 
 }
 
 void ReminderLeadDialog::fill(const std::string& prompt, int minutes) {
-    lblPrompt->setText(toQString(prompt));
+    promptLabel->setText(toQString(prompt));
     leadSpin->setValue(minutes);
 }
 
@@ -68,11 +68,11 @@ void ReminderLeadDialog::arrange() {
     const int width = std::max(half, px(221));
     const QMargins frame = contentsMargins() + optionsGroup()->contentsMargins();
     const int textWidth = std::max(px(60), width - px(16) - frame.left() - frame.right() - px(24));
-    const QFontMetrics fm(lblPrompt->font());
+    const QFontMetrics fm(promptLabel->font());
     const QRect need =
-        fm.boundingRect(QRect(0, 0, textWidth, 1 << 20), Qt::TextWordWrap | Qt::AlignHCenter, lblPrompt->text());
+        fm.boundingRect(QRect(0, 0, textWidth, 1 << 20), Qt::TextWordWrap | Qt::AlignHCenter, promptLabel->text());
     promptLines_ = std::max(1, (need.height() + fm.lineSpacing() - 1) / fm.lineSpacing());
-    lblPrompt->setFixedSize(textWidth, promptLines_ * fm.lineSpacing());
+    promptLabel->setFixedSize(textWidth, promptLines_ * fm.lineSpacing());
     optionsGroup()->setMinimumWidth(width - px(24));
 }
 

@@ -25,7 +25,7 @@ public:
     // The lines the prompt takes at the dialog's width (at least 1).
     int promptLines() const { return promptLines_; }
 
-    QLabel* lblPrompt;
+    QLabel* promptLabel;
     QWidget* leadPanel;
     QSpinBox* leadSpin;
 

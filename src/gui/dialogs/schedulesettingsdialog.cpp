@@ -30,25 +30,25 @@ ScheduleSettingsDialog::ScheduleSettingsDialog(QWidget* parent) : OptionsDialog(
     grid->addWidget(timeShiftSpin, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("минут"), optionsGroup()), 0, 2);
 
-    eMessage = new QLineEdit(optionsGroup());
-    eMessage->setObjectName(QStringLiteral("messageEdit"));
-    eMessage->setMaxLength(kTextMax);
+    messageEdit = new QLineEdit(optionsGroup());
+    messageEdit->setObjectName(QStringLiteral("messageEdit"));
+    messageEdit->setMaxLength(kTextMax);
     auto* messageLabel = new QLabel(QStringLiteral("&Сообщение"), optionsGroup());
-    messageLabel->setBuddy(eMessage);
+    messageLabel->setBuddy(messageEdit);
     grid->addWidget(messageLabel, 1, 0);
-    grid->addWidget(eMessage, 1, 1, 1, 3);
+    grid->addWidget(messageEdit, 1, 1, 1, 3);
 
-    runCurrentProgrammeRadio = new QCheckBox(QStringLiteral("&Использовать эту программу"), optionsGroup());
-    runCurrentProgrammeRadio->setObjectName(QStringLiteral("runMeCheck"));
-    grid->addWidget(runCurrentProgrammeRadio, 2, 1, 1, 3);
+    runCurrentProgrammeCheck = new QCheckBox(QStringLiteral("&Использовать эту программу"), optionsGroup());
+    runCurrentProgrammeCheck->setObjectName(QStringLiteral("runMeCheck"));
+    grid->addWidget(runCurrentProgrammeCheck, 2, 1, 1, 3);
 
-    eRun = new QLineEdit(optionsGroup());
-    eRun->setObjectName(QStringLiteral("runLineEdit"));
-    eRun->setMaxLength(kTextMax);
+    runLineEdit = new QLineEdit(optionsGroup());
+    runLineEdit->setObjectName(QStringLiteral("runLineEdit"));
+    runLineEdit->setMaxLength(kTextMax);
     auto* runLabel = new QLabel(QStringLiteral("&Запускать"), optionsGroup());
-    runLabel->setBuddy(eRun);
+    runLabel->setBuddy(runLineEdit);
     grid->addWidget(runLabel, 3, 0);
-    grid->addWidget(eRun, 3, 1, 1, 3);
+    grid->addWidget(runLineEdit, 3, 1, 1, 3);
 
     helpLabel = new QLabel(QStringLiteral("В строке запуска и в строке сообщения можно использовать макроподстановки:\n"
                                           "  *TIME - время передачи\n"
@@ -66,31 +66,31 @@ ScheduleSettingsDialog::ScheduleSettingsDialog(QWidget* parent) : OptionsDialog(
     helpLabel->setFont(bold);
     grid->addWidget(helpLabel, 4, 0, 1, 4);
     grid->setColumnStretch(3, 1);
-    eMessage->setMinimumWidth(px(300));
+    messageEdit->setMinimumWidth(px(300));
 
-    connect(runCurrentProgrammeRadio, &QCheckBox::clicked, this, [this] { onRunCurrentProgrammeClicked(); });
+    connect(runCurrentProgrammeCheck, &QCheckBox::clicked, this, [this] { onRunCurrentProgrammeClicked(); });
 }
 
 void ScheduleSettingsDialog::onRunCurrentProgrammeClicked() {
     // The run line is the user's own command only while this program is not
     // used; the built-in one is shown but not edited.
-    eRun->setEnabled(!runCurrentProgrammeRadio->isChecked());
+    runLineEdit->setEnabled(!runCurrentProgrammeCheck->isChecked());
 }
 
 void ScheduleSettingsDialog::fill(int leadMinutes, const std::string& message, bool runMe, const std::string& runLine) {
     timeShiftSpin->setValue(leadMinutes);
-    eMessage->setText(toQString(message));
-    runCurrentProgrammeRadio->setChecked(runMe);
-    eRun->setText(toQString(runLine));
+    messageEdit->setText(toQString(message));
+    runCurrentProgrammeCheck->setChecked(runMe);
+    runLineEdit->setText(toQString(runLine));
     onRunCurrentProgrammeClicked();
 }
 
 void ScheduleSettingsDialog::read(int& leadMinutes, std::string& message, bool& runMe, std::string& runLine) const {
     timeShiftSpin->interpretText();
     leadMinutes = timeShiftSpin->value();
-    message = fromQString(eMessage->text());
-    runMe = runCurrentProgrammeRadio->isChecked();
-    runLine = fromQString(eRun->text());
+    message = fromQString(messageEdit->text());
+    runMe = runCurrentProgrammeCheck->isChecked();
+    runLine = fromQString(runLineEdit->text());
 }
 
 bool ScheduleSettingsDialog::editScheduleSettings(int& leadMinutes, std::string& message, bool& runMe,

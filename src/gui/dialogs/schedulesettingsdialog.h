@@ -24,9 +24,9 @@ public:
     void read(int& leadMinutes, std::string& message, bool& runMe, std::string& runLine) const;
 
     QSpinBox* timeShiftSpin;
-    QLineEdit* eMessage;
-    QCheckBox* runCurrentProgrammeRadio;
-    QLineEdit* eRun;
+    QLineEdit* messageEdit;
+    QCheckBox* runCurrentProgrammeCheck;
+    QLineEdit* runLineEdit;
     QLabel* helpLabel;
 
 private:
