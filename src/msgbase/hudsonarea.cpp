@@ -31,11 +31,11 @@ constexpr std::size_t kHCost = 22;
 constexpr std::size_t kHMsgAttr = 24;
 constexpr std::size_t kHNetAttr = 25;
 constexpr std::size_t kHBoard = 26;
-constexpr std::size_t kHPostTime = 27;  // String[5]
-constexpr std::size_t kHPostDate = 33;  // String[8]
-constexpr std::size_t kHWhoTo = 42;     // String[35]
-constexpr std::size_t kHWhoFrom = 78;   // String[35]
-constexpr std::size_t kHSubject = 114;  // String[72]
+constexpr std::size_t kHPostTime = 27;  // length byte + 5 characters
+constexpr std::size_t kHPostDate = 33;  // length byte + 8 characters
+constexpr std::size_t kHWhoTo = 42;     // length byte + 35 characters
+constexpr std::size_t kHWhoFrom = 78;   // length byte + 35 characters
+constexpr std::size_t kHSubject = 114;  // length byte + 72 characters
 constexpr std::size_t kNameLen = 35;
 constexpr std::size_t kSubjectLen = 72;
 
@@ -117,8 +117,9 @@ int splitFields(std::string_view s, char sep, std::string_view out[3]) {
     }
 }
 
-// Two-digit years fall in the hundred years that end 49 years after the
-// current one (the platform's sliding century window).
+// Hudson headers store two-digit years ("MM-DD-YY"). They are read into the
+// hundred years from 50 before the current year to 49 after it: the window
+// moves with the clock, so a date always lands in the century nearest now.
 int expandYear(int yy) {
     const std::uint32_t now = nowDosDate();
     const int current = now ? static_cast<int>(now >> 25) + 1980 : 2000;

@@ -11,100 +11,100 @@ namespace orbisk {
 
 // --- Operations a kind may leave out: neutral answers (see the header). ---
 
-#define ORBISK_ABSTRACT_VOID(sig, name) \
-    void MessageArea::sig { abstractCall(name); }
-#define ORBISK_ABSTRACT(type, sig, name, answer) \
-    type MessageArea::sig {                      \
-        abstractCall(name);                      \
-        return answer;                           \
+#define ORBISK_UNIMPLEMENTED_VOID(sig, name) \
+    void MessageArea::sig { noteUnimplemented(name); }
+#define ORBISK_UNIMPLEMENTED(type, sig, name, answer) \
+    type MessageArea::sig {                           \
+        noteUnimplemented(name);                      \
+        return answer;                                \
     }
 
 void MessageArea::destroy() {}
-ORBISK_ABSTRACT_VOID(setAreaPath(const std::string&), "SetAreaPath")
-ORBISK_ABSTRACT(ResultCode, openArea(), "OpenArea", kAbstractCall)
-ORBISK_ABSTRACT(ResultCode, closeArea(), "CloseArea", kAbstractCall)
-ORBISK_ABSTRACT(ResultCode, createArea(), "CreateArea", kAbstractCall)
-ORBISK_ABSTRACT(bool, areaExists(), "AreaExists", false)
-ORBISK_ABSTRACT(bool, lockArea(), "LockArea", false)
-ORBISK_ABSTRACT(bool, unlockArea(), "UnlockArea", false)
-ORBISK_ABSTRACT_VOID(setDestAddress(const FidoAddress&), "SetDestAddress")
-ORBISK_ABSTRACT_VOID(setOrigAddress(const FidoAddress&), "SetOrigAddress")
-ORBISK_ABSTRACT_VOID(setFromName(const std::string&), "SetFromName")
-ORBISK_ABSTRACT_VOID(setToName(const std::string&), "SetToName")
-ORBISK_ABSTRACT_VOID(setSubject(const std::string&), "SetSubject")
-ORBISK_ABSTRACT_VOID(setCost(std::uint16_t), "SetCost")
-ORBISK_ABSTRACT_VOID(setReplyTo(MsgNumber), "SetReplyTo")
-ORBISK_ABSTRACT_VOID(setReplyFirst(MsgNumber), "SetReplyFirst")
-ORBISK_ABSTRACT_VOID(setDateTime(DateTime), "SetDateTime")
-ORBISK_ABSTRACT_VOID(setLocalFlag(bool), "SetLocalFlag")
-ORBISK_ABSTRACT_VOID(setReceivedFlag(bool), "SetReceivedFlag")
-ORBISK_ABSTRACT_VOID(setPrivateFlag(bool), "SetPrivateFlag")
-ORBISK_ABSTRACT_VOID(setCrashFlag(bool), "SetCrashFlag")
-ORBISK_ABSTRACT_VOID(setKillSentFlag(bool), "SetKillSentFlag")
-ORBISK_ABSTRACT_VOID(setSentFlag(bool), "SetSentFlag")
-ORBISK_ABSTRACT_VOID(setFileAttachFlag(bool), "SetFileAttachFlag")
-ORBISK_ABSTRACT_VOID(setReceiptRequestFlag(bool), "SetReceiptRequestFlag")
-ORBISK_ABSTRACT_VOID(setAuditRequestFlag(bool), "SetAuditRequestFlag")
-ORBISK_ABSTRACT_VOID(setIsReceiptFlag(bool), "SetIsReceiptFlag")
-ORBISK_ABSTRACT_VOID(setFileRequestFlag(bool), "SetFileRequestFlag")
-ORBISK_ABSTRACT_VOID(setFormatMark(std::int32_t), "SetFormatMark")
-ORBISK_ABSTRACT_VOID(writeText(const std::string&), "WriteText")
-ORBISK_ABSTRACT_VOID(writeChar(char), "WriteChar")
-ORBISK_ABSTRACT_VOID(writeTextLine(const std::string&), "WriteTextLine")
-ORBISK_ABSTRACT(ResultCode, saveMessage(), "SaveMessage", kAbstractCall)
-ORBISK_ABSTRACT(char, readChar(), "ReadChar", '\0')
-ORBISK_ABSTRACT(bool, atTextEnd(), "AtTextEnd", true)
-ORBISK_ABSTRACT(std::string, getFromName(), "GetFromName", {})
-ORBISK_ABSTRACT(std::string, getToName(), "GetToName", {})
-ORBISK_ABSTRACT(std::string, getSubject(), "GetSubject", {})
-ORBISK_ABSTRACT(std::uint16_t, getCost(), "GetCost", 0)
-ORBISK_ABSTRACT(DateTime, getDateTime(), "GetDateTime", 0)
-ORBISK_ABSTRACT(MsgNumber, getReplyTo(), "GetReplyTo", 0)
-ORBISK_ABSTRACT(MsgNumber, getReplyFirst(), "GetReplyFirst", 0)
-ORBISK_ABSTRACT_VOID(setNextReplyLink(MsgNumber), "SetNextReplyLink")
-ORBISK_ABSTRACT(MsgNumber, getMessageNumber(), "GetMessageNumber", 0)
-ORBISK_ABSTRACT(FidoAddress, getOrigAddress(), "GetOrigAddress", {})
-ORBISK_ABSTRACT(FidoAddress, getDestAddress(), "GetDestAddress", {})
-ORBISK_ABSTRACT(bool, isLocal(), "IsLocal", false)
-ORBISK_ABSTRACT(bool, isCrash(), "IsCrash", false)
-ORBISK_ABSTRACT(bool, isKillSent(), "IsKillSent", false)
-ORBISK_ABSTRACT(bool, isSent(), "IsSent", false)
-ORBISK_ABSTRACT(bool, isFileAttach(), "IsFileAttach", false)
-ORBISK_ABSTRACT(bool, isReceiptRequest(), "IsReceiptRequest", false)
-ORBISK_ABSTRACT(bool, isAuditRequest(), "IsAuditRequest", false)
-ORBISK_ABSTRACT(bool, isReceipt(), "IsReceipt", false)
-ORBISK_ABSTRACT(bool, isFileRequest(), "IsFileRequest", false)
-ORBISK_ABSTRACT(bool, isReceived(), "IsReceived", false)
-ORBISK_ABSTRACT(bool, isPrivate(), "IsPrivate", false)
-ORBISK_ABSTRACT(bool, isDeleted(), "IsDeleted", false)
-ORBISK_ABSTRACT(bool, isEcho(), "IsEcho", false)
-ORBISK_ABSTRACT(bool, isRead(), "IsRead", false)
-ORBISK_ABSTRACT(std::int32_t, getPosition(), "GetPosition", 0)
-ORBISK_ABSTRACT_VOID(setPosition(std::int32_t), "SetPosition")
-ORBISK_ABSTRACT_VOID(loadHeader(), "LoadHeader")
-ORBISK_ABSTRACT_VOID(startText(), "StartText")
-ORBISK_ABSTRACT_VOID(startNewMessage(), "StartNewMessage")
-ORBISK_ABSTRACT_VOID(locateFrom(MsgNumber), "LocateFrom")
-ORBISK_ABSTRACT_VOID(locateNext(), "LocateNext")
-ORBISK_ABSTRACT_VOID(locatePrior(), "LocatePrior")
-ORBISK_ABSTRACT(bool, isLocated(), "IsLocated", false)
-ORBISK_ABSTRACT_VOID(findAddressedFirst(const std::string&, const std::string&), "FindAddressedFirst")
-ORBISK_ABSTRACT_VOID(findAddressedNext(), "FindAddressedNext")
-ORBISK_ABSTRACT(bool, foundAddressed(), "FoundAddressed", false)
-ORBISK_ABSTRACT(MsgNumber, getHighNumber(), "GetHighNumber", 0)
-ORBISK_ABSTRACT_VOID(setMailKind(std::uint8_t), "SetMailKind")
-ORBISK_ABSTRACT(std::uint16_t, getSubArea(), "GetSubArea", 0)
-ORBISK_ABSTRACT_VOID(rewriteHeader(), "RewriteHeader")
-ORBISK_ABSTRACT_VOID(deleteCurrent(), "DeleteCurrent")
-ORBISK_ABSTRACT_VOID(setFormatOption(bool), "SetFormatOption")
-ORBISK_ABSTRACT(std::int32_t, countMessages(), "CountMessages", 0)
-ORBISK_ABSTRACT(MsgNumber, getLastRead(std::int32_t), "GetLastRead", 0)
-ORBISK_ABSTRACT_VOID(setLastRead(std::int32_t, MsgNumber), "SetLastRead")
-ORBISK_ABSTRACT(std::int64_t, getTextPosition(), "GetTextPosition", 0)
-ORBISK_ABSTRACT_VOID(setTextPosition(std::int64_t), "SetTextPosition")
+ORBISK_UNIMPLEMENTED_VOID(setAreaPath(const std::string&), "SetAreaPath")
+ORBISK_UNIMPLEMENTED(ResultCode, openArea(), "OpenArea", kAbstractCall)
+ORBISK_UNIMPLEMENTED(ResultCode, closeArea(), "CloseArea", kAbstractCall)
+ORBISK_UNIMPLEMENTED(ResultCode, createArea(), "CreateArea", kAbstractCall)
+ORBISK_UNIMPLEMENTED(bool, areaExists(), "AreaExists", false)
+ORBISK_UNIMPLEMENTED(bool, lockArea(), "LockArea", false)
+ORBISK_UNIMPLEMENTED(bool, unlockArea(), "UnlockArea", false)
+ORBISK_UNIMPLEMENTED_VOID(setDestAddress(const FidoAddress&), "SetDestAddress")
+ORBISK_UNIMPLEMENTED_VOID(setOrigAddress(const FidoAddress&), "SetOrigAddress")
+ORBISK_UNIMPLEMENTED_VOID(setFromName(const std::string&), "SetFromName")
+ORBISK_UNIMPLEMENTED_VOID(setToName(const std::string&), "SetToName")
+ORBISK_UNIMPLEMENTED_VOID(setSubject(const std::string&), "SetSubject")
+ORBISK_UNIMPLEMENTED_VOID(setCost(std::uint16_t), "SetCost")
+ORBISK_UNIMPLEMENTED_VOID(setReplyTo(MsgNumber), "SetReplyTo")
+ORBISK_UNIMPLEMENTED_VOID(setReplyFirst(MsgNumber), "SetReplyFirst")
+ORBISK_UNIMPLEMENTED_VOID(setDateTime(DateTime), "SetDateTime")
+ORBISK_UNIMPLEMENTED_VOID(setLocalFlag(bool), "SetLocalFlag")
+ORBISK_UNIMPLEMENTED_VOID(setReceivedFlag(bool), "SetReceivedFlag")
+ORBISK_UNIMPLEMENTED_VOID(setPrivateFlag(bool), "SetPrivateFlag")
+ORBISK_UNIMPLEMENTED_VOID(setCrashFlag(bool), "SetCrashFlag")
+ORBISK_UNIMPLEMENTED_VOID(setKillSentFlag(bool), "SetKillSentFlag")
+ORBISK_UNIMPLEMENTED_VOID(setSentFlag(bool), "SetSentFlag")
+ORBISK_UNIMPLEMENTED_VOID(setFileAttachFlag(bool), "SetFileAttachFlag")
+ORBISK_UNIMPLEMENTED_VOID(setReceiptRequestFlag(bool), "SetReceiptRequestFlag")
+ORBISK_UNIMPLEMENTED_VOID(setAuditRequestFlag(bool), "SetAuditRequestFlag")
+ORBISK_UNIMPLEMENTED_VOID(setIsReceiptFlag(bool), "SetIsReceiptFlag")
+ORBISK_UNIMPLEMENTED_VOID(setFileRequestFlag(bool), "SetFileRequestFlag")
+ORBISK_UNIMPLEMENTED_VOID(setFormatMark(std::int32_t), "SetFormatMark")
+ORBISK_UNIMPLEMENTED_VOID(writeText(const std::string&), "WriteText")
+ORBISK_UNIMPLEMENTED_VOID(writeChar(char), "WriteChar")
+ORBISK_UNIMPLEMENTED_VOID(writeTextLine(const std::string&), "WriteTextLine")
+ORBISK_UNIMPLEMENTED(ResultCode, saveMessage(), "SaveMessage", kAbstractCall)
+ORBISK_UNIMPLEMENTED(char, readChar(), "ReadChar", '\0')
+ORBISK_UNIMPLEMENTED(bool, atTextEnd(), "AtTextEnd", true)
+ORBISK_UNIMPLEMENTED(std::string, getFromName(), "GetFromName", {})
+ORBISK_UNIMPLEMENTED(std::string, getToName(), "GetToName", {})
+ORBISK_UNIMPLEMENTED(std::string, getSubject(), "GetSubject", {})
+ORBISK_UNIMPLEMENTED(std::uint16_t, getCost(), "GetCost", 0)
+ORBISK_UNIMPLEMENTED(DateTime, getDateTime(), "GetDateTime", 0)
+ORBISK_UNIMPLEMENTED(MsgNumber, getReplyTo(), "GetReplyTo", 0)
+ORBISK_UNIMPLEMENTED(MsgNumber, getReplyFirst(), "GetReplyFirst", 0)
+ORBISK_UNIMPLEMENTED_VOID(setNextReplyLink(MsgNumber), "SetNextReplyLink")
+ORBISK_UNIMPLEMENTED(MsgNumber, getMessageNumber(), "GetMessageNumber", 0)
+ORBISK_UNIMPLEMENTED(FidoAddress, getOrigAddress(), "GetOrigAddress", {})
+ORBISK_UNIMPLEMENTED(FidoAddress, getDestAddress(), "GetDestAddress", {})
+ORBISK_UNIMPLEMENTED(bool, isLocal(), "IsLocal", false)
+ORBISK_UNIMPLEMENTED(bool, isCrash(), "IsCrash", false)
+ORBISK_UNIMPLEMENTED(bool, isKillSent(), "IsKillSent", false)
+ORBISK_UNIMPLEMENTED(bool, isSent(), "IsSent", false)
+ORBISK_UNIMPLEMENTED(bool, isFileAttach(), "IsFileAttach", false)
+ORBISK_UNIMPLEMENTED(bool, isReceiptRequest(), "IsReceiptRequest", false)
+ORBISK_UNIMPLEMENTED(bool, isAuditRequest(), "IsAuditRequest", false)
+ORBISK_UNIMPLEMENTED(bool, isReceipt(), "IsReceipt", false)
+ORBISK_UNIMPLEMENTED(bool, isFileRequest(), "IsFileRequest", false)
+ORBISK_UNIMPLEMENTED(bool, isReceived(), "IsReceived", false)
+ORBISK_UNIMPLEMENTED(bool, isPrivate(), "IsPrivate", false)
+ORBISK_UNIMPLEMENTED(bool, isDeleted(), "IsDeleted", false)
+ORBISK_UNIMPLEMENTED(bool, isEcho(), "IsEcho", false)
+ORBISK_UNIMPLEMENTED(bool, isRead(), "IsRead", false)
+ORBISK_UNIMPLEMENTED(std::int32_t, getPosition(), "GetPosition", 0)
+ORBISK_UNIMPLEMENTED_VOID(setPosition(std::int32_t), "SetPosition")
+ORBISK_UNIMPLEMENTED_VOID(loadHeader(), "LoadHeader")
+ORBISK_UNIMPLEMENTED_VOID(startText(), "StartText")
+ORBISK_UNIMPLEMENTED_VOID(startNewMessage(), "StartNewMessage")
+ORBISK_UNIMPLEMENTED_VOID(locateFrom(MsgNumber), "LocateFrom")
+ORBISK_UNIMPLEMENTED_VOID(locateNext(), "LocateNext")
+ORBISK_UNIMPLEMENTED_VOID(locatePrior(), "LocatePrior")
+ORBISK_UNIMPLEMENTED(bool, isLocated(), "IsLocated", false)
+ORBISK_UNIMPLEMENTED_VOID(findAddressedFirst(const std::string&, const std::string&), "FindAddressedFirst")
+ORBISK_UNIMPLEMENTED_VOID(findAddressedNext(), "FindAddressedNext")
+ORBISK_UNIMPLEMENTED(bool, foundAddressed(), "FoundAddressed", false)
+ORBISK_UNIMPLEMENTED(MsgNumber, getHighNumber(), "GetHighNumber", 0)
+ORBISK_UNIMPLEMENTED_VOID(setMailKind(std::uint8_t), "SetMailKind")
+ORBISK_UNIMPLEMENTED(std::uint16_t, getSubArea(), "GetSubArea", 0)
+ORBISK_UNIMPLEMENTED_VOID(rewriteHeader(), "RewriteHeader")
+ORBISK_UNIMPLEMENTED_VOID(deleteCurrent(), "DeleteCurrent")
+ORBISK_UNIMPLEMENTED_VOID(setFormatOption(bool), "SetFormatOption")
+ORBISK_UNIMPLEMENTED(std::int32_t, countMessages(), "CountMessages", 0)
+ORBISK_UNIMPLEMENTED(MsgNumber, getLastRead(std::int32_t), "GetLastRead", 0)
+ORBISK_UNIMPLEMENTED_VOID(setLastRead(std::int32_t, MsgNumber), "SetLastRead")
+ORBISK_UNIMPLEMENTED(std::int64_t, getTextPosition(), "GetTextPosition", 0)
+ORBISK_UNIMPLEMENTED_VOID(setTextPosition(std::int64_t), "SetTextPosition")
 
-#undef ORBISK_ABSTRACT
-#undef ORBISK_ABSTRACT_VOID
+#undef ORBISK_UNIMPLEMENTED
+#undef ORBISK_UNIMPLEMENTED_VOID
 
 // --- Shared operations ---
 
@@ -176,14 +176,15 @@ struct SpanText {
 // at maxLen; the line is then "wrapped", and the one space that may open its
 // continuation is skipped. A CR right after a full line still belongs to it.
 //
-// Two rules differ from the historical readers, for every kind alike:
-//  - Byte 0x8D is kept. Old readers dropped it as a "soft CR", but in code
-//    page 866 it is the capital letter EN, and dropping it damages Russian
-//    text (a channel name "NTV" losing its first letter).
+// Two more rules hold for every kind alike:
+//  - Byte 0x8D is kept. FidoNet software commonly drops it as a "soft CR",
+//    but in code page 866 it is the capital letter EN, and dropping it
+//    damages Russian text (a channel name "НТВ" losing its first letter).
 //  - The text ends at its first NUL wherever it stands. Tossers store texts
 //    NUL-terminated and what follows is not text; readChar reports a NUL as
 //    the end, so no kind lets bytes after it through (the Hudson kind too,
-//    which once took NUL for an ordinary character).
+//    whose length-counted blocks could otherwise pass a NUL on as an
+//    ordinary character).
 template <class Text>
 std::string readLine(Text& t, std::size_t cap, bool& wrapped) {
     bool skipSpace = wrapped;  // this call continues a wrapped line

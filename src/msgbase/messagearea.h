@@ -17,12 +17,10 @@
 // Text: the bases store the OEM code page (866). Every string a kind returns
 // (names, subject, text lines) is converted with oemToAnsi, every string it
 // stores with ansiToOem / ansiToOemChar (base/codepage.h). Fields and lines
-// are bounded (names 35, subject 71, lines 255), so the historical limit of
-// 255 characters per conversion never cuts anything.
+// are bounded (names 35, subject 71, lines 255).
 //
 // Writing a storage kind:
-//   * derive from MessageArea, override the operations it supports (the
-//     table order below is the contract's order, not a layout requirement);
+//   * derive from MessageArea and override the operations it supports;
 //   * Destroy must be safe to call twice; the destructor releases whatever
 //     is still held as well;
 //   * for text reading implement startText, readChar, atTextEnd,
@@ -40,10 +38,10 @@
 // Operations a kind leaves out: the base implementation does nothing
 // harmful and answers neutrally (result code kAbstractCall, false, 0, "" -
 // but atTextEnd answers true so that no reading loop can spin), and records
-// the operation's name in lastAbstractCall(). The platform this comes from
-// stopped with an "abstract error"; msgbase never throws, and a neutral
-// answer makes the callers' loops end and their checks fail, which is what
-// they already handle for damaged bases.
+// the operation's name in lastAbstractCall(). It throws nothing, as msgbase
+// reports every failure by result code: a neutral answer makes the callers'
+// loops end and their checks fail, which is what they already handle for
+// damaged bases.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -57,8 +55,9 @@ namespace orbisk {
 using MsgNumber = std::int32_t;    // 0 = no message
 using ResultCode = std::uint16_t;  // 0 = success
 
-// Answer of an operation that the kind does not implement (the old
-// runtime's number for an abstract call).
+// Answer of an operation that the kind does not implement: a code that
+// neither the file layer nor any kind gives, so that it is never taken for
+// a failure of the base's files.
 constexpr ResultCode kAbstractCall = 210;
 
 class MessageArea {
@@ -68,107 +67,107 @@ public:
     MessageArea(const MessageArea&) = delete;
     MessageArea& operator=(const MessageArea&) = delete;
 
-    // Slot order of the operation table; (*) marks what the program calls.
-    virtual void destroy();                                      // 0 (*) no-op in the base
-    virtual void setAreaPath(const std::string& path);           // 1 (*)
-    virtual ResultCode openArea();                               // 2 (*)
-    virtual ResultCode closeArea();                              // 3 (*)
-    virtual ResultCode createArea();                             // 4
-    virtual bool areaExists();                                   // 5
-    virtual bool lockArea();                                     // 6
-    virtual bool unlockArea();                                   // 7
-    virtual void setDestAddress(const FidoAddress& a);           // 8
-    virtual void setOrigAddress(const FidoAddress& a);           // 9
-    virtual void setFromName(const std::string& name);           // 10
-    virtual void setToName(const std::string& name);             // 11
-    virtual void setSubject(const std::string& subject);         // 12
-    virtual void setCost(std::uint16_t cost);                    // 13
-    virtual void setReplyTo(MsgNumber n);                        // 14
-    virtual void setReplyFirst(MsgNumber n);                     // 15
-    virtual void setDateTime(DateTime t);                       // 16
-    virtual void setLocalFlag(bool on);                          // 17
-    virtual void setReceivedFlag(bool on);                       // 18
-    virtual void setPrivateFlag(bool on);                        // 19
-    virtual void setCrashFlag(bool on);                          // 20
-    virtual void setKillSentFlag(bool on);                       // 21
-    virtual void setSentFlag(bool on);                           // 22
-    virtual void setFileAttachFlag(bool on);                     // 23
-    virtual void setReceiptRequestFlag(bool on);                 // 24
-    virtual void setAuditRequestFlag(bool on);                   // 25
-    virtual void setIsReceiptFlag(bool on);                      // 26
-    virtual void setFileRequestFlag(bool on);                    // 27
+    // (*) marks what the program calls.
+    virtual void destroy();                                      // (*) no-op in the base
+    virtual void setAreaPath(const std::string& path);           // (*)
+    virtual ResultCode openArea();                               // (*)
+    virtual ResultCode closeArea();                              // (*)
+    virtual ResultCode createArea();
+    virtual bool areaExists();
+    virtual bool lockArea();
+    virtual bool unlockArea();
+    virtual void setDestAddress(const FidoAddress& a);
+    virtual void setOrigAddress(const FidoAddress& a);
+    virtual void setFromName(const std::string& name);
+    virtual void setToName(const std::string& name);
+    virtual void setSubject(const std::string& subject);
+    virtual void setCost(std::uint16_t cost);
+    virtual void setReplyTo(MsgNumber n);
+    virtual void setReplyFirst(MsgNumber n);
+    virtual void setDateTime(DateTime t);
+    virtual void setLocalFlag(bool on);
+    virtual void setReceivedFlag(bool on);
+    virtual void setPrivateFlag(bool on);
+    virtual void setCrashFlag(bool on);
+    virtual void setKillSentFlag(bool on);
+    virtual void setSentFlag(bool on);
+    virtual void setFileAttachFlag(bool on);
+    virtual void setReceiptRequestFlag(bool on);
+    virtual void setAuditRequestFlag(bool on);
+    virtual void setIsReceiptFlag(bool on);
+    virtual void setFileRequestFlag(bool on);
     // Kind-specific mark: Fido the times-read count, Squish and JAM the read
     // bit (non-zero sets it).
-    virtual void setFormatMark(std::int32_t value);              // 28
-    virtual void writeText(const std::string& text);             // 29 each char through writeChar
-    virtual void writeChar(char c);                              // 30 ANSI in, stored as OEM
-    virtual void writeTextLine(const std::string& text);         // 31
-    virtual void writeKludgeLine(const std::string& text);       // 32 base: writeTextLine
-    virtual ResultCode saveMessage();                            // 33
+    virtual void setFormatMark(std::int32_t value);
+    virtual void writeText(const std::string& text);             // each char through writeChar
+    virtual void writeChar(char c);                              // ANSI in, stored as OEM
+    virtual void writeTextLine(const std::string& text);
+    virtual void writeKludgeLine(const std::string& text);       // base: writeTextLine
+    virtual ResultCode saveMessage();
     // Next raw (OEM) text byte, advancing. At the end of the text, and at a
     // NUL byte wherever it stands, it returns 0 without advancing and
     // atTextEnd() is true from then until the next startText.
-    virtual char readChar();                                     // 34
-    virtual bool atTextEnd();                                    // 35 (*)
+    virtual char readChar();
+    virtual bool atTextEnd();                                    // (*)
     // Next text line, converted to ANSI (rules in messagearea.cpp). maxLen
     // 0 counts as 1. Byte 0x8D stays (the 866 letter EN); NUL ends the text.
-    virtual std::string readTextLine(std::uint16_t maxLen);      // 36 shared
+    virtual std::string readTextLine(std::uint16_t maxLen);      // shared
     // Next line that is not a control line (^A); see messagearea.cpp.
-    virtual std::string readTextLineNoKludge(std::uint16_t maxLen);  // 37 (*) shared
-    virtual bool getLastLineWrapped();                           // 38 shared
-    virtual std::string getFromName();                           // 39
-    virtual std::string getToName();                             // 40
-    virtual std::string getSubject();                            // 41 (*) cleaned
-    virtual std::uint16_t getCost();                             // 42
-    virtual DateTime getDateTime();                             // 43
-    virtual MsgNumber getReplyTo();                              // 44
-    virtual MsgNumber getReplyFirst();                           // 45
-    virtual MsgNumber getNextReplyLink();                        // 46 base: 0
-    virtual void setNextReplyLink(MsgNumber n);                  // 47
-    virtual MsgNumber getMessageNumber();                        // 48 (*)
-    virtual FidoAddress getOrigAddress();                        // 49
-    virtual FidoAddress getDestAddress();                        // 50
-    virtual bool isLocal();                                      // 51
-    virtual bool isCrash();                                      // 52
-    virtual bool isKillSent();                                   // 53
-    virtual bool isSent();                                       // 54
-    virtual bool isFileAttach();                                 // 55
-    virtual bool isReceiptRequest();                             // 56
-    virtual bool isAuditRequest();                               // 57
-    virtual bool isReceipt();                                    // 58
-    virtual bool isFileRequest();                                // 59
-    virtual bool isReceived();                                   // 60
-    virtual bool isPrivate();                                    // 61
-    virtual bool isDeleted();                                    // 62
-    virtual bool isEcho();                                       // 63
-    virtual bool isRead();                                       // 64
-    virtual std::int32_t getPosition();                          // 65 opaque
-    virtual void setPosition(std::int32_t position);             // 66
-    virtual void loadHeader();                                   // 67 (*)
-    virtual void startText();                                    // 68 (*)
-    virtual void startNewMessage();                              // 69
-    virtual void locateFrom(MsgNumber n);                        // 70 (*)
-    virtual void locateNext();                                   // 71 (*)
-    virtual void locatePrior();                                  // 72
-    virtual bool isLocated();                                    // 73 (*)
-    virtual void findAddressedFirst(const std::string& name, const std::string& alias);  // 74
-    virtual void findAddressedNext();                            // 75
-    virtual bool foundAddressed();                               // 76
-    virtual MsgNumber getHighNumber();                           // 77
-    virtual void setMailKind(std::uint8_t kind);                 // 78
-    virtual std::uint16_t getSubArea();                          // 79
-    virtual void rewriteHeader();                                // 80
-    virtual void deleteCurrent();                                // 81 (*)
-    virtual void setFormatOption(bool on);                       // 82
-    virtual std::int32_t countMessages();                        // 83
-    virtual MsgNumber getLastRead(std::int32_t user);            // 84
-    virtual void setLastRead(std::int32_t user, MsgNumber n);    // 85
-    virtual MsgNumber getDisplayNumber();                        // 86 base: getMessageNumber
+    virtual std::string readTextLineNoKludge(std::uint16_t maxLen);  // (*) shared
+    virtual bool getLastLineWrapped();                           // shared
+    virtual std::string getFromName();
+    virtual std::string getToName();
+    virtual std::string getSubject();                            // (*) cleaned
+    virtual std::uint16_t getCost();
+    virtual DateTime getDateTime();
+    virtual MsgNumber getReplyTo();
+    virtual MsgNumber getReplyFirst();
+    virtual MsgNumber getNextReplyLink();                        // base: 0
+    virtual void setNextReplyLink(MsgNumber n);
+    virtual MsgNumber getMessageNumber();                        // (*)
+    virtual FidoAddress getOrigAddress();
+    virtual FidoAddress getDestAddress();
+    virtual bool isLocal();
+    virtual bool isCrash();
+    virtual bool isKillSent();
+    virtual bool isSent();
+    virtual bool isFileAttach();
+    virtual bool isReceiptRequest();
+    virtual bool isAuditRequest();
+    virtual bool isReceipt();
+    virtual bool isFileRequest();
+    virtual bool isReceived();
+    virtual bool isPrivate();
+    virtual bool isDeleted();
+    virtual bool isEcho();
+    virtual bool isRead();
+    virtual std::int32_t getPosition();                          // opaque
+    virtual void setPosition(std::int32_t position);
+    virtual void loadHeader();                                   // (*)
+    virtual void startText();                                    // (*)
+    virtual void startNewMessage();
+    virtual void locateFrom(MsgNumber n);                        // (*)
+    virtual void locateNext();                                   // (*)
+    virtual void locatePrior();
+    virtual bool isLocated();                                    // (*)
+    virtual void findAddressedFirst(const std::string& name, const std::string& alias);
+    virtual void findAddressedNext();
+    virtual bool foundAddressed();
+    virtual MsgNumber getHighNumber();
+    virtual void setMailKind(std::uint8_t kind);
+    virtual std::uint16_t getSubArea();
+    virtual void rewriteHeader();
+    virtual void deleteCurrent();                                // (*)
+    virtual void setFormatOption(bool on);
+    virtual std::int32_t countMessages();
+    virtual MsgNumber getLastRead(std::int32_t user);
+    virtual void setLastRead(std::int32_t user, MsgNumber n);
+    virtual MsgNumber getDisplayNumber();                        // base: getMessageNumber
     // Opaque text cursor: setTextPosition(getTextPosition()) must restore
     // the cursor exactly (the shared line reader steps back with it).
-    virtual std::int64_t getTextPosition();                      // 87
-    virtual void setTextPosition(std::int64_t position);         // 88
-    virtual MsgNumber getHighestExisting();                      // 89 shared
+    virtual std::int64_t getTextPosition();
+    virtual void setTextPosition(std::int64_t position);
+    virtual MsgNumber getHighestExisting();                      // shared
 
     // The last operation called that this kind does not implement, or
     // nullptr. For diagnostics and tests.
@@ -183,7 +182,7 @@ protected:
     // the kind has no such block and is read through readChar.
     virtual std::string_view textSpan();
     // Notes a call of an operation the kind leaves out.
-    void abstractCall(const char* operation) { lastAbstractCall_ = operation; }
+    void noteUnimplemented(const char* operation) { lastAbstractCall_ = operation; }
     // Stored OEM subject -> ANSI without leading "RE:" prefixes.
     static std::string cleanSubject(std::string_view oemSubject);
 
