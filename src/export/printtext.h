@@ -31,7 +31,7 @@ void appendPrintDay(std::string& out, const Viewer& viewer, DateTime date);
 // The whole text from the day shown to Sunday. Days without listing text are
 // left out (a week that is not loaded has nothing to print). The channel list
 // of each later day is parsed into the viewer's channel slot; on every way
-// out the original list (with its selected channel) is put back.
+// out the list of the day shown (with its selected channel) is put back.
 std::string buildPrintText(Viewer& viewer);
 
 }  // namespace orbisk
