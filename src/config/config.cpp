@@ -33,11 +33,14 @@ std::string columnKey(int i) {
 
 }  // namespace
 
-std::string defaultConfigPath() {
+std::string programFolder() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    const std::filesystem::path folder = ec ? std::filesystem::path(".") : exe.parent_path();
-    return (folder / kConfigFileName).string();
+    return ec ? std::string(".") : exe.parent_path().string();
+}
+
+std::string defaultConfigPath() {
+    return (std::filesystem::path(programFolder()) / kConfigFileName).string();
 }
 
 std::string configFilePath() {

@@ -25,6 +25,9 @@ inline constexpr char kConfigFileName[] = "Orbisk.ini";
 inline constexpr char kIniEnvironment[] = "ORBISK_INI";
 inline constexpr const char* kConfigMissingText = "Не обнаружен файл \"Orbisk.ini\". Продолжение не возможно"_cp1251;
 
+// The running program's folder, from /proc/self/exe ("." when unknown): the
+// settings file and the task library sit beside the program.
+std::string programFolder();
 // Orbisk.ini in the running program's folder, found through /proc/self/exe
 // ("./Orbisk.ini" when that link can't be read); a file-system path.
 std::string defaultConfigPath();

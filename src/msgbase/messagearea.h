@@ -33,12 +33,12 @@
 //   * getSubject returns cleanSubject(<stored OEM subject>);
 //   * register the kind: define `void RegisterXxxArea()` that calls
 //     registerAreaKind('X', &makeArea<XxxArea>), and add the one line
-//     ORBISK_AREA_KIND(RegisterXxxArea) to msgbase/areakinds.inc.
+//     ORBISK_AREA_KIND(registerXxxArea) to msgbase/areakinds.inc.
 //
 // Operations a kind leaves out: the base implementation does nothing
-// harmful and answers neutrally (result code kAbstractCall, false, 0, "" -
+// harmful and answers neutrally (result code kNotImplemented, false, 0, "" -
 // but atTextEnd answers true so that no reading loop can spin), and records
-// the operation's name in lastAbstractCall(). It throws nothing, as msgbase
+// the operation's name in lastUnimplementedCall(). It throws nothing, as msgbase
 // reports every failure by result code: a neutral answer makes the callers'
 // loops end and their checks fail, which is what they already handle for
 // damaged bases.
@@ -58,7 +58,7 @@ using ResultCode = std::uint16_t;  // 0 = success
 // Answer of an operation that the kind does not implement: a code that
 // neither the file layer nor any kind gives, so that it is never taken for
 // a failure of the base's files.
-constexpr ResultCode kAbstractCall = 210;
+constexpr ResultCode kNotImplemented = 210;
 
 class MessageArea {
 public:
@@ -171,7 +171,7 @@ public:
 
     // The last operation called that this kind does not implement, or
     // nullptr. For diagnostics and tests.
-    const char* lastAbstractCall() const { return lastAbstractCall_; }
+    const char* lastUnimplementedCall() const { return lastUnimplementedCall_; }
 
 protected:
     // The whole text of the loaded message as one block, valid until the
@@ -182,7 +182,7 @@ protected:
     // the kind has no such block and is read through readChar.
     virtual std::string_view textSpan();
     // Notes a call of an operation the kind leaves out.
-    void noteUnimplemented(const char* operation) { lastAbstractCall_ = operation; }
+    void noteUnimplemented(const char* operation) { lastUnimplementedCall_ = operation; }
     // Stored OEM subject -> ANSI without leading "RE:" prefixes.
     static std::string cleanSubject(std::string_view oemSubject);
 
@@ -191,7 +191,7 @@ protected:
     bool lastLineWrapped_ = false;
 
 private:
-    const char* lastAbstractCall_ = nullptr;
+    const char* lastUnimplementedCall_ = nullptr;
 };
 
 // Makes an area object of one kind; may throw std::bad_alloc (caught by

@@ -40,10 +40,4 @@ std::string TaskLibrary::lastAnswer() const {
     return answer_ ? utf8ToAnsi(answer_()) : std::string();
 }
 
-std::string programFolder() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : exe.parent_path().string();
-}
-
 }  // namespace orbisk

@@ -38,7 +38,4 @@ private:
     const char* (*answer_)() = nullptr;
 };
 
-// The program's own folder, from /proc/self/exe ("." when unknown).
-std::string programFolder();
-
 }  // namespace orbisk

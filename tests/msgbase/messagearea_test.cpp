@@ -189,20 +189,20 @@ TEST(MessageArea, SharedOperationsAndSubjects) {
 
 TEST(MessageArea, LeftOutOperationsAnswerNeutrally) {
     FakeArea a;
-    EXPECT_EQ(a.lastAbstractCall(), nullptr);
+    EXPECT_EQ(a.lastUnimplementedCall(), nullptr);
     EXPECT_FALSE(a.lockArea());
-    EXPECT_STREQ(a.lastAbstractCall(), "LockArea");
-    EXPECT_EQ(a.saveMessage(), kAbstractCall);
-    EXPECT_STREQ(a.lastAbstractCall(), "SaveMessage");
+    EXPECT_STREQ(a.lastUnimplementedCall(), "LockArea");
+    EXPECT_EQ(a.saveMessage(), kNotImplemented);
+    EXPECT_STREQ(a.lastUnimplementedCall(), "SaveMessage");
     a.setFormatOption(true);
-    EXPECT_STREQ(a.lastAbstractCall(), "SetFormatOption");
+    EXPECT_STREQ(a.lastUnimplementedCall(), "SetFormatOption");
 
     MessageArea bare;  // a kind that implements nothing cannot trap a reader
     EXPECT_TRUE(bare.atTextEnd());
     EXPECT_EQ(bare.readTextLineNoKludge(255), "");
     bare.locateFrom(1);
     EXPECT_FALSE(bare.isLocated());
-    EXPECT_EQ(bare.openArea(), kAbstractCall);
+    EXPECT_EQ(bare.openArea(), kNotImplemented);
 }
 
 class AreaFactoryTest : public ::testing::Test {
