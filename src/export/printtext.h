@@ -25,7 +25,7 @@ std::string centerLine(std::string_view oem);
 void appendProgrammeLine(std::string& out, std::string_view oem);
 
 // Appends the header, lines and two empty lines of every channel of the
-// viewer's current list whose Hide is false, then the hyphen line.
+// viewer's current list whose `hide` is false, then the hyphen line.
 void appendPrintDay(std::string& out, const Viewer& viewer, DateTime date);
 
 // The whole text from the day shown to Sunday. Days without listing text are

@@ -263,7 +263,7 @@ void MainWindow::createActions() {
             [this] { runGuarded(this, [this] { dialogs_->editMessageParams(viewer_->settings()); }); });
     connect(channelsAction, &QAction::triggered, this, [this] {
         runGuarded(this, [this] {
-            // Save rewrites the list in Orbisk.ini and rebuilds the tabs.
+            // save() rewrites the list in Orbisk.ini and rebuilds the tabs.
             if (dialogs_->editChannels(viewer_->channels())) viewer_->channels().save();
         });
     });

@@ -220,7 +220,7 @@ std::string normalizeTime(std::string_view prefix) {
     if (p.find('.') == std::string::npos && p.size() >= 2 && p.size() <= 4) p.insert(2, ".");
     // No point to pad against (a lone letter, five or more digits): nothing
     // here is a time to repair, so the blank-free prefix comes back as it
-    // is and Normalize leaves such a line alone.
+    // is and normalize leaves such a line alone.
     if (p.find('.') == std::string::npos) return p;
     while (p.find('.') < 2) p.insert(0, "0");
     p = replaceAll(p, "..", ".");

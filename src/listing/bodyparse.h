@@ -55,7 +55,7 @@ extern const char* const kStructureWarningText;
 StringList splitLines(std::string_view text);
 
 // Fills `channels` (a fresh list) from the text of one day: a channel per
-// caption block, its programme lines as entries. Normalize(fromFiles) runs
+// caption block, its programme lines as entries. normalize(fromFiles) runs
 // at the end also when the parse was interrupted by an error.
 void parseDayText(ChannelList& channels, const StringList& day, bool fromFiles, std::string_view firstCaptionRow);
 

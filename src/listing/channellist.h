@@ -50,7 +50,7 @@ public:
 
 class ChannelList {
 public:
-    // `ini` may be null (no persisted settings; Save then writes nothing).
+    // `ini` may be null (no persisted settings; save() then writes nothing).
     // The time texts are as many characters long as `timeFormat` and read
     // with `timeSeparator`. The saved names are read from section "Channels".
     ChannelList(IniFile* ini, std::string_view timeFormat, char timeSeparator);
@@ -61,7 +61,7 @@ public:
 
     // "number=name" lines of section "Channels", as read or as last saved.
     std::vector<std::string> savedNames;
-    // Called at the end of Save (the main window rebuilds its channel tabs).
+    // Called at the end of save() (the main window rebuilds its channel tabs).
     std::function<void()> onSaved;
 
     void clear();
@@ -85,7 +85,7 @@ public:
 
     // Replaces the persisted list by the channels of this day.
     void save();
-    // Index of the first shown channel whose Desc equals `desc`, and in
+    // Index of the first shown channel whose `desc` equals `desc`, and in
     // `tabPos` the number of shown channels before it; both -1 when none.
     int findVisible(std::string_view desc, int& tabPos) const;
 

@@ -10,7 +10,7 @@ class ChannelList;
 
 struct ChannelRow {
     std::string desc;  // display name (first column)
-    bool shown = true;  // check box: not Hide
+    bool shown = true;  // check box: not hidden
     std::string name;   // listing name (second column), not editable
 };
 
@@ -18,7 +18,7 @@ struct ChannelRow {
 std::vector<ChannelRow> channelRowsOf(const ChannelList& channels);
 
 // For each channel in order: setHide when the row's check state differs from
-// not Hide, setDesc when the row's name differs from Desc (exact bytes).
+// not hidden, setDesc when the row's name differs from `desc` (exact bytes).
 // Rows beyond the channel count are ignored; missing rows change nothing.
 // True when any setter ran — the caller then saves the list.
 bool applyChannelRows(ChannelList& channels, const std::vector<ChannelRow>& rows);

@@ -27,7 +27,7 @@ bool isBlankLine(std::string_view s) {
     return true;
 }
 
-// The open area of one load. Close() is the checked way out; on every
+// The open area of one load. close() is the checked way out; on every
 // other way (an error while reading) the destructor closes it all the same.
 class OpenedArea {
 public:

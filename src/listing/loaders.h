@@ -19,7 +19,7 @@ inline constexpr const char* kCannotOpenBaseText = "Не могу открыть
 inline constexpr const char* kCannotCloseBaseText = "Не могу закрыть базу сообщений"_cp1251;
 
 // One message of the area that is no listing: its number as decimal text
-// and its descriptor (partNo and partCount 0, no Lines).
+// and its descriptor (partNo and partCount 0, no `lines`).
 struct OtherMessage {
     std::string number;
     ListingMessage desc;

@@ -71,11 +71,11 @@ public:
     bool dayHasText(DateTime aDate) const;
 
     // Files the area's current message, whose text has been read up to and
-    // including the dating line; the remaining body lines become its Lines.
+    // including the dating line; the remaining body lines become its `lines`.
     void addMessage(MessageArea& area, const StringList& kludges);
     void addFileDay(std::int32_t dayNo, const StringList& fileLines);
 
-    // Spreads the messages over the seven day texts and releases their Lines.
+    // Spreads the messages over the seven day texts and releases their `lines`.
     // Every descriptor keeps partNo and msgNum.
     void buildDays(const DayLayout& layout, StructureWarning* warning);
     // Adds one message's text to the days, starting at the current day slot

@@ -21,7 +21,7 @@
 //
 // Writing a storage kind:
 //   * derive from MessageArea and override the operations it supports;
-//   * Destroy must be safe to call twice; the destructor releases whatever
+//   * destroy() must be safe to call twice; the destructor releases whatever
 //     is still held as well;
 //   * for text reading implement startText, readChar, atTextEnd,
 //     getTextPosition and setTextPosition; the shared readTextLine (override
@@ -212,7 +212,7 @@ bool registerAreaKind(char letter, AreaFactory factory);
 // hands it characters 2..129. False, with nothing allocated, for an empty
 // identifier, a letter without a kind, or when memory runs out.
 bool createAreaForIdentifier(std::unique_ptr<MessageArea>& area, std::string_view identifier);
-// Runs Destroy and frees the object; area becomes null. Null is fine.
+// Runs destroy() and frees the object; area becomes null. Null is fine.
 void destroyArea(std::unique_ptr<MessageArea>& area);
 // createAreaForIdentifier, then openArea. True only when openArea gave 0;
 // otherwise the area is destroyed and left null.

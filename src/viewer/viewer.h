@@ -115,7 +115,7 @@ public:
 
     // ---- Channels --------------------------------------------------------------
     //
-    // Indexes of the channels that get a tab (Hide false), in order.
+    // Indexes of the channels that get a tab (`hide` false), in order.
     std::vector<int> visibleChannels() const;
     // The tab of the current channel, -1 when it is hidden or there is none.
     int currentTab() const;

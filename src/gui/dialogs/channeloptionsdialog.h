@@ -25,7 +25,7 @@ class ChannelOptionsDialog : public OptionsDialog {
 public:
     explicit ChannelOptionsDialog(QWidget* parent = nullptr);
 
-    // One row per channel in list order: Desc, shown = not Hide, Name.
+    // One row per channel in list order: `desc`, shown = not `hide`, `name`.
     void fill(const ChannelList& channels);
     // The rows as they stand now.
     std::vector<ChannelRow> rows() const;

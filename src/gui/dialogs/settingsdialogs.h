@@ -38,7 +38,7 @@ public:
     // setters (in their order) and gives true; Cancel gives false.
     bool editMessageParams(Config& config);
     // The channel list of the day shown; true when OK was pressed and some
-    // channel's Desc or Hide changed. The caller then calls channels.save().
+    // channel's `desc` or `hide` changed. The caller then calls channels.save().
     bool editChannels(ChannelList& channels);
 
     // Where the dialogs' warnings go (null: message boxes owned by the
