@@ -125,11 +125,6 @@ struct NoPrompts : ConfigPrompts {
     }
 };
 
-void screenshot(QWidget* w, const char* name) {
-    QDir().mkpath(QStringLiteral(ORBISK_BINARY_DIR "/screenshots"));
-    EXPECT_TRUE(w->grab().save(QStringLiteral(ORBISK_BINARY_DIR "/screenshots/") + QLatin1String(name) +
-                               QStringLiteral(".png")));
-}
 
 // A radio button reacts to clicks on its indicator and caption only.
 void clickRadio(QRadioButton* rb) { QTest::mouseClick(rb, Qt::LeftButton, {}, QPoint(8, rb->height() / 2)); }
@@ -206,7 +201,6 @@ TEST_F(DialogsTest, HudsonBoardAndFolderComposeTheIdentifier) {
         EXPECT_EQ(d->pathLabel->buddy(), d->folderEdit->edit());
         typeInto(d->hudsonBoardSpin, "7");
         typeInto(d->folderEdit->edit(), hudson);
-        screenshot(d, "base_options_hudson");
         QTest::mouseClick(d->okButton(), Qt::LeftButton);
     }});
     ASSERT_TRUE(dialogs_.editMessageBase(*config_));
@@ -246,7 +240,6 @@ TEST_F(DialogsTest, JamFileLosesItsExtensionAndOpensAgainOnTheDataFile) {
         EXPECT_EQ(d->fileEdit->nameFilters(),
                   QStringList({QStringLiteral("База JAM (*.jdt)"), QStringLiteral("Все файлы (*.*)")}));
         typeInto(d->fileEdit->edit(), jdt);
-        screenshot(d, "base_options_jam");
         QTest::keyClick(d->fileEdit->edit(), Qt::Key_Return);  // the default button
     }});
     ASSERT_TRUE(dialogs_.editMessageBase(*config_));
@@ -372,7 +365,6 @@ TEST_F(DialogsTest, WarningIsARealMessageBoxOwnedByTheDialog) {
                             EXPECT_EQ(fromQString(box->text()), kPathWord + noFolder + kNotExists);
                             EXPECT_EQ(box->icon(), QMessageBox::Warning);
                             EXPECT_EQ(box->parentWidget(), &dialogs_.baseOptions());
-                            screenshot(box, "base_options_warning");
                             box->accept();
                         }});
     EXPECT_FALSE(dialogs_.editMessageBase(*config_));
@@ -392,7 +384,6 @@ TEST_F(DialogsTest, UnknownLettersShowFidoAndBadBoardsDoNotOpen) {
         clickRadio(d->hudsonRadio);
         clickRadio(d->fidoRadio);
         EXPECT_TRUE(d->hudsonRadio->isChecked());
-        screenshot(d, "base_options_fido");
         QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
     }});
     EXPECT_FALSE(dialogs_.editMessageBase(*config_));
@@ -422,7 +413,6 @@ TEST_F(DialogsTest, MessageParametersAreStoredByTheSetters) {
         EXPECT_EQ(fromQString(d->firstCaptionRowEdit->text()), "=====");
         EXPECT_EQ(fromQString(d->lastLineEdit->text()), "--=end");
         EXPECT_EQ(fromQString(d->timeFormatEdit->text()), "HH.MM");
-        screenshot(d, "msg_options");
         typeInto(d->delFromBeginSpin, "12");
         typeInto(d->delFromEndSpin, "0");
         typeInto(d->firstCaptionRowEdit, "УУУ"_cp1251);    // Cyrillic survives as Windows-1251
@@ -490,7 +480,6 @@ TEST_F(ChannelDialogTest, UncheckRenameAndConfirmWithEnter) {
         EXPECT_EQ(lv->item(1, 0)->checkState(), Qt::Unchecked);  // NTV is hidden
         EXPECT_EQ(lv->item(0, 0)->checkState(), Qt::Checked);
         EXPECT_EQ(fromQString(lv->item(2, 1)->text()), "STS");
-        screenshot(d, "chanel_options");
 
         // Unchecking ORT with the mouse.
         QTest::mouseClick(lv->viewport(), Qt::LeftButton, {}, checkIndicatorCentre(lv, 0));
