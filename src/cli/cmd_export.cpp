@@ -117,8 +117,8 @@ int deleteOldCommand(const std::string& ini, const std::vector<std::string>& arg
     const std::string& identifier = viewer.settings().fidoPath();
 
     if (!a.yes) {
-        OtherMessages list = viewer.otherMsgs();
-        appendOldListings(viewer.weeks(), cutoff, list);
+        // What a run would delete now, from the area as it is.
+        const OtherMessages list = decideDeletions(identifier, cutoff, viewer.loadEnv());
         std::vector<MsgNumber> remove, keep;
         for (const auto& m : list)
             (isProtectedMessage(identifier, m.desc.msgNum) ? keep : remove).push_back(m.desc.msgNum);
@@ -127,7 +127,14 @@ int deleteOldCommand(const std::string& ini, const std::vector<std::string>& arg
     }
     DeletionResult done;
     const auto report = [&] {
-        print({{"cutoff", isoDate(cutoff)}, {"deleted", numbers(done.deleted)}, {"kept", numbers(done.kept)}});
+        json failed = json::array();
+        for (const DeletionFailure& f : done.failed)
+            failed.push_back({{"number", f.number}, {"code", f.code}, {"reason", toUtf8(deletionFailureReason(f.code))}});
+        print({{"cutoff", isoDate(cutoff)},
+               {"deleted", numbers(done.deleted)},
+               {"kept", numbers(done.kept)},
+               {"skipped", numbers(done.skipped)},
+               {"failed", failed}});
     };
     try {
         deleteOldMessages(
@@ -137,7 +144,9 @@ int deleteOldCommand(const std::string& ini, const std::vector<std::string>& arg
         throw;
     }
     report();
-    return 0;
+    if (done.failed.empty()) return 0;
+    errLine(deletionProblemsText(done));
+    return 1;
 }
 
 }  // namespace orbisk::cli

@@ -1,17 +1,17 @@
 #include "export/deleteold.h"
 
-#include <exception>
 #include <memory>
 
 #include "viewer/viewer.h"
 #include "base/cp1251.h"
 #include "base/error.h"
 #include "base/timetext.h"
+#include "msgbase/fileio.h"
 
 namespace orbisk {
 
 const char* const kDeleteMsgsCaption = "Удаление сообщений"_cp1251;
-const char* const kCannotFindMessageText = "Не могу найти сообщение №"_cp1251;
+const char* const kListingsNotLoadedText = "Список сообщений не загружен: сначала обновите его"_cp1251;
 
 DateTime deletionCutoff(DateTime shown) {
     const DateTime date = dateOf(shown);
@@ -33,6 +33,30 @@ bool isProtectedMessage(const std::string& identifier, MsgNumber n) {
     return n == 1 && !identifier.empty() && (identifier[0] == 'F' || identifier[0] == 'f');
 }
 
+std::string deletionFailureReason(ResultCode code) {
+    switch (code) {
+        case kIoAccessDenied: return "база занята другой программой или закрыта для записи"_cp1251;
+        case kIoWriteProtected: return "диск защищён от записи"_cp1251;
+        case kIoDiskWrite: return "ошибка записи"_cp1251;
+        case kIoShortRead: return "ошибка чтения"_cp1251;
+        case kNotImplemented: return "этот вид базы не умеет удалять"_cp1251;
+        default: return "ошибка "_cp1251 + std::to_string(code);
+    }
+}
+
+std::string deletionProblemsText(const DeletionResult& result) {
+    if (result.skipped.empty() && result.failed.empty()) return {};
+    std::string text = "Удалено сообщений: "_cp1251 + std::to_string(result.deleted.size());
+    if (!result.skipped.empty())
+        text += ".\nПропущено (изменились после чтения базы): "_cp1251 + std::to_string(result.skipped.size());
+    if (!result.failed.empty()) {
+        text += ".\nНе удалось удалить: "_cp1251 + std::to_string(result.failed.size());
+        for (const DeletionFailure& f : result.failed)
+            text += "\n№"_cp1251 + std::to_string(f.number) + ": " + deletionFailureReason(f.code);
+    }
+    return text;
+}
+
 namespace {
 
 void deleteFrom(MessageArea& area, const std::string& identifier, const OtherMessages& list, DeletionResult& done) {
@@ -42,13 +66,12 @@ void deleteFrom(MessageArea& area, const std::string& identifier, const OtherMes
             done.kept.push_back(n);
             continue;
         }
-        area.locateFrom(n);
-        if (!area.isLocated()) throw Error(kCannotFindMessageText + std::to_string(n));
-        area.loadHeader();
-        // The area stands on a later message when n is gone.
-        if (area.getMessageNumber() != n) throw Error(kCannotFindMessageText + std::to_string(n));
-        area.deleteCurrent();
-        done.deleted.push_back(n);
+        const DeleteAnswer answer = deleteIfUnchanged(area, entry.desc.identity);
+        switch (answer.outcome) {
+            case DeleteOutcome::deleted: done.deleted.push_back(n); break;
+            case DeleteOutcome::skipped: done.skipped.push_back(n); break;
+            case DeleteOutcome::failed: done.failed.push_back({n, answer.code}); break;
+        }
     }
 }
 
@@ -59,39 +82,30 @@ DeletionResult deleteListedMessages(const std::string& identifier, const OtherMe
     DeletionResult& done = progress ? *progress : local;
     std::unique_ptr<MessageArea> area;
     if (!openAreaByIdentifier(area, identifier)) throw Error(kCannotOpenBaseText);
-    try {
-        deleteFrom(*area, identifier, list, done);
-    } catch (...) {
-        closeAreaAndFree(area);
-        throw;
-    }
+    deleteFrom(*area, identifier, list, done);
     if (!closeAreaAndFree(area)) throw Error(kCannotCloseBaseText);
     return done;
 }
 
+OtherMessages decideDeletions(const std::string& identifier, DateTime cutoff, const LoadEnv& env) {
+    WeekIndex weeks;
+    OtherMessages list;
+    loadFromArea(identifier, weeks, list, env);
+    appendOldListings(weeks, cutoff, list);
+    return list;
+}
+
 DeletionResult deleteOldMessages(Viewer& viewer, const std::function<void()>& refresh, DeletionResult* progress) {
+    if (!viewer.listingsLoaded()) throw Error(kListingsNotLoadedText);
     const DateTime cutoff = deletionCutoff(viewer.shownDate());
     const std::string identifier = viewer.settings().fidoPath();
-    std::unique_ptr<MessageArea> area;
-    if (!openAreaByIdentifier(area, identifier)) throw Error(kCannotOpenBaseText);
+    // The window's numbers may be days old; a tosser's pack renumbers the
+    // area meanwhile. Only what the area holds now decides.
+    const OtherMessages list = decideDeletions(identifier, cutoff, viewer.loadEnv());
     DeletionResult local;
     DeletionResult& result = progress ? *progress : local;
-    std::exception_ptr failure;
-    try {
-        appendOldListings(viewer.weeks(), cutoff, viewer.otherMsgs());
-        deleteFrom(*area, identifier, viewer.otherMsgs(), result);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!closeAreaAndFree(area)) throw Error(kCannotCloseBaseText);
-    // The reload shows what is left, also after a run that stopped early;
-    // the error of the run itself is what the user is told.
-    try {
-        if (refresh) refresh();
-    } catch (...) {
-        if (!failure) throw;
-    }
-    if (failure) std::rethrow_exception(failure);
+    deleteListedMessages(identifier, list, &result);
+    if (refresh) refresh();
     return result;
 }
 

@@ -17,8 +17,8 @@ class Viewer;
 
 // "Удаление сообщений"
 extern const char* const kDeleteMsgsCaption;
-// "Не могу найти сообщение №"
-extern const char* const kCannotFindMessageText;
+// The last refresh did not load the area: there is nothing to decide on.
+extern const char* const kListingsNotLoadedText;
 
 // The Monday of the week that holds `shown`.
 DateTime deletionCutoff(DateTime shown);
@@ -34,25 +34,46 @@ void appendOldListings(const WeekIndex& weeks, DateTime cutoff, OtherMessages& l
 // is never deleted.
 bool isProtectedMessage(const std::string& identifier, MsgNumber n);
 
+struct DeletionFailure {
+    MsgNumber number = 0;
+    ResultCode code = 0;
+};
+
 struct DeletionResult {
     std::vector<MsgNumber> deleted;  // in the order deleted
     std::vector<MsgNumber> kept;     // protected numbers left in place
+    // Gone, unreadable or another message by the time it was to be deleted:
+    // left alone.
+    std::vector<MsgNumber> skipped;
+    std::vector<DeletionFailure> failed;  // still there, and why
 };
 
-// Opens the area, deletes the listed messages in order and closes it.
-// Throws Error(kCannotOpenBaseText) with nothing deleted; a number that is
-// gone stops the run with Error("Не могу найти сообщение №<n>") (the
-// messages before it stay deleted, the area is closed); a failed close
-// throws Error(kCannotCloseBaseText). `progress`, when given, holds what was
-// done also when an error ends the run.
+// Why a message could not be deleted, for the user.
+std::string deletionFailureReason(ResultCode code);
+// One text on what went wrong in a run (counts, and each failure with its
+// number and reason); empty when nothing was skipped or failed.
+std::string deletionProblemsText(const DeletionResult& result);
+
+// Opens the area and deletes each listed message that, under the area's
+// lock, is still the message its identity names; every message gets its
+// own result. Throws Error(kCannotOpenBaseText) with nothing deleted and
+// Error(kCannotCloseBaseText) when the area does not close; `progress`,
+// when given, then holds what was done.
 DeletionResult deleteListedMessages(const std::string& identifier, const OtherMessages& list,
                                     DeletionResult* progress = nullptr);
 
-// The command after the user said Yes: the old listings of the viewer's week
-// index appended to its otherMsgs, all of them deleted, then `refresh` (the
-// reload) runs - also after a message was not found, but not when the area
-// did not open or did not close. The first error goes on to the caller;
-// `progress`, when given, then holds what was done.
+// What a run deletes, decided from the area as it is now: it is loaded
+// anew with `env` (the refresh's rules), and the list holds every message
+// that is no listing, in area order, then the listings of the weeks that
+// end before `cutoff`. Throws the load's errors.
+OtherMessages decideDeletions(const std::string& identifier, DateTime cutoff, const LoadEnv& env);
+
+// The command after the user said Yes: decides from a fresh load of the
+// viewer's area, deletes, then `refresh` (the reload) runs - also after a
+// message failed, but not when the area did not open or did not close.
+// Nothing is deleted unless the viewer's last refresh loaded successfully.
+// The first error goes on to the caller; `progress`, when given, then holds
+// what was done.
 DeletionResult deleteOldMessages(Viewer& viewer, const std::function<void()>& refresh,
                                  DeletionResult* progress = nullptr);
 

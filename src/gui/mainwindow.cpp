@@ -569,7 +569,9 @@ void MainWindow::applyActionsFromConfig() {
     const Config& config = viewer_->settings();
     warningAction->setChecked(!config.enableWarning());
     const bool messageBase = config.messageActionsEnabled();
-    deleteOldAction->setEnabled(messageBase);
+    // Deletion decides from a fresh read, but only after a load succeeded:
+    // the user chose what to delete from what the window shows.
+    deleteOldAction->setEnabled(messageBase && viewer_->listingsLoaded());
     messageSettingsAction->setEnabled(messageBase);
     showTimeEdit->setDisplayFormat(QStringLiteral("HH") + QChar(QLatin1Char(viewer_->timeSeparator())) +
                                    QStringLiteral("mm"));

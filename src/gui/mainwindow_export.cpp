@@ -109,8 +109,13 @@ void MainWindow::onDeleteOld() {
             yes = notifier_->ask(question, kDeleteMsgsCaption, MsgIcon::Question, Buttons::YesNo) == Answer::Yes;
         }
         if (!yes) return;
-        WaitCursor wait;
-        deleteOldMessages(*viewer_, [this] { refreshListings(); });
+        DeletionResult done;
+        {
+            WaitCursor wait;
+            done = deleteOldMessages(*viewer_, [this] { refreshListings(); });
+        }
+        const std::string problems = deletionProblemsText(done);
+        if (!problems.empty()) notifier_->show(problems, kDeleteMsgsCaption, MsgIcon::Warning);
     });
 }
 

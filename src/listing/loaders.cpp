@@ -84,12 +84,19 @@ void loadFromArea(const std::string& identifier, WeekIndex& weeks, OtherMessages
         a.locateFrom(1);
         while (a.isLocated()) {
             a.loadHeader();
+            // A header that cannot be read may be this week's listing: it is
+            // neither shown nor ever taken for a message to delete.
+            if (!a.isHeaderLoaded()) {
+                a.locateNext();
+                continue;
+            }
             const MsgNumber number = a.getMessageNumber();
             ListingMessage desc = ListingMessage::create(number, a.getSubject());
             if (desc.isListing) {
                 a.startText();
                 weeks.addMessage(a, env.kludges, env.today);
             } else {
+                desc.identity = identityOfLoaded(a);
                 otherMsgs.push_back({std::to_string(number), std::move(desc)});
             }
             a.locateNext();

@@ -11,10 +11,10 @@
 
 #include "base/datetime.h"
 #include "base/names.h"
+#include "msgbase/messagearea.h"
 
 namespace orbisk {
 
-class MessageArea;
 class Notifier;
 class Clock;
 class StructureWarning;
@@ -42,6 +42,8 @@ struct ListingMessage {
     std::int32_t partNo = 0;
     std::int32_t partCount = 0;
     std::int32_t msgNum = 0;
+    // Who the message was when it was read; a deletion checks it again.
+    MessageIdentity identity;
 
     // A message of the area. A listing subject with a part number that is no
     // integer throws Error("'<text>' is not a valid integer value").

@@ -34,6 +34,7 @@ std::string readBodyLine(MessageArea& area, int maxLength, const StringList& klu
 
 void Week::addMessage(MessageArea& area, const StringList& kludges) {
     ListingMessage d = ListingMessage::create(area.getMessageNumber(), area.getSubject());
+    d.identity = identityOfLoaded(area);
     d.lines.emplace();
     while (!area.atTextEnd()) d.lines->push_back(readBodyLine(area, kBodyLineLength, kludges));
     messages.push_back(std::move(d));

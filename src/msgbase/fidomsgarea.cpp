@@ -815,15 +815,21 @@ void FidoMsgArea::rewriteHeader() {
                     static_cast<std::size_t>(std::min<std::int64_t>(windowLength_, kHeaderSize)));
 }
 
-void FidoMsgArea::deleteCurrent() {
+ResultCode FidoMsgArea::deleteCurrent() {
     closeMessageFile();
     textEnd_ = kHeaderSize;
-    if (current_ < 1 || current_ > kMaxNumber) return;
+    if (current_ < 1 || current_ > kMaxNumber) return kIoFileNotFound;
     const std::string name = testBit(current_) ? messageFileName(current_)
                                                : resolveNameNoCase(path_ + std::to_string(current_) + ".msg");
-    if (fileExistsPlain(name)) eraseFile(name);  // a file that stays is not seen again until the next open
+    const ResultCode rc = eraseFile(name);
+    // A file that stays is not seen again until the next open.
     setBit(current_, false);
+    return rc;
 }
+
+bool FidoMsgArea::isHeaderLoaded() { return status_ == 0 && current_ >= 1; }
+
+std::int64_t FidoMsgArea::getIdentityKey() { return isHeaderLoaded() ? 0 : -1; }
 
 // --- Search by addressee ---
 

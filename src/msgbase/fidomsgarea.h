@@ -119,7 +119,12 @@ public:
     void setMailKind(std::uint8_t kind) override;
     std::uint16_t getSubArea() override;
     void rewriteHeader() override;
-    void deleteCurrent() override;
+    ResultCode deleteCurrent() override;
+    // Each message is its own file: there is no area lock to take.
+    bool lockArea() override { return true; }
+    bool unlockArea() override { return true; }
+    bool isHeaderLoaded() override;
+    std::int64_t getIdentityKey() override;
     std::int32_t countMessages() override;
     MsgNumber getLastRead(std::int32_t user) override;
     void setLastRead(std::int32_t user, MsgNumber n) override;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 #include <filesystem>
 #include <memory>
 #include <new>
@@ -20,6 +21,7 @@
 namespace orbisk {
 
 std::uint16_t sharingRetryCount = 150;
+std::chrono::milliseconds lockWaitLimit{2000};
 std::uint16_t lastIoError = 0;
 
 std::uint16_t ioResultFromErrno(int err) {
@@ -226,7 +228,17 @@ bool lockRange(FileHandle& f, std::int64_t offset, std::int64_t length) {
     if (!f.isOpen()) return done(kIoInvalidHandle);
     if (offset < 0 || length <= 0) return done(kIoInvalidParameter);
     const short type = writable(f.fd()) ? F_WRLCK : F_RDLCK;
-    return retrying([&] { return lockOnce(f.fd(), type, offset, length); });
+    // A tosser holds its lock for a moment: waiting between tries turns that
+    // into a short delay instead of a failed run, and the limit keeps a lock
+    // that is never released from hanging us.
+    const auto deadline = std::chrono::steady_clock::now() + lockWaitLimit;
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        const std::uint16_t rc = lockOnce(f.fd(), type, offset, length);
+        if (rc != kIoAccessDenied || std::chrono::steady_clock::now() + pause > deadline) return done(rc);
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(100));
+    }
 }
 
 bool unlockRange(FileHandle& f, std::int64_t offset, std::int64_t length) {

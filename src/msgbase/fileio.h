@@ -1,9 +1,10 @@
 #pragma once
 // File access for the message bases. Tossers, editors and other readers keep
 // the same base files open while we work, so every open, read, write and
-// lock that meets a sharing or lock conflict (result 5) is tried again, up to
-// sharingRetryCount attempts in all, with no pause in between. Any other
-// error ends the attempt at once.
+// lock that meets a sharing or lock conflict (result 5) is tried again: an
+// open, read or write up to sharingRetryCount attempts in all, a lock with
+// growing pauses for up to lockWaitLimit. Any other error ends the attempt
+// at once.
 //
 // Every failure is a DOS-style result code (0 = success), never an
 // exception; the retrying primitives also leave their final code in
@@ -27,6 +28,7 @@
 // Paths use "/" as separator. Names on Linux compare by case, while FidoNet
 // programs create files in either case: open fixed base file names through
 // resolveNameNoCase.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,6 +37,8 @@ namespace orbisk {
 
 // Attempts for an operation that meets a sharing or lock conflict.
 extern std::uint16_t sharingRetryCount;  // initially 150
+// How long lockRange waits, with pauses, for another program's lock.
+extern std::chrono::milliseconds lockWaitLimit;  // initially 2 s
 // Result of the latest open, read, write, seek or lock done by the
 // primitives below; 0 = success.
 extern std::uint16_t lastIoError;

@@ -491,6 +491,7 @@ MsgNumber HudsonArea::getMessageNumber() { return located_ ? static_cast<MsgNumb
 // kHeaderWindowRecords records, one read for a run of them.
 void HudsonArea::loadHeader() {
     header_.fill(0);
+    headerRecord_ = -1;
     composing_ = false;
     lastLineWrapped_ = false;
     text_.clear();
@@ -517,6 +518,7 @@ void HudsonArea::loadHeader() {
         }
     }
     std::memcpy(header_.data(), &hdrWindow_[static_cast<std::size_t>(record_ - hdrStart_) * kHdrSize], kHdrSize);
+    headerRecord_ = record_;
 }
 
 std::uint16_t HudsonArea::headerWord(std::size_t offset) const { return get16(&header_[offset]); }
@@ -727,6 +729,7 @@ std::string HudsonArea::readTextLine(std::uint16_t maxLen) {
 
 void HudsonArea::startNewMessage() {
     header_.fill(0);
+    headerRecord_ = -1;
     newText_.clear();
     composing_ = true;
     header_[kHBoard] = static_cast<std::uint8_t>(boardValid() ? board_ : 0);
@@ -863,14 +866,28 @@ void HudsonArea::rewriteHeader() {
 // Marks the message deleted in its header, addressee and index records and
 // takes it off the active counts (once: a message already marked stays
 // counted as it is). The text blocks stay until the base is packed.
-void HudsonArea::deleteCurrent() {
-    if (!open_ || !located_) return;
+bool HudsonArea::isHeaderLoaded() { return open_ && located_ && status_ == 0 && headerRecord_ == record_; }
+
+std::int64_t HudsonArea::getIdentityKey() {
+    return isHeaderLoaded() && headerRecord_ == record_ ? (static_cast<std::int64_t>(header_[kHBoard]) << 32 | record_)
+                                                         : -1;
+}
+
+ResultCode HudsonArea::deleteCurrent() {
+    if (!open_ || !located_) return kIoFileNotFound;
     const bool hadLock = locked_;
-    if (!hadLock && !lockArea()) return;
+    if (!hadLock && !lockArea()) return lastIoError ? lastIoError : kIoAccessDenied;
     std::array<std::uint8_t, kHdrSize> hdr{};
+    // Under the lock the record must still hold the message we loaded:
+    // another writer may have packed the base since.
     if (!readRecord(kHdr, record_, kHdrSize, hdr.data())) {
+        const ResultCode rc = lastIoError ? lastIoError : kIoShortRead;
         if (!hadLock) releaseLock();
-        return;
+        return rc;
+    }
+    if (headerRecord_ == record_ && hdr != header_) {
+        if (!hadLock) unlockArea();
+        return kHudsonChanged;
     }
     const bool wasActive = (hdr[kHMsgAttr] & kMaDeleted) == 0;
     hdr[kHMsgAttr] |= kMaDeleted;
@@ -884,8 +901,9 @@ void HudsonArea::deleteCurrent() {
     if (!writeRecord(kHdr, record_, kHdrSize, hdr.data()) || !writeRecord(kToIdx, record_, kToIdxSize, to.data()) ||
         !seekFile(files_[kIdx], record_ * static_cast<std::int64_t>(kIdxSize)) ||
         !writeBlock(files_[kIdx], number, 2)) {
+        const ResultCode rc = lastIoError ? lastIoError : kIoDiskWrite;
         if (!hadLock) releaseLock();
-        return;
+        return rc;
     }
     header_ = hdr;
     if (wasActive) {
@@ -896,7 +914,8 @@ void HudsonArea::deleteCurrent() {
         const int hb = hdr[kHBoard];
         drop(infoBoardOffset(hb >= 1 && hb <= kMaxBoard ? hb : board_));
     }
-    if (!hadLock) unlockArea();
+    if (!hadLock && !unlockArea()) return lastIoError ? lastIoError : kIoDiskWrite;
+    return 0;
 }
 
 // --- Last-read pointers: per user one word for each of the 200 boards ---

@@ -31,6 +31,7 @@ constexpr ResultCode kHudsonIndexRead = 1000;     // an index window could not b
 constexpr ResultCode kHudsonTextShort = 1111;     // fewer text blocks than the header says
 constexpr ResultCode kHudsonTextSeek = 2222;      // the text file could not be positioned
 constexpr ResultCode kHudsonInfoRead = 1;         // open: the information record is unreadable
+constexpr ResultCode kHudsonChanged = 3333;       // delete: the record holds another message now
 constexpr ResultCode kHudsonBaseFull = 4000;      // save: no message number or text block left
 
 class HudsonArea : public MessageArea {
@@ -133,7 +134,9 @@ public:
     void setMailKind(std::uint8_t kind) override;
     std::uint16_t getSubArea() override;
     void rewriteHeader() override;
-    void deleteCurrent() override;
+    ResultCode deleteCurrent() override;
+    bool isHeaderLoaded() override;
+    std::int64_t getIdentityKey() override;
     // Hudson has no such switch; accepted and ignored.
     void setFormatOption(bool on) override;
     std::int32_t countMessages() override;
@@ -199,6 +202,7 @@ private:
     bool hdrValid_ = false;
 
     std::int64_t record_ = -1;      // record of the current message
+    std::int64_t headerRecord_ = -1;  // record whose header header_ holds
     std::int64_t current_ = 0;      // its number (or the walk's bound)
     bool located_ = false;
     bool walkedOffEnd_ = false;     // the last forward walk found nothing

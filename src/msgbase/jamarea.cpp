@@ -107,6 +107,11 @@ bool writeAtHandle(FileHandle& f, std::int64_t offset, const void* data, std::si
     return seekFile(f, offset) && writeBlock(f, data, count);
 }
 
+// An index record pointing into the base header (a zero-filled or torn
+// record) leads to no message: the header's signature would pass as one,
+// and deleting it would write over the base header.
+bool isHeaderOffset(std::int64_t offset) { return offset >= static_cast<std::int64_t>(JamArea::kBaseHeaderSize); }
+
 }  // namespace
 
 JamArea::JamArea()
@@ -262,7 +267,7 @@ bool JamArea::readFixedHeader(std::int64_t offset, std::uint8_t* out) {
 bool JamArea::exists(std::int64_t n) {
     std::uint32_t crc = 0;
     std::int32_t offset = 0;
-    if (!indexRecord(n, crc, offset) || offset < 0 || crc == kNone) return false;
+    if (!indexRecord(n, crc, offset) || !isHeaderOffset(offset) || crc == kNone) return false;
     std::uint8_t fixed[kFixedHeaderSize];
     return readFixedHeader(offset, fixed) && !(get32(fixed + kHdrAttr) & kAttrDeleted);
 }
@@ -350,7 +355,7 @@ void JamArea::loadHeader() {
     if (loadedNumber_ == 0) return;
     std::uint32_t crc = 0;
     std::int32_t offset = 0;
-    if (!indexRecord(current_, crc, offset) || offset < 0 || !readFixedHeader(offset, hbuf_.data())) return;
+    if (!indexRecord(current_, crc, offset) || !isHeaderOffset(offset) || !readFixedHeader(offset, hbuf_.data())) return;
     const std::size_t want = std::min<std::size_t>(get32(hbuf_.data() + kHdrSubfieldLen), kSubfieldBytes);
     const std::size_t got = readHeaderBytes(offset + static_cast<std::int64_t>(kFixedHeaderSize), want,
                                             hbuf_.data() + kFixedHeaderSize);
@@ -626,31 +631,42 @@ void JamArea::rewriteHeader() {
 // The header gets the deleted mark and the index record is killed. Under the
 // lock the header and the index record are read afresh and only they are
 // written: the copies we hold may predate another writer's changes.
-void JamArea::deleteCurrent() {
-    if (!isLocated()) return;
+bool JamArea::isHeaderLoaded() { return headerLoaded_; }
+
+std::int64_t JamArea::getIdentityKey() { return headerLoaded_ ? loadedOffset_ : -1; }
+
+ResultCode JamArea::deleteCurrent() {
+    if (!isLocated()) return kIoFileNotFound;
     if (!(headerLoaded_ && loadedNumber_ == current_)) loadHeader();
-    if (headerLoaded_ && (attr() & kAttrDeleted)) return;
-    if (!lockArea()) return;
+    if (headerLoaded_ && (attr() & kAttrDeleted)) return 0;
+    if (!lockArea()) return lastIo_ ? lastIo_ : kIoAccessDenied;
     std::uint32_t crc = 0;
     std::int32_t offset = 0;
-    if (indexRecord(current_, crc, offset) && offset >= 0 && crc != kNone) {
+    ResultCode rc = kIoFileNotFound;
+    // Under the lock the record must still lead to the header we loaded.
+    if (indexRecord(current_, crc, offset) && isHeaderOffset(offset) && crc != kNone &&
+        (!headerLoaded_ || loadedNumber_ != current_ || offset == loadedOffset_)) {
         std::uint8_t fixed[kFixedHeaderSize];
         const bool header = readFixedHeader(offset, fixed);
         const bool markedBefore = header && (get32(fixed + kHdrAttr) & kAttrDeleted);
+        rc = header ? 0 : (lastIo_ ? lastIo_ : kIoShortRead);
         if (header && !markedBefore) {
             put32(fixed + kHdrAttr, get32(fixed + kHdrAttr) | kAttrDeleted);
-            writeAtHandle(hdr_, offset, fixed, kFixedHeaderSize);
+            if (!writeAtHandle(hdr_, offset, fixed, kFixedHeaderSize)) rc = lastIoError ? lastIoError : kIoDiskWrite;
             hdrCacheValid_ = 0;
         }
-        if (!markedBefore) {
-            const std::uint32_t active = get32(base_.data() + kBaseActive);
-            if (active > 0) put32(base_.data() + kBaseActive, active - 1);
+        if (rc == 0) {
+            if (!markedBefore) {
+                const std::uint32_t active = get32(base_.data() + kBaseActive);
+                if (active > 0) put32(base_.data() + kBaseActive, active - 1);
+            }
+            put32(base_.data() + kBaseModCounter, get32(base_.data() + kBaseModCounter) + 1);
+            if (!writeIndexRecord(current_, kNone, kNone)) rc = lastIoError ? lastIoError : kIoDiskWrite;
         }
-        put32(base_.data() + kBaseModCounter, get32(base_.data() + kBaseModCounter) + 1);
-        writeIndexRecord(current_, kNone, kNone);
     }
-    if (headerLoaded_ && loadedNumber_ == current_) setAttr(kAttrDeleted, true);
-    unlockArea();
+    if (rc == 0 && headerLoaded_ && loadedNumber_ == current_) setAttr(kAttrDeleted, true);
+    if (!unlockArea() && rc == 0) rc = lastIo_ ? lastIo_ : kIoDiskWrite;
+    return rc;
 }
 
 // --- Writing ---

@@ -144,7 +144,9 @@ public:
     void setMailKind(std::uint8_t kind) override;  // 0 local, 1 echo, 2 net
     std::uint16_t getSubArea() override;
     void rewriteHeader() override;
-    void deleteCurrent() override;
+    ResultCode deleteCurrent() override;
+    bool isHeaderLoaded() override;
+    std::int64_t getIdentityKey() override;
     std::int32_t countMessages() override;
     // Last-read records are matched by user id (the user index); a new
     // record gets the checksum of the index's decimal text as its user CRC.

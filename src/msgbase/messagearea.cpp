@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/codepage.h"
+#include "msgbase/fileio.h"
 #include "msgbase/msgstr.h"
 
 namespace orbisk {
@@ -95,7 +96,9 @@ ORBISK_UNIMPLEMENTED(MsgNumber, getHighNumber(), "GetHighNumber", 0)
 ORBISK_UNIMPLEMENTED_VOID(setMailKind(std::uint8_t), "SetMailKind")
 ORBISK_UNIMPLEMENTED(std::uint16_t, getSubArea(), "GetSubArea", 0)
 ORBISK_UNIMPLEMENTED_VOID(rewriteHeader(), "RewriteHeader")
-ORBISK_UNIMPLEMENTED_VOID(deleteCurrent(), "DeleteCurrent")
+ORBISK_UNIMPLEMENTED(ResultCode, deleteCurrent(), "DeleteCurrent", kNotImplemented)
+ORBISK_UNIMPLEMENTED(bool, isHeaderLoaded(), "IsHeaderLoaded", false)
+ORBISK_UNIMPLEMENTED(std::int64_t, getIdentityKey(), "GetIdentityKey", -1)
 ORBISK_UNIMPLEMENTED_VOID(setFormatOption(bool), "SetFormatOption")
 ORBISK_UNIMPLEMENTED(std::int32_t, countMessages(), "CountMessages", 0)
 ORBISK_UNIMPLEMENTED(MsgNumber, getLastRead(std::int32_t), "GetLastRead", 0)
@@ -120,6 +123,31 @@ MsgNumber MessageArea::getHighestExisting() {
     locateFrom(getHighNumber());
     if (!isLocated()) locatePrior();
     return isLocated() ? getMessageNumber() : 0;
+}
+
+MessageIdentity identityOfLoaded(MessageArea& area) {
+    return {area.getMessageNumber(), area.getSubject(), area.getDateTime(), area.getIdentityKey()};
+}
+
+DeleteAnswer deleteIfUnchanged(MessageArea& area, const MessageIdentity& expected) {
+    if (!area.lockArea()) return {DeleteOutcome::failed, kIoAccessDenied};
+    DeleteAnswer answer{DeleteOutcome::skipped, 0};
+    // The lock made the kind read the base afresh: what stands at the
+    // number now is what would be deleted.
+    area.locateFrom(expected.number);
+    if (area.isLocated()) {
+        area.loadHeader();
+        // A later number stands here when the one expected is gone.
+        if (area.isHeaderLoaded() && identityOfLoaded(area) == expected) {
+            const ResultCode rc = area.deleteCurrent();
+            answer = rc == 0 ? DeleteAnswer{DeleteOutcome::deleted, 0} : DeleteAnswer{DeleteOutcome::failed, rc};
+        }
+    }
+    // Squish and JAM write their base header on unlock: a deletion whose
+    // counters were not written is not done.
+    if (!area.unlockArea() && answer.outcome == DeleteOutcome::deleted)
+        answer = {DeleteOutcome::failed, kIoDiskWrite};
+    return answer;
 }
 
 std::string MessageArea::cleanSubject(std::string_view oemSubject) {

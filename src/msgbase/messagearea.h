@@ -157,7 +157,17 @@ public:
     virtual void setMailKind(std::uint8_t kind);
     virtual std::uint16_t getSubArea();
     virtual void rewriteHeader();
-    virtual void deleteCurrent();                                // (*)
+    // 0 when the message is gone; else why it is not (a file-layer or the
+    // kind's code; 2 when nothing is located).
+    virtual ResultCode deleteCurrent();                          // (*)
+    // True after loadHeader read the message's header; false when it could
+    // not be read (such a message is neither listing nor deletable).
+    virtual bool isHeaderLoaded();                               // (*)
+    // What the kind itself tells this message by besides its number, so
+    // that another message that takes the number later differs: Squish the
+    // UMSGID, JAM the header offset, Hudson board and record; Fido 0 (the
+    // file is the message). -1 when nothing is loaded.
+    virtual std::int64_t getIdentityKey();                       // (*)
     virtual void setFormatOption(bool on);
     virtual std::int32_t countMessages();
     virtual MsgNumber getLastRead(std::int32_t user);
@@ -193,6 +203,31 @@ protected:
 private:
     const char* lastUnimplementedCall_ = nullptr;
 };
+
+// Who a message is: what a deletion decided on, checked again just before
+// the message is deleted.
+struct MessageIdentity {
+    MsgNumber number = 0;
+    std::string subject;
+    DateTime written = 0;
+    std::int64_t key = -1;
+    bool operator==(const MessageIdentity&) const = default;
+};
+
+// The identity of the header just loaded.
+MessageIdentity identityOfLoaded(MessageArea& area);
+
+enum class DeleteOutcome { deleted, skipped, failed };
+struct DeleteAnswer {
+    DeleteOutcome outcome = DeleteOutcome::failed;
+    ResultCode code = 0;  // why, when failed
+};
+
+// Under the area's lock: locates `expected.number` again, loads its header
+// and deletes it only when it still is `expected`; a message that is gone,
+// unreadable or another one now is left alone (skipped). A lock that
+// cannot be had, or a delete or unlock that fails, is failed with its code.
+DeleteAnswer deleteIfUnchanged(MessageArea& area, const MessageIdentity& expected);
 
 // Makes an area object of one kind; may throw std::bad_alloc (caught by
 // createAreaForIdentifier).

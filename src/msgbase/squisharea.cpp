@@ -578,10 +578,16 @@ void SquishArea::setTextPosition(std::int64_t position) {
 
 // --- Deleting ---
 
-void SquishArea::deleteCurrent() {
-    if (frameOffset_ < 0 || readOnly_ || !data_.isOpen()) return;
+bool SquishArea::isHeaderLoaded() { return headerLoaded_; }
+
+std::int64_t SquishArea::getIdentityKey() { return headerLoaded_ ? static_cast<std::int64_t>(uid_) : -1; }
+
+ResultCode SquishArea::deleteCurrent() {
+    if (frameOffset_ < 0 || !data_.isOpen()) return kIoFileNotFound;
+    if (readOnly_) return kIoAccessDenied;
     const bool tookLock = !locked_;
-    if (tookLock && !lockArea()) return;
+    if (tookLock && !lockArea()) return lastResult_ ? lastResult_ : kIoAccessDenied;
+    ResultCode rc = kIoFileNotFound;
 
     const auto rec = std::find_if(index_records_.begin(), index_records_.end(),
                                   [&](const IndexRecord& r) { return r.uid == uid_; });
@@ -624,8 +630,10 @@ void SquishArea::deleteCurrent() {
         headerLoaded_ = false;
         text_.clear();
         msgHeader_.fill(0);
+        rc = 0;
     }
-    if (tookLock) unlockArea();
+    if (tookLock && !unlockArea() && rc == 0) rc = lastResult_ ? lastResult_ : kIoDiskWrite;
+    return rc;
 }
 
 // --- Writing ---

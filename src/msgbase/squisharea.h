@@ -139,7 +139,9 @@ public:
     // Takes the lock unless held (and then gives it back, writing the base
     // header and index); under a lock the caller took, they are written by
     // unlockArea. Afterwards locateNext gives the message that followed.
-    void deleteCurrent() override;
+    ResultCode deleteCurrent() override;
+    bool isHeaderLoaded() override;
+    std::int64_t getIdentityKey() override;
     void setFormatOption(bool on) override;  // false: not echo mail
     std::int32_t countMessages() override;   // from the base header
     MsgNumber getLastRead(std::int32_t user) override;

@@ -37,6 +37,10 @@ DateTime Viewer::listingToday() const {
 }
 
 bool Viewer::refreshListings(ConfigPrompts& prompts, bool startedWithArguments) {
+    // What the last load found is no ground for deleting anything once the
+    // load that would replace it has begun (and may fail, or read another base).
+    listingsLoaded_ = false;
+    otherMsgs_.clear();
     weeks_.clear();
     shownDate_ = 0;
     channels_.reset();
@@ -47,6 +51,7 @@ bool Viewer::refreshListings(ConfigPrompts& prompts, bool startedWithArguments) 
 
     StructureWarning warning(notifier_, config_.enableWarning(), structureWarningShown_);
     loadListings(config_.fidoPath(), weeks_, otherMsgs_, LoadEnv(config_, notifier_, clock_, &warning));
+    listingsLoaded_ = true;
 
     showDay(listingToday());
     if (!startedWithArguments) {

@@ -65,6 +65,10 @@ public:
     const WeekIndex& weeks() const { return weeks_; }
     OtherMessages& otherMsgs() { return otherMsgs_; }
     const OtherMessages& otherMsgs() const { return otherMsgs_; }
+    // True from a refresh whose load succeeded until the next refresh begins.
+    bool listingsLoaded() const { return listingsLoaded_; }
+    // The refresh's load rules without its warning, for a load of its own.
+    LoadEnv loadEnv() const { return LoadEnv(config_, notifier_, clock_, nullptr); }
     // The channels of the day shown; never null.
     ChannelList& channels() { return *channels_; }
     const ChannelList& channels() const { return *channels_; }
@@ -187,6 +191,7 @@ private:
     DateTime showTime_ = 0;
     int currentIndex_ = -1;
     bool structureWarningShown_ = false;
+    bool listingsLoaded_ = false;
     std::array<std::string, 7> captions_;
     std::array<bool, 7> hasText_{};
     int shownDayIndex_ = -1;

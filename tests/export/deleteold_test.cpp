@@ -21,9 +21,11 @@ using test::TempDir;
 // ---- An area kind that records what is done to it ---------------------------
 
 struct FakeBase {
-    std::vector<MsgNumber> numbers;  // existing messages, ascending
+    std::map<MsgNumber, std::string> messages;  // number -> subject
     std::vector<std::string> log;
     bool closeFails = false;
+    bool lockFails = false;
+    ResultCode deleteFails = 0;
 };
 FakeBase* g_fake = nullptr;
 
@@ -37,20 +39,24 @@ public:
         g_fake->log.push_back("close");
         return g_fake->closeFails ? 5 : 0;
     }
+    bool lockArea() override { return !g_fake->lockFails; }
+    bool unlockArea() override { return true; }
     void locateFrom(MsgNumber n) override {
-        located_ = 0;
-        for (MsgNumber m : g_fake->numbers)
-            if (m >= n) {
-                located_ = m;
-                break;
-            }
+        const auto it = g_fake->messages.lower_bound(n);
+        located_ = it == g_fake->messages.end() ? 0 : it->first;
     }
     bool isLocated() override { return located_ != 0; }
     void loadHeader() override { header_ = located_; }
+    bool isHeaderLoaded() override { return header_ != 0; }
     MsgNumber getMessageNumber() override { return header_; }
-    void deleteCurrent() override {
+    std::string getSubject() override { return g_fake->messages.at(header_); }
+    DateTime getDateTime() override { return 0; }
+    std::int64_t getIdentityKey() override { return 0; }
+    ResultCode deleteCurrent() override {
+        if (g_fake->deleteFails) return g_fake->deleteFails;
         g_fake->log.push_back("delete " + std::to_string(header_));
-        std::erase(g_fake->numbers, header_);
+        g_fake->messages.erase(header_);
+        return 0;
     }
 
 private:
@@ -67,11 +73,13 @@ protected:
         registerAreaKind('X', nullptr);
         g_fake = nullptr;
     }
-    static OtherMessages list(std::initializer_list<MsgNumber> numbers) {
+    // The messages as a load saw them: number and subject.
+    static OtherMessages list(std::initializer_list<std::pair<MsgNumber, std::string>> seen) {
         OtherMessages list;
-        for (MsgNumber n : numbers) {
+        for (const auto& [n, subject] : seen) {
             ListingMessage d;
             d.msgNum = n;
+            d.identity = {n, subject, 0, 0};
             list.push_back({std::to_string(n), d});
         }
         return list;
@@ -79,36 +87,53 @@ protected:
     FakeBase base;
 };
 
-TEST_F(FakeAreaTest, DeletesInListOrderAndStopsAtAMissingNumber) {
-    base.numbers = {2, 3, 5, 7, 9};
-    const DeletionResult done = deleteListedMessages("Xarea", list({7, 2, 9}));
-    EXPECT_EQ(done.deleted, (std::vector<MsgNumber>{7, 2, 9}));
-    EXPECT_EQ(base.log, (std::vector<std::string>{"open", "delete 7", "delete 2", "delete 9", "close"}));
+TEST_F(FakeAreaTest, DeletesOnlyMessagesThatAreStillTheOnesSeen) {
+    base.messages = {{2, "a"}, {3, "b"}, {5, "c"}, {7, "d"}};
+    // 3 now holds another message (a pack moved it there), 4 is gone.
+    const DeletionResult done = deleteListedMessages("Xarea", list({{7, "d"}, {3, "x"}, {4, "e"}, {2, "a"}}));
+    EXPECT_EQ(done.deleted, (std::vector<MsgNumber>{7, 2}));
+    EXPECT_EQ(done.skipped, (std::vector<MsgNumber>{3, 4}));
+    EXPECT_TRUE(done.failed.empty());
+    EXPECT_EQ(base.log, (std::vector<std::string>{"open", "delete 7", "delete 2", "close"}));
+    EXPECT_EQ(base.messages, (std::map<MsgNumber, std::string>{{3, "b"}, {5, "c"}}));
+    EXPECT_EQ(deletionProblemsText(done),
+              "Удалено сообщений: 2.\nПропущено (изменились после чтения базы): 2"_cp1251);
+}
 
-    // 4 is gone (the area would stand on 5): 3 stays deleted, 5 is untouched.
-    base.log.clear();
-    DeletionResult progress;
-    try {
-        deleteListedMessages("Xarea", list({3, 4, 5}), &progress);
-        ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Не могу найти сообщение №4"_cp1251);
+TEST_F(FakeAreaTest, EveryFailureIsCountedWithItsReasonAndNothingIsDeleted) {
+    struct Case {
+        bool lockFails;
+        ResultCode deleteFails;
+        ResultCode code;
+    };
+    for (const Case c : {Case{true, 0, 5}, Case{false, 19, 19}, Case{false, 101, 101}}) {
+        base.messages = {{2, "a"}, {5, "c"}};
+        base.lockFails = c.lockFails;
+        base.deleteFails = c.deleteFails;
+        const DeletionResult done = deleteListedMessages("Xarea", list({{2, "a"}, {5, "c"}}));
+        EXPECT_TRUE(done.deleted.empty());
+        ASSERT_EQ(done.failed.size(), 2u);
+        EXPECT_EQ(done.failed[1].number, 5);
+        EXPECT_EQ(done.failed[1].code, c.code);
+        EXPECT_EQ(base.messages.size(), 2u);
+        const std::string text = deletionProblemsText(done);
+        EXPECT_NE(text.find("Не удалось удалить: 2"_cp1251), std::string::npos) << text;
+        EXPECT_NE(text.find("№5: "_cp1251 + deletionFailureReason(c.code)), std::string::npos) << text;
     }
-    EXPECT_EQ(progress.deleted, std::vector<MsgNumber>{3});
-    EXPECT_EQ(base.numbers, (std::vector<MsgNumber>{5}));
-    EXPECT_EQ(base.log.back(), "close");
+    EXPECT_TRUE(deletionProblemsText(DeletionResult{{1, 2}, {}, {}, {}}).empty());
+}
 
-    // Past the last message: not located at all.
-    EXPECT_THROW(deleteListedMessages("Xarea", list({6})), Error);
+TEST_F(FakeAreaTest, AnAreaThatDoesNotOpenOrCloseIsAnError) {
+    base.messages = {{5, "c"}};
     base.closeFails = true;
     try {
-        deleteListedMessages("Xarea", list({5}));
+        deleteListedMessages("Xarea", list({{5, "c"}}));
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), kCannotCloseBaseText);
     }
     try {
-        deleteListedMessages("Qnowhere", list({5}));
+        deleteListedMessages("Qnowhere", list({{5, "c"}}));
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), kCannotOpenBaseText);
@@ -121,8 +146,8 @@ TEST_F(FakeAreaTest, MessageOneOfAMsgAreaIsNeverDeleted) {
     EXPECT_FALSE(isProtectedMessage("F/var/spool/fido/tv", 2));
     EXPECT_FALSE(isProtectedMessage("J/var/spool/fido/tv", 1));
     // Other kinds number their first real message 1.
-    base.numbers = {1, 2};
-    EXPECT_EQ(deleteListedMessages("Xarea", list({1, 2})).deleted, (std::vector<MsgNumber>{1, 2}));
+    base.messages = {{1, "a"}, {2, "b"}};
+    EXPECT_EQ(deleteListedMessages("Xarea", list({{1, "a"}, {2, "b"}})).deleted, (std::vector<MsgNumber>{1, 2}));
 }
 
 TEST(DeletionCutoff, IsTheMondayOfTheWeekShown) {
@@ -222,39 +247,66 @@ TEST(DeleteOldMessages, CrashmailAreaKeepsEverythingElseByteForByte) {
     EXPECT_EQ(packed.at("3.msg"), before.at("7.msg"));
 }
 
-TEST(DeleteOldMessages, AMissingNumberStopsButTheAreaIsClosedAndReloaded) {
+TEST(DeleteOldMessages, APackAfterTheLoadDeletesNoListingOfThisWeek) {
     if (!test::crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
     TempDir dir;
+    test::writeCrashmailConfig(dir.str(), /*msgHighwater=*/true);
+    // 2, 3: chat, 4: this week's listing, 5: chat.
     const std::string area = test::tossMessages(dir.str(), test::AreaFormat::Msg,
                                                 {chat("One"), chat("Two"), listing(7, 12, 1), chat("Three")});
+    test::scanCrashmailAreas(dir.str());
+    ASSERT_TRUE(fs::exists(area + "/1.msg")) << test::crashmailLog(dir.str());
     test::writeListingIni(dir / "Orbisk.ini", "F" + area);
     test::RecordingNotifier notifier;
-    FixedClock clock(encodeDate(2026, 12, 14) + encodeTime(12, 0));
+    FixedClock clock(encodeDate(2026, 12, 9) + encodeTime(12, 0));
     test::NoPrompts prompts;
     Viewer viewer(dir / "Orbisk.ini", notifier, clock);
     ASSERT_TRUE(viewer.refreshListings(prompts, true));
-    ASSERT_EQ(viewer.otherMsgs().size(), 3u);
-    // Someone else removed message 3 since the load.
-    fs::remove(area + "/3.msg");
-    viewer.showDay(encodeDate(2026, 12, 14));  // Monday: the week of the 7th is old
+    ASSERT_EQ(viewer.otherMsgs().size(), 4u);  // 1 (kept) and the chat
+    const std::string listingBytes = readFile(area + "/4.msg");
 
-    int refreshes = 0;
+    // Another reader removes the chat and the tosser packs: the listing
+    // becomes 2, the last chat 3 - numbers the window still holds.
+    fs::remove(area + "/2.msg");
+    fs::remove(area + "/3.msg");
+    const test::ToolRun pack = test::runCrashmaint(dir.str(), {"PACK", "PATTERN", "TVLIST"});
+    ASSERT_TRUE(test::crashmaintSucceeded(pack)) << pack.output;
+    ASSERT_EQ(readFile(area + "/2.msg"), listingBytes);
+
+    const DeletionResult done = deleteOldMessages(viewer, [&] { viewer.refreshListings(prompts, true); });
+    EXPECT_EQ(done.deleted, std::vector<MsgNumber>{3});
+    EXPECT_TRUE(done.skipped.empty());
+    EXPECT_TRUE(done.failed.empty());
+    ASSERT_TRUE(fs::exists(area + "/2.msg"));
+    EXPECT_EQ(readFile(area + "/2.msg"), listingBytes);
+    EXPECT_EQ(viewer.weeks().items.size(), 1u);
+}
+
+TEST(DeleteOldMessages, AFailedRefreshLeavesNothingToDelete) {
+    if (!test::crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    TempDir dir;
+    const std::string area = test::tossMessages(dir.str(), test::AreaFormat::Msg, {chat("One"), chat("Two")});
+    test::writeListingIni(dir / "Orbisk.ini", "F" + area);
+    test::RecordingNotifier notifier;
+    FixedClock clock(encodeDate(2026, 12, 9) + encodeTime(12, 0));
+    test::NoPrompts prompts;
+    Viewer viewer(dir / "Orbisk.ini", notifier, clock);
+    ASSERT_TRUE(viewer.refreshListings(prompts, true));
+    ASSERT_FALSE(viewer.otherMsgs().empty());
+    // The base is changed to one that does not open.
+    viewer.settings().setFidoPath("F" + dir.str() + "/missing/");
+    EXPECT_THROW(viewer.refreshListings(prompts, true), Error);
+    EXPECT_TRUE(viewer.otherMsgs().empty());
+    EXPECT_FALSE(viewer.listingsLoaded());
+    // Back to the first base without a reload: still nothing to decide on.
+    viewer.settings().setFidoPath("F" + area);
     try {
-        deleteOldMessages(viewer, [&] {
-            ++refreshes;
-            viewer.refreshListings(prompts, true);
-        });
+        deleteOldMessages(viewer, nullptr);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-        EXPECT_EQ(std::string(e.what()), std::string(kCannotFindMessageText) + "3");
+        EXPECT_STREQ(e.what(), kListingsNotLoadedText);
     }
-    EXPECT_EQ(refreshes, 1);
-    // 2 went, 4 (the listing) and 5 stayed.
-    EXPECT_FALSE(fs::exists(area + "/2.msg"));
-    EXPECT_TRUE(fs::exists(area + "/4.msg"));
-    EXPECT_TRUE(fs::exists(area + "/5.msg"));
-    EXPECT_EQ(viewer.otherMsgs().size(), 1u);
-    EXPECT_EQ(viewer.weeks().items.size(), 1u);
+    EXPECT_EQ(test::crashmail_detail::countMessages(area, test::AreaFormat::Msg), 2);
 }
 
 }  // namespace

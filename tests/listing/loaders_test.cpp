@@ -24,6 +24,7 @@ struct FakeMessage {
     MsgNumber number;
     std::string subject;
     StringList lines;
+    bool unreadable = false;  // its header does not read
 };
 struct FakeBase {
     std::vector<FakeMessage> messages;
@@ -58,6 +59,7 @@ public:
     void locateNext() override { ++at_; }
     bool isLocated() override { return at_ < base_->messages.size(); }
     void loadHeader() override {}
+    bool isHeaderLoaded() override { return !base_->messages[at_].unreadable; }
     MsgNumber getMessageNumber() override { return base_->messages[at_].number; }
     std::string getSubject() override { return base_->messages[at_].subject; }
     void startText() override { line_ = 0; }
@@ -140,6 +142,22 @@ TEST_F(Loaders, AreaMessagesAreFiledAndTheAreaClosed) {
     EXPECT_EQ(week.days[1], (StringList{"======", "Day. 08 December. One", "-----", "06.00 News 08"}));
     EXPECT_TRUE(week.days[2].empty());
     EXPECT_TRUE(notifier.shown.empty());  // parts 1 and 2 are in sequence
+}
+
+TEST_F(Loaders, AMessageWhoseHeaderDoesNotReadIsNeitherListingNorOther) {
+    FakeBase& base = bases()["torn"];
+    FakeMessage torn = part(3, 2, "08");
+    torn.unreadable = true;
+    FakeMessage tornChat{4, "Hello", {"text"}, true};
+    base.messages = {part(2, 1, "07"), torn, tornChat, {5, "Re: lunch", {}}};
+    loadFromArea("Qtorn", weeks, other, env);
+    ASSERT_EQ(other.size(), 1u);
+    EXPECT_EQ(other[0].desc.msgNum, 5);
+    EXPECT_EQ(other[0].desc.identity.number, 5);
+    EXPECT_EQ(other[0].desc.identity.subject, "Re: lunch");
+    ASSERT_EQ(weeks.items.size(), 1u);
+    ASSERT_EQ(weeks.items[0]->messages.size(), 1u);
+    EXPECT_EQ(weeks.items[0]->messages[0].identity.number, 2);
 }
 
 TEST_F(Loaders, ErrorInTheMiddleClosesTheAreaAndLeavesNoHalfBuiltWeeks) {
