@@ -182,17 +182,22 @@ ResultCode HudsonArea::openArea() {
     status_ = 0;
     const int state = checkBase();
     if (state == 2) return kHudsonInconsistent;
-    if (state == 1) {
-        const ResultCode rc = createArea();
-        if (rc != 0) return rc;
-    }
-    for (int i = 0; i < kFileCount; ++i) {
-        if (!openExisting(files_[i], fileName(static_cast<FileId>(i)), kModeReadWrite)) {
-            const ResultCode rc = lastIoError ? lastIoError : kIoGeneralFailure;
-            closeFiles();
-            return rc;
+    // Reading never makes a base: a missing one is an error to show.
+    if (state == 1) return kIoFileNotFound;
+    const auto openAll = [&](int mode) -> ResultCode {
+        for (int i = 0; i < kFileCount; ++i) {
+            if (!openExisting(files_[i], fileName(static_cast<FileId>(i)), mode)) {
+                const ResultCode rc = lastIoError ? lastIoError : kIoGeneralFailure;
+                closeFiles();
+                return rc;
+            }
         }
-    }
+        return 0;
+    };
+    ResultCode rc = openAll(kModeReadWrite);
+    // A base we may not write can still be read; a deletion there fails.
+    if (rc == kIoAccessDenied || rc == kIoWriteProtected) rc = openAll(kModeReadOnly);
+    if (rc != 0) return rc;
     if (!readInfo()) {
         closeFiles();
         return kHudsonInfoRead;
@@ -230,10 +235,12 @@ ResultCode HudsonArea::closeArea() {
 ResultCode HudsonArea::createArea() {
     if (open_) return kIoAccessDenied;  // would cut the files under our own handles
     if (!ensureDirectory(dir_)) return kIoPathNotFound;
+    if (checkBase() == 0) return 0;  // a base is there: its files are never cut
     for (int i = 0; i < kFileCount; ++i) {
         FileHandle f;
-        if (!createTruncate(f, fileName(static_cast<FileId>(i)), kModeReadWrite)) return lastIoError;
+        if (!openOrCreate(f, fileName(static_cast<FileId>(i)), kModeReadWrite)) return lastIoError;
     }
+    if (fileSizeByName(fileName(kInfo)) != 0) return 0;
     std::array<std::uint8_t, kInfoSize> info{};
     put16(&info[kILow], 1);
     return writeAt(fileName(kInfo), info.data(), info.size(), 0);

@@ -126,7 +126,7 @@ void JamArea::destroy() {
     newKludges_.clear();
 }
 
-void JamArea::setAreaPath(const std::string& path) { path_ = path.substr(0, 124); }
+void JamArea::setAreaPath(const std::string& path) { path_ = path; }
 
 std::string JamArea::fileName(const char* ext) const { return resolveNameNoCase(path_ + ext); }
 
@@ -164,11 +164,17 @@ ResultCode JamArea::openArea() {
     closeArea();
     lastIo_ = 0;
     ResultCode rc = 0;
-    if (!openExisting(hdr_, fileName(".jhr"), kModeReadWrite) ||
-        !openExisting(txt_, fileName(".jdt"), kModeReadWrite) ||
-        !openExisting(idx_, fileName(".jdx"), kModeReadWrite))
+    const auto openAll = [&](int mode) {
+        return openExisting(hdr_, fileName(".jhr"), mode) && openExisting(txt_, fileName(".jdt"), mode) &&
+               openExisting(idx_, fileName(".jdx"), mode);
+    };
+    if (!openAll(kModeReadWrite)) {
         rc = lastIoError;
-    else if (!readBaseHeader())
+        // A base we may not write (permissions, read-only medium) can still
+        // be read; a deletion there then fails at its first write.
+        if (rc == kIoAccessDenied || rc == kIoWriteProtected) rc = openAll(kModeReadOnly) ? 0 : lastIoError;
+    }
+    if (rc == 0 && !readBaseHeader())
         rc = lastIo_;
     if (rc != 0) {
         hdr_.close();
@@ -207,11 +213,15 @@ ResultCode JamArea::createArea() {
     put32(head.data() + kBaseNumber, 1);
     ResultCode rc = 0;
     FileHandle f;
-    if (!createTruncate(f, fileName(".jhr"), kModeReadWrite) || !writeBlock(f, head.data(), head.size()))
-        rc = lastIoError;
-    if (const auto r = f.close(); r != 0 && rc == 0) rc = r;
+    // Files that exist hold someone's mail: they are never cut, and an
+    // existing header is left as it is.
+    if (!fileExistsPlain(fileName(".jhr"))) {
+        if (!openOrCreate(f, fileName(".jhr"), kModeReadWrite) || !writeBlock(f, head.data(), head.size()))
+            rc = lastIoError;
+        if (const auto r = f.close(); r != 0 && rc == 0) rc = r;
+    }
     for (const char* ext : {".jdt", ".jdx", ".jlr"}) {
-        if (!createTruncate(f, fileName(ext), kModeReadWrite) && rc == 0) rc = lastIoError;
+        if (!openOrCreate(f, fileName(ext), kModeReadWrite) && rc == 0) rc = lastIoError;
         if (const auto r = f.close(); r != 0 && rc == 0) rc = r;
     }
     return rc;

@@ -354,7 +354,7 @@ bool createAreaForIdentifier(std::unique_ptr<MessageArea>& area, std::string_vie
     try {
         area = g_kinds[static_cast<std::size_t>(i)]();
         if (!area) return false;
-        area->setAreaPath(std::string(identifier.substr(1, 128)));
+        area->setAreaPath(std::string(identifier.substr(1)));
     } catch (const std::bad_alloc&) {
         area.reset();
         return false;

@@ -6,8 +6,8 @@
 //
 // Area identifier: character 1 is the format letter, compared without
 // regard to case (F Fido *.MSG, H Hudson, J JAM, S Squish); characters
-// 2..129 are the area path handed unchanged to setAreaPath (anything after
-// character 129 is ignored). Each kind keeps a bounded prefix of it.
+// 2.. are the area path handed unchanged to setAreaPath. No kind shortens
+// it: a cut path would open a sibling base whose name is the prefix.
 //
 // Failures are result codes (0 = success) and booleans, never exceptions.
 // Non-zero codes are file-layer codes (fileio.h: 2, 3, 5, ...) or the
@@ -244,7 +244,7 @@ std::unique_ptr<MessageArea> makeArea() {
 bool registerAreaKind(char letter, AreaFactory factory);
 
 // Sets area to null, then creates the kind of the identifier's letter and
-// hands it characters 2..129. False, with nothing allocated, for an empty
+// hands it characters 2 onwards. False, with nothing allocated, for an empty
 // identifier, a letter without a kind, or when memory runs out.
 bool createAreaForIdentifier(std::unique_ptr<MessageArea>& area, std::string_view identifier);
 // Runs destroy() and frees the object; area becomes null. Null is fine.

@@ -17,7 +17,6 @@ using namespace squish;
 namespace {
 
 constexpr std::size_t kWindow = 64 * 1024;
-constexpr std::size_t kBasePathMax = 80;
 constexpr std::size_t kIndexChunkRecords = 4096;
 
 std::uint32_t get32(const unsigned char* p) {
@@ -73,7 +72,6 @@ void SquishArea::destroy() {
 
 void SquishArea::setAreaPath(const std::string& path) {
     base_ = expandPath(path);
-    if (base_.size() > kBasePathMax) base_.resize(kBasePathMax);
 }
 
 std::string SquishArea::dataName() const { return resolveNameNoCase(base_ + ".sqd"); }

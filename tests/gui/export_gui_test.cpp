@@ -294,5 +294,42 @@ TEST(ExportWindowMsg, DeletesOldMessagesAfterYesAndReloads) {
     EXPECT_EQ(w.state().weeks().items.size(), 1u);
 }
 
+TEST(ExportWindowMsg, APackBeforeCtrlDelDeletesNoListingAndAFailedRefreshLeavesNothingToDelete) {
+    if (!test::crashmailAvailable()) GTEST_SKIP() << "crashmail is not installed";
+    TempDir dir;
+    test::FidoTestMessage chat{"Reader", "All", "Hello", "Hi all\r"};
+    test::FidoTestMessage listing{"TV", "All", "TV 07.12-13.12 [1/1]",
+                                  "Subject: =?koi8-r?B?9MXMxdDSz8fSwc3NwQ==?= 07.12.2026\r\r======\rOne\r-----\r"};
+    // 1, 2, 3: chat; 4: this week's listing.
+    const std::string area = test::tossMessages(dir.str(), test::AreaFormat::Msg, {chat, chat, chat, listing});
+    test::writeListingIni(dir / "Orbisk.ini", "F" + area);
+    ScriptedNotifier notifier;
+    FixedClock clock(kMonday + 2 + encodeTime(12, 0));
+    MainWindowOptions o;
+    o.iniPath = dir / "Orbisk.ini";
+    o.messages = &notifier;
+    o.time = &clock;
+    o.quit = [] {};
+    MainWindow w(o);
+    ASSERT_EQ(w.state().otherMsgs().size(), 3u);
+    const std::string listingBytes = test::readFile(area + "/4.msg");
+
+    // Another reader deletes 2 and 3 and a pack renumbers: the listing is 2.
+    fs::remove(area + "/2.msg");
+    fs::remove(area + "/3.msg");
+    fs::rename(area + "/4.msg", area + "/2.msg");
+    notifier.answers = {Answer::Yes};
+    w.deleteOldAction->trigger();
+    ASSERT_TRUE(fs::exists(area + "/2.msg"));
+    EXPECT_EQ(test::readFile(area + "/2.msg"), listingBytes);
+    EXPECT_EQ(w.state().weeks().items.size(), 1u);
+
+    // The base is changed to one that does not open.
+    w.state().settings().setFidoPath("F" + (dir / "missing/"));
+    w.refreshAction->trigger();
+    EXPECT_TRUE(w.state().otherMsgs().empty());
+    EXPECT_FALSE(w.deleteOldAction->isEnabled());
+}
+
 }  // namespace
 }  // namespace orbisk

@@ -6,6 +6,8 @@
 #include <random>
 #include <vector>
 
+#include <unistd.h>
+
 #include "base/codepage.h"
 #include "base/cp1251.h"
 #include "msgbase/fileio.h"
@@ -375,12 +377,16 @@ TEST(HudsonOpen, FilesThatDoNotFitTogetherGiveInconsistentBase) {
     EXPECT_EQ(walkForward(*a), (std::vector<MsgNumber>{1, 2}));
 }
 
-TEST(HudsonOpen, MissingBaseIsCreatedEmptyWithLowerCaseNames) {
+TEST(HudsonOpen, MissingBaseIsAnErrorAndCreateAreaMakesItEmptyWithLowerCaseNames) {
     TempDir dir;
     const std::string sub = dir / "new/base";
     auto a = std::make_unique<HudsonArea>();
     a->setAreaPath("003" + sub);
     EXPECT_FALSE(a->areaExists());
+    // Reading never makes a base.
+    EXPECT_NE(a->openArea(), 0);
+    EXPECT_FALSE(std::filesystem::exists(sub));
+    ASSERT_EQ(a->createArea(), 0);
     ASSERT_EQ(a->openArea(), 0);
     EXPECT_TRUE(a->areaExists());
     for (const char* n : {"msginfo.bbs", "msgidx.bbs", "msgtoidx.bbs", "msghdr.bbs", "msgtxt.bbs"})
@@ -393,6 +399,25 @@ TEST(HudsonOpen, MissingBaseIsCreatedEmptyWithLowerCaseNames) {
     EXPECT_FALSE(a->isLocated());
     EXPECT_EQ(a->getHighNumber(), 0);
     EXPECT_EQ(a->closeArea(), 0);
+}
+
+TEST(HudsonOpen, CreateAreaLeavesABaseThatExistsAndAReadOnlyBaseLoads) {
+    TempDir dir;
+    test::writeHudson(dir, buildHudson({message(1, 1, "text\r"), message(2, 1, "more\r")}));
+    const std::string before = test::readFile(dir / "msghdr.bbs") + test::readFile(dir / "msginfo.bbs");
+    HudsonArea maker;
+    maker.setAreaPath("001" + dir.str());
+    EXPECT_EQ(maker.createArea(), 0);
+    EXPECT_EQ(test::readFile(dir / "msghdr.bbs") + test::readFile(dir / "msginfo.bbs"), before);
+
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write anything";
+    for (const auto& e : std::filesystem::directory_iterator(dir.str()))
+        std::filesystem::permissions(e.path(), std::filesystem::perms::owner_read);
+    auto a = openBoard(dir, 1);
+    EXPECT_EQ(walkForward(*a), (std::vector<MsgNumber>{1, 2}));
+    a->locateFrom(1);
+    a->loadHeader();
+    EXPECT_NE(a->deleteCurrent(), 0);
 }
 
 TEST(HudsonRead, HostileHeadersStayInsideTheirFields) {

@@ -156,7 +156,12 @@ TEST(HudsonDelete, LockHeldByAnotherWriterLeavesTheBaseUntouched) {
 TEST(HudsonWrite, SavedMessagesReadBackWithTheirFieldsAndCounts) {
     TempDir dir;
     const std::string base = dir / "hudson";
-    auto a1 = openBoard(base, 1);  // creates the base
+    {
+        HudsonArea maker;
+        maker.setAreaPath("001" + base);
+        ASSERT_EQ(maker.createArea(), 0);  // opening never creates it
+    }
+    auto a1 = openBoard(base, 1);
     auto a3 = openBoard(base, 3);
     std::string longText;
     for (int i = 0; i < 40; ++i) longText += "Первый канал "_cp1251 + std::to_string(i);
