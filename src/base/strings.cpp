@@ -51,6 +51,16 @@ std::int32_t strToIntDef(std::string_view s, std::int32_t def) {
     return tryStrToInt(s, v) ? v : def;
 }
 
+bool tryDecimalToInt(std::string_view s, std::int32_t& out) {
+    std::size_t i = 0;
+    while (i < s.size() && s[i] == ' ') ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    if (i >= s.size()) return false;
+    for (std::size_t k = i; k < s.size(); ++k)
+        if (s[k] < '0' || s[k] > '9') return false;
+    return tryStrToInt(s, out);
+}
+
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
     if (from.empty()) return std::string(text);
     std::string out;

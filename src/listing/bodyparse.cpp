@@ -256,7 +256,10 @@ void ChannelList::normalizeFileChannel(Channel& channel) {
         std::string s(trim(channel.lines[index]));
         DateTime t;
         const std::string_view head = std::string_view(s).substr(0, kTimeLength);
-        if (s.size() >= kTimeLength && head.find(' ') == std::string_view::npos &&
+        if (s.size() < kTimeLength) {
+            // A bare time such as "\t7.15": the untrimmed text is no time.
+            channel.times[index] = s;
+        } else if (head.find(' ') == std::string_view::npos &&
             (s.size() == kTimeLength || s[kTimeLength] == ' ') && tryStrToTime(head, separator_, t)) {
             channel.times[index] = std::string(head);
         } else {

@@ -19,9 +19,6 @@ constexpr const char* kErrorCaption = "Ошибка"_cp1251;
 constexpr const char* kUnknownMonth = "Неопознанный месяц"_cp1251;
 constexpr const char* kBadDate = "Не распознаваемая дата:"_cp1251;
 
-// The Cyrillic capital EN, which the listings mean as the Latin H.
-constexpr char kCyrillicEn = "Н"_cp1251[0];
-
 // The text from `from` (inclusive) to `to` (exclusive); empty when `to`
 // comes first.
 std::string_view between(std::string_view s, std::size_t from, std::size_t to) {
@@ -56,14 +53,17 @@ bool isListingSubject(std::string_view s, std::int32_t& n, std::int32_t& m) {
     const auto open = s.find('[');
     // Without "[" the part number is all the text before the "/".
     const std::size_t numberStart = open == npos ? 0 : open + 1;
-    const std::int32_t part = strToInt(between(s, numberStart, slash));
-    const std::int32_t parts = strToInt(between(s, slash + 1, close));
+    std::int32_t part = 0, parts = 0;
+    // Chat in the echo writes "[OT] a/b" or "Re: a/b [photo]"; only numbers
+    // make a part, anything else is an ordinary message.
+    if (!tryDecimalToInt(between(s, numberStart, slash), part) || !tryDecimalToInt(between(s, slash + 1, close), parts))
+        return false;
     n = part;
     m = parts;
     return true;
 }
 
-DateTime datingLineDate(std::string_view line, const Clock& clock) {
+std::optional<DateTime> datingLineDate(std::string_view line, const Clock& clock) {
     const auto dot = line.find('.');
     // Take only what the line holds: a point too near either end leaves a
     // short text, which is no two-digit number.
@@ -72,13 +72,15 @@ DateTime datingLineDate(std::string_view line, const Clock& clock) {
         dayText = line.substr(dot >= 2 ? dot - 2 : 0, std::min<std::size_t>(dot, 2));
         monthText = line.substr(dot + 1, 2);
     }
-    auto number = [](std::string_view text) {
-        if (text.size() < 2) throw Error("'" + std::string(text) + "' is not a valid integer value");
-        return strToInt(text);
-    };
-    const int day = number(dayText);
-    const int month = number(monthText);
-    return encodeDate(yearForMonth(month, clock), month, day);
+    std::int32_t day = 0, month = 0;
+    if (dayText.size() < 2 || monthText.size() < 2 || !tryDecimalToInt(dayText, day) ||
+        !tryDecimalToInt(monthText, month) || month < 1 || month > 12)
+        return std::nullopt;
+    // The year is inferred, so a kept area meets 29 February in a year
+    // without it: no date, like a listing without a dating line.
+    DateTime date = 0;
+    if (!tryEncodeDate(yearForMonth(month, clock), month, day, date)) return std::nullopt;
+    return date;
 }
 
 DateTime parseCaptionDate(std::string_view line, const MonthNames& months, const Clock& clock, Notifier& notifier) {
@@ -112,11 +114,7 @@ int yearForMonth(int month, const Clock& clock) {
     return year;
 }
 
-std::string koi8ToAnsi(std::string_view text) {
-    std::string out = koi8BytesToAnsi(text);
-    std::replace(out.begin(), out.end(), kCyrillicEn, 'H');
-    return out;
-}
+std::string koi8ToAnsi(std::string_view text) { return koi8BytesToAnsi(text); }
 
 std::string captionTail(std::string_view line) {
     const auto start = nthWordPosition(line, 4, " ");

@@ -5,6 +5,7 @@
 // KOI8-R conversion of text files and the channel name of a caption line.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,18 +22,18 @@ std::string_view nthWord(std::string_view text, int n, std::string_view separato
 std::size_t nthWordPosition(std::string_view text, int n, std::string_view separators);
 
 // A listing subject holds "]", has its first "/" at the second character or
-// later, and nowhere holds "ТВ. ". For one, `n` and `m` get the part number
-// and the number of parts; a part text that is no integer throws
-// Error("'<text>' is not a valid integer value"). Anything else returns
-// false, leaves `n` and `m` alone and throws nothing.
+// later, nowhere holds "ТВ. ", and whose part texts (before and after the
+// "/") are decimal integers. For one, `n` and `m` get the part number and the
+// number of parts. Anything else returns false and leaves `n` and `m` alone.
+// Never throws: any subject can be posted.
 bool isListingSubject(std::string_view subject, std::int32_t& n, std::int32_t& m);
 
 // The date of a dating line: day from the two characters before its first
-// ".", month from the two after it, year from yearForMonth. Throws the
-// integer conversion error (with the text actually there when the line has
-// no "." or fewer than two characters on a side) or
-// Error("Invalid argument to date encode").
-DateTime datingLineDate(std::string_view line, const Clock& clock);
+// ".", month from the two after it (decimal), year from yearForMonth. No
+// date when the line has no "." or fewer than two characters on a side, the
+// texts are no numbers, or the day does not exist in that month and year.
+// Never throws.
+std::optional<DateTime> datingLineDate(std::string_view line, const Clock& clock);
 
 // The date of a caption line: day from word 2 (blank-separated), month name
 // from word 3 (blank- and "."-separated) matched exactly against `months`.
@@ -45,8 +46,7 @@ DateTime parseCaptionDate(std::string_view line, const MonthNames& months, const
 // January or February last year's.
 int yearForMonth(int month, const Clock& clock);
 
-// KOI8-R text to Windows-1251, length kept, with every Cyrillic capital EN
-// turned into a Latin "H".
+// KOI8-R text to Windows-1251, length kept.
 std::string koi8ToAnsi(std::string_view text);
 
 // The channel name of a caption line: from its fourth blank-separated word

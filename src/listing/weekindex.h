@@ -101,8 +101,8 @@ public:
 
     // Files one listing message of the area, its text started: the body is
     // read up to the dating line (a line holding "=?koi8-r?"); without one
-    // the message joins no week and false is returned. A dating line whose
-    // numbers do not convert or form no date throws Error.
+    // the message joins no week and false is returned; so it does when the
+    // dating line gives no date. Never throws for what the text holds.
     bool addMessage(MessageArea& area, const StringList& kludges, const Clock& clock);
     // Files internet text file `dayNo` under the week of the date of its
     // second line (the zero date's week when that line names no date, after

@@ -47,8 +47,9 @@ bool WeekIndex::addMessage(MessageArea& area, const StringList& kludges, const C
         if (line.find(kDatingMark) != std::string::npos) break;
     } while (!area.atTextEnd());
     if (line.find(kDatingMark) == std::string::npos) return false;
-    const DateTime date = datingLineDate(line, clock);
-    weekFor(date).addMessage(area, kludges);
+    const auto date = datingLineDate(line, clock);
+    if (!date) return false;
+    weekFor(*date).addMessage(area, kludges);
     return true;
 }
 

@@ -73,6 +73,8 @@ DateTime dosDateToDateTime(std::uint32_t dos) {
 
 std::uint32_t nowDosDate(const Clock& clock) { return dateTimeToDosDate(clock.now()); }
 
+int expandTwoDigitYear(int yy) { return yy < 80 ? 2000 + yy : 1900 + yy; }
+
 std::uint32_t nowDosDate() { return nowDosDate(SystemClock()); }
 
 }  // namespace orbisk

@@ -22,6 +22,10 @@ std::uint32_t dateTimeToUnix(DateTime t);
 std::uint32_t dateTimeToDosDate(DateTime t);
 // The inverse; 0 when the packed value is no valid date and time.
 DateTime dosDateToDateTime(std::uint32_t dos);
+// The year of a two-digit year field (*.MSG and Hudson headers): 80..99 are
+// 19YY, 00..79 20YY. Fixed rather than moving with the clock, so that a
+// message reads the same in both kinds and on every day.
+int expandTwoDigitYear(int yy);
 std::uint32_t nowDosDate();                   // local time
 std::uint32_t nowDosDate(const Clock& clock);
 

@@ -71,7 +71,7 @@ std::string monthDigits(std::string_view name) {
 //   "Www DD Mon YY HH:MM"  blank at 4
 //   "MM-DD-YY HH:MM"       "-" at 3 (also "DD-Mon-YY HH:MM")
 // Each becomes the date "MM-DD-YY" and the time "HH:MM" (seconds dropped);
-// blanks in them count as "0". Two-digit years below 80 are 20YY. 0 when the
+// blanks in them count as "0". Two-digit years as expandTwoDigitYear. 0 when the
 // text is none of these or names no valid date and time.
 DateTime parseMsgDate(std::string f) {
     f.resize(kDateFieldSize, ' ');
@@ -107,7 +107,7 @@ DateTime parseMsgDate(std::string f) {
     const int hour = twoDigits(time, 0), minute = twoDigits(time, 3);
     if (month < 0 || day < 0 || year < 0 || hour < 0 || minute < 0) return 0;
     DateTime d = 0, t = 0;
-    if (!tryEncodeDate(year < 80 ? 2000 + year : 1900 + year, month, day, d)) return 0;
+    if (!tryEncodeDate(expandTwoDigitYear(year), month, day, d)) return 0;
     if (!tryEncodeTime(hour, minute, 0, 0, t)) return 0;
     return d + t;
 }

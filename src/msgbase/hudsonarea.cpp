@@ -117,17 +117,6 @@ int splitFields(std::string_view s, char sep, std::string_view out[3]) {
     }
 }
 
-// Hudson headers store two-digit years ("MM-DD-YY"). They are read into the
-// hundred years from 50 before the current year to 49 after it: the window
-// moves with the clock, so a date always lands in the century nearest now.
-int expandYear(int yy) {
-    const std::uint32_t now = nowDosDate();
-    const int current = now ? static_cast<int>(now >> 25) + 1980 : 2000;
-    const int pivot = current - 50;
-    int y = yy + pivot / 100 * 100;
-    if (y < pivot) y += 100;
-    return y;
-}
 
 }  // namespace
 
@@ -593,7 +582,7 @@ DateTime HudsonArea::getDateTime() {
     if (splitFields(date, '-', f) != 3 || !parseField(f[0], month, digits) || !parseField(f[1], day, digits) ||
         !parseField(f[2], year, yearDigits))
         return 0;
-    if (yearDigits <= 2) year = expandYear(year);
+    if (yearDigits <= 2) year = expandTwoDigitYear(year);
     DateTime d = 0;
     if (!tryEncodeDate(year, month, day, d)) return 0;
     const int n = splitFields(time, ':', f);

@@ -54,14 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
     const FixedClock clock(encodeDate(2024, month, 15) + 0.5);
 
-    expectOnlyError([&] {
-        std::int32_t n = 0, m = 0;
-        isListingSubject(text, n, m);
-    });
-    expectOnlyError([&] {
-        const DateTime d = datingLineDate(text, clock);
-        if (d <= 0) std::abort();  // a date that was made is a real date
-    });
+    // Anyone can post a subject or a dating line: neither may throw.
+    std::int32_t n = 0, m = 0;
+    isListingSubject(text, n, m);
+    if (const auto d = datingLineDate(text, clock); d && *d <= 0) std::abort();  // a date made is a real date
 
     CountingNotifier notifier;
     const DateTime caption = parseCaptionDate(text, months(), clock, notifier);

@@ -322,14 +322,15 @@ TEST(ParseDay, TextFileWeekRepairsStartTimes) {
     parseDayText(channels,
                  block(kMonday, "CH",
                        {"9.30" + news, "1930 " + news, "9.30 " + news, "  \t ", "\t06.00 Trimmed \r",
-                        "19 " + news, news, "12345 x", "7.15", "20.00", "  "}),
+                        "19 " + news, news, "12345 x", "7.15", "\t7.15", "20.00", "  "}),
                  true, "======");
     ASSERT_EQ(channels.count(), 1);
     const Channel& c = channels.items(0);
     EXPECT_EQ(c.lines, (StringList{"09.30 " + news, "19.30 " + news, "9.30 " + news, "06.00 Trimmed",
-                                   "19.00 " + news, news, "12345 x", "7.15", "20.00"}));
+                                   "19.00 " + news, news, "12345 x", "7.15", "7.15", "20.00"}));
+    // A short line's time comes from the trimmed line, as a longer one's does.
     EXPECT_EQ(c.times, (StringList{"09.30", "19.30", "9.30 ", "06.00", "19.00", news.substr(0, 5), "12345",
-                                   "7.15", "20.00"}));
+                                   "7.15", "7.15", "20.00"}));
 }
 
 }  // namespace

@@ -160,25 +160,35 @@ TEST_F(Loaders, AMessageWhoseHeaderDoesNotReadIsNeitherListingNorOther) {
     EXPECT_EQ(weeks.items[0]->messages[0].identity.number, 2);
 }
 
-TEST_F(Loaders, ErrorInTheMiddleClosesTheAreaAndLeavesNoHalfBuiltWeeks) {
-    FakeBase& bad = bases()["baddate"];
-    bad.messages = {part(1, 1, "07"), part(2, 2, "xx")};
-    try {
-        loadFromArea("Qbaddate", weeks, other, env);
-        ADD_FAILURE() << "no error";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "'xx' is not a valid integer value");
-    }
-    EXPECT_EQ(bad.closed, 1);
-    EXPECT_EQ(bad.destroyed, 1);
-    EXPECT_TRUE(weeks.items.empty());
+// Anyone can post to the echo: chat with brackets and slashes, part texts
+// that are no numbers, dating lines with no such day. None of it ends the
+// load; chat goes to the other messages (so it can be deleted), undatable
+// listings are left out, and the good parts are shown.
+TEST_F(Loaders, WhatTheEchoHoldsNeverEndsTheLoad) {
+    FakeBase& echo = bases()["echo"];
+    echo.messages = {part(1, 1, "07"),
+                     {2, "[OT] СТС/ТНТ"_cp1251, {"chat"}},
+                     {3, "Re: НТВ/ОРТ [фото]"_cp1251, {"> =?koi8-r? 07.12"}},
+                     {4, "TV [two/7]", {}},
+                     {5, "TV [$2/7]", {}},
+                     part(6, 2, "xx"),
+                     part(7, 2, "29.02"),  // 2026 has no 29 February
+                     part(8, 2, "08")};
+    echo.messages[6].lines[1] = "=?koi8-r? 29.02";
+    ASSERT_NO_THROW(loadFromArea("Qecho", weeks, other, env));
+    EXPECT_EQ(echo.closed, 1);
+    ASSERT_EQ(other.size(), 4u);
+    EXPECT_EQ(other[0].number, "2");
+    EXPECT_EQ(other[3].number, "5");
+    ASSERT_EQ(weeks.items.size(), 1u);
+    const Week& week = *weeks.items[0];
+    ASSERT_EQ(week.messages.size(), 2u);  // 6 and 7 are nowhere: not shown, not deleted
+    EXPECT_EQ(week.days[0], (StringList{"======", "Day. 07 December. One", "-----", "06.00 News 07"}));
+    EXPECT_EQ(week.days[1], (StringList{"======", "Day. 08 December. One", "-----", "06.00 News 08"}));
+}
 
-    FakeBase& badPart = bases()["badpart"];
-    badPart.messages = {part(1, 1, "07"), {2, "TV [two/7]", {}}};
-    EXPECT_THROW(loadFromArea("Qbadpart", weeks, other, env), Error);
-    EXPECT_EQ(badPart.destroyed, 1);
-    EXPECT_TRUE(weeks.items.empty());
-
+// Only the base itself ends a load; it is closed and no half-built week stays.
+TEST_F(Loaders, FailureOfTheBaseLeavesNoHalfBuiltWeeks) {
     FakeBase& noClose = bases()["noclose"];
     noClose.messages = {part(1, 1, "07")};
     noClose.failClose = true;
@@ -238,8 +248,8 @@ TEST_F(Loaders, TextFiles) {
     ASSERT_EQ(week.messages.size(), 2u);
     EXPECT_EQ(week.messages[0].partNo, 1);
     EXPECT_EQ(week.messages[1].partNo, 3);
-    // Capital EN becomes a Latin H; inner blank lines stay, the last go.
-    EXPECT_EQ(week.days[0], (StringList{"======", monday + ". 7 " + december + ". H" + "ТВ"_cp1251, "---", "06.00 A",
+    // The channel keeps its Cyrillic EN; inner blank lines stay, the last go.
+    EXPECT_EQ(week.days[0], (StringList{"======", monday + ". 7 " + december + ". " + ntv, "---", "06.00 A",
                                         "", "07.00 B"}));
     // File 3 does not follow file 1: its day comes from its caption.
     ASSERT_EQ(week.days[2].size(), 4u);

@@ -229,6 +229,8 @@ TEST(FidoMsgArea, DateTextInItsFourLayouts) {
         {"Mon  1 Jan 86 02:34", 1986, 1, 1, 2, 34},    // SEAdog
         {"12-25-03 23:59", 2003, 12, 25, 23, 59},      // numeric
         {"25-Dec-03 23:59", 2003, 12, 25, 23, 59},
+        {"31 Dec 79  00:00:00", 2079, 12, 31, 0, 0},   // two-digit years: as Hudson's
+        {"01 Jan 80  00:00:00", 1980, 1, 1, 0, 0},
     };
     const char* bad[] = {"", "07 Foo 26  21:52:23", "31 Feb 26  10:00:00", "07 Dec 26  25:00:00",
                          "xxxxxxxxxxxxxxxxxxx", "07 Dec 2x  21:52:23", "07Dec26"};

@@ -450,3 +450,36 @@ TEST(HudsonRead, HostileHeadersStayInsideTheirFields) {
 
 }  // namespace
 }  // namespace orbisk
+
+namespace orbisk {
+namespace {
+
+// A two-digit year reads as in a *.MSG header (FidoMsgArea's date table),
+// whatever today is: 80..99 last century, 00..79 this one.
+TEST(HudsonRead, TwoDigitYearsFollowTheFidoMsgRule) {
+    const struct {
+        const char* hudson;
+        int year;
+    } cases[] = {{"01-01-80", 1980}, {"12-31-99", 1999}, {"01-01-00", 2000}, {"12-31-79", 2079}};
+    TempDir dir;
+    std::vector<HudsonMsg> msgs;
+    std::uint16_t n = 0;
+    for (const auto& c : cases) {
+        msgs.push_back(message(++n, 1));
+        msgs.back().date = c.hudson;
+        msgs.back().time = "00:00";
+    }
+    test::writeHudson(dir, buildHudson(msgs));
+    auto a = openBoard(dir, 1);
+    a->locateFrom(1);
+    for (const auto& c : cases) {
+        ASSERT_TRUE(a->isLocated());
+        a->loadHeader();
+        EXPECT_EQ(a->getDateTime(), encodeDate(c.year, c.hudson[0] == '0' ? 1 : 12, c.hudson[0] == '0' ? 1 : 31))
+            << c.hudson;
+        a->locateNext();
+    }
+}
+
+}  // namespace
+}  // namespace orbisk
