@@ -1,5 +1,6 @@
 #include "schedule/reminder.h"
 
+#include <utility>
 #include <vector>
 
 #include "config/config.h"
@@ -19,31 +20,94 @@ constexpr std::int64_t kSixOClock = 6 * 60 * kMSecsPerMinute;
 
 std::string quotesToApostrophes(std::string_view s) { return replaceAll(s, "\"", "'"); }
 
-// A run line being expanded: stretches of the template, still searched for
-// tokens, and values already put in, which are not.
-struct Piece {
-    std::string text;
-    bool fromTemplate;
-};
+// Where a point of a run line stands for the shell. Backquote and Command
+// ("$(") open a nested command; the others quote or end at a line break.
+enum class Quoting { Bare, Double, Single, Backquote, Command, Comment };
 
-void replaceInTemplate(std::vector<Piece>& pieces, std::string_view token, const std::string& value) {
-    std::vector<Piece> out;
-    for (auto& piece : pieces) {
-        if (!piece.fromTemplate) {
-            out.push_back(std::move(piece));
-            continue;
-        }
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t hit = piece.text.find(token, start);
-            if (hit == std::string::npos) break;
-            out.push_back({piece.text.substr(start, hit - start), true});
-            out.push_back({value, false});
-            start = hit + token.size();
-        }
-        out.push_back({piece.text.substr(start), true});
+bool startsWord(std::string_view line, std::size_t i) {
+    if (i == 0) return true;
+    const char c = line[i - 1];
+    return c == ' ' || c == '\t' || c == '\n' || c == ';' || c == '&' || c == '|' || c == '(' || c == ')';
+}
+
+// The text that makes the shell read `value` letter for letter at a point
+// whose quoting is `stack` (innermost last), `escaped` when a backslash of
+// the run line stands just before it.
+std::string insertion(const std::vector<Quoting>& stack, bool escaped, std::string_view value) {
+    std::string text;
+    switch (stack.back()) {
+        case Quoting::Comment:
+            // Never run; only a line break could end the comment early.
+            for (char c : value) text += c == '\n' || c == '\r' ? ' ' : c;
+            return text;
+        case Quoting::Double:
+            // Leave the double quotes, put the quoted word, go back in.
+            text = '"' + shellQuote(value) + '"';
+            break;
+        case Quoting::Single:
+            text = '\'' + shellQuote(value) + '\'';
+            break;
+        default:
+            text = shellQuote(value);
     }
-    pieces = std::move(out);
+    // The line's backslash and this line break are a continuation: both go,
+    // and the backslash escapes nothing of the value.
+    if (escaped) text = std::string(1, '\n').append(text);
+    // Each enclosing backquote strips one level of "\", "`" and "$" escapes
+    // (and of '"' when it stands in double quotes) before its command runs.
+    for (std::size_t level = stack.size(); level-- > 0;) {
+        if (stack[level] != Quoting::Backquote) continue;
+        const bool inDouble = level > 0 && stack[level - 1] == Quoting::Double;
+        std::string escapedText;
+        for (char c : text) {
+            if (c == '\\' || c == '`' || c == '$' || (inDouble && c == '"')) escapedText += '\\';
+            escapedText += c;
+        }
+        text = std::move(escapedText);
+    }
+    return text;
+}
+
+// Follows the quoting of the run line's own text by one character at `i`;
+// returns how many characters it took.
+std::size_t step(std::string_view line, std::size_t i, std::vector<Quoting>& stack, bool& escaped) {
+    const char c = line[i];
+    if (escaped) {
+        escaped = false;
+        return 1;
+    }
+    const bool commandFollows = c == '$' && i + 1 < line.size() && line[i + 1] == '(';
+    switch (stack.back()) {
+        case Quoting::Comment:
+            if (c == '\n') stack.pop_back();
+            return 1;
+        case Quoting::Single:
+            if (c == '\'') stack.pop_back();
+            return 1;
+        case Quoting::Double:
+            if (c == '\\') escaped = true;
+            else if (c == '"') stack.pop_back();
+            else if (c == '`') stack.push_back(Quoting::Backquote);
+            else if (commandFollows) {
+                stack.push_back(Quoting::Command);
+                return 2;
+            }
+            return 1;
+        default:
+            break;
+    }
+    if (c == '\\') escaped = true;
+    else if (c == '\'') stack.push_back(Quoting::Single);
+    else if (c == '"') stack.push_back(Quoting::Double);
+    else if (c == '`' && stack.back() == Quoting::Backquote) stack.pop_back();
+    else if (c == '`') stack.push_back(Quoting::Backquote);
+    else if (c == ')' && stack.back() == Quoting::Command) stack.pop_back();
+    else if (c == '#' && startsWord(line, i)) stack.push_back(Quoting::Comment);
+    else if (commandFollows) {
+        stack.push_back(Quoting::Command);
+        return 2;
+    }
+    return 1;
 }
 
 }  // namespace
@@ -99,13 +163,30 @@ std::string reminderMessage(std::string_view title, std::string_view timeText, s
 
 std::string expandReminderMacros(std::string_view title, std::string_view timeText, std::string_view channel,
                                  std::string_view messageTemplate, std::string_view runLine) {
-    std::vector<Piece> pieces{{std::string(runLine), true}};
-    replaceInTemplate(pieces, "*MESSAGE", shellQuote(reminderMessage(title, timeText, channel, messageTemplate)));
-    replaceInTemplate(pieces, "*NAME", shellQuote(quotesToApostrophes(title)));
-    replaceInTemplate(pieces, "*TIME", shellQuote(timeText));
-    replaceInTemplate(pieces, "*CHANEL", shellQuote(quotesToApostrophes(channel)));
+    const std::pair<std::string_view, std::string> values[] = {
+        {"*MESSAGE", reminderMessage(title, timeText, channel, messageTemplate)},
+        {"*NAME", quotesToApostrophes(title)},
+        {"*TIME", std::string(timeText)},
+        {"*CHANEL", quotesToApostrophes(channel)},
+    };
+    std::vector<Quoting> stack{Quoting::Bare};
+    bool escaped = false;
     std::string out;
-    for (const auto& piece : pieces) out += piece.text;
+    for (std::size_t i = 0; i < runLine.size();) {
+        bool replaced = false;
+        for (const auto& [token, value] : values) {
+            if (runLine.substr(i, token.size()) != token) continue;
+            out += insertion(stack, escaped, value);
+            escaped = false;
+            i += token.size();
+            replaced = true;
+            break;
+        }
+        if (replaced) continue;
+        const std::size_t taken = step(runLine, i, stack, escaped);
+        out += runLine.substr(i, taken);
+        i += taken;
+    }
     return out;
 }
 

@@ -56,10 +56,12 @@ std::string reminderMessage(std::string_view title, std::string_view timeText, s
 
 // The command line: in `runLine`, "*MESSAGE" becomes the reminder text,
 // then "*NAME", "*TIME" and "*CHANEL" the title, time text and channel name
-// (double quotes again apostrophes), each value as one quoted shell word.
-// Only the run line's own text is searched for tokens: nothing a value puts
-// in is replaced again, so whatever a title or a channel name holds, each
-// token gives exactly one word and no value can end its quotes.
+// (double quotes again apostrophes). The user writes the run line for the
+// shell, so each value is written for the quoting its token stands in: bare,
+// inside "…" or '…', next to other text, after a backslash, inside "$(…)" or
+// backquotes, or in a comment. The shell then reads exactly the value,
+// whatever it holds; a bare token gives one word. Only the run line's own
+// text is searched for tokens: nothing a value puts in is replaced again.
 std::string expandReminderMacros(std::string_view title, std::string_view timeText, std::string_view channel,
                                  std::string_view messageTemplate, std::string_view runLine);
 

@@ -2,6 +2,7 @@
 
 #include "viewer/viewer.h"
 #include "base/cp1251.h"
+#include "base/datetime.h"
 #include "base/ui.h"
 
 namespace orbisk {
@@ -14,6 +15,7 @@ constexpr const char* kUnavailableTail = ">. Служба расписания �
 constexpr const char* kAddedText = "Добавлена новая задача"_cp1251;
 constexpr const char* kWithIndexText = " с индексом "_cp1251;
 constexpr const char* kAddFailedText = "Ошибка добавления в расписание"_cp1251;
+constexpr const char* kPassedText = "Время напоминания уже прошло"_cp1251;
 constexpr const char* kNotRunningTail = ". Возможно, служба расписания не запущена"_cp1251;
 
 }  // namespace
@@ -59,6 +61,12 @@ bool ReminderScheduler::libraryReady() {
 bool ReminderScheduler::submit(const ReminderPlan& plan) {
     const Config& config = viewer_.settings();
     const RunMoment& r = plan.run;
+    // `at` would run a passed moment at once and the network record would
+    // wait for the same day of next month: both for a programme that is over.
+    if (r.date + r.time <= viewer_.clock().now()) {
+        notifier_.show(kPassedText, kScheduleCaption, MsgIcon::Error);
+        return false;
+    }
     if (config.nt40Scheduler()) {
         std::uint32_t jobId = 0;
         std::string answer;
@@ -104,14 +112,17 @@ bool ReminderScheduler::onReminderSettings() {
     int lead = config.timeShift();
     std::string message = config.scheduleMessage();
     bool runMe = config.runMe();
-    std::string runLine = getRunLine(config, programPath_);
+    const std::string shownLine = getRunLine(config, programPath_);
+    std::string runLine = shownLine;
     if (!dialogs_.editScheduleSettings(lead, message, runMe, runLine)) return false;
     config.setTimeShift(lead);
     config.setScheduleMessage(message);
     config.setRunMe(runMe);
     // The run line is the user's own command only while this program is
-    // not used; the built-in one is never stored.
-    if (!runMe && runLine != config.externalCommandLine()) config.setExternalCommandLine(runLine);
+    // not used and only when edited: a built-in line left as it was shown
+    // would run the message text as a program.
+    if (!runMe && runLine != shownLine && runLine != config.externalCommandLine())
+        config.setExternalCommandLine(runLine);
     return true;
 }
 

@@ -77,6 +77,7 @@ public:
 
     DateTime shownDate() const { return shownDate_; }
     DateTime showTime() const { return showTime_; }
+    const Clock& clock() const { return clock_; }
     // The separator of the configured time format: the picked time, the time
     // picker and the grid's time cells are read and written with it.
     char timeSeparator() const { return config_.format().timeSeparator; }

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "base/codepage.h"
 #include "base/cp1251.h"
 #include "base/error.h"
+#include "base/strings.h"
 #include "listing/channellist.h"
 #include "schedule/atjob.h"
 #include "schedule/netschedule.h"
@@ -218,6 +220,52 @@ TEST_F(HostileTexts, ExactlyThreeArgumentsAndNothingElseRuns) {
         EXPECT_EQ(args[5], ansiToUtf8(apostrophed));
         EXPECT_EQ(args[7], ansiToUtf8(reminderMessage(title, "01.00", title, "[*NAME]")));
         EXPECT_FALSE(std::filesystem::exists(marker));
+    }
+}
+
+// The user's own line puts tokens wherever the shell allows; each value
+// must reach the program letter for letter, and nothing of it may run.
+TEST_F(HostileTexts, EveryPlacementOfATokenGivesExactlyTheValue) {
+    const std::string touch = "touch " + marker;
+    const std::vector<std::string> hostile = {
+        "$(" + touch + ")", "`" + touch + "`", "\"; " + touch + "; \"", "'; " + touch + "; '",
+        "x\n" + touch + "\n", "a & " + touch + " | " + touch, "* ? [a-z] ~", "trailing \\",
+        "\\\" \\' \\` \\$ $HOME", "Скоро «фильм» \"кавычки\""_cp1251,
+    };
+    const std::string p = shellQuote(program);
+    auto noTrailingNewlines = [](std::string v) {
+        while (!v.empty() && v.back() == '\n') v.pop_back();
+        return v;
+    };
+    // A run line with "*NAME" and the arguments it must give for a value.
+    const struct {
+        std::string line;
+        std::function<std::vector<std::string>(const std::string&)> args;
+    } placements[] = {
+        {p + " *NAME", [](const std::string& v) { return std::vector<std::string>{v}; }},
+        {p + " \"Скоро: *NAME!\""_cp1251, [](const std::string& v) { return std::vector<std::string>{"Скоро: "_cp1251 + v + "!"}; }},
+        {p + " 'Скоро: *NAME!'"_cp1251, [](const std::string& v) { return std::vector<std::string>{"Скоро: "_cp1251 + v + "!"}; }},
+        {p + " pre*NAME'post'", [](const std::string& v) { return std::vector<std::string>{"pre" + v + "post"}; }},
+        {p + " \\*NAME", [](const std::string& v) { return std::vector<std::string>{v}; }},
+        {p + " \"\\*NAME\"", [](const std::string& v) { return std::vector<std::string>{v}; }},
+        {p + " \"a'*NAME'b\"", [](const std::string& v) { return std::vector<std::string>{"a'" + v + "'b"}; }},
+        {p + " '\"*NAME\"'", [](const std::string& v) { return std::vector<std::string>{"\"" + v + "\""}; }},
+        {p + " \"$(printf '%s' *NAME)\"",
+         [&](const std::string& v) { return std::vector<std::string>{noTrailingNewlines(v)}; }},
+        {p + " \"`printf '%s' *NAME`\"",
+         [&](const std::string& v) { return std::vector<std::string>{noTrailingNewlines(v)}; }},
+        {p + " x # *NAME", [](const std::string&) { return std::vector<std::string>{"x"}; }},
+    };
+    for (const auto& placement : placements) {
+        for (const std::string& title : hostile) {
+            const std::string value = replaceAll(title, "\"", "'");
+            const std::string command = expandReminderMacros(title, "21.30", kFirst, "m", placement.line);
+            std::vector<std::string> expected;
+            for (const auto& a : placement.args(value)) expected.push_back(ansiToUtf8(a));
+            EXPECT_EQ(runThroughShell(command), expected) << command;
+            EXPECT_FALSE(std::filesystem::exists(marker)) << command;
+            std::filesystem::remove(marker);
+        }
     }
 }
 

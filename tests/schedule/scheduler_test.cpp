@@ -100,7 +100,7 @@ public:
     std::string answer;
 };
 
-// Wednesday 9 December 2026 as a text-file listing, shown at 21:10.
+// Wednesday 9 December 2026 as a text-file listing at 20:00, 21:10 picked.
 class SchedulerTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -112,6 +112,7 @@ protected:
     void load() {
         ASSERT_TRUE(viewer.refreshListings(prompts, false));
         ASSERT_EQ(viewer.shownDate(), encodeDate(2026, 12, 9));
+        viewer.markShowTime(encodeTime(21, 10));
         notifier.shown.clear();  // the mailing-structure warning of a lone day
         notifier.icons.clear();
     }
@@ -120,7 +121,7 @@ protected:
     std::string extraIni;
     TempDir dir;
     RecordingNotifier notifier;
-    FixedClock clock{at(2026, 12, 9, 21, 10)};
+    FixedClock clock{at(2026, 12, 9, 20, 0)};
     NoPrompts prompts;
     Viewer viewer{dir / "Orbisk.ini", notifier, clock};
     ScriptedDialogs dialogs;
@@ -173,6 +174,28 @@ TEST_F(SchedulerTest, TaskLibraryBackEnd) {
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_STREQ(e.what(), "List index out of bounds (-1)");
+    }
+}
+
+// A moment already passed would run at once (at) or a month late (the
+// network record): refused on both back-ends, nothing submitted.
+TEST_F(SchedulerTest, PassedMomentIsRefused) {
+    for (const bool network : {false, true}) {
+        extraIni = network ? "[Schedule]\r\nNT40Scheduler=1\r\n" : "";
+        SetUp();
+        load();
+        ReminderScheduler s = make();
+        for (const auto& [shown, lead] : {std::pair{encodeTime(7, 0), 15}, std::pair{encodeTime(21, 10), 59}}) {
+            viewer.markShowTime(shown);
+            dialogs.lead = lead;
+            const bool passed = shown < encodeTime(8, 0);  // 05:45 passed, 20:01 to come
+            EXPECT_EQ(s.onReminder(), !passed) << network;
+            EXPECT_EQ(notifier.icons.back(), passed ? MsgIcon::Error : MsgIcon::Information);
+            if (passed) {
+                EXPECT_EQ(notifier.shown.back(), "Расписание: Время напоминания уже прошло"_cp1251);
+            }
+        }
+        EXPECT_EQ(network ? net.jobs.size() : library.calls.size(), 1u) << network;
     }
 }
 
@@ -250,6 +273,15 @@ TEST_F(SchedulerTest, ScheduleSettings) {
     EXPECT_EQ(dialogs.seen[3], "notify-send *MESSAGE") << "while RunMe is 0 the user's line is shown";
     EXPECT_EQ(IniFile(dir / "Orbisk.ini").readString("Schedule", "ExternalCommandLine", ""), "notify-send *MESSAGE");
     EXPECT_TRUE(viewer.settings().runMe());
+
+    // Unticked with the built-in line left as shown: the user's own line
+    // stays, the built-in one is not taken for it.
+    dialogs.newRunMe = false;
+    EXPECT_TRUE(s.onReminderSettings());
+    EXPECT_EQ(dialogs.seen[3], "*MESSAGE *TIME *CHANEL");
+    EXPECT_FALSE(viewer.settings().runMe());
+    EXPECT_EQ(viewer.settings().externalCommandLine(), "notify-send *MESSAGE");
+    EXPECT_EQ(IniFile(dir / "Orbisk.ini").readString("Schedule", "ExternalCommandLine", ""), "notify-send *MESSAGE");
 }
 
 }  // namespace
