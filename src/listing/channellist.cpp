@@ -5,6 +5,7 @@
 #include "config/config.h"
 #include "base/error.h"
 #include "base/inifile.h"
+#include "base/strings.h"
 #include "base/timetext.h"
 
 namespace orbisk {
@@ -162,14 +163,18 @@ void ChannelList::save() {
 }
 
 int ChannelList::findVisible(std::string_view desc, int& tabPos) const {
-    int shown = 0;
-    for (const auto& channel : list_) {
-        if (channel->hide) continue;
-        if (channel->desc == desc) {
-            tabPos = shown;
-            return channel->index;
+    // A reminder job names the channel with its double quotes turned into
+    // apostrophes: the exact name wins, the job's spelling finds it too.
+    for (const bool asTheJobWritesIt : {false, true}) {
+        int shown = 0;
+        for (const auto& channel : list_) {
+            if (channel->hide) continue;
+            if (asTheJobWritesIt ? replaceAll(channel->desc, "\"", "'") == desc : channel->desc == desc) {
+                tabPos = shown;
+                return channel->index;
+            }
+            ++shown;
         }
-        ++shown;
     }
     tabPos = -1;
     return -1;

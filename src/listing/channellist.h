@@ -85,8 +85,10 @@ public:
 
     // Replaces the persisted list by the channels of this day.
     void save();
-    // Index of the first shown channel whose `desc` equals `desc`, and in
-    // `tabPos` the number of shown channels before it; both -1 when none.
+    // Index of the first shown channel whose `desc` equals `desc` (failing
+    // that, whose `desc` with '"' written as '\'' does, as reminder jobs name
+    // it), and in `tabPos` the number of shown channels before it; both -1
+    // when none.
     int findVisible(std::string_view desc, int& tabPos) const;
 
     std::size_t timeLength() const { return timeLength_; }

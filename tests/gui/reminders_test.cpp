@@ -199,7 +199,8 @@ TEST(ScheduleActions, MainWindowAddsAndEdits) {
     writeFile(dir / "3.txt", ansiToKoi8(text));
     test::writeListingIni(dir / "Orbisk.ini", "I" + dir.str(), "[MAIN]\r\nEnableWarning=0\r\n");
     RecordingNotifier notifier;
-    FixedClock clock(encodeDate(2026, 12, 9) + encodeTime(21, 10));
+    // 20:40, the news picked: its reminders are still to come.
+    FixedClock clock(encodeDate(2026, 12, 9) + encodeTime(20, 40));
     MainWindowOptions o;
     o.iniPath = dir / "Orbisk.ini";
     o.messages = &notifier;
@@ -214,9 +215,10 @@ TEST(ScheduleActions, MainWindowAddsAndEdits) {
     NoNet net;
     actions->setBackends(&library, &net);
     actions->setProgramPath("/opt/orbisk");
+    w.markShowTime(encodeTime(21, 10));
     notifier.shown.clear();
 
-    // F4 on the running programme: the prompt names it, OK submits.
+    // F4 on the picked programme: the prompt names it, OK submits.
     {
         OnModal script([](QDialog* d) {
             auto* dlg = qobject_cast<ReminderLeadDialog*>(d);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/cp1251.h"
 #include "base/datetime.h"
 #include "base/error.h"
 #include "base/inifile.h"
@@ -206,6 +207,17 @@ TEST(Channels, FindVisibleCountsShownTabs) {
     EXPECT_EQ(list.findVisible("A", tab), -1);  // hidden
     EXPECT_EQ(tab, -1);
     EXPECT_EQ(list.findVisible("D", tab), -1);  // Desc, not Name
+
+    // A reminder job writes '"' as '\'': it still finds its channel, but an
+    // exact name comes first.
+    list.addChannel("E");
+    list.addChannel("F");
+    list.items(4).setDesc("Канал \"Ю\""_cp1251);
+    list.items(5).setDesc("Канал 'Ю'"_cp1251);
+    EXPECT_EQ(list.findVisible("Канал 'Ю'"_cp1251, tab), 5);
+    list.items(5).setHide(true);
+    EXPECT_EQ(list.findVisible("Канал 'Ю'"_cp1251, tab), 4);
+    EXPECT_EQ(tab, 2);
 }
 
 }  // namespace
