@@ -44,11 +44,13 @@ QMessageBox::StandardButtons toQt(Buttons b) {
 
 void QtNotifier::show(const std::string& text, const std::string& caption, MsgIcon icon) {
     QMessageBox box(toQt(icon), toQString(caption), toQString(text), QMessageBox::Ok, owner_);
+    box.setTextFormat(Qt::PlainText);  // texts quote listing titles, which anyone can write
     box.exec();
 }
 
 Answer QtNotifier::ask(const std::string& text, const std::string& caption, MsgIcon icon, Buttons buttons) {
     QMessageBox box(toQt(icon), toQString(caption), toQString(text), toQt(buttons), owner_);
+    box.setTextFormat(Qt::PlainText);
     switch (box.exec()) {
         case QMessageBox::Ok:
             return Answer::Ok;
@@ -64,6 +66,7 @@ Answer QtNotifier::ask(const std::string& text, const std::string& caption, MsgI
 void showErrorBox(QWidget* owner, const std::string& ansiText) {
     QMessageBox box(QMessageBox::Critical, toQString(kAppTitle), toQString(withFullStop(ansiText)), QMessageBox::Ok,
                     owner);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -103,6 +103,7 @@ void MainWindow::onDeleteOld() {
             // The window's own box, so that No is the default button.
             QMessageBox box(QMessageBox::Question, toQString(kDeleteMsgsCaption), toQString(question),
                             QMessageBox::Yes | QMessageBox::No, this);
+            box.setTextFormat(Qt::PlainText);
             box.setDefaultButton(QMessageBox::No);
             yes = box.exec() == QMessageBox::Yes;
         } else {

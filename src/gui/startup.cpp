@@ -16,6 +16,7 @@ namespace {
 
 void showTopBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
     QMessageBox box(icon, caption, text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     if (qEnvironmentVariableIsSet(kDismissBoxesEnvironment)) QTimer::singleShot(0, &box, [&box] { box.accept(); });

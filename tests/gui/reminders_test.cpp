@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "gui/guiutil.h"
 #include "gui/mainwindow.h"
 #include "gui/qtext.h"
 #include "base/codepage.h"
@@ -64,6 +66,32 @@ void setSpin(QSpinBox* spin, int value) {
     spin->setFocus();
     spin->selectAll();
     QTest::keyClicks(spin, QString::number(value));
+}
+
+// Boxes quote listing titles, which anyone can write: a tag in one is
+// shown as the letters it is, never rendered.
+TEST(MessageBoxes, ShowTitlesAsPlainText) {
+    const std::string title = "Врубай! <b>Фильм</b> <img src=x> &amp;"_cp1251;
+    const std::vector<std::function<void()>> shows = {
+        [&] { QtNotifier().show(title, "Расписание"_cp1251, MsgIcon::Information); },
+        [&] { QtNotifier().ask(title, "Расписание"_cp1251, MsgIcon::Question, Buttons::OkCancel); },
+        [&] { showErrorBox(nullptr, title); },
+    };
+    for (const auto& show : shows) {
+        QString seen;
+        Qt::TextFormat format = Qt::AutoText;
+        OnModal script([&](QDialog* d) {
+            auto* box = qobject_cast<QMessageBox*>(d);
+            ASSERT_NE(box, nullptr);
+            seen = box->text();
+            format = box->textFormat();
+            box->accept();
+        });
+        show();
+        EXPECT_TRUE(script.ran());
+        EXPECT_EQ(format, Qt::PlainText);
+        EXPECT_TRUE(seen.startsWith(toQString(title))) << seen.toStdString();
+    }
 }
 
 TEST(ReminderLeadDialog, AsksAndWrapsThePrompt) {
