@@ -1,6 +1,7 @@
 #include "cli/cmd_remind.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
@@ -75,6 +76,11 @@ int remindCommand(const std::string& ini, const std::vector<std::string>& args) 
                       {"command", ansiToUtf8(plan.command)}};
     print(out);
     if (dryRun) return 0;
+    // The job starts the window, which must read these settings and not
+    // those beside the program.
+    std::error_code ec;
+    const auto iniPath = std::filesystem::absolute(ini, ec);
+    ::setenv(kIniEnvironment, (ec ? std::filesystem::path(ini) : iniPath).c_str(), 1);
     return scheduler.submit(plan) ? 0 : 1;
 }
 

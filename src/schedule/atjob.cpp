@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "config/config.h"
+
 extern char** environ;
 
 namespace orbisk {
@@ -37,6 +39,10 @@ std::string desktopEnvironmentLines() {
         if (!value) continue;
         lines += std::string(name) + '=' + shellQuote(value) + "; export " + name + '\n';
     }
+    // The settings file the reminder was set from, when it was named: the
+    // job's program would otherwise look beside itself.
+    if (const char* ini = std::getenv(kIniEnvironment); ini && *ini)
+        lines += std::string(kIniEnvironment) + '=' + shellQuote(ini) + "; export " + kIniEnvironment + '\n';
     return lines;
 }
 

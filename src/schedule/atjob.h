@@ -20,7 +20,8 @@ std::string shellQuote(std::string_view text);
 // or which must be those of the submitting session.
 inline constexpr const char* kDesktopVariables[] = {"DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR",
                                                      "DBUS_SESSION_BUS_ADDRESS"};
-// "NAME='value'; export NAME" lines for those of them set now.
+// "NAME='value'; export NAME" lines for those of them set now, and for the
+// settings file variable (ORBISK_INI) when it is set.
 std::string desktopEnvironmentLines();
 
 // The programs behind the queue (tests put stand-ins in their place).

@@ -149,6 +149,10 @@ TEST(RemindCli, SubmitsThroughEitherBackEnd) {
             const std::string channel = "Пер'вый";
             EXPECT_NE(job.find("\ntrue " + shellQuote(title) + " " + shellQuote(channel) + "\n"), std::string::npos)
                 << job;
+            // The job reads the settings it was set from, not those beside the program.
+            EXPECT_NE(job.find("ORBISK_INI=" + shellQuote(l.dir / "Orbisk.ini") + "; export ORBISK_INI\n"),
+                      std::string::npos)
+                << job;
             runProgram("atrm", {id}, "", ignored);
         }
         ASSERT_EQ(status, 0) << (lines.size() > 1 ? lines[1] : "");
