@@ -105,7 +105,8 @@ int jtvCommand(const std::string& ini, const std::vector<std::string>& args) {
            {"files", files},
            {"skipped", texts(result.skipped)},
            {"cut", texts(result.cut)}});
-    return 0;
+    // The skipped channels were named on stderr already.
+    return result.created.empty() || !result.skipped.empty() ? 1 : 0;
 }
 
 int deleteOldCommand(const std::string& ini, const std::vector<std::string>& args) {

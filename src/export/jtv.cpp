@@ -1,6 +1,7 @@
 #include "export/jtv.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -155,9 +156,20 @@ std::string jtvCutText(const std::vector<std::string>& channels) {
     return text;
 }
 
+std::string jtvSkippedText(const std::vector<std::string>& channels) {
+    std::string text = "Не удалось создать файлы JTV для каналов: "_cp1251;
+    for (std::size_t i = 0; i < channels.size(); ++i) text += (i ? ", " : "") + channels[i];
+    return text;
+}
+
 JtvResult exportJtv(Viewer& viewer, const std::string& folder, Notifier* notifier,
                     const std::function<void(DateTime)>& showDay) {
     JtvResult result;
+    // An empty folder would put the files under "/" and a missing one would
+    // skip every channel: neither is an export.
+    struct stat st {};
+    if (folder.empty() || ::stat(ansiToUtf8(folder).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        throw Error("Папка для файлов JTV не найдена: \""_cp1251 + folder + "\"");
 
     // First pass: fresh files for the channels of the day shown, so that a
     // second run from the same day writes the same files.
@@ -224,6 +236,8 @@ JtvResult exportJtv(Viewer& viewer, const std::string& folder, Notifier* notifie
             result.records += writer.finish();
         }
     });
+    if (!result.skipped.empty() && notifier)
+        notifier->show(jtvSkippedText(result.skipped), kJtvCutCaption, MsgIcon::Error);
     if (!result.cut.empty() && notifier) notifier->show(jtvCutText(result.cut), kJtvCutCaption, MsgIcon::Warning);
     return result;
 }

@@ -53,8 +53,9 @@ struct JtvResult {
 // redraws); empty: the viewer's own. The day shown is restored on every way
 // out. An unreadable time text or a shown channel without entries stops the
 // export with its error; what was written stays, and every index count
-// equals the records written. When channels were cut, `notifier` (may be
-// null) is told once, naming them.
+// equals the records written. A folder that is empty or no folder throws
+// Error. When channels were skipped or cut, `notifier` (may be null) is
+// told once for each, naming them.
 JtvResult exportJtv(Viewer& viewer, const std::string& folder, Notifier* notifier,
                     const std::function<void(DateTime)>& showDay = {});
 

@@ -81,6 +81,13 @@ TEST_F(ExportCli, PrintWritesTheBytesOfTheCore) {
     EXPECT_EQ(test::runCli(dir, {"--ini", ini, "print", thursday, "--out"}).status, 1);
 }
 
+// A run that wrote nothing fails and says why.
+TEST_F(ExportCli, JtvIntoAMissingFolderFails) {
+    const CliResult run = test::runCli(dir, {"--ini", ini, "jtv", isoDate(monday + 3), "--out", dir / "none/dir"});
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("none/dir"), std::string::npos) << run.err;
+}
+
 TEST_F(ExportCli, JtvExportsTheWeekWithoutStoringTheFolder) {
     const std::string out = dir / "jtv";
     fs::create_directory(out);

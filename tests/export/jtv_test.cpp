@@ -168,6 +168,15 @@ TEST_F(JtvWeek, ThreeDaysHiddenAndUnsafeNamesTwoRunsAlike) {
     EXPECT_EQ(std::distance(fs::directory_iterator(root.path()), fs::directory_iterator()), 1);
     EXPECT_EQ(result.skipped, (std::vector<std::string>{"../escaped", ".."}));
     EXPECT_EQ(week.viewer.shownDate(), week.day(2));
+    // The user is told which channels have no files.
+    ASSERT_FALSE(week.notifier.shown.empty());
+    EXPECT_NE(week.notifier.shown.back().find("../escaped, .."), std::string::npos) << week.notifier.shown.back();
+
+    // A folder that is empty or does not exist is no export: nothing under "/".
+    for (const std::string& folder : {std::string(), out + "/none"}) {
+        EXPECT_THROW(exportJtv(week.viewer, folder, &week.notifier), Error) << folder;
+        EXPECT_EQ(week.viewer.shownDate(), week.day(2));
+    }
 
     // A second run from the same day starts the files afresh.
     const std::string ndx = readFile(out + "/One.ndx"), pdt = readFile(out + "/One.pdt");
