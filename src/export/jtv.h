@@ -61,6 +61,8 @@ JtvResult exportJtv(Viewer& viewer, const std::string& folder, Notifier* notifie
 
 // "Внимание!" and the notice about cut channels, for the channels named.
 extern const char* const kJtvCutCaption;
+// The message naming the channels whose files could not be created.
+std::string jtvSkippedText(const std::vector<std::string>& channels);
 std::string jtvCutText(const std::vector<std::string>& channels);
 
 }  // namespace orbisk

@@ -90,6 +90,8 @@ void MainWindow::onSaveJtv() {
             WaitCursor wait;
             result = exportJtv(*viewer_, folder, nullptr, [this](DateTime d) { showDay(d); });
         }
+        if (!result.skipped.empty())
+            notifier_->show(jtvSkippedText(result.skipped), kJtvCutCaption, MsgIcon::Error);
         if (!result.cut.empty()) notifier_->show(jtvCutText(result.cut), kJtvCutCaption, MsgIcon::Warning);
     });
 }

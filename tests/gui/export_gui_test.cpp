@@ -258,6 +258,14 @@ TEST_F(ExportWindow, JtvExportAsksForTheFolderAndKeepsIt) {
     w->saveJtvAction->trigger();
     EXPECT_FALSE(fs::exists(out));
     EXPECT_EQ(w->state().settings().jtvGuidePath(), out);
+
+    // A channel whose files cannot be made is named to the user.
+    fs::create_directories(out + "/" + ansiToUtf8(kFirst) + ".ndx");
+    const std::size_t boxes = notifier.seen.size();
+    whenModal([](QWidget* dialog) { QTest::mouseClick(static_cast<JtvFolderDialog*>(dialog)->okButton(), Qt::LeftButton); });
+    w->saveJtvAction->trigger();
+    ASSERT_EQ(notifier.seen.size(), boxes + 1);
+    EXPECT_NE(notifier.seen.back().find(kFirst), std::string::npos) << notifier.seen.back();
 }
 
 TEST(ExportWindowMsg, DeletesOldMessagesAfterYesAndReloads) {
