@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@ namespace orbisk {
 namespace {
 
 constexpr std::string_view kBlanks = " \t\r\v\f";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr auto npos = std::string::npos;
 
 std::string_view trim(std::string_view s) {
@@ -104,6 +106,7 @@ void IniFile::refresh() const {
         lines_.clear();
         stamp_ = {};
         unreadable_ = unreadable;
+        utf8_ = false;
         loaded_ = true;
     };
     struct stat st;
@@ -138,22 +141,30 @@ void IniFile::refresh() const {
         return;
     }
 
+    // A file saved by a Windows editor as UTF-8 starts with a byte-order
+    // mark: its text is UTF-8, and it is written back the same way.
+    utf8_ = data.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0;
     std::vector<Line> lines;
-    std::size_t pos = 0;
+    auto add = [&](std::string text, const char* eol) {
+        if (!utf8_) {
+            lines.push_back(parseLine(std::move(text), eol));
+            return;
+        }
+        // Kept as it was on disk, so that a write re-encodes only its own line.
+        lines.push_back(parseLine(utf8ToAnsi(text), eol));
+        lines.back().disk = std::move(text);
+    };
+    std::size_t pos = utf8_ ? kUtf8Bom.size() : 0;
     while (pos < data.size()) {
-        auto nl = data.find('\n', pos);
-        if (nl == npos) {
-            lines.push_back(parseLine(data.substr(pos), ""));
+        // CR LF, LF and a lone CR (old Mac files) each end a line.
+        auto end = data.find_first_of("\r\n", pos);
+        if (end == npos) {
+            add(data.substr(pos), "");
             break;
         }
-        std::size_t end = nl;
-        const char* eol = "\n";
-        if (end > pos && data[end - 1] == '\r') {
-            --end;
-            eol = "\r\n";
-        }
-        lines.push_back(parseLine(data.substr(pos, end - pos), eol));
-        pos = nl + 1;
+        const char* eol = data[end] == '\n' ? "\n" : end + 1 < data.size() && data[end + 1] == '\n' ? "\r\n" : "\r";
+        add(data.substr(pos, end - pos), eol);
+        pos = end + std::char_traits<char>::length(eol);
     }
     lines_ = std::move(lines);
     stamp_ = stampOf(st);
@@ -247,8 +258,33 @@ std::string IniFile::newLineEnd() const {
     return "\r\n";
 }
 
+// Another program (the window, orbisk-cli, a second window) may save the same
+// file: each write locks the file's folder (the file itself is replaced on
+// every write, so its own lock would not hold), reads the file afresh under
+// the lock and changes only its own key, so no writer's key is lost.
+class IniFile::WriteLock {
+public:
+    explicit WriteLock(const IniFile& file) {
+        std::string dir = std::filesystem::path(file.path_).parent_path().string();
+        fd_ = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ >= 0)
+            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+        file.loaded_ = false;
+        file.refresh();
+    }
+    ~WriteLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
-    refresh();
+    WriteLock lock(*this);
     if (unreadable_) writeFailed();
     std::string s(trim(oneLine(section))), k(trim(oneLine(key))), v = oneLine(value);
     std::string nl = newLineEnd();
@@ -282,7 +318,7 @@ void IniFile::writeBool(std::string_view section, std::string_view key, bool val
 }
 
 void IniFile::eraseSection(std::string_view section) {
-    refresh();
+    WriteLock lock(*this);
     if (unreadable_) writeFailed();
     std::vector<Line> lines;
     lines.reserve(lines_.size());
@@ -295,9 +331,20 @@ void IniFile::eraseSection(std::string_view section) {
 }
 
 void IniFile::commit(std::vector<Line> lines) {
-    std::string content, old;
-    for (const auto& l : lines) content.append(l.text).append(l.eol);
-    for (const auto& l : lines_) old.append(l.text).append(l.eol);
+    auto bytesOf = [this](const std::vector<Line>& ls) {
+        std::string out = utf8_ ? std::string(kUtf8Bom) : std::string();
+        for (const auto& l : ls) {
+            if (!utf8_)
+                out.append(l.text);
+            else if (l.disk)
+                out.append(*l.disk);
+            else
+                out.append(ansiToUtf8(l.text));
+            out.append(l.eol);
+        }
+        return out;
+    };
+    const std::string content = bytesOf(lines), old = bytesOf(lines_);
     if (content == old) {
         // Nothing changes, but a write to a file that cannot be written still
         // fails, as a Windows profile write does: the caller learns that its
@@ -339,7 +386,9 @@ void IniFile::replaceFile(const std::string& content) const {
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         tmp = dir + "/." + tp.filename().string() + "." + std::to_string(::getpid()) + "." +
               std::to_string(counter++) + ".tmp";
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Created with the file's own mode: a private file is never readable
+        // by others, not even for a moment.
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, exists ? st.st_mode & 0777 : 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) writeFailed();

@@ -15,10 +15,16 @@
 // temporary file and a rename, so a full disk or a crash never leaves a
 // truncated file behind.
 //
+// Every write locks the file's folder and reads the file afresh under the
+// lock, so programs sharing the file lose none of each other's keys.
+// CR LF, LF and a lone CR all end lines; a UTF-8 byte-order mark makes the
+// file UTF-8 text (read as 1251, written back as UTF-8 with its mark).
+//
 // The parsed lines are kept in memory and parsed again only when the file on
 // disk has changed (device, inode, size, modification or change time).
 // Paths are native file-system paths (UTF-8 on Linux).
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -72,6 +78,8 @@ private:
         Kind kind = Kind::Other;
         std::string name;   // section or key name, blanks trimmed
         std::string value;  // key value as read (trimmed, unquoted, cut)
+        // In a UTF-8 file, the line's bytes as read (none for a line written).
+        std::optional<std::string> disk;
     };
     struct Stamp {
         bool exists = false;
@@ -93,8 +101,12 @@ private:
     void replaceFile(const std::string& content) const;
     [[noreturn]] void writeFailed() const;
 
+    class WriteLock;
+
     std::string path_;
     mutable std::vector<Line> lines_;
+    // The file starts with a UTF-8 byte-order mark: read and written as UTF-8.
+    mutable bool utf8_ = false;
     mutable Stamp stamp_;
     mutable bool loaded_ = false;
     // The file exists but could not be read: writing would replace settings

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "base/cp1251.h"
@@ -329,4 +330,73 @@ TEST(IniFile, WritesThroughSymbolicLink) {
     ini.writeInteger("A", "k", 2);
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(readFile(real), "[A]\r\nk=2\r\n");
+}
+
+// A file saved by a Windows editor: UTF-8 with a byte-order mark, or old Mac
+// line ends. Both read as the editor shows them and are written back in
+// their own form.
+TEST(IniFile, ReadsByteOrderMarkAndLoneCarriageReturns) {
+    TempDir dir;
+    struct Case {
+        const char* label;
+        std::string bytes;
+        std::string afterWrite;  // after writeString("MAIN", "New", "1")
+    };
+    const Case cases[] = {
+        // A byte that is no UTF-8 reads as "?" and stays on disk as it was.
+        {"UTF-8 with a mark", "\xEF\xBB\xBF[DAYS]\r\n1=Воскресенье\r\nbad=\xFF\r\n[MAIN]\r\nKey=v\r\n",
+         "\xEF\xBB\xBF[DAYS]\r\n1=Воскресенье\r\nbad=\xFF\r\n[MAIN]\r\nKey=v\r\nNew=1\r\n"},
+        {"CR only", "[DAYS]\r1=Воскресенье"_cp1251 + std::string("\r[MAIN]\rKey=v\r"),
+         "[DAYS]\r1=Воскресенье"_cp1251 + std::string("\r[MAIN]\rKey=v\rNew=1\r")},
+        {"mixed ends", "[DAYS]\n1=Воскресенье"_cp1251 + std::string("\r\n[MAIN]\rKey=v"),
+         "[DAYS]\n1=Воскресенье"_cp1251 + std::string("\r\n[MAIN]\rKey=v\nNew=1\n")},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir / "Orbisk.ini";
+        writeFile(path, c.bytes);
+        IniFile ini(path);
+        EXPECT_EQ(ini.readString("DAYS", "1", ""), "Воскресенье"_cp1251) << c.label;
+        EXPECT_EQ(ini.readString("MAIN", "Key", ""), "v") << c.label;
+        EXPECT_EQ(ini.readSections(), (std::vector<std::string>{"DAYS", "MAIN"})) << c.label;
+        ini.writeString("MAIN", "New", "1");
+        EXPECT_EQ(readFile(path), c.afterWrite) << c.label;
+    }
+}
+
+// Two programs saving their own keys of one file at the same time: every
+// save of both survives.
+TEST(IniFile, ConcurrentWritersLoseNoKey) {
+    TempDir dir;
+    const std::string path = dir / "Orbisk.ini";
+    writeFile(path, "[MAIN]\r\nFIDOPath=F/fido\r\n");
+    constexpr int kSaves = 100;
+    std::vector<pid_t> children;
+    for (const char* section : {"Window", "Cli"}) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            IniFile ini(path);
+            int failed = 0;
+            for (int i = 0; i < kSaves; ++i) {
+                try {
+                    ini.writeInteger(section, "K" + std::to_string(i), i);
+                } catch (...) {
+                    ++failed;
+                }
+            }
+            ::_exit(failed == 0 ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    IniFile ini(path);
+    EXPECT_EQ(ini.readString("MAIN", "FIDOPath", ""), "F/fido");
+    for (const char* section : {"Window", "Cli"}) {
+        EXPECT_EQ(ini.readSection(section).size(), static_cast<std::size_t>(kSaves)) << section;
+        EXPECT_EQ(ini.readInteger(section, "K" + std::to_string(kSaves - 1), -1), kSaves - 1) << section;
+    }
 }
