@@ -5,6 +5,7 @@ ORBISK_PACKAGES=(
   libgtest-dev libgmock-dev nlohmann-json3-dev
   qt6-base-dev libgl-dev
   crashmail at xmltv-util xvfb xauth poppler-utils
+  dpkg-dev file lintian desktop-file-utils appstream x11-utils qt6-translations-l10n
 )
 
 orbisk_install_deps() {

@@ -154,4 +154,16 @@ int ansiCompareText(std::string_view a, std::string_view b) {
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
+std::string fileNameToAnsi(std::string_view fileName) {
+    return utf8ToAnsi(fileName);
+}
+
+std::string ansiToFileName(std::string_view ansi) {
+    return ansiToUtf8(ansi);
+}
+
+bool fileNameFitsAnsi(std::string_view fileName) {
+    return ansiToFileName(fileNameToAnsi(fileName)) == fileName;
+}
+
 }  // namespace orbisk

@@ -26,6 +26,15 @@ std::string ansiToUtf8(std::string_view s);
 std::string utf16ToAnsi(std::u16string_view s);
 std::string utf8ToAnsi(std::string_view s);
 
+// File names cross between the settings' 1251 and the file system here,
+// and only here. Linux file names are UTF-8 bytes, whatever the locale says,
+// as Qt and the desktop read them.
+std::string fileNameToAnsi(std::string_view fileName);
+std::string ansiToFileName(std::string_view ansi);
+// Whether a file name comes back unchanged from a trip through 1251
+// (false for "josé"'s é, for bytes that are no UTF-8).
+bool fileNameFitsAnsi(std::string_view fileName);
+
 char ansiUpperChar(char c);
 char ansiLowerChar(char c);
 std::string ansiUpper(std::string_view s);

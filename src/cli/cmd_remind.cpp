@@ -64,7 +64,7 @@ int remindCommand(const std::string& ini, const std::vector<std::string>& args) 
     TaskLibrary library((folder / kTaskLibraryFileName).string());
     AtNetScheduler net(clock);
     NoDialogs dialogs;
-    ReminderScheduler scheduler(viewer, notifier, dialogs, library, net, utf8ToAnsi((folder / "orbisk").string()));
+    ReminderScheduler scheduler(viewer, notifier, dialogs, library, net, (folder / "orbisk").string());
     const ReminderPlan plan = scheduler.plan(minutes);
     char run[32];
     std::snprintf(run, sizeof run, "%04d-%02d-%02d %02d:%02d", plan.run.year, plan.run.month, plan.run.day,

@@ -3,6 +3,7 @@
 // to stderr as one line "<caption>: <text>", and an error that ends the
 // command as "Орбиск: <text>." with exit status 1.
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,12 +12,14 @@
 #include "base/error.h"
 #include "base/timetext.h"
 #include "base/ui.h"
+#include "base/version.h"
 #include "cli/cmd_export.h"
 #include "cli/cmd_remind.h"
 #include "cli/cmd_xmltv.h"
 #include "cli/common.h"
 #include "cli/demo.h"
 #include "config/config.h"
+#include "config/identifier.h"
 #include "listing/bodyparse.h"
 #include "viewer/viewer.h"
 
@@ -34,7 +37,14 @@ constexpr char kUsage[] =
     "       orbisk-cli [--ini FILE] print|jtv|delete-old YYYY-MM-DD [--out FILE|DIR] [--yes]\n"
     "       orbisk-cli [--ini FILE] xmltv YYYY-MM-DD [--out FILE]\n"
     "       orbisk-cli [--ini FILE] remind YYYY-MM-DD CHANNEL HH:MM [--lead MINUTES] [--dry-run]\n"
-    "FILE defaults to Orbisk.ini beside the program.\n";
+    "       orbisk-cli [--ini FILE] init [--base IDENTIFIER]\n"
+    "       orbisk-cli --version | --help\n"
+    "FILE: $ORBISK_INI, else Orbisk.ini beside the program, else\n"
+    "$XDG_CONFIG_HOME/orbisk/Orbisk.ini (~/.config/orbisk/Orbisk.ini).\n"
+    "init makes that per-user file from the installed template when there is\n"
+    "none, and with --base stores the message base: F<folder> (*.MSG),\n"
+    "J<base> (JAM), S<base> (Squish), H<nnn><folder> (Hudson board nnn),\n"
+    "I<folder> (daily text files).\n";
 
 // The options of a command: "--name value" pairs and positional words.
 struct Options {
@@ -155,6 +165,38 @@ int demo(const Options& o) {
     return 0;
 }
 
+// Makes the settings file when it is missing (from the installed template)
+// and stores the message base, for a user without a display.
+int init(const ConfigLookup& lookup, const Options& o) {
+    bool created = false;
+    if (lookup.searched.empty()) throw Error(configMissingText(lookup));
+    // A file named by --ini or ORBISK_INI is made where it was named.
+    const std::string path = lookup.path.empty() ? lookup.searched.front() : lookup.path;
+    if (!lookup.found) {
+        createConfigFromTemplate(configTemplatePath(), path);
+        created = true;
+    }
+    json out = {{"ini", path}, {"created", created}};
+    if (const std::string* base = o.find("--base")) {
+        if (!fileNameFitsAnsi(*base)) badArgument(kPathNotInCodePageText, *base);
+        const std::string identifier = fileNameToAnsi(*base);
+        const AreaSetting setting = loadIdentifier(identifier);
+        if (identifier.empty() || identifier[0] != areaLetter(setting.kind)) badArgument(kBadArgumentText, *base);
+        // The location as the file system names it; a JAM or Squish base is
+        // named without its extension, so its folder is what must exist.
+        const std::filesystem::path location(ansiToFileName(setting.path));
+        const std::filesystem::path folder = areaUsesFolder(setting.kind) ? location : location.parent_path();
+        std::error_code ec;
+        if (setting.path.empty() || !std::filesystem::is_directory(folder, ec))
+            throw Error("Путь "_cp1251 + fileNameToAnsi(folder.string()) + " не существует"_cp1251);
+        Config config(path);
+        config.setFidoPath(composeIdentifier(setting));
+        out["base"] = toUtf8(config.fidoPath());
+    }
+    print(out);
+    return 0;
+}
+
 int run(const std::vector<std::string>& argv) {
     std::string ini;
     std::string command;
@@ -163,6 +205,10 @@ int run(const std::vector<std::string>& argv) {
         const std::string& a = argv[i];
         if (a == "--help" || a == "-h") {
             std::cout << kUsage;
+            return 0;
+        }
+        if (a == "--version" && command.empty()) {
+            std::cout << "orbisk-cli " << kVersion << "\n";
             return 0;
         }
         if (a == "--ini" && command.empty()) {
@@ -178,7 +224,11 @@ int run(const std::vector<std::string>& argv) {
         std::cerr << kUsage;
         return 1;
     }
-    if (ini.empty()) ini = defaultConfigPath();
+    if (command == "demo") return demo(parseOptions(rest, {"--out", "--date", "--format"}, 0));
+    const ConfigLookup lookup = findConfigFile(ini);
+    if (command == "init") return init(lookup, parseOptions(rest, {"--base"}, 0));
+    if (!lookup.found) throw Error(configMissingText(lookup) + "\n" + "(orbisk-cli init)");
+    ini = lookup.path;
 
     if (command == "weeks") {
         parseOptions(rest, {}, 0);
@@ -190,7 +240,6 @@ int run(const std::vector<std::string>& argv) {
         return day(ini, parseDate(o.words[0]));
     }
     if (command == "now") return now(ini, parseOptions(rest, {"--date", "--time"}, 0));
-    if (command == "demo") return demo(parseOptions(rest, {"--out", "--date", "--format"}, 0));
     if (command == "print") return printCommand(ini, rest);
     if (command == "jtv") return jtvCommand(ini, rest);
     if (command == "xmltv") return xmltvCommand(ini, rest);

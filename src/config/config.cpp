@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <unordered_map>
 
+#include <sys/stat.h>
+
 #include "base/codepage.h"
+#include "base/error.h"
 #include "base/strings.h"
 
 namespace orbisk {
@@ -43,13 +46,79 @@ std::string defaultConfigPath() {
     return (std::filesystem::path(programFolder()) / kConfigFileName).string();
 }
 
+std::string userConfigPath() {
+    namespace fs = std::filesystem;
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    fs::path base;
+    if (xdg && fs::path(xdg).is_absolute()) {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || !fs::path(home).is_absolute()) return {};
+        base = fs::path(home) / ".config";
+    }
+    return (base / "orbisk" / kConfigFileName).string();
+}
+
+std::string configTemplatePath() {
+    return (std::filesystem::path(programFolder()).parent_path() / "share" / "orbisk" / kConfigFileName).string();
+}
+
+ConfigLookup findConfigFile(const std::string& named) {
+    ConfigLookup lookup;
+    const char* env = std::getenv(kIniEnvironment);
+    const std::string chosen = !named.empty() ? named : (env && *env ? std::string(env) : std::string());
+    if (!chosen.empty()) {
+        lookup.searched.push_back(chosen);
+        lookup.found = configFileExists(chosen);
+        if (lookup.found) lookup.path = chosen;
+        return lookup;
+    }
+    for (const std::string& place : {defaultConfigPath(), userConfigPath()}) {
+        if (place.empty()) continue;
+        lookup.searched.push_back(place);
+        if (configFileExists(place)) {
+            lookup.path = place;
+            lookup.found = true;
+            return lookup;
+        }
+    }
+    lookup.path = userConfigPath();
+    return lookup;
+}
+
 std::string configFilePath() {
-    const char* named = std::getenv(kIniEnvironment);
-    return named && *named ? std::string(named) : defaultConfigPath();
+    const ConfigLookup lookup = findConfigFile();
+    return lookup.path.empty() ? lookup.searched.front() : lookup.path;
 }
 
 bool configFileExists(const std::string& path) {
     return IniFile(path).exists();
+}
+
+std::string configMissingText(const ConfigLookup& lookup) {
+    std::string text = kConfigMissingText;
+    text += lookup.searched.size() == 1 ? "\nИскали здесь:"_cp1251 : "\nИскали в этих местах:"_cp1251;
+    for (const std::string& place : lookup.searched) text += "\n" + fileNameToAnsi(place);
+    return text;
+}
+
+void createConfigFromTemplate(const std::string& templatePath, const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (configFileExists(path)) return;
+    if (!fs::is_regular_file(templatePath, ec))
+        throw Error("Не найден образец настроек "_cp1251 + fileNameToAnsi(templatePath));
+    // The settings hold the paths of the user's files: the copy and its
+    // folder are the user's alone, from the moment they exist.
+    const fs::path folder = fs::path(path).parent_path();
+    const mode_t old = ::umask(077);
+    fs::create_directories(folder, ec);
+    fs::copy_file(templatePath, path, fs::copy_options::none, ec);
+    ::umask(old);
+    if (!fs::is_directory(folder)) throw Error("Unable to write to " + fileNameToAnsi(folder.string()));
+    if (ec && !configFileExists(path)) throw Error("Unable to write to " + fileNameToAnsi(path));
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, ec);
 }
 
 Config::Config(const std::string& iniPath)
@@ -71,9 +140,9 @@ bool Config::loadConfig(ConfigPrompts& prompts) {
     for (int i = 1; i <= MonthNames::size(); ++i) months_[i] = ini_.readString(kMonths, std::to_string(i), "");
 
     delFromBegin_ = ini_.readInteger(kMsg, "DelFromBegin", 5);
-    ini_.writeInteger(kMsg, "DelFromBegin", delFromBegin_);
+    writeBackInteger(kMsg, "DelFromBegin", delFromBegin_);
     delFromEnd_ = ini_.readInteger(kMsg, "DelFromEnd", 2);
-    ini_.writeInteger(kMsg, "DelFromEnd", delFromEnd_);
+    writeBackInteger(kMsg, "DelFromEnd", delFromEnd_);
     firstCaptionRow_ = ini_.readString(kMsg, "FirstCaptionRow", kDefaultFirstCaptionRow);
     lastCaptionRow_ = ini_.readString(kMsg, "LastCaptionRow", kDefaultLastCaptionRow);
     lastDayRow_ = ini_.readString(kMsg, "LastDayRow", kDefaultLastDayRow);
@@ -110,6 +179,17 @@ bool Config::loadConfig(ConfigPrompts& prompts) {
         if (!rest.empty()) format_.timeSeparator = rest[0];
     }
     return result;
+}
+
+void Config::writeBackInteger(const char* section, const char* key, int value) {
+    // The value read is written back so that the file shows what is used;
+    // a file that cannot be written but already holds the key still serves
+    // everything that only reads it.
+    try {
+        ini_.writeInteger(section, key, value);
+    } catch (const Error&) {
+        if (!ini_.valueExists(section, key)) throw;
+    }
 }
 
 void Config::readKludges() {

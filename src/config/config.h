@@ -18,25 +18,57 @@ inline constexpr const char* kAppTitle = "Орбиск"_cp1251;
 
 // ---- Where the settings live -------------------------------------------------
 //
-// The desktop program and orbisk-cli find the file the same way; only the
-// desktop program lets the environment name another one (tests, packaging).
+// The desktop program and orbisk-cli look in the same places, in this order:
+// the file ORBISK_INI names; Orbisk.ini beside the executable (a portable
+// copy, as on Windows); the per-user file. Only the per-user file is ever
+// made by the program, from the template installed with it.
 
 inline constexpr char kConfigFileName[] = "Orbisk.ini";
 inline constexpr char kIniEnvironment[] = "ORBISK_INI";
 inline constexpr const char* kConfigMissingText = "Не обнаружен файл \"Orbisk.ini\". Продолжение не возможно"_cp1251;
 
 // The running program's folder, from /proc/self/exe ("." when unknown): the
-// settings file and the task library sit beside the program.
+// portable settings file and the task library sit beside the program.
 std::string programFolder();
 // Orbisk.ini in the running program's folder, found through /proc/self/exe
 // ("./Orbisk.ini" when that link can't be read); a file-system path.
 std::string defaultConfigPath();
-// The file ORBISK_INI names when it is set and not empty, else
-// defaultConfigPath().
+// $XDG_CONFIG_HOME/orbisk/Orbisk.ini, or $HOME/.config/orbisk/Orbisk.ini
+// when XDG_CONFIG_HOME is unset or not absolute; empty when neither gives
+// an absolute folder.
+std::string userConfigPath();
+// The template a new per-user file is copied from:
+// <prefix>/share/orbisk/Orbisk.ini for a program in <prefix>/bin.
+std::string configTemplatePath();
+
+struct ConfigLookup {
+    // The file found; when none was, where a new one belongs (the per-user
+    // file), or empty when it may not be made.
+    std::string path;
+    bool found = false;
+    // Every place looked at, in order.
+    std::vector<std::string> searched;
+    // Not found, and `path` is the per-user file to make from the template.
+    bool mayCreate() const { return !found && !path.empty(); }
+};
+
+// The look-up above. A non-empty `named` (orbisk-cli --ini) is the one
+// place looked at, and so is ORBISK_INI when set: a file named on purpose
+// is never replaced by another one.
+ConfigLookup findConfigFile(const std::string& named = {});
+// findConfigFile().path, or where the desktop program would look first.
 std::string configFilePath();
 // Whether `path` is a settings file: a regular file, as Config::fileExists
 // asks (a folder of that name counts as missing).
 bool configFileExists(const std::string& path);
+// kConfigMissingText followed by the places looked at, one a line, in the
+// file system's text converted to 1251.
+std::string configMissingText(const ConfigLookup& lookup);
+// Copies the template to `path`, making its folders (private to the user);
+// the file is readable by its owner only. Throws Error naming what failed
+// (no template, a folder or file that cannot be made). An existing file is
+// left as it is.
+void createConfigFromTemplate(const std::string& templatePath, const std::string& path);
 
 class Config;
 
@@ -71,8 +103,9 @@ public:
     // Reads every setting; asks `prompts` for the missing ones. Result: the
     // message parameters are complete (or their dialog was confirmed); only
     // then are the time format and separator taken from timeFormat.
-    // Throws Error("Unable to write to <path>") when the file is read-only
-    // (delFromBegin and delFromEnd are written back at once).
+    // delFromBegin and delFromEnd are written back as read; a file that
+    // cannot be written throws Error("Unable to write to <path>") only when
+    // it lacks one of them.
     bool loadConfig(ConfigPrompts& prompts);
     // Makes the configured day and month names the ones DDDD and MMMM print.
     void setGlobalDateParams();
@@ -142,6 +175,7 @@ public:
 
 private:
     void readKludges();
+    void writeBackInteger(const char* section, const char* key, int value);
 
     IniFile ini_;
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/codepage.h"
 #include "base/error.h"
 #include "base/strings.h"
 
@@ -106,16 +107,17 @@ std::string dataFileForBase(AreaKind kind, const std::string& basePath) {
     if (basePath.empty() || areaUsesFolder(kind)) return basePath;
     const std::string lower = basePath + (kind == AreaKind::Jam ? ".jdt" : ".sqd");
     const std::string upper = basePath + (kind == AreaKind::Jam ? ".JDT" : ".SQD");
-    if (isRegularFile(lower)) return lower;
-    if (isRegularFile(upper)) return upper;
+    if (isRegularFile(ansiToFileName(lower))) return lower;
+    if (isRegularFile(ansiToFileName(upper))) return upper;
     // A base chosen as a file without a four-character extension is stored whole.
-    if (isRegularFile(basePath) && stripBaseExtension(basePath) == basePath) return basePath;
+    if (isRegularFile(ansiToFileName(basePath)) && stripBaseExtension(basePath) == basePath) return basePath;
     return lower;
 }
 
 std::string checkAreaPath(AreaKind kind, const std::string& path) {
-    if (areaUsesFolder(kind)) return isDirectory(path) ? std::string() : format(kNoFolder, path);
-    return isRegularFile(path) ? std::string() : format(kNoFile, path);
+    const std::string name = ansiToFileName(path);
+    if (areaUsesFolder(kind)) return isDirectory(name) ? std::string() : format(kNoFolder, path);
+    return isRegularFile(name) ? std::string() : format(kNoFile, path);
 }
 
 }  // namespace orbisk

@@ -57,9 +57,15 @@ std::string dataFileForBase(AreaKind kind, const std::string& basePath);
 
 // The check run when the dialog is confirmed: empty when the location
 // exists, else the warning text "Путь %s не существует" (folder kinds) or
-// "Файл %s не существует" (file kinds) with the path in place of %s. Paths
-// are tested as the byte strings the message-base loaders open.
+// "Файл %s не существует" (file kinds) with the path in place of %s. The
+// path is 1251, as stored; it is tested under its file-system name, the one
+// the loaders open.
 std::string checkAreaPath(AreaKind kind, const std::string& path);
+
+// A path with characters Windows-1251 lacks, refused rather than stored
+// mangled; the path (with "?" for them) follows the text.
+inline constexpr const char* kPathNotInCodePageText =
+    "Имя папки или файла содержит знаки, которых нет в кодировке Windows-1251 файла Orbisk.ini. Выберите другое место:"_cp1251;
 
 // The caption of the settings warnings.
 inline constexpr const char* kSettingsCaption = "Установки"_cp1251;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/codepage.h"
 #include "viewer/viewer.h"
 #include "base/cp1251.h"
 #include "base/error.h"
@@ -98,7 +99,7 @@ OtherMessages decideDeletions(const std::string& identifier, DateTime cutoff, co
 DeletionResult deleteOldMessages(Viewer& viewer, const std::function<void()>& refresh, DeletionResult* progress) {
     if (!viewer.listingsLoaded()) throw Error(kListingsNotLoadedText);
     const DateTime cutoff = deletionCutoff(viewer.shownDate());
-    const std::string identifier = viewer.settings().fidoPath();
+    const std::string identifier = ansiToFileName(viewer.settings().fidoPath());
     // The window's numbers may be days old; a tosser's pack renumbers the
     // area meanwhile. Only what the area holds now decides.
     const OtherMessages list = decideDeletions(identifier, cutoff, viewer.loadEnv());

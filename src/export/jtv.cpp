@@ -142,7 +142,7 @@ bool jtvFilePaths(const std::string& folder, const std::string& desc, std::strin
     if (desc.empty() || desc == "." || desc == ".." || desc.find('/') != std::string::npos ||
         desc.find('\0') != std::string::npos)
         return false;
-    const std::string base = ansiToUtf8(folder) + "/" + ansiToUtf8(desc);
+    const std::string base = ansiToFileName(folder) + "/" + ansiToFileName(desc);
     ndx = base + ".ndx";
     pdt = base + ".pdt";
     return true;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <vector>
 
+#include "base/error.h"
 #include "gui/mainwindow.h"
 #include "gui/qtext.h"
 #include "gui/singleinstance.h"
@@ -43,12 +44,24 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(toQString(kAppTitle));
     QGuiApplication::setDesktopFileName(QStringLiteral("orbisk"));
     QApplication::setWindowIcon(appIcon());
+    installQtTranslations();
 
-    const std::string iniPath = configFilePath();
-    if (!configFileExists(iniPath)) {
-        showConfigMissingBox();
-        return 0;
+    // The settings: a first start makes the per-user file from the template
+    // and goes on to the first-run dialogs, which fill it in.
+    const ConfigLookup lookup = findConfigFile();
+    if (!lookup.found) {
+        if (!lookup.mayCreate()) {
+            showConfigMissingBox(configMissingText(lookup));
+            return 0;
+        }
+        try {
+            createConfigFromTemplate(configTemplatePath(), lookup.path);
+        } catch (const Error& e) {
+            showConfigMissingBox(configMissingText(lookup) + "\n\n" + e.what());
+            return 0;
+        }
     }
+    const std::string iniPath = lookup.path;
 
     MainWindowOptions options;
     options.iniPath = iniPath;

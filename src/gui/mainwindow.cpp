@@ -31,8 +31,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/codepage.h"
+#include "base/cp1251.h"
 #include "base/error.h"
 #include "base/timetext.h"
+#include "base/version.h"
 #include "config/config.h"
 #include "gui/dialogs/settingsdialogs.h"
 #include "gui/filmgriddelegate.h"
@@ -48,6 +51,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QColor kNavy(0, 0, 128);
+const QColor kLightBlue(140, 190, 255);
 
 // The first-run dialogs open in the middle of a load: they get the normal
 // cursor while they are up, the load its wait cursor again afterwards.
@@ -248,6 +252,9 @@ void MainWindow::createActions() {
     filmsPageAction = make(u"Текущие передачи"_s, u"Просмотр списка текущих телепередач"_s, QKeySequence(Qt::Key_F12),
                            "filmsPageAction");
 
+    aboutAction = make(u"&О программе"_s, u"О программе"_s, QKeySequence(), "aboutAction");
+    connect(aboutAction, &QAction::triggered, this, &MainWindow::onAbout);
+
     // The work of reminderAction and reminderSettingsAction is connected by the
     // reminders part.
     connect(printAction, &QAction::triggered, this, [this] { onPrint(); });
@@ -317,6 +324,14 @@ void MainWindow::createMenus() {
     QMenu* schedule = menuBar()->addMenu(u"&Расписание"_s);
     schedule->addAction(reminderSettingsAction);
     schedule->addAction(reminderAction);
+    QMenu* help = menuBar()->addMenu(u"&Справка"_s);
+    help->addAction(aboutAction);
+}
+
+void MainWindow::onAbout() {
+    notifier_->show(std::string(kAppTitle) + " " + kVersion + "\n" + "Настройки: "_cp1251 +
+                        fileNameToAnsi(viewer_->settings().ini().fileName()),
+                    "О программе"_cp1251, MsgIcon::Information);
 }
 
 void MainWindow::createControls() {
@@ -501,9 +516,15 @@ void MainWindow::createControls() {
 
 void MainWindow::loadAtStart() {
     setWindowTitle(toQString(kAppTitle));
+    // A first start fills most of the screen, so that a day shows without
+    // scrolling on 1280x800 and every channel tab fits; a stored placement
+    // replaces it below.
     resize(px(598), px(381));
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize free = screen->availableGeometry().size();
+        resize(std::min(free.width() * 9 / 10, px(1180)), std::min(free.height() * 92 / 100, px(820)));
         move(screen->availableGeometry().center() - rect().center());
+    }
     renderWeek();
     if (!viewer_->settings().fileExists()) {
         notifier_->show(kConfigMissingText, kAppTitle, MsgIcon::Error);
@@ -757,9 +778,22 @@ void MainWindow::showChannelDay() {
         QTextCharFormat bold;
         bold.setFontWeight(QFont::Bold);
         for (const TextRange& r : dayText_.bold) mergeFormat(doc, r, bold);
+        // Quoted titles: navy on a light page, light blue on a dark one; the
+        // running line keeps its yellow, so its text is always dark on it.
+        const bool darkPage = dayView->palette().color(QPalette::Base).lightness() < 128;
         QTextCharFormat navy;
-        navy.setForeground(kNavy);
+        navy.setForeground(darkPage ? kLightBlue : kNavy);
         for (const TextRange& r : dayText_.navy) mergeFormat(doc, r, navy);
+        if (current >= 0) {
+            const QTextBlock block = doc->findBlockByNumber(current);
+            QTextCharFormat dark;
+            dark.setForeground(QColor(Qt::black));
+            mergeFormat(doc, TextRange{block.position(), block.length() - 1}, dark);
+            navy.setForeground(kNavy);
+            for (const TextRange& r : dayText_.navy)
+                if (r.start >= block.position() && r.start < block.position() + block.length())
+                    mergeFormat(doc, r, navy);
+        }
         QTextCursor caret(doc);
         caret.setPosition(current >= 0 ? dayText_.line(current).start : 0);
         dayView->setTextCursor(caret);
@@ -825,6 +859,16 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
                 if (a->isEnabled() && a->shortcut() == pressed) return true;
             break;
         }
+        case QEvent::KeyPress:
+            // Enter on a row opens it, as a double click does.
+            if (watched == filmGrid) {
+                const int key = static_cast<QKeyEvent*>(event)->key();
+                if ((key == Qt::Key_Return || key == Qt::Key_Enter) && filmGrid->currentRow() >= 0) {
+                    onFilmGridDoubleClicked(filmGrid->currentRow());
+                    return true;
+                }
+            }
+            break;
         case QEvent::MouseButtonRelease:
             if (watched == dayView->viewport()) pickAtCaret();
             break;
@@ -1032,11 +1076,13 @@ void MainWindow::restorePlacement() {
     bool onScreen = false;
     for (const QScreen* screen : QGuiApplication::screens())
         onScreen = onScreen || screen->availableGeometry().intersects(wanted);
-    if (!onScreen) {
+    if (onScreen)
+        setGeometry(wanted);
+    else
         resize(w, h);
-        return;
-    }
-    setGeometry(wanted);
+    // Maximised stays maximised; the normal place is kept for un-maximising.
+    if (ini.readInteger(kMainSection, "ShowCmd", kShowNormal) == kShowMaximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 }  // namespace orbisk

@@ -136,6 +136,7 @@ public:
     QAction* saveXmltvAction = nullptr;
     QAction* channelsPageAction = nullptr;
     QAction* filmsPageAction = nullptr;
+    QAction* aboutAction = nullptr;
 
     WeekTabBar* weekTabs = nullptr;
     QToolButton* prevWeekButton = nullptr;
@@ -157,6 +158,8 @@ public:
     QTimer* filmTimer = nullptr;
 
 public slots:
+    // The program's name, version and settings file, in an information box.
+    void onAbout();
     // One tick of each timer (tests call them to run a tick at a fixed time).
     void onClockTimer();
     void onFilmTimer();

@@ -12,12 +12,6 @@
 
 namespace orbisk {
 
-namespace {
-std::string localToAnsi(const QString& s) {
-    return utf8ToAnsi(QFile::encodeName(s).toStdString());
-}
-}  // namespace
-
 ReminderActions::ReminderActions(MainWindow& window)
     : QObject(&window),
       window_(window),
@@ -28,7 +22,7 @@ ReminderActions::ReminderActions(MainWindow& window)
       ownNet_(std::make_unique<AtNetScheduler>(window.time())),
       library_(ownLibrary_.get()),
       net_(ownNet_.get()),
-      programPath_(localToAnsi(QCoreApplication::applicationFilePath())) {
+      programPath_(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString()) {
     setObjectName(QStringLiteral("reminderActions"));
     connect(window.reminderAction, &QAction::triggered, this, [this] { onReminder(); });
     connect(window.reminderSettingsAction, &QAction::triggered, this, [this] { onReminderSettings(); });

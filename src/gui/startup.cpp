@@ -1,7 +1,11 @@
 #include "gui/startup.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTranslator>
 
 #include "config/config.h"
 #include "gui/qtext.h"
@@ -29,8 +33,19 @@ void showReminderBox(const QString& text) {
     showTopBox(QMessageBox::Information, QStringLiteral("Внимание!"), text);
 }
 
-void showConfigMissingBox() {
-    showTopBox(QMessageBox::Critical, toQString(kAppTitle), toQString(kConfigMissingText));
+void showConfigMissingBox(const std::string& ansiText) {
+    showTopBox(QMessageBox::Critical, toQString(kAppTitle), toQString(ansiText));
+}
+
+QTranslator* installQtTranslations() {
+    // The window is Russian whatever the locale, and so are Qt's own texts.
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(translator))
+        return translator;
+    delete translator;
+    return nullptr;
 }
 
 QIcon appIcon() {

@@ -1,12 +1,13 @@
 #pragma once
 // The pieces of the program entry that are more than one line: the reminder
 // box, the missing-file box, the icon. main.cpp strings them together in the
-// start-up order, with the settings file that configFilePath finds.
+// start-up order, with the settings file that findConfigFile finds.
 #include <QIcon>
 #include <QString>
+#include <QTranslator>
 #include <string>
 
-#include "config/config.h"  // configFilePath, kIniEnvironment
+#include "config/config.h"  // findConfigFile, kIniEnvironment
 
 namespace orbisk {
 
@@ -19,9 +20,16 @@ inline constexpr char kDismissBoxesEnvironment[] = "ORBISK_TEST_DISMISS_BOXES";
 // from a scheduler job while the user works elsewhere). Returns when dismissed.
 void showReminderBox(const QString& text);
 
-// "Не обнаружен файл "Orbisk.ini". Продолжение не возможно": caption
-// "Орбиск", error icon, no owner. Returns when dismissed.
-void showConfigMissingBox();
+// The missing-settings text (configMissingText: what is missing and where it
+// was looked for; 1251): caption "Орбиск", error icon, no owner. Returns
+// when dismissed.
+void showConfigMissingBox(const std::string& ansiText);
+
+// Qt's own texts (the standard buttons Yes, No, Cancel, the file dialogs) in
+// Russian, as the rest of the window: Qt's translations installed on the
+// system (qt6-translations-l10n). The translator belongs to the application
+// (deleting it takes it out again); null when the translations are missing.
+QTranslator* installQtTranslations();
 
 // The program's icon, from the embedded resource.
 QIcon appIcon();

@@ -1,6 +1,7 @@
 #include "schedule/scheduler.h"
 
 #include "viewer/viewer.h"
+#include "base/codepage.h"
 #include "base/cp1251.h"
 #include "base/datetime.h"
 #include "base/ui.h"
@@ -34,7 +35,7 @@ ReminderPlan ReminderScheduler::prepare() const {
     ReminderPlan plan;
     plan.programme = pickProgramme(viewer_.channels().current(), viewer_.showTime(), config.format());
     plan.command = expandReminderMacros(plan.programme.title, plan.programme.timeText, plan.programme.channel,
-                                        config.scheduleMessage(), getRunLine(config, programPath_));
+                                        config.scheduleMessage(), getRunLine(config, fileNameToAnsi(programPath_)));
     return plan;
 }
 
@@ -112,7 +113,7 @@ bool ReminderScheduler::onReminderSettings() {
     int lead = config.timeShift();
     std::string message = config.scheduleMessage();
     bool runMe = config.runMe();
-    const std::string shownLine = getRunLine(config, programPath_);
+    const std::string shownLine = getRunLine(config, fileNameToAnsi(programPath_));
     std::string runLine = shownLine;
     if (!dialogs_.editScheduleSettings(lead, message, runMe, runLine)) return false;
     config.setTimeShift(lead);

@@ -56,7 +56,8 @@ struct ReminderPlan {
 
 class ReminderScheduler {
 public:
-    // `programPath`: the full path of the program the jobs start (Windows-1251).
+    // `programPath`: the full path of the program the jobs start, as the file
+    // system names it; the run lines the user sees and edits show it in 1251.
     ReminderScheduler(Viewer& viewer, Notifier& notifier, ScheduleDialogs& dialogs, TaskLibrary& library,
                       NetScheduler& net, std::string programPath);
 

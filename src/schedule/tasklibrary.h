@@ -25,7 +25,8 @@ public:
     virtual Status load();
     // The file name the error messages show.
     std::string fileName() const;
-    // addTask: program (may be empty), command (Windows-1251), run time.
+    // addTask: program (may be empty; file-system bytes), command
+    // (Windows-1251), run time.
     virtual std::int32_t addTask(const std::string& program, const std::string& command, int year, int month,
                                  int day, int hour, int minute);
     // What the queue answered to the last addTask (Windows-1251), if told.

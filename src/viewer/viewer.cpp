@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/codepage.h"
 #include "base/error.h"
 #include "base/timetext.h"
 #include "base/ui.h"
@@ -50,7 +51,9 @@ bool Viewer::refreshListings(ConfigPrompts& prompts, bool startedWithArguments) 
     config_.setGlobalDateParams();
 
     StructureWarning warning(notifier_, config_.enableWarning(), structureWarningShown_);
-    loadListings(config_.fidoPath(), weeks_, otherMsgs_, LoadEnv(config_, notifier_, clock_, &warning));
+    // The identifier is kept in 1251, as the settings file holds it; the
+    // loaders open file-system names.
+    loadListings(ansiToFileName(config_.fidoPath()), weeks_, otherMsgs_, LoadEnv(config_, notifier_, clock_, &warning));
     listingsLoaded_ = true;
 
     showDay(listingToday());

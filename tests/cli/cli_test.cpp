@@ -199,7 +199,9 @@ TEST(Cli, ErrorsEndWithStatusOneAndTheTitleLine) {
     test::CliResult r = runCli(dir, {"--ini", dir / "none.ini", "weeks"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, title + "Не обнаружен файл \"Orbisk.ini\". Продолжение не возможно.\n");
+    // The place looked at, and how to make the file.
+    EXPECT_EQ(r.err, title + "Не обнаружен файл \"Orbisk.ini\". Продолжение не возможно Искали здесь: " +
+                         dir / "none.ini" + " (orbisk-cli init).\n");
 
     // First-run settings missing: named, never asked for.
     test::writeFile(dir / "first.ini", "[MAIN]\r\nFIDOPath=I/tmp\r\n[DAYS]\r\n1=x\r\n");

@@ -347,7 +347,10 @@ TEST(Config, UnwritableFileFailsTheLoad) {
     EXPECT_EQ(prompts.baseCalls, 0) << "the load stops at the write-back";
 }
 
-TEST(Config, ReadOnlyFileFailsTheLoad) {
+// A read-only file serves every reader while it holds what the load writes
+// back; one that lacks it fails the load (orbisk-cli runs the same load as
+// another user in tests/cli, where root can't test permissions).
+TEST(Config, ReadOnlyFileLoadsWhenNothingIsMissing) {
     if (::geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
     TempDir dir;
     FakePrompts prompts;
@@ -355,8 +358,16 @@ TEST(Config, ReadOnlyFileFailsTheLoad) {
     writeFile(path, fullFile());
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     Config c(path);
-    EXPECT_THROW(c.loadConfig(prompts), Error);
+    EXPECT_TRUE(c.loadConfig(prompts));
+    EXPECT_EQ(c.delFromBegin(), 16);
     EXPECT_EQ(readFile(path), fullFile());
+
+    const std::string lacking = dir / "lacking.ini";
+    writeFile(lacking, "[MAIN]\r\n");
+    ASSERT_EQ(::chmod(lacking.c_str(), 0444), 0);
+    Config l(lacking);
+    EXPECT_THROW(l.loadConfig(prompts), Error);
+    EXPECT_EQ(readFile(lacking), "[MAIN]\r\n");
 }
 
 TEST(Config, MessageActionsFollowTheIdentifierLetter) {
@@ -371,37 +382,134 @@ TEST(Config, MessageActionsFollowTheIdentifierLetter) {
     EXPECT_TRUE(c.messageActionsEnabled());
 }
 
-// The desktop program and orbisk-cli look for the settings beside the
-// program; only the desktop program asks the environment first.
-TEST(ConfigPath, BesideTheProgramUnlessTheEnvironmentNamesAnother) {
+namespace {
+
+// Sets (or with null unsets) environment variables for one scope.
+class EnvGuard {
+public:
+    void set(const char* name, const char* value) {
+        if (const char* old = std::getenv(name))
+            saved_.emplace_back(name, std::string(old));
+        else
+            saved_.emplace_back(name, std::nullopt);
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~EnvGuard() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->second)
+                ::setenv(it->first.c_str(), it->second->c_str(), 1);
+            else
+                ::unsetenv(it->first.c_str());
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+}  // namespace
+
+// Both programs look at ORBISK_INI, then beside the program, then the
+// per-user file; a file named on purpose is the only place looked at.
+TEST(ConfigPath, LookUpOrder) {
     // This test program runs from <build>/tests.
     const std::string beside = (std::filesystem::canonical(ORBISK_BINARY_DIR "/tests") / "Orbisk.ini").string();
     EXPECT_EQ(orbisk::defaultConfigPath(), beside);
+    ASSERT_FALSE(std::filesystem::exists(beside)) << "a stray portable file would hide the per-user one";
 
-    const char* before = std::getenv(orbisk::kIniEnvironment);
-    const std::optional<std::string> saved = before ? std::optional<std::string>(before) : std::nullopt;
+    TempDir dir;
+    const std::string home = dir / "home";
+    const std::string xdg = dir / "xdg";
+    const std::string homeIni = home + "/.config/orbisk/Orbisk.ini";
+    const std::string xdgIni = xdg + "/orbisk/Orbisk.ini";
+    writeFile(dir / "named.ini", fullFile());
     struct Case {
-        const char* value;  // null: unset
-        std::string expected;
+        const char* label;
+        const char* env;   // ORBISK_INI, null: unset
+        const char* xdg;   // XDG_CONFIG_HOME
+        bool homeFile;     // the per-user file exists
+        std::string named; // --ini
+        std::string path;
+        bool found;
+        std::vector<std::string> searched;
     };
+    const std::string named = dir / "named.ini";
+    const std::string none = dir / "none.ini";
     const Case cases[] = {
-        {nullptr, beside},
-        {"", beside},
-        {"/some/where/test.ini", "/some/where/test.ini"},
-        {"relative.ini", "relative.ini"},
+        {"nothing yet: the per-user file is to be made", nullptr, nullptr, false, "", homeIni, false, {beside, homeIni}},
+        {"empty variables count as unset", "", "", false, "", homeIni, false, {beside, homeIni}},
+        {"per-user file found", nullptr, nullptr, true, "", homeIni, true, {beside, homeIni}},
+        {"XDG_CONFIG_HOME moves it", nullptr, xdg.c_str(), true, "", xdgIni, false, {beside, xdgIni}},
+        {"a relative XDG_CONFIG_HOME is ignored", nullptr, "rel", true, "", homeIni, true, {beside, homeIni}},
+        {"ORBISK_INI wins", named.c_str(), nullptr, true, "", named, true, {named}},
+        {"a missing ORBISK_INI is not replaced", none.c_str(), nullptr, true, "", "", false, {none}},
+        {"--ini wins over ORBISK_INI", none.c_str(), nullptr, true, named, named, true, {named}},
     };
     for (const Case& c : cases) {
-        if (c.value)
-            ::setenv(orbisk::kIniEnvironment, c.value, 1);
-        else
-            ::unsetenv(orbisk::kIniEnvironment);
-        EXPECT_EQ(orbisk::configFilePath(), c.expected) << (c.value ? c.value : "(unset)");
-        EXPECT_EQ(orbisk::defaultConfigPath(), beside) << "the default ignores the environment";
+        EnvGuard env;
+        env.set(orbisk::kIniEnvironment, c.env);
+        env.set("XDG_CONFIG_HOME", c.xdg);
+        env.set("HOME", home.c_str());
+        std::filesystem::remove_all(home);
+        if (c.homeFile) {
+            std::filesystem::create_directories(home + "/.config/orbisk");
+            writeFile(homeIni, fullFile());
+        }
+        const orbisk::ConfigLookup l = orbisk::findConfigFile(c.named);
+        EXPECT_EQ(l.path, c.path) << c.label;
+        EXPECT_EQ(l.found, c.found) << c.label;
+        EXPECT_EQ(l.searched, c.searched) << c.label;
+        EXPECT_EQ(l.mayCreate(), !c.found && !c.path.empty()) << c.label;
     }
-    if (saved)
-        ::setenv(orbisk::kIniEnvironment, saved->c_str(), 1);
-    else
-        ::unsetenv(orbisk::kIniEnvironment);
+    EnvGuard env;
+    env.set("XDG_CONFIG_HOME", nullptr);
+    env.set("HOME", nullptr);
+    EXPECT_EQ(orbisk::userConfigPath(), "") << "no home: nowhere to make a file";
+}
+
+TEST(ConfigPath, FirstStartCopiesTheTemplate) {
+    // The build puts the template where an installed program finds it.
+    const std::string tmpl = orbisk::configTemplatePath();
+    ASSERT_EQ(tmpl, ORBISK_BINARY_DIR "/share/orbisk/Orbisk.ini");
+    TempDir dir;
+    const std::string target = dir / "home/.config/orbisk/Orbisk.ini";
+    orbisk::createConfigFromTemplate(tmpl, target);
+
+    struct ::stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat((dir / "home/.config/orbisk").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    // Every name and default is there: only the message base is left to ask.
+    Config c(target);
+    FakePrompts prompts;
+    EXPECT_TRUE(c.loadConfig(prompts));
+    EXPECT_EQ(c.missingSettings(), std::vector<std::string>{"MAIN/FIDOPath"});
+    EXPECT_EQ(c.days()[1], kSunday);
+    EXPECT_EQ(c.months()[12], "декабря"_cp1251);
+    EXPECT_EQ(c.timeFormat(), "HH.MM");
+    EXPECT_EQ(c.kludges(), std::vector<std::string>{"SEEN-BY"});
+
+    // A file that exists is the user's: never overwritten.
+    c.setFidoPath("F/fido");
+    orbisk::createConfigFromTemplate(tmpl, target);
+    EXPECT_EQ(Config(target).ini().readString("MAIN", "FIDOPath", ""), "F/fido");
+
+    EXPECT_THROW(orbisk::createConfigFromTemplate(dir / "no-template.ini", dir / "x/Orbisk.ini"), Error);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x"));
+    writeFile(dir / "file", "");
+    EXPECT_THROW(orbisk::createConfigFromTemplate(tmpl, dir / "file/sub/Orbisk.ini"), Error);
+}
+
+TEST(ConfigPath, MissingTextNamesThePlaces) {
+    orbisk::ConfigLookup l;
+    l.searched = {"/opt/orbisk/Orbisk.ini", "/home/Фидо/Orbisk.ini"};
+    EXPECT_EQ(orbisk::configMissingText(l), std::string(orbisk::kConfigMissingText) +
+                                                "\nИскали в этих местах:\n/opt/orbisk/Orbisk.ini\n/home/Фидо/Orbisk.ini"_cp1251);
 }
 
 TEST(ConfigPath, OnlyARegularFileIsASettingsFile) {

@@ -347,6 +347,42 @@ TEST_F(DialogsTest, MissingPathsWarnAndKeepTheDialogOpen) {
     EXPECT_EQ(config_->fidoPath(), "I" + dir_.str());
 }
 
+// Folders are shown and taken by their real names: a Cyrillic one is stored
+// in the settings' 1251, one that 1251 cannot name is refused, not mangled.
+TEST_F(DialogsTest, FolderNamesCrossToTheSettingsCodePage) {
+    makeConfig("I" + dir_.str());
+    dialogs_.setNotifier(&notes_);
+    const QString cyrillic = QString::fromStdString(dir_ / "Фидо/эхо");
+    const QString accented = QString::fromStdString(dir_ / "josé");
+    QDir().mkpath(cyrillic);
+    QDir().mkpath(accented);
+
+    ModalScript script({[&](QWidget* w) {
+        MessageBaseDialog* d = asBase(w);
+        if (!d) return;
+        clickRadio(d->fidoRadio);
+        d->folderEdit->setText(accented);
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
+        ASSERT_EQ(notes_.shown.size(), 1u);
+        EXPECT_EQ(notes_.shown[0].text, std::string(kPathNotInCodePageText) + " " + dir_.str() + "/jos?");
+        EXPECT_TRUE(d->isVisible());
+        d->folderEdit->setText(cyrillic);
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
+    }});
+    ASSERT_TRUE(dialogs_.editMessageBase(*config_));
+    EXPECT_EQ(notes_.shown.size(), 1u) << "the existing Cyrillic folder is found";
+    EXPECT_EQ(stored("MAIN", "FIDOPath"), "F" + dir_.str() + "/Фидо/эхо"_cp1251);
+
+    ModalScript again({[&](QWidget* w) {
+        MessageBaseDialog* d = asBase(w);
+        if (!d) return;
+        EXPECT_EQ(d->folderEdit->text(), cyrillic);
+        QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
+    }});
+    EXPECT_FALSE(dialogs_.editMessageBase(*config_));
+    EXPECT_EQ(again.ran(), 1);
+}
+
 TEST_F(DialogsTest, WarningIsARealMessageBoxOwnedByTheDialog) {
     makeConfig("I" + dir_.str());
     const std::string noFolder = dir_ / "gone";
@@ -377,13 +413,15 @@ TEST_F(DialogsTest, UnknownLettersShowFidoAndBadBoardsDoNotOpen) {
         MessageBaseDialog* d = asBase(w);
         if (!d) return;
         EXPECT_TRUE(d->fidoRadio->isChecked());
-        EXPECT_FALSE(d->fidoRadio->isEnabled());
         EXPECT_EQ(d->folderEdit->text(), QString());
         EXPECT_EQ(d->hudsonBoardSpin->value(), 1);
-        // A disabled button ignores the click; Hudson then Cancel.
+        // *.MSG can be picked back after another kind, its folder field shown.
         clickRadio(d->hudsonRadio);
+        EXPECT_TRUE(d->hudsonPanel->isVisibleTo(d));
         clickRadio(d->fidoRadio);
-        EXPECT_TRUE(d->hudsonRadio->isChecked());
+        EXPECT_TRUE(d->fidoRadio->isChecked());
+        EXPECT_FALSE(d->hudsonPanel->isVisibleTo(d));
+        EXPECT_TRUE(d->folderEdit->isVisibleTo(d));
         QTest::mouseClick(d->cancelButton(), Qt::LeftButton);
     }});
     EXPECT_FALSE(dialogs_.editMessageBase(*config_));

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -297,6 +298,18 @@ TEST(MainWindow, DayViewFormatsAndPickedProgramme) {
     EXPECT_NE(formatAt(re, quiz + 20).foreground().color(), navy);  // y: no closing quote
     // The caret stands at the start of the running programme.
     EXPECT_EQ(re->textCursor().position(), blockStart(re, 4));
+    // The running line's text is dark on its yellow whatever the palette;
+    // on a dark page the quoted titles turn light.
+    EXPECT_EQ(formatAt(re, blockStart(re, 4) + 6).foreground().color(), QColor(Qt::black));
+    QPalette darkPalette = re->palette();
+    darkPalette.setColor(QPalette::Base, QColor(30, 30, 30));
+    darkPalette.setColor(QPalette::Text, QColor(230, 230, 230));
+    re->setPalette(darkPalette);
+    w->refreshAction->trigger();
+    EXPECT_EQ(formatAt(re, blockStart(re, 4) + 6).foreground().color(), QColor(Qt::black));
+    EXPECT_GT(formatAt(re, news).foreground().color().lightness(), 160);
+    re->setPalette(QPalette());
+    w->refreshAction->trigger();
     EXPECT_FALSE(re->textCursor().hasSelection());
 
     // A click on a line picks its programme: the underline moves there, the
@@ -468,12 +481,27 @@ TEST(MainWindow, CurrentProgrammesGrid) {
     EXPECT_EQ(w->state().channels().current()->name, kRossia);
     EXPECT_EQ(w->state().showTime(), encodeTime(12, 30));
     for (int b = 0; b < 3; ++b) EXPECT_EQ(lineUnderlined(w->dayView, b), b == 1) << b;
+
+    // Enter on a row does what the double click does.
+    w->filmsPageAction->trigger();
+    w->onFilmTimer();
+    grid->setFocus();
+    grid->setCurrentCell(0, 0);
+    QTest::keyClick(grid, Qt::Key_Return);
+    EXPECT_EQ(w->pages->currentWidget(), w->channelsPage);
+    EXPECT_EQ(w->channelTabs->currentIndex(), 0);
+    EXPECT_EQ(w->state().channels().current()->name, kFirst);
 }
 
 TEST(MainWindow, PlacementAndColumnWidthsSurviveARestart) {
     auto listing = standardListing();
     {
         Window w(listing->iniPath(), kAt0020);
+        // Nothing stored yet: most of the screen, all of it on the screen.
+        const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+        EXPECT_GE(w->width(), free.width() * 85 / 100) << free.width();
+        EXPECT_GE(w->height(), free.height() * 85 / 100) << free.height();
+        EXPECT_TRUE(free.contains(w->geometry())) << "first start off the screen";
         w->setGeometry(140, 90, 720, 480);
         w->filmGrid->setColumnWidth(1, 333);
         w->filmGrid->setColumnWidth(3, 77);
@@ -499,6 +527,15 @@ TEST(MainWindow, PlacementAndColumnWidthsSurviveARestart) {
     Window off(listing->iniPath(), kAt0020, false);
     EXPECT_EQ(off->size(), QSize(600, 400));
     EXPECT_GT(off->x(), -9000);
+    EXPECT_FALSE(off->windowState() & Qt::WindowMaximized);
+
+    // Closed maximised: opens maximised, over the stored normal place.
+    std::string maximised = ini;
+    maximised.replace(maximised.find("ShowCmd=1"), 9, "ShowCmd=3");
+    writeFile(listing->iniPath(), maximised);
+    Window big(listing->iniPath(), kAt0020, false);
+    EXPECT_TRUE(big->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(big->normalGeometry().size(), QSize(720, 480));
 }
 
 TEST(MainWindow, WarningSwitchSuppressesTheStructureWarning) {

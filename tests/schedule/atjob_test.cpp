@@ -197,16 +197,26 @@ TEST_F(RealAt, TaskLibraryQueuesAYearAhead) {
     EXPECT_EQ(library.fileName(), "liborbisk_sched.so");
     int y, m, d;
     decodeDate(SystemClock().now() + 366, y, m, d);
-    // The program path arrives in Windows-1251.
-    ASSERT_NE(library.addTask("/opt/Орбиск/orbisk"_cp1251, "'a b' '21.30' 'K'", y, m, d, 21, 15), 0)
-        << library.lastAnswer();
+    // The program path is the file system's own bytes, so a folder 1251
+    // cannot name ("josé") still runs; the command arrives in 1251.
+    const std::string folder = dir_ / "Орбиск josé";
+    std::filesystem::create_directories(folder);
+    const std::string program = folder + "/orbisk";
+    writeFile(program, "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + shellQuote(dir_ / "ran") + "\n");
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+    ASSERT_NE(library.addTask(program, "'a b' '21.30' 'Канал'"_cp1251, y, m, d, 21, 15), 0) << library.lastAnswer();
     const std::string answer = library.lastAnswer();
     ASSERT_EQ(answer.rfind("job ", 0), 0u) << answer;
     job_ = std::atoi(answer.c_str() + 4);
     std::string job;
     ASSERT_TRUE(queued(job_, job));
-    EXPECT_NE(job.find("'/opt/Орбиск/orbisk' 'a b' '21.30' 'K'\n"), std::string::npos) << job;
+    EXPECT_NE(job.find(shellQuote(program) + " 'a b' '21.30' 'Канал'\n"), std::string::npos) << job;
     EXPECT_NE(job.find("DISPLAY=':93'; export DISPLAY"), std::string::npos);
+    // What at will run, run now: the program starts with its three words.
+    writeFile(dir_ / "job.sh", job);
+    std::string ignored;
+    EXPECT_EQ(runProgram("sh", {dir_ / "job.sh"}, "", ignored), 0) << ignored;
+    EXPECT_EQ(readFile(dir_ / "ran"), "a b\n21.30\nКанал\n");
 
     // A missing library or function: told apart, tried again next time.
     TaskLibrary none(dir_ / "liborbisk_sched.so");

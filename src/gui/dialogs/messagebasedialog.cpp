@@ -124,8 +124,6 @@ MessageBaseDialog::MessageBaseDialog(QWidget* parent) : OptionsDialog(parent) {
     jamRadio = addKind(AreaKind::Jam, QStringLiteral("&Jam"), "jamRadio", 4);
     squishRadio = addKind(AreaKind::Squish, QStringLiteral("&Squish"), "squishRadio", 5);
     internetRadio = addKind(AreaKind::Internet, QStringLiteral("&Текстовые файлы из интернета"), "internetRadio", 6);
-    // Fido can be shown (stored, empty or unknown identifiers) but not picked.
-    fidoRadio->setEnabled(false);
     grid->setColumnStretch(1, 1);
 
     chooseKind(AreaKind::Fido);
@@ -171,6 +169,14 @@ std::string MessageBaseDialog::composeIdentifier() const {
 
 bool MessageBaseDialog::canAccept() {
     PathEdit* field = visibleField();
+    // The settings file is 1251: a name it cannot hold would be stored
+    // mangled and never found again.
+    if (toQString(fromQString(field->text())) != field->text()) {
+        notify().show(kPathNotInCodePageText + std::string(" ") + fromQString(field->text()), kSettingsCaption,
+                      MsgIcon::Warning);
+        field->edit()->setFocus();
+        return false;
+    }
     const std::string warning = checkAreaPath(kind(), fromQString(field->text()));
     if (warning.empty()) return true;
     notify().show(warning, kSettingsCaption, MsgIcon::Warning);

@@ -1,6 +1,8 @@
 // The task library: AddTask queues a one-time job with `at`. Loaded by the
-// program at its first reminder; the program path and the command arrive
-// as Windows-1251 and leave as UTF-8, the locale's encoding of command lines.
+// program at its first reminder. The program path arrives as the file
+// system names it (any bytes: a folder 1251 cannot name still runs); the
+// command arrives as Windows-1251 and leaves as UTF-8, the locale's encoding
+// of command lines.
 #include <cstdint>
 #include <string>
 
@@ -20,7 +22,7 @@ __attribute__((visibility("default"))) std::int32_t AddTask(const char* program,
                                                             std::int32_t year, std::int32_t month, std::int32_t day,
                                                             std::int32_t hour, std::int32_t minute) {
     std::string line;
-    if (program && *program) line = orbisk::shellQuote(orbisk::ansiToUtf8(program));
+    if (program && *program) line = orbisk::shellQuote(program);
     if (command && *command) {
         if (!line.empty()) line += ' ';
         line += orbisk::ansiToUtf8(command);
