@@ -4,7 +4,6 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
-#include <QTimer>
 #include <QTranslator>
 
 #include "config/config.h"
@@ -16,6 +15,9 @@ static void initOrbiskResources() {
 }
 
 namespace orbisk {
+
+void (*startupBoxShown)(QMessageBox& box) = nullptr;
+
 namespace {
 
 void showTopBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
@@ -23,7 +25,7 @@ void showTopBox(QMessageBox::Icon icon, const QString& caption, const QString& t
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
-    if (qEnvironmentVariableIsSet(kDismissBoxesEnvironment)) QTimer::singleShot(0, &box, [&box] { box.accept(); });
+    if (startupBoxShown) startupBoxShown(box);
     box.exec();
 }
 

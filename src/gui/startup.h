@@ -9,11 +9,14 @@
 
 #include "config/config.h"  // findConfigFile, kIniEnvironment
 
+class QMessageBox;
+
 namespace orbisk {
 
-// Tests only: the start-up boxes (reminder, missing file) close themselves as
-// soon as shown, so a started program never waits for a click nobody gives.
-inline constexpr char kDismissBoxesEnvironment[] = "ORBISK_TEST_DISMISS_BOXES";
+// Called with each start-up box (reminder, missing file) just before it is
+// shown; null in the program. A test build of the program links a unit that
+// sets it, so that a started program never waits for a click nobody gives.
+extern void (*startupBoxShown)(QMessageBox& box);
 
 // The reminder text in a box: caption "Внимание!", information icon, modal
 // to the whole application, no owner, kept above other windows (it may come

@@ -23,7 +23,8 @@ using orbisk::test::TempDir;
 
 namespace {
 
-const QString kProgram = QStringLiteral(ORBISK_BINARY_DIR "/orbisk");
+// The program with a unit that closes its start-up boxes (tests/gui/program).
+const QString kProgram = QStringLiteral(ORBISK_BINARY_DIR "/tests/orbisk_autoclose");
 const QString kCli = QStringLiteral(ORBISK_BINARY_DIR "/orbisk-cli");
 // "Первый канал", a channel of the demo listing, in Windows-1251.
 const std::string kChannel = "Первый канал"_cp1251;
@@ -34,7 +35,6 @@ void prepare(QProcess& p, const TempDir& dir, const QString& ini = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(dir.str()));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QLatin1String(kDismissBoxesEnvironment), QStringLiteral("1"));
     if (!ini.isEmpty()) env.insert(QLatin1String(kIniEnvironment), ini);
     else env.insert(QLatin1String(kIniEnvironment), QString::fromStdString(dir / "none.ini"));
     p.setProcessEnvironment(env);

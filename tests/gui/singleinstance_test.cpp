@@ -328,10 +328,7 @@ TEST(StartupTest, ReminderBoxAndConfigPath) {
         owned = box->parentWidget() != nullptr;
         box->button(QMessageBox::Ok)->click();
     });
-    const QByteArray dismiss = qgetenv(kDismissBoxesEnvironment);
-    qunsetenv(kDismissBoxesEnvironment);
     showReminderBox(toQString(kChannel));
-    if (!dismiss.isNull()) qputenv(kDismissBoxesEnvironment, dismiss);
     EXPECT_EQ(caption, QStringLiteral("Внимание!"));
     EXPECT_EQ(text, toQString(kChannel));
     EXPECT_EQ(icon, QMessageBox::Information);
