@@ -49,14 +49,25 @@ QString socketPathIn(const std::string& folder) {
 
 }  // namespace
 
-std::string runtimeFolder() {
-    if (const char* xdg = getenv("XDG_RUNTIME_DIR"); xdg != nullptr && xdg[0] == '/') {
-        const std::string folder = std::string(xdg) + "/orbisk";
+std::string runtimeFolderIn(const char* xdgRuntimeDir, const std::string& tmp, const char* home) {
+    if (xdgRuntimeDir != nullptr && xdgRuntimeDir[0] == '/') {
+        const std::string folder = std::string(xdgRuntimeDir) + "/orbisk";
         if (secureFolder(folder)) return folder;
     }
-    const std::string folder = "/tmp/orbisk-" + std::to_string(geteuid());
-    return secureFolder(folder) ? folder : std::string();
+    const std::string uid = std::to_string(geteuid());
+    if (const std::string folder = tmp + "/orbisk-" + uid; secureFolder(folder)) return folder;
+    // Anyone can take a name in /tmp first; nobody else can in the home
+    // folder, and the name must stay the same for every start of this user.
+    if (home != nullptr && home[0] == '/') {
+        const std::string cache = std::string(home) + "/.cache";
+        if (mkdir(cache.c_str(), 0700) == 0 || errno == EEXIST) {
+            if (const std::string folder = cache + "/orbisk-" + uid; secureFolder(folder)) return folder;
+        }
+    }
+    return {};
 }
+
+std::string runtimeFolder() { return runtimeFolderIn(getenv("XDG_RUNTIME_DIR"), "/tmp", getenv("HOME")); }
 
 InstanceLock::InstanceLock(const std::string& folder) {
     if (folder.empty()) return;

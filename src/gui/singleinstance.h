@@ -30,10 +30,13 @@ namespace orbisk {
 inline constexpr char kMutexName[] = "OrbiskMutex";
 inline constexpr char kReminderSocketName[] = "TfmOrbisk";
 
-// $XDG_RUNTIME_DIR/orbisk, or /tmp/orbisk-<uid> without it; created with
-// mode 0700. Empty when no folder owned by this user and closed to others
-// can be had: then there is no lock and no hand-over.
+// $XDG_RUNTIME_DIR/orbisk, or /tmp/orbisk-<uid> without it, or, when that
+// one is not ours (another user made it first), $HOME/.cache/orbisk-<uid>;
+// created with mode 0700. Empty when no folder owned by this user and closed
+// to others can be had: then there is no lock and no hand-over.
 std::string runtimeFolder();
+// The same with the environment and the shared temporary folder given.
+std::string runtimeFolderIn(const char* xdgRuntimeDir, const std::string& tmp, const char* home);
 
 // The single-instance mutex. Construction tries to take the lock without
 // waiting; the first instance keeps it until destruction.

@@ -142,6 +142,26 @@ TEST(SingleInstanceTest, RuntimeFolderIsPrivate) {
     else qputenv("XDG_RUNTIME_DIR", oldXdg);
 }
 
+// Without XDG_RUNTIME_DIR, a /tmp name that another user took first (or a
+// symlink there) sends us to a folder of our own in the home folder.
+TEST(SingleInstanceTest, TakenTmpFolderFallsBackToTheHomeFolder) {
+    TempDir tmp, home;
+    const std::string uid = std::to_string(geteuid());
+    EXPECT_EQ(runtimeFolderIn(nullptr, tmp.str(), home.str().c_str()), tmp / ("orbisk-" + uid));
+
+    TempDir tmp2;
+    const std::string taken = tmp2 / ("orbisk-" + uid);
+    std::filesystem::create_directory(tmp2 / "theirs");
+    std::filesystem::create_directory_symlink(tmp2 / "theirs", taken);
+    const std::string expected = home / (".cache/orbisk-" + uid);
+    EXPECT_EQ(runtimeFolderIn(nullptr, tmp2.str(), home.str().c_str()), expected);
+    struct stat st {};
+    ASSERT_EQ(stat(expected.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    // Without a home folder either: no folder, rather than one not ours.
+    EXPECT_EQ(runtimeFolderIn("relative", tmp2.str(), nullptr), "");
+}
+
 TEST(SingleInstanceTest, LockIsHeldUntilItsHolderEndsHoweverItEnds) {
     TempDir dir;
     {
