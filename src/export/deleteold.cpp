@@ -60,18 +60,27 @@ std::string deletionProblemsText(const DeletionResult& result) {
 
 namespace {
 
+// One lock for the whole run: a tosser holding it costs one bounded wait,
+// not one per message.
 void deleteFrom(MessageArea& area, const std::string& identifier, const OtherMessages& list, DeletionResult& done) {
+    std::vector<MessageIdentity> identities;
+    std::vector<MsgNumber> numbers;
     for (const OtherMessage& entry : list) {
-        const MsgNumber n = entry.desc.msgNum;
-        if (isProtectedMessage(identifier, n)) {
-            done.kept.push_back(n);
+        if (isProtectedMessage(identifier, entry.desc.msgNum)) {
+            done.kept.push_back(entry.desc.msgNum);
             continue;
         }
-        const DeleteAnswer answer = deleteIfUnchanged(area, entry.desc.identity);
-        switch (answer.outcome) {
+        identities.push_back(entry.desc.identity);
+        numbers.push_back(entry.desc.msgNum);
+    }
+    if (identities.empty()) return;
+    const std::vector<DeleteAnswer> answers = deleteEachIfUnchanged(area, identities);
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        const MsgNumber n = numbers[i];
+        switch (answers[i].outcome) {
             case DeleteOutcome::deleted: done.deleted.push_back(n); break;
             case DeleteOutcome::skipped: done.skipped.push_back(n); break;
-            case DeleteOutcome::failed: done.failed.push_back({n, answer.code}); break;
+            case DeleteOutcome::failed: done.failed.push_back({n, answers[i].code}); break;
         }
     }
 }

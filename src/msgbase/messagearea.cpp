@@ -129,25 +129,37 @@ MessageIdentity identityOfLoaded(MessageArea& area) {
     return {area.getMessageNumber(), area.getSubject(), area.getDateTime(), area.getIdentityKey()};
 }
 
-DeleteAnswer deleteIfUnchanged(MessageArea& area, const MessageIdentity& expected) {
-    if (!area.lockArea()) return {DeleteOutcome::failed, kIoAccessDenied};
-    DeleteAnswer answer{DeleteOutcome::skipped, 0};
-    // The lock made the kind read the base afresh: what stands at the
-    // number now is what would be deleted.
+namespace {
+
+// The caller holds the lock, which made the kind read the base afresh: what
+// stands at the number now is what would be deleted.
+DeleteAnswer deleteLockedIfUnchanged(MessageArea& area, const MessageIdentity& expected) {
     area.locateFrom(expected.number);
-    if (area.isLocated()) {
-        area.loadHeader();
-        // A later number stands here when the one expected is gone.
-        if (area.isHeaderLoaded() && identityOfLoaded(area) == expected) {
-            const ResultCode rc = area.deleteCurrent();
-            answer = rc == 0 ? DeleteAnswer{DeleteOutcome::deleted, 0} : DeleteAnswer{DeleteOutcome::failed, rc};
-        }
-    }
-    // Squish and JAM write their base header on unlock: a deletion whose
-    // counters were not written is not done.
-    if (!area.unlockArea() && answer.outcome == DeleteOutcome::deleted)
-        answer = {DeleteOutcome::failed, kIoDiskWrite};
-    return answer;
+    if (!area.isLocated()) return {DeleteOutcome::skipped, 0};
+    area.loadHeader();
+    // A later number stands here when the one expected is gone.
+    if (!area.isHeaderLoaded() || identityOfLoaded(area) != expected) return {DeleteOutcome::skipped, 0};
+    const ResultCode rc = area.deleteCurrent();
+    return rc == 0 ? DeleteAnswer{DeleteOutcome::deleted, 0} : DeleteAnswer{DeleteOutcome::failed, rc};
+}
+
+}  // namespace
+
+DeleteAnswer deleteIfUnchanged(MessageArea& area, const MessageIdentity& expected) {
+    return deleteEachIfUnchanged(area, {expected}).front();
+}
+
+std::vector<DeleteAnswer> deleteEachIfUnchanged(MessageArea& area, const std::vector<MessageIdentity>& expected) {
+    if (!area.lockArea()) return std::vector<DeleteAnswer>(expected.size(), {DeleteOutcome::failed, kIoAccessDenied});
+    std::vector<DeleteAnswer> answers;
+    answers.reserve(expected.size());
+    for (const MessageIdentity& identity : expected) answers.push_back(deleteLockedIfUnchanged(area, identity));
+    // Squish and JAM write their base header (Squish also its index) on
+    // unlock: deletions whose counters were not written are not done.
+    if (!area.unlockArea())
+        for (DeleteAnswer& answer : answers)
+            if (answer.outcome == DeleteOutcome::deleted) answer = {DeleteOutcome::failed, kIoDiskWrite};
+    return answers;
 }
 
 std::string MessageArea::cleanSubject(std::string_view oemSubject) {

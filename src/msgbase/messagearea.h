@@ -46,6 +46,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/datetime.h"
 #include "msgbase/address.h"
@@ -228,6 +229,10 @@ struct DeleteAnswer {
 // unreadable or another one now is left alone (skipped). A lock that
 // cannot be had, or a delete or unlock that fails, is failed with its code.
 DeleteAnswer deleteIfUnchanged(MessageArea& area, const MessageIdentity& expected);
+// The same for a whole run under one lock: one wait for another writer's
+// lock, and what a kind writes back on unlock (Squish its index) written
+// once. answers[i] is the answer for expected[i].
+std::vector<DeleteAnswer> deleteEachIfUnchanged(MessageArea& area, const std::vector<MessageIdentity>& expected);
 
 // Makes an area object of one kind; may throw std::bad_alloc (caught by
 // createAreaForIdentifier).

@@ -177,7 +177,9 @@ ResultCode SquishArea::loadIndex() {
     index_records_.clear();
     const std::int64_t size = fileSizeOf(index_);
     if (size < 0) return kIndexSeek;
-    const auto records = static_cast<std::uint64_t>(size) / kIndexRecord;
+    // Records beyond the base header's count are not messages: a stale or
+    // damaged tail is neither read nor kept in memory.
+    const auto records = std::min<std::uint64_t>(static_cast<std::uint64_t>(size) / kIndexRecord, bh32(kBhNumMsg));
     std::vector<unsigned char> chunk;
     try {
         index_records_.reserve(static_cast<std::size_t>(records));
@@ -201,9 +203,6 @@ ResultCode SquishArea::loadIndex() {
         if (n < want) break;  // the file shrank meanwhile
         left -= n;
     }
-    // Records beyond the base header's count are not messages.
-    const std::uint32_t numMsg = bh32(kBhNumMsg);
-    if (index_records_.size() > numMsg) index_records_.resize(numMsg);
     return 0;
 }
 
@@ -216,23 +215,33 @@ ResultCode SquishArea::reload() {
     return rc;
 }
 
+// Writes only what changed under the lock: the base header, and the index
+// from its first changed record on, so that a run of deletions under one
+// lock rewrites the index once, and only from the earliest deleted record.
 bool SquishArea::writeBaseAndIndex() {
-    if (!writeData(0, baseHeader_.data(), baseHeaderLength_)) return false;
-    std::vector<unsigned char> raw(index_records_.size() * kIndexRecord);
-    for (std::size_t i = 0; i < index_records_.size(); ++i) {
-        unsigned char* p = &raw[i * kIndexRecord];
+    if (baseDirty_ && !writeData(0, baseHeader_.data(), baseHeaderLength_)) return false;
+    baseDirty_ = false;
+    if (indexDirtyFrom_ == kIndexClean) return true;
+    const std::size_t from = std::min(indexDirtyFrom_, index_records_.size());
+    std::vector<unsigned char> raw((index_records_.size() - from) * kIndexRecord);
+    for (std::size_t i = from; i < index_records_.size(); ++i) {
+        unsigned char* p = &raw[(i - from) * kIndexRecord];
         put32(p, index_records_[i].frame);
         put32(p + 4, index_records_[i].uid);
         put32(p + 8, index_records_[i].hash);
     }
-    // Written before truncating, so that a failure never leaves it empty.
-    if (!seekFile(index_, 0) || (!raw.empty() && !writeBlock(index_, raw.data(), raw.size())) ||
-        !truncateFile(index_, static_cast<std::int64_t>(raw.size()))) {
+    // Written before truncating, so that a failure never leaves it short.
+    if (!seekFile(index_, static_cast<std::int64_t>(from * kIndexRecord)) ||
+        (!raw.empty() && !writeBlock(index_, raw.data(), raw.size())) ||
+        !truncateFile(index_, static_cast<std::int64_t>(index_records_.size() * kIndexRecord))) {
         lastResult_ = lastIoError;
         return false;
     }
+    indexDirtyFrom_ = kIndexClean;
     return true;
 }
+
+void SquishArea::markIndexChanged(std::size_t from) { indexDirtyFrom_ = std::min(indexDirtyFrom_, from); }
 
 bool SquishArea::readData(std::int64_t offset, void* dst, std::size_t n, std::size_t& got) {
     got = 0;
@@ -326,6 +335,8 @@ bool SquishArea::lockArea() {
         return false;
     }
     locked_ = true;
+    baseDirty_ = false;
+    indexDirtyFrom_ = kIndexClean;
     // Another writer may have changed the base since we read it.
     if (reload() != 0) {
         unlockRange(data_, 0, 1);
@@ -346,7 +357,10 @@ bool SquishArea::unlockArea() {
 // --- Header fields ---
 
 std::uint32_t SquishArea::bh32(std::size_t off) const { return get32(&baseHeader_[off]); }
-void SquishArea::setBh32(std::size_t off, std::uint32_t v) { put32(&baseHeader_[off], v); }
+void SquishArea::setBh32(std::size_t off, std::uint32_t v) {
+    put32(&baseHeader_[off], v);
+    baseDirty_ = true;
+}
 std::uint32_t SquishArea::mh32(std::size_t off) const { return get32(&msgHeader_[off]); }
 std::uint16_t SquishArea::mh16(std::size_t off) const { return get16(&msgHeader_[off]); }
 void SquishArea::setMh32(std::size_t off, std::uint32_t v) { put32(&msgHeader_[off], v); }
@@ -623,6 +637,7 @@ ResultCode SquishArea::deleteCurrent() {
         if (bh32(kBhHighMsg) > 0) setBh32(kBhHighMsg, bh32(kBhHighMsg) - 1);
         // locateNext goes on with the message that followed the deleted one.
         position_ = static_cast<std::int32_t>(rec - index_records_.begin());
+        markIndexChanged(static_cast<std::size_t>(position_));
         index_records_.erase(rec);
         frameOffset_ = -1;
         headerLoaded_ = false;
@@ -719,9 +734,11 @@ ResultCode SquishArea::saveMessage() {
     std::uint32_t frameLength = 0;
     std::uint32_t ofs = takeFreeFrame(need, frameLength);
     if (ofs == 0) {
-        std::int64_t end = bh32(kBhEndFrame);
-        if (end < static_cast<std::int64_t>(baseHeaderLength_) || end > dataSize_)
-            end = std::max<std::int64_t>(dataSize_, static_cast<std::int64_t>(baseHeaderLength_));
+        // The stored end of data can be behind the file (a writer that died
+        // before updating it, a damaged header): frames may live past it.
+        // The file's own end is the one place that holds nothing.
+        refreshFileSize();
+        const std::int64_t end = std::max<std::int64_t>(dataSize_, static_cast<std::int64_t>(baseHeaderLength_));
         if (end + static_cast<std::int64_t>(frameHeaderLength_ + need) > std::numeric_limits<std::uint32_t>::max()) {
             if (tookLock) unlockArea();
             return lastResult_ = kIoDiskWrite;
@@ -760,6 +777,7 @@ ResultCode SquishArea::saveMessage() {
     std::memcpy(&frame[frameHeaderLength_ + kMessageHeader], text.data(), text.size());
     const bool written = writeData(ofs, frame.data(), frame.size());
 
+    markIndexChanged(index_records_.size());
     index_records_.push_back({ofs, uid, nameHash(mhString(kMhTo, 35))});
     setBh32(kBhNumMsg, bh32(kBhNumMsg) + 1);
     setBh32(kBhHighMsg, bh32(kBhHighMsg) + 1);
@@ -788,6 +806,7 @@ void SquishArea::rewriteHeader() {
         if (r.frame == frameOffset_) {
             writeData(frameOffset_ + static_cast<std::int64_t>(frameHeaderLength_), msgHeader_.data(), kMessageHeader);
             r.hash = nameHash(mhString(kMhTo, 35));
+            markIndexChanged(static_cast<std::size_t>(&r - index_records_.data()));
         }
         break;
     }
@@ -796,8 +815,12 @@ void SquishArea::rewriteHeader() {
 
 // --- Last-read pointers ---
 
+// User numbers are 16-bit, as in the other kinds, so the file grows to at
+// most 256 KB whatever the caller passes.
+constexpr std::int32_t kMaxLastReadUser = 0xFFFF;
+
 MsgNumber SquishArea::getLastRead(std::int32_t user) {
-    if (user < 0 || base_.empty()) return 0;
+    if (user < 0 || user > kMaxLastReadUser || base_.empty()) return 0;
     const std::string name = lastReadName();
     const std::int64_t at = 4 * static_cast<std::int64_t>(user);
     if (fileSizeByName(name) < at + 4) return 0;
@@ -807,7 +830,7 @@ MsgNumber SquishArea::getLastRead(std::int32_t user) {
 }
 
 void SquishArea::setLastRead(std::int32_t user, MsgNumber n) {
-    if (user < 0 || base_.empty()) return;
+    if (user < 0 || user > kMaxLastReadUser || base_.empty()) return;
     const std::string name = lastReadName();
     const std::int64_t at = 4 * static_cast<std::int64_t>(user);
     if (extendFile(name, at + 4) != 0) return;

@@ -179,6 +179,7 @@ private:
     ResultCode loadIndex();
     ResultCode reload();  // base header and index, as another writer may have changed them
     bool writeBaseAndIndex();
+    void markIndexChanged(std::size_t from);
     std::int32_t located() const;  // records that count as messages
     void refreshFileSize();
 
@@ -234,6 +235,10 @@ private:
     bool textEnded_ = true;
 
     bool locked_ = false;
+    // What changed under the lock, written back by unlockArea.
+    static constexpr std::size_t kIndexClean = static_cast<std::size_t>(-1);
+    bool baseDirty_ = false;
+    std::size_t indexDirtyFrom_ = kIndexClean;
     std::vector<FreeFrame> freeCache_;
     ResultCode lastResult_ = 0;
 

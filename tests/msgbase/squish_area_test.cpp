@@ -14,6 +14,7 @@
 #include "base/codepage.h"
 #include "base/cp1251.h"
 #include "base/datetime.h"
+#include "support/squish_layout.h"
 #include "support/tempdir.h"
 
 namespace orbisk {
@@ -108,36 +109,8 @@ Base build(const std::vector<Msg>& msgs, std::uint32_t nextUid, std::uint16_t he
     return b;
 }
 
-// Both chains and the index agree with each other and with the counters.
 testing::AssertionResult chainsSound(const std::string& sqd, const std::string& sqi) {
-    const std::uint32_t numMsg = U32(sqd, 4);
-    if (sqi.size() != numMsg * 12u) return testing::AssertionFailure() << "index size " << sqi.size() << " for " << numMsg;
-    if (U32(sqd, 8) != numMsg) return testing::AssertionFailure() << "high message " << U32(sqd, 8);
-    std::vector<std::uint32_t> chain;
-    std::uint32_t prev = 0;
-    for (std::uint32_t f = U32(sqd, 104); f != 0; f = U32(sqd, f + 4)) {
-        if (chain.size() > numMsg) return testing::AssertionFailure() << "message chain too long or looping";
-        if (U32(sqd, f) != kSig || U16(sqd, f + 24) != 0) return testing::AssertionFailure() << "bad frame at " << f;
-        if (U32(sqd, f + 8) != prev) return testing::AssertionFailure() << "prev link of " << f;
-        chain.push_back(f);
-        prev = f;
-    }
-    if (U32(sqd, 108) != prev) return testing::AssertionFailure() << "last frame " << U32(sqd, 108) << " != " << prev;
-    for (std::size_t i = 0; i < chain.size(); ++i)
-        if (U32(sqi, 12 * i) != chain[i]) return testing::AssertionFailure() << "index record " << i;
-    if (chain.size() != numMsg) return testing::AssertionFailure() << "chain holds " << chain.size();
-    std::set<std::uint32_t> seen(chain.begin(), chain.end());
-    prev = 0;
-    std::size_t n = 0;
-    for (std::uint32_t f = U32(sqd, 112); f != 0; f = U32(sqd, f + 4)) {
-        if (++n > 1000) return testing::AssertionFailure() << "free chain loops";
-        if (U32(sqd, f) != kSig || U16(sqd, f + 24) != 1) return testing::AssertionFailure() << "free frame " << f;
-        if (U32(sqd, f + 8) != prev) return testing::AssertionFailure() << "free prev link of " << f;
-        if (!seen.insert(f).second) return testing::AssertionFailure() << "frame " << f << " in both chains";
-        prev = f;
-    }
-    if (U32(sqd, 116) != prev) return testing::AssertionFailure() << "last free frame";
-    return testing::AssertionSuccess();
+    return test::squishChainsSound(sqd, sqi);
 }
 
 struct Read {
