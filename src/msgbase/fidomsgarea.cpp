@@ -1,6 +1,7 @@
 #include "msgbase/fidomsgarea.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -738,9 +739,30 @@ void FidoMsgArea::writeTextLine(const std::string& text) {
     writeChar('\r');
 }
 
+namespace {
+
+// Creates `name` only when nothing is there yet and writes `bytes` into it;
+// 80 (file exists) when another program made it first. A file we created
+// but could not fill is removed again.
+ResultCode writeNewFile(const std::string& name, const std::string& bytes) {
+    int fd;
+    do fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return ioResultFromErrno(errno);
+    FileHandle f(fd);
+    ResultCode rc = writeBlock(f, bytes.data(), bytes.size()) ? 0 : lastIoError;
+    if (const ResultCode closed = f.close(); rc == 0) rc = closed;
+    if (rc != 0) ::unlink(name.c_str());
+    return rc;
+}
+
+}  // namespace
+
 // The composed message goes to its temporary file, which is then linked in
 // under the next free number: link() never replaces a file that another
 // program created meanwhile (rename would), so no message is overwritten.
+// Where the file system has no hard links, the message file is created
+// exclusively instead, with the same guarantee.
 ResultCode FidoMsgArea::saveMessage() {
     if (!composing_) return kIoInvalidHandle;
     if (status_ != 0) return status_;
@@ -778,6 +800,7 @@ ResultCode FidoMsgArea::saveMessage() {
     };
     ResultCode rc = kAreaFull;
     MsgNumber n = getHighNumber() + 1;
+    bool hardLinks = true;
     for (int attempt = 0; attempt < 64 && n <= kMaxNumber; ++attempt) {
         if (taken(n)) {  // another program wrote messages since the area was opened
             rebuildBitmap();
@@ -785,18 +808,20 @@ ResultCode FidoMsgArea::saveMessage() {
             continue;
         }
         const std::string target = path_ + std::to_string(n) + ".msg";
-        if (::link(tempName_.c_str(), target.c_str()) == 0) {
-            rc = 0;
-            break;
+        if (hardLinks) {
+            if (::link(tempName_.c_str(), target.c_str()) == 0) {
+                rc = 0;
+                break;
+            }
+            if (errno == EEXIST) continue;  // taken() sees it next round
+            if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK) {
+                rc = ioResultFromErrno(errno);
+                break;
+            }
+            hardLinks = false;
         }
-        if (errno == EEXIST) continue;  // taken() sees it next round
-        if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS || errno == EMLINK) {
-            rc = renameFile(tempName_, target);  // no hard links here
-            if (rc == 0) tempName_.clear();
-        } else {
-            rc = ioResultFromErrno(errno);
-        }
-        break;
+        rc = writeNewFile(target, bytes);
+        if (rc != kIoFileExists) break;
     }
     if (rc == 0) {
         noteName(n, std::to_string(n) + ".msg", true);
