@@ -14,6 +14,7 @@
 #include "base/datetime.h"
 #include "msgbase/fileio.h"
 #include "msgbase/messagearea.h"
+#include "support/readonly.h"
 #include "support/tempdir.h"
 
 namespace orbisk {
@@ -167,6 +168,30 @@ TEST_P(EachKind, ALockHeldForAMomentIsWaitedForAndOneHeldLongIsAFailure) {
     EXPECT_EQ(readAll(*a).size(), 1u);
     closeAreaAndFree(tosser);
     EXPECT_TRUE(closeAreaAndFree(a));
+}
+
+// A base the user may only read loads whole; deleting from it fails with
+// a reason and changes nothing.
+TEST_P(EachKind, AReadOnlyBaseLoadsAndItsDeletionFailsVisibly) {
+    TempDir dir;
+    const std::string folder = dir / "ro";
+    fs::create_directories(folder);
+    const std::string id = GetParam().identifier(folder + "/base");
+    makeBase(id, {"one", "two"});
+    const test::ReadOnlyFolder readOnly(folder);
+    if (!readOnly.ok()) GTEST_SKIP() << readOnly.why();
+    const auto before = snapshot(folder);
+    std::unique_ptr<MessageArea> a;
+    ASSERT_TRUE(openAreaByIdentifier(a, id));
+    const auto seen = readAll(*a);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].subject, "two");
+    for (const DeleteAnswer& answer : deleteEachIfUnchanged(*a, seen)) {
+        EXPECT_EQ(answer.outcome, DeleteOutcome::failed);
+        EXPECT_NE(answer.code, 0);
+    }
+    closeAreaAndFree(a);
+    EXPECT_EQ(snapshot(folder), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, EachKind, ::testing::ValuesIn(kKinds),
