@@ -118,8 +118,9 @@ int deleteOldCommand(const std::string& ini, const std::vector<std::string>& arg
     const std::string& identifier = viewer.settings().fidoPath();
 
     if (!a.yes) {
-        // What a run would delete now, from the area as it is.
-        const OtherMessages list = decideDeletions(identifier, cutoff, viewer.loadEnv());
+        // What a run would delete now, from the area as it is: the same
+        // file-system path the run itself opens.
+        const OtherMessages list = decideDeletions(ansiToFileName(identifier), cutoff, viewer.loadEnv());
         std::vector<MsgNumber> remove, keep;
         for (const auto& m : list)
             (isProtectedMessage(identifier, m.desc.msgNum) ? keep : remove).push_back(m.desc.msgNum);

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
+#include "base/cp1251.h"
 #include "base/datetime.h"
 #include "msgbase/messagearea.h"
 #include "support/clirun.h"
@@ -78,6 +79,23 @@ TEST(DeleteOldCli, ALockHeldLongFailsAndSaysWhyAndOneHeldForAMomentIsWaitedFor) 
     EXPECT_EQ(json::parse(waited.out)["deleted"], json::parse("[1,2,3]"));
     EXPECT_TRUE(waited.err.empty()) << waited.err;
     closeAreaAndFree(tosser);
+}
+
+// The settings hold the folder in 1251; the preview must open the same
+// file-system folder the run opens, or it lists another base's messages.
+TEST(DeleteOldCli, PreviewAndRunOpenTheSameBaseInACyrillicFolder) {
+    TempDir dir;
+    fs::create_directories(dir / "Фидо");
+    makeChatBase("S" + (dir / "Фидо/tv"), 2);
+    const std::string ini = dir / "Orbisk.ini";
+    test::writeListingIni(ini, "S" + dir.str() + "/Фидо/tv"_cp1251);
+
+    const test::CliResult preview = test::runCli(dir, {"--ini", ini, "delete-old", "2026-12-09"});
+    ASSERT_EQ(preview.status, 0) << preview.err;
+    EXPECT_EQ(json::parse(preview.out)["delete"], json::parse("[1,2]"));
+    const test::CliResult run = test::runCli(dir, {"--ini", ini, "delete-old", "2026-12-09", "--yes"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(json::parse(run.out)["deleted"], json::parse("[1,2]"));
 }
 
 }  // namespace
