@@ -4,6 +4,7 @@ ORBISK_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev nlohmann-json3-dev
   qt6-base-dev libgl-dev
+  libexpat1-dev zlib1g-dev liblzma-dev libcurl4-openssl-dev python3
   crashmail at xmltv-util xvfb xauth poppler-utils
   dpkg-dev file lintian desktop-file-utils appstream x11-utils qt6-translations-l10n
 )

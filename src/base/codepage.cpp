@@ -98,7 +98,44 @@ std::string utf16ToAnsi(std::u16string_view s) {
     return out;
 }
 
-std::string utf8ToAnsi(std::string_view s) {
+namespace {
+
+// Latin letters with marks, U+00C0 ... U+017F, as their plain letters; "?"
+// where no letter comes close. U+00D7 and U+00F7 are the signs × and ÷.
+constexpr std::string_view kLatinBase =
+    "AAAAAAACEEEEIIIIDNOOOOOxOUUUUYTsaaaaaaaceeeeiiiidnooooo:ouuuuyty"
+    "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIiJjJjKkkLlLlLlLlLlNnNnNnnNnOoOoOoOoRrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs";
+
+char lookalike(char32_t u) {
+    if (u >= 0xC0 && u <= 0x17F) return kLatinBase[u - 0xC0];
+    switch (u) {
+        case 0x2010: case 0x2011: case 0x2012: case 0x2043: case 0x2212:
+            return '-';
+        case 0x2032: case 0x02B9: case 0x02BC:
+            return '\'';
+        case 0x2033: case 0x02BA:
+            return '"';
+        case 0x2002: case 0x2003: case 0x2009: case 0x200A: case 0x202F: case 0x2007: case 0x2008:
+            return ' ';
+        case 0x2024:
+            return '.';
+        case 0x2044: case 0x2215:
+            return '/';
+        case 0x00B4:
+            return '\'';
+        case 0x00B2:
+            return '2';
+        case 0x00B3:
+            return '3';
+        case 0x00B9:
+            return '1';
+        default:
+            return '?';
+    }
+}
+
+template <typename FromUnicode>
+std::string utf8ToAnsiWith(std::string_view s, FromUnicode fromCodePoint) {
     std::string out;
     out.reserve(s.size());
     std::size_t i = 0;
@@ -122,10 +159,21 @@ std::string utf8ToAnsi(std::string_view s) {
             ++i;
             continue;
         }
-        out.push_back(fromUnicode(u));
+        out.push_back(fromCodePoint(u));
         i += extra + 1;
     }
     return out;
+}
+
+}  // namespace
+
+std::string utf8ToAnsi(std::string_view s) { return utf8ToAnsiWith(s, fromUnicode); }
+
+std::string utf8ToAnsiLookalike(std::string_view s) {
+    return utf8ToAnsiWith(s, [](char32_t u) {
+        const char c = fromUnicode(u);
+        return c == '?' && u != '?' ? lookalike(u) : c;
+    });
 }
 
 char ansiUpperChar(char c) { return static_cast<char>(kAnsiUpper[static_cast<unsigned char>(c)]); }

@@ -25,6 +25,10 @@ std::string ansiToUtf8(std::string_view s);
 // Code points outside Windows-1251 become "?"; malformed UTF-8 bytes too.
 std::string utf16ToAnsi(std::u16string_view s);
 std::string utf8ToAnsi(std::string_view s);
+// As utf8ToAnsi, but a letter with marks becomes its plain letter (é -> e)
+// and typographic dashes, primes and spaces their ASCII kin, for outside
+// texts a user reads (guide titles); what has no look-alike is still "?".
+std::string utf8ToAnsiLookalike(std::string_view s);
 
 // File names cross between the settings' 1251 and the file system here,
 // and only here. Linux file names are UTF-8 bytes, whatever the locale says,

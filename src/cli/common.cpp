@@ -65,6 +65,8 @@ bool FailingPrompts::editMessageParams(Config& config) {
 void refresh(Viewer& viewer) {
     if (!viewer.settings().fileExists()) throw Error(kConfigMissingText);
     FailingPrompts prompts;
+    // Nobody picks channels here: a guide shows all it holds.
+    viewer.guideOptions().keepEveryChannel = true;
     viewer.refreshListings(prompts, true);
 }
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "base/codepage.h"
@@ -16,6 +17,8 @@ namespace {
 constexpr const char* kNoFolder = "Путь %s не существует"_cp1251;
 constexpr const char* kNoFile = "Файл %s не существует"_cp1251;
 constexpr const char* kJamFilter = "База JAM (*.jdt)|*.jdt|Все файлы (*.*)|*.*"_cp1251;
+constexpr const char* kGuideFilter =
+    "Программа XMLTV (*.xml *.xml.gz *.xml.xz *.gz *.xz)|*.xml;*.xml.gz;*.xml.xz;*.gz;*.xz|Все файлы (*.*)|*.*"_cp1251;
 constexpr const char* kSquishFilter = "База SQISH (*.sqd)|*.sqd|Все файлы (*.*)|*.*"_cp1251;
 
 bool isDirectory(const std::string& path) {
@@ -30,6 +33,16 @@ bool isRegularFile(const std::string& path) {
 
 }  // namespace
 
+bool isAddress(std::string_view path) {
+    auto startsNoCase = [&](std::string_view scheme) {
+        if (path.size() < scheme.size()) return false;
+        for (std::size_t i = 0; i < scheme.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(path[i])) != scheme[i]) return false;
+        return true;
+    };
+    return startsNoCase("http://") || startsNoCase("https://");
+}
+
 char areaLetter(AreaKind kind) {
     switch (kind) {
         case AreaKind::Fido:
@@ -42,17 +55,20 @@ char areaLetter(AreaKind kind) {
             return 'S';
         case AreaKind::Internet:
             return 'I';
+        case AreaKind::Guide:
+            return 'X';
     }
     return 'F';
 }
 
 bool areaUsesFolder(AreaKind kind) {
-    return kind != AreaKind::Jam && kind != AreaKind::Squish;
+    return kind != AreaKind::Jam && kind != AreaKind::Squish && kind != AreaKind::Guide;
 }
 
 std::string areaFileFilter(AreaKind kind) {
     if (kind == AreaKind::Jam) return kJamFilter;
     if (kind == AreaKind::Squish) return kSquishFilter;
+    if (kind == AreaKind::Guide) return kGuideFilter;
     return {};
 }
 
@@ -80,6 +96,9 @@ AreaSetting loadIdentifier(std::string_view identifier) {
         case 'S':
             s.kind = AreaKind::Squish;
             break;
+        case 'X':
+            s.kind = AreaKind::Guide;
+            break;
         default:
             return AreaSetting{};
     }
@@ -99,12 +118,13 @@ std::string composeIdentifier(const AreaSetting& setting) {
         std::snprintf(board, sizeof board, "%03d", std::clamp(setting.hudsonBoard, kMinHudsonBoard, kMaxHudsonBoard));
         id += board;
     }
-    id += areaUsesFolder(setting.kind) ? setting.path : stripBaseExtension(setting.path);
+    // A guide is named whole: its extension tells how it is packed.
+    id += areaUsesFolder(setting.kind) || setting.kind == AreaKind::Guide ? setting.path : stripBaseExtension(setting.path);
     return id;
 }
 
 std::string dataFileForBase(AreaKind kind, const std::string& basePath) {
-    if (basePath.empty() || areaUsesFolder(kind)) return basePath;
+    if (basePath.empty() || areaUsesFolder(kind) || kind == AreaKind::Guide) return basePath;
     const std::string lower = basePath + (kind == AreaKind::Jam ? ".jdt" : ".sqd");
     const std::string upper = basePath + (kind == AreaKind::Jam ? ".JDT" : ".SQD");
     if (isRegularFile(ansiToFileName(lower))) return lower;
@@ -116,6 +136,7 @@ std::string dataFileForBase(AreaKind kind, const std::string& basePath) {
 
 std::string checkAreaPath(AreaKind kind, const std::string& path) {
     const std::string name = ansiToFileName(path);
+    if (kind == AreaKind::Guide && isAddress(path)) return {};
     if (areaUsesFolder(kind)) return isDirectory(name) ? std::string() : format(kNoFolder, path);
     return isRegularFile(name) ? std::string() : format(kNoFile, path);
 }

@@ -10,14 +10,15 @@
 
 namespace orbisk {
 
-enum class AreaKind { Fido, Hudson, Jam, Squish, Internet };
+enum class AreaKind { Fido, Hudson, Jam, Squish, Internet, Guide };
 
-// "F", "H", "J", "S", "I".
+// "F", "H", "J", "S", "I", "X" (an XMLTV guide: a file or an http/https address).
 char areaLetter(AreaKind kind);
-// True: the location is a folder (Fido, Hudson, text files); false: a file.
+// True: the location is a folder (Fido, Hudson, text files); false: a file
+// (or, for a guide, an address).
 bool areaUsesFolder(AreaKind kind);
-// The file picker's filter in "Description|pattern|..." form for JAM and
-// Squish; empty for the folder kinds.
+// The file picker's filter in "Description|pattern|..." form for JAM,
+// Squish and guides; empty for the folder kinds.
 std::string areaFileFilter(AreaKind kind);
 
 inline constexpr int kMinHudsonBoard = 1;
@@ -31,16 +32,19 @@ struct AreaSetting {
 };
 
 // Empty identifier, or one whose first character is not exactly one of the
-// upper-case letters F, H, I, J, S: Fido, board 1, empty path. "H": the board
+// upper-case letters F, H, I, J, S, X: Fido, board 1, empty path. "H": the board
 // is characters 2 to 4 (held within 1..999, as the board spinner would) and
 // the path starts at character 5. Throws Error("'<ccc>' is not a valid
 // integer value") when those three characters are no integer.
 AreaSetting loadIdentifier(std::string_view identifier);
 
 // The kind letter, for Hudson the board as three digits, then the location:
-// a folder as given, a file name without its extension (see
-// stripBaseExtension).
+// a folder, a guide's file or address as given, a base's file name without
+// its extension (see stripBaseExtension).
 std::string composeIdentifier(const AreaSetting& setting);
+
+// An http:// or https:// address (any case of the scheme).
+bool isAddress(std::string_view path);
 
 // A JAM or Squish base is named without extension: when the fourth
 // character from the end is "." the last four characters go, otherwise the
@@ -59,7 +63,8 @@ std::string dataFileForBase(AreaKind kind, const std::string& basePath);
 // exists, else the warning text "Путь %s не существует" (folder kinds) or
 // "Файл %s не существует" (file kinds) with the path in place of %s. The
 // path is 1251, as stored; it is tested under its file-system name, the one
-// the loaders open.
+// the loaders open. A guide's address is not tested: the refresh says
+// whether it answers.
 std::string checkAreaPath(AreaKind kind, const std::string& path);
 
 // A path with characters Windows-1251 lacks, refused rather than stored

@@ -11,6 +11,7 @@
 #include "config/config.h"
 #include "base/error.h"
 #include "listing/subject.h"
+#include "listing/xmltvsource.h"
 #include "msgbase/messagearea.h"
 
 namespace orbisk {
@@ -66,11 +67,16 @@ LoadEnv::LoadEnv(const Config& config, Notifier& notifier, const Clock& clock, S
       layout(layoutFromConfig(config)),
       messages(notifier),
       today(clock),
-      warning(warning) {}
+      warning(warning) {
+    guide.keptChannels = keptChannelNames(config.ini());
+    guide.timeSeparator = config.format().timeSeparator;
+}
 
 void loadListings(const std::string& identifier, WeekIndex& weeks, OtherMessages& otherMsgs, const LoadEnv& env) {
     if (!identifier.empty() && identifier[0] == 'I')
         loadFromFiles(identifier.substr(1), weeks, otherMsgs, env);
+    else if (!identifier.empty() && identifier[0] == kGuideLetter)
+        loadFromGuide(identifier.substr(1), weeks, otherMsgs, env);
     else
         loadFromArea(identifier, weeks, otherMsgs, env);
 }

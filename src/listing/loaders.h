@@ -7,6 +7,7 @@
 
 #include "base/cp1251.h"
 #include "listing/bodyparse.h"
+#include "listing/guideoptions.h"
 #include "listing/weekindex.h"
 
 namespace orbisk {
@@ -39,10 +40,11 @@ struct LoadEnv {
     Notifier& messages;                  // caption-date messages of text files
     const Clock& today;                  // the year of dates that carry none
     StructureWarning* warning = nullptr;  // null: no warning
+    GuideOptions guide;                   // an XMLTV guide ("X")
 };
 
 // loadFromFiles when the identifier begins with "I" (upper case only),
-// otherwise loadFromArea.
+// loadFromGuide (xmltvsource.h) for "X", otherwise loadFromArea.
 void loadListings(const std::string& identifier, WeekIndex& weeks, OtherMessages& otherMsgs, const LoadEnv& env);
 
 // Reads every message of the area, files the listings under their weeks,

@@ -110,6 +110,8 @@ public:
     void addFileDay(std::int32_t dayNo, const StringList& fileLines, const MonthNames& months, Notifier& notifier,
                     const Clock& clock);
     void buildAll(const DayLayout& layout, StructureWarning* warning);
+    // The week that holds `aDate`, made when there is none.
+    Week& ensureWeek(DateTime aDate) { return weekFor(aDate); }
 
 private:
     Week& weekFor(DateTime aDate);

@@ -8,6 +8,7 @@
 #include "base/timetext.h"
 #include "base/ui.h"
 #include "listing/bodyparse.h"
+#include "listing/xmltvsource.h"
 
 namespace orbisk {
 
@@ -42,6 +43,8 @@ bool Viewer::refreshListings(ConfigPrompts& prompts, bool startedWithArguments) 
     // load that would replace it has begun (and may fail, or read another base).
     listingsLoaded_ = false;
     otherMsgs_.clear();
+    WeekIndex previousWeeks = std::move(weeks_);
+    const DateTime previousDate = shownDate_;
     weeks_.clear();
     shownDate_ = 0;
     channels_.reset();
@@ -53,7 +56,22 @@ bool Viewer::refreshListings(ConfigPrompts& prompts, bool startedWithArguments) 
     StructureWarning warning(notifier_, config_.enableWarning(), structureWarningShown_);
     // The identifier is kept in 1251, as the settings file holds it; the
     // loaders open file-system names.
-    loadListings(ansiToFileName(config_.fidoPath()), weeks_, otherMsgs_, LoadEnv(config_, notifier_, clock_, &warning));
+    const std::string identifier = ansiToFileName(config_.fidoPath());
+    LoadEnv env(config_, notifier_, clock_, &warning);
+    env.guide.keepEveryChannel = guideOptions_.keepEveryChannel;
+    env.guide.downloader = guideOptions_.downloader;
+    env.guide.cacheFolder = guideOptions_.cacheFolder;
+    try {
+        loadListings(identifier, weeks_, otherMsgs_, env);
+    } catch (...) {
+        // A guide that cannot be read now (a bad download, a broken file)
+        // leaves the days it gave before on the screen.
+        if (!identifier.empty() && identifier[0] == kGuideLetter && !previousWeeks.items.empty()) {
+            weeks_ = std::move(previousWeeks);
+            showDay(previousDate);
+        }
+        throw;
+    }
     listingsLoaded_ = true;
 
     showDay(listingToday());

@@ -67,6 +67,10 @@ public:
     const OtherMessages& otherMsgs() const { return otherMsgs_; }
     // True from a refresh whose load succeeded until the next refresh begins.
     bool listingsLoaded() const { return listingsLoaded_; }
+    // How a refresh reads an XMLTV guide: every channel (orbisk-cli), the
+    // window's downloader, the cache folder; the kept channels come from the
+    // settings.
+    GuideOptions& guideOptions() { return guideOptions_; }
     // The refresh's load rules without its warning, for a load of its own.
     LoadEnv loadEnv() const { return LoadEnv(config_, notifier_, clock_, nullptr); }
     // The channels of the day shown; never null.
@@ -192,6 +196,7 @@ private:
     DateTime showTime_ = 0;
     int currentIndex_ = -1;
     bool structureWarningShown_ = false;
+    GuideOptions guideOptions_;
     bool listingsLoaded_ = false;
     std::array<std::string, 7> captions_;
     std::array<bool, 7> hasText_{};
