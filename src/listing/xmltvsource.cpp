@@ -259,6 +259,14 @@ void loadFromGuide(const std::string& location, WeekIndex& weeks, OtherMessages&
     weeks = std::move(loaded);
 }
 
+void loadGuideBytes(std::string_view bytes, const std::string& name, WeekIndex& weeks, const LoadEnv& env) {
+    Collector collector(env.guide);
+    readGuideBytes(bytes, name, collector);
+    WeekIndex loaded;
+    collector.fileInto(loaded, env);
+    weeks = std::move(loaded);
+}
+
 std::vector<std::string> guideChannelNames(const std::string& location, const std::string& cacheFolder) {
     std::string file = location;
     if (isAddress(location)) {

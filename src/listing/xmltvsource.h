@@ -23,6 +23,9 @@ inline constexpr char kGuideLetter = 'X';
 // env.messages. Throws Error when the guide cannot be read.
 void loadFromGuide(const std::string& location, WeekIndex& weeks, OtherMessages& otherMsgs, const LoadEnv& env);
 
+// The same for a whole document in memory, named `name` in messages.
+void loadGuideBytes(std::string_view bytes, const std::string& name, WeekIndex& weeks, const LoadEnv& env);
+
 // The display names (1251) of the guide's channels in document order, each
 // once; an address is read from its cached copy (none: empty list). Reads
 // only up to the first programme.
