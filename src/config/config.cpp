@@ -233,7 +233,7 @@ std::vector<std::string> Config::missingSettings() const {
 }
 
 bool Config::messageActionsEnabled() const {
-    return !fidoPath_.empty() && fidoPath_[0] != 'I';
+    return !fidoPath_.empty() && fidoPath_[0] != 'I' && fidoPath_[0] != 'X';
 }
 
 void Config::setEnableWarning(bool value) {

@@ -40,6 +40,7 @@
 #include "gui/dialogs/settingsdialogs.h"
 #include "gui/filmgriddelegate.h"
 #include "gui/qtext.h"
+#include "gui/guideactions.h"
 #include "gui/reminderactions.h"
 #include "gui/weektabbar.h"
 #include "viewer/reminderrecord.h"
@@ -161,6 +162,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent) : QMainWindow
     createControls();
     createMenus();
     new ReminderActions(*this);  // reminderAction, reminderSettingsAction
+    guides_ = new GuideActions(*this);  // downloads, the guide's channel list
     loadAtStart();
 }
 
@@ -584,6 +586,7 @@ void MainWindow::refreshListings() {
     renderDayBody(!options_.startedWithArguments);
     focusView();
     clockTimer->start();
+    if (guides_) guides_->afterRefresh();
 }
 
 void MainWindow::applyActionsFromConfig() {

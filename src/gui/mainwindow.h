@@ -31,6 +31,7 @@ class QToolButton;
 namespace orbisk {
 
 class ConfigPrompts;
+class GuideActions;
 class ReminderRecord;
 class SettingsDialogs;
 class WeekTabBar;
@@ -229,6 +230,7 @@ private:
     const Clock* clock_ = nullptr;
     ConfigPrompts* prompts_ = nullptr;
     std::unique_ptr<Viewer> viewer_;
+    GuideActions* guides_ = nullptr;  // a child
     bool usable_ = false;
     bool printing_ = false;
     bool schedulerAvailable_ = true;

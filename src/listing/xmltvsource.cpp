@@ -282,6 +282,17 @@ std::vector<std::string> guideChannelNames(const std::string& location, const st
     return lister.names;
 }
 
+std::vector<std::string> pickedChannels(const std::vector<std::string>& kept, const std::vector<std::string>& ticked) {
+    const std::unordered_set<std::string> tickedSet(ticked.begin(), ticked.end());
+    std::unordered_set<std::string> taken;
+    std::vector<std::string> out;
+    for (const auto& name : kept)
+        if (tickedSet.count(name) && taken.insert(name).second) out.push_back(name);
+    for (const auto& name : ticked)
+        if (taken.insert(name).second) out.push_back(name);
+    return out;
+}
+
 std::vector<std::string> keptChannelNames(const IniFile& ini) {
     std::vector<std::string> names;
     for (auto& [key, value] : ini.readSectionValues(kChannelsSection)) names.push_back(value);

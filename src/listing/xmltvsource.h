@@ -31,6 +31,11 @@ void loadGuideBytes(std::string_view bytes, const std::string& name, WeekIndex& 
 // only up to the first programme.
 std::vector<std::string> guideChannelNames(const std::string& location, const std::string& cacheFolder = {});
 
+// The kept list after the picking list: the kept names still ticked, in
+// their order (the tabs stay where the user knows them), then the newly
+// ticked ones in the order given.
+std::vector<std::string> pickedChannels(const std::vector<std::string>& kept, const std::vector<std::string>& ticked);
+
 // The names of the settings' [Channels] list, in its order.
 std::vector<std::string> keptChannelNames(const IniFile& ini);
 // Makes `names` the [Channels] list; a name that stays keeps its

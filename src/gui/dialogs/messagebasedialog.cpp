@@ -124,6 +124,7 @@ MessageBaseDialog::MessageBaseDialog(QWidget* parent) : OptionsDialog(parent) {
     jamRadio = addKind(AreaKind::Jam, QStringLiteral("&Jam"), "jamRadio", 4);
     squishRadio = addKind(AreaKind::Squish, QStringLiteral("&Squish"), "squishRadio", 5);
     internetRadio = addKind(AreaKind::Internet, QStringLiteral("&Текстовые файлы из интернета"), "internetRadio", 6);
+    guideRadio = addKind(AreaKind::Guide, QStringLiteral("Программа &XMLTV: файл или адрес http(s)"), "guideRadio", 7);
     grid->setColumnStretch(1, 1);
 
     chooseKind(AreaKind::Fido);

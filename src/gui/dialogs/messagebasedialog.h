@@ -1,6 +1,6 @@
 #pragma once
-// The message-base dialog: which echo area, in which base format, or a folder
-// of internet text files. It shows and edits an area identifier; the
+// The message-base dialog: which echo area, in which base format, a folder
+// of internet text files, or an XMLTV guide (a file or an address). It shows and edits an area identifier; the
 // identifier rules are in app/config/identifier.h.
 #include <string>
 
@@ -61,7 +61,7 @@ public:
     void chooseKind(AreaKind kind);
 
     QRadioButton* radioOf(AreaKind kind) const;
-    QRadioButton *fidoRadio, *hudsonRadio, *jamRadio, *squishRadio, *internetRadio;
+    QRadioButton *fidoRadio, *hudsonRadio, *jamRadio, *squishRadio, *internetRadio, *guideRadio;
     QLabel* pathLabel;
     PathEdit* folderEdit;  // folder field
     PathEdit* fileEdit;  // file field
