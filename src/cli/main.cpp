@@ -44,7 +44,8 @@ constexpr char kUsage[] =
     "init makes that per-user file from the installed template when there is\n"
     "none, and with --base stores the message base: F<folder> (*.MSG),\n"
     "J<base> (JAM), S<base> (Squish), H<nnn><folder> (Hudson board nnn),\n"
-    "I<folder> (daily text files).\n";
+    "I<folder> (daily text files), X<file or http(s) address> (an XMLTV\n"
+    "guide, .xml, .xml.gz or .xml.xz; every channel of it is shown).\n";
 
 // The options of a command: "--name value" pairs and positional words.
 struct Options {
