@@ -31,12 +31,15 @@ TEST(Identifier, LoadReadsEachKindAndFallsBackToFido) {
     EXPECT_EQ(s.path, "/fido/jam/TVLIST");
     EXPECT_EQ(loadIdentifier("S/sq/tv").kind, AreaKind::Squish);
     EXPECT_EQ(loadIdentifier("I/net").kind, AreaKind::Internet);
+    EXPECT_EQ(loadIdentifier("Xhttps://epg/tv.xml.gz").kind, AreaKind::Guide);
+    // A guide keeps its extension: it tells how the document is packed.
+    EXPECT_EQ(composeIdentifier({AreaKind::Guide, 1, "/tv/guide.xml.gz"}), "X/tv/guide.xml.gz");
     EXPECT_EQ(loadIdentifier("F/msg/").path, "/msg/");
     EXPECT_EQ(loadIdentifier("F").path, "");
 
     // Letters are taken exactly as written: lower case and unknown letters,
     // like an empty identifier, give Fido with empty fields and board 1.
-    for (const char* id : {"", "j/fido/jam/TVLIST", "h007/x", "X/path"}) {
+    for (const char* id : {"", "j/fido/jam/TVLIST", "h007/x", "x/path", "Q/path"}) {
         s = loadIdentifier(id);
         EXPECT_EQ(s.kind, AreaKind::Fido) << id;
         EXPECT_EQ(s.path, "") << id;

@@ -1,9 +1,12 @@
 #include "listing/xmltvsource.h"
 
 #include <lzma.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 #include "base/codepage.h"
 #include "base/cp1251.h"
@@ -241,6 +244,21 @@ TEST_F(GuideSource, BrokenGuidesAreReportedAndThePreviousDaysKept) {
         EXPECT_EQ(shown(encodeDate(2026, 12, 8)), before) << c.name;
     }
     EXPECT_THROW(loadFromGuide(dir / "missing.xml", weeks, other, env), Error);
+    // A 2 GB file (sparse: no disk is used) is refused before it is read.
+    {
+        std::FILE* f = std::fopen((dir / "huge.xml").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("<tv>", f);
+        ASSERT_EQ(ftruncate(fileno(f), off_t{2} << 30), 0);
+        std::fclose(f);
+        try {
+            loadFromGuide(dir / "huge.xml", weeks, other, env);
+            ADD_FAILURE() << "2 GB loaded";
+        } catch (const Error& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(kGuideTooLargeText, 0), 0u);
+        }
+        EXPECT_EQ(shown(encodeDate(2026, 12, 8)), before);
+    }
 
     // A document above the limit is refused, however it is packed.
     struct Ignore : GuideHandler {
@@ -283,6 +301,13 @@ TEST_F(GuideSource, ChannelNamesAndTheKeptListKeepTheirOptions) {
     EXPECT_FALSE(ini.sectionExists("Channel2"));
     EXPECT_EQ(ini.readString("Channel3", "Desc", ""), "First");
     EXPECT_FALSE(ini.readBool("Channel3", "Hide", false));
+}
+
+TEST(GuideChannels, PickedNamesKeepTheirPlaceAndNewOnesFollow) {
+    const std::vector<std::string> kept = {"B", "A", "C"};
+    EXPECT_EQ(pickedChannels(kept, {"A", "D", "B", "E"}), (std::vector<std::string>{"B", "A", "D", "E"}));
+    EXPECT_EQ(pickedChannels(kept, {}), std::vector<std::string>{});
+    EXPECT_EQ(pickedChannels({}, {"X", "Y", "X"}), (std::vector<std::string>{"X", "Y"}));
 }
 
 TEST(CodePage, LookalikesForWhatWindows1251Lacks) {
