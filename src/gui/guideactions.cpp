@@ -2,9 +2,11 @@
 
 #include <QAction>
 #include <QMenu>
+#include <unordered_set>
 
 #include "base/codepage.h"
 #include "base/cp1251.h"
+#include "base/inifile.h"
 #include "base/ui.h"
 #include "gui/dialogs/channelpickerdialog.h"
 #include "gui/guiutil.h"
@@ -35,6 +37,24 @@ GuideActions::GuideActions(MainWindow& window) : QObject(&window), window_(windo
         menu->insertAction(at + 1 < actions.size() ? actions[at + 1] : nullptr, pickAction);
     }
     connect(pickAction, &QAction::triggered, this, [this] { runGuarded(&window_, [this] { pickChannels(); }); });
+    // Runs after the window's own handler, which saved the day's channels.
+    connect(window.channelsAction, &QAction::triggered, this,
+            [this] { runGuarded(&window_, [this] { keepChannelsOfOtherDays(); }); });
+}
+
+void GuideActions::keepChannelsOfOtherDays() {
+    if (!guideSource()) return;
+    IniFile& ini = window_.state().settings().ini();
+    std::vector<std::string> kept = keptChannelNames(ini);
+    const std::unordered_set<std::string> now(kept.begin(), kept.end());
+    bool dropped = false;
+    for (const auto& name : keptAtRefresh_)
+        if (!now.count(name)) {
+            kept.push_back(name);
+            dropped = true;
+        }
+    if (dropped) setKeptChannels(ini, kept);
+    keptAtRefresh_ = kept;
 }
 
 // The window's viewer, which holds a pointer to downloader_, goes before the
@@ -48,6 +68,7 @@ bool GuideActions::guideSource() const {
 
 void GuideActions::afterRefresh() {
     pickAction->setEnabled(guideSource());
+    keptAtRefresh_ = keptChannelNames(window_.state().settings().ini());
     if (!guideSource() || asked_) return;
     if (!keptChannelNames(window_.state().settings().ini()).empty()) return;
     asked_ = true;

@@ -5,6 +5,8 @@
 // the window.
 #include <QObject>
 #include <QPointer>
+#include <string>
+#include <vector>
 
 #include "gui/dialogs/downloadprogressdialog.h"
 
@@ -38,10 +40,15 @@ public:
 
 private:
     bool guideSource() const;
+    // The channel settings save the channels of the day shown as the
+    // [Channels] list; for a guide that list is also the choice of channels,
+    // so the kept ones that day lacked are put back.
+    void keepChannelsOfOtherDays();
 
     MainWindow& window_;
     WindowDownloader downloader_;
     QPointer<ChannelPickerDialog> picker_;
+    std::vector<std::string> keptAtRefresh_;
     bool asked_ = false;
 };
 

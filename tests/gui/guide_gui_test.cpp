@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -23,6 +24,7 @@
 #include "base/codepage.h"
 #include "base/cp1251.h"
 #include "base/inifile.h"
+#include "gui/dialogs/channeloptionsdialog.h"
 #include "gui/dialogs/channelpickerdialog.h"
 #include "gui/dialogs/downloadprogressdialog.h"
 #include "gui/dialogs/messagebasedialog.h"
@@ -83,6 +85,7 @@ TEST(GuideWindow, FirstRefreshOpensThePickingListAndShowsThePickedChannels) {
            "<programme start=\"20261208200000 +0300\" channel=\"НТВ\"><title>Сегодня</title></programme>"
            "<programme start=\"20261208060000 +0300\" channel=\"Россия 1\"><title>Утро России</title></programme>"
            "<programme start=\"20261208060000 +0300\" channel=\"Первый канал\"><title>Доброе утро</title></programme>"
+           "<programme start=\"20261209060000 +0300\" channel=\"НТВ\"><title>Среда НТВ</title></programme>"
            "</tv>";
     writeFile(dir / "g.xml", doc);
     test::writeListingIni(dir / "Orbisk.ini", "X" + (dir / "g.xml"));
@@ -121,6 +124,18 @@ TEST(GuideWindow, FirstRefreshOpensThePickingListAndShowsThePickedChannels) {
     EXPECT_FALSE(window.deleteOldAction->isEnabled());
     EXPECT_FALSE(window.messageSettingsAction->isEnabled());
     EXPECT_TRUE(boxes.seen.empty());
+
+    // The channel settings of a day without "Россия 1" keep it in the list.
+    window.showDay(encodeDate(2026, 12, 9));
+    ASSERT_EQ(window.channelTabs->count(), 1);
+    whenModal<ChannelOptionsDialog>([](ChannelOptionsDialog* dialog) {
+        dialog->channelList->item(0, 0)->setText(QStringLiteral("НТВ (мой)"));
+        dialog->accept();
+    });
+    window.channelsAction->trigger();
+    const IniFile after(dir / "Orbisk.ini");
+    EXPECT_EQ(keptChannelNames(after), (std::vector<std::string>{"НТВ"_cp1251, "Россия 1"_cp1251}));
+    EXPECT_EQ(after.readString("Channel1", "Desc", ""), "НТВ (мой)"_cp1251);
 }
 
 TEST(GuideWindow, TheDownloadDialogCancelsASilentServer) {
