@@ -214,4 +214,68 @@ bool fileNameFitsAnsi(std::string_view fileName) {
     return ansiToFileName(fileNameToAnsi(fileName)) == fileName;
 }
 
+std::u16string fileNameToUtf16(std::string_view fileName) {
+    std::u16string out;
+    out.reserve(fileName.size());
+    std::size_t i = 0;
+    while (i < fileName.size()) {
+        const auto b = static_cast<unsigned char>(fileName[i]);
+        const int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
+        char32_t u = extra <= 0 ? b : (b & (0x3F >> extra));
+        bool ok = extra >= 0 && i + static_cast<std::size_t>(extra) < fileName.size();
+        for (int k = 1; ok && k <= extra; ++k) {
+            const auto cb = static_cast<unsigned char>(fileName[i + static_cast<std::size_t>(k)]);
+            ok = (cb & 0xC0) == 0x80;
+            u = (u << 6) | (cb & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are no UTF-8.
+        static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+        ok = ok && u >= kLeast[extra] && u <= 0x10FFFF && (u < 0xD800 || u > 0xDFFF);
+        if (!ok) {
+            out.push_back(u'\uFFFD');
+            ++i;
+            continue;
+        }
+        if (u >= 0x10000) {
+            u -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (u >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (u & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(u));
+        }
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return out;
+}
+
+std::string utf16ToFileName(std::u16string_view s) {
+    std::string out;
+    out.reserve(s.size() * 2);
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char32_t u = s[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+            u = 0x10000 + ((u - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            u = 0xFFFD;
+        }
+        if (u < 0x80) {
+            out.push_back(static_cast<char>(u));
+        } else if (u < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        } else if (u < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (u >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (u >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((u >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        }
+    }
+    return out;
+}
+
 }  // namespace orbisk

@@ -38,6 +38,10 @@ std::string ansiToFileName(std::string_view ansi);
 // Whether a file name comes back unchanged from a trip through 1251
 // (false for "josé"'s é, for bytes that are no UTF-8).
 bool fileNameFitsAnsi(std::string_view fileName);
+// A file name in UTF-16 and back, for records that carry UTF-16 (the
+// reminder job's command); bytes that are no UTF-8 become U+FFFD.
+std::u16string fileNameToUtf16(std::string_view fileName);
+std::string utf16ToFileName(std::u16string_view s);
 
 char ansiUpperChar(char c);
 char ansiLowerChar(char c);

@@ -21,6 +21,15 @@ AtInfo fillAtInfo(const RunMoment& run, const std::string& commandAnsi) {
     return info;
 }
 
+AtInfo fillAtInfo(const RunMoment& run, const std::string& program, const std::string& commandAnsi) {
+    AtInfo info = fillAtInfo(run, commandAnsi);
+    if (program.empty()) return info;
+    std::u16string line = fileNameToUtf16(shellQuote(program));
+    if (!commandAnsi.empty()) line += u' ' + info.command;
+    info.command = std::move(line);
+    return info;
+}
+
 bool nextJobDate(DateTime now, std::uint32_t jobTime, std::uint32_t daysOfMonth, DateTime& date) {
     if ((daysOfMonth & 0x7FFF'FFFFu) == 0) return false;
     const std::int64_t today = static_cast<std::int64_t>(dateOf(now));
@@ -55,7 +64,7 @@ std::uint32_t netScheduleJobAdd(const char16_t* serverName, const AtInfo& info, 
     decodeDate(date, y, m, d);
     const int hour = static_cast<int>(info.jobTime / 3'600'000u);
     const int minute = static_cast<int>(info.jobTime / kMSecsPerMinute % 60);
-    const AtAnswer a = submitAtJob(y, m, d, hour, minute, ansiToUtf8(utf16ToAnsi(info.command)), tools);
+    const AtAnswer a = submitAtJob(y, m, d, hour, minute, utf16ToFileName(info.command), tools);
     answer = utf8ToAnsi(a.text);
     if (!a.added) return kNerrServiceNotInstalled;
     jobId = static_cast<std::uint32_t>(a.jobId);

@@ -30,8 +30,11 @@ inline constexpr std::uint32_t kErrorBadNetPath = 53;
 // The queue refused the job (at missing, atd not running, at.deny...).
 inline constexpr std::uint32_t kNerrServiceNotInstalled = 2184;
 
-// The record for a run moment and a command (Windows-1251).
+// The record for a run moment and a command (Windows-1251). A job that
+// starts a program gets `program` first, quoted, in the file system's own
+// bytes: a folder 1251 cannot name ("josé") still runs.
 AtInfo fillAtInfo(const RunMoment& run, const std::string& commandAnsi);
+AtInfo fillAtInfo(const RunMoment& run, const std::string& program, const std::string& commandAnsi);
 
 // The first date on or after the date of `now` whose day of the month has
 // its bit in `daysOfMonth` and whose `jobTime` (to the minute) is not yet

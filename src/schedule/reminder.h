@@ -67,7 +67,8 @@ std::string expandReminderMacros(std::string_view title, std::string_view timeTe
 
 // The run line the settings choose: externalCommandLine while runMe is off;
 // else "*MESSAGE *TIME *CHANEL", after the quoted program path for the
-// network back-end (the task library gets the path on its own).
+// network back-end. That is the line the settings dialog shows; the jobs
+// themselves get the path apart, in file-system bytes (ReminderPlan).
 std::string getRunLine(const Config& config, std::string_view programPath);
 std::string getRunLine(bool runMe, bool nt40Scheduler, std::string_view externalCommandLine,
                        std::string_view programPath);

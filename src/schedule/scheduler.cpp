@@ -34,8 +34,13 @@ ReminderPlan ReminderScheduler::prepare() const {
     const Config& config = viewer_.settings();
     ReminderPlan plan;
     plan.programme = pickProgramme(viewer_.channels().current(), viewer_.showTime(), config.format());
+    // Both back-ends get the program apart from its arguments: its path is
+    // file-system bytes that 1251 may not hold, while the run line with the
+    // path in it is only what the settings dialog shows.
+    plan.program = config.runMe() ? programPath_ : std::string();
     plan.command = expandReminderMacros(plan.programme.title, plan.programme.timeText, plan.programme.channel,
-                                        config.scheduleMessage(), getRunLine(config, fileNameToAnsi(programPath_)));
+                                        config.scheduleMessage(),
+                                        getRunLine(config.runMe(), false, config.externalCommandLine(), {}));
     return plan;
 }
 
@@ -71,7 +76,7 @@ bool ReminderScheduler::submit(const ReminderPlan& plan) {
     if (config.nt40Scheduler()) {
         std::uint32_t jobId = 0;
         std::string answer;
-        const std::uint32_t status = net_.jobAdd(fillAtInfo(r, plan.command), jobId, answer);
+        const std::uint32_t status = net_.jobAdd(fillAtInfo(r, plan.program, plan.command), jobId, answer);
         if (status == kNerrSuccess) {
             notifier_.show(kAddedText + std::string(kWithIndexText) + std::to_string(jobId), kScheduleCaption,
                            MsgIcon::Information);
@@ -84,10 +89,7 @@ bool ReminderScheduler::submit(const ReminderPlan& plan) {
         return false;
     }
     if (!libraryReady()) return false;
-    // The program path is the job's program only while the job starts this
-    // program; an external run line is a whole command of its own.
-    const std::string program = config.runMe() ? programPath_ : std::string();
-    if (library_.addTask(program, plan.command, r.year, r.month, r.day, r.hour, r.minute) != 0) {
+    if (library_.addTask(plan.program, plan.command, r.year, r.month, r.day, r.hour, r.minute) != 0) {
         notifier_.show(kAddedText, kScheduleCaption, MsgIcon::Information);
         return true;
     }

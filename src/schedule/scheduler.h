@@ -50,7 +50,12 @@ private:
 // A reminder worked out, before it is submitted.
 struct ReminderPlan {
     ReminderProgramme programme;
-    std::string command;  // Windows-1251, its words quoted for the shell
+    // The program the job starts, as the file system names it; empty when
+    // the job runs the user's own command line.
+    std::string program;
+    // Windows-1251, its words quoted for the shell: the program's
+    // arguments, or the user's whole command line.
+    std::string command;
     RunMoment run;
 };
 

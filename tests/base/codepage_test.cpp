@@ -60,6 +60,28 @@ TEST(CodePage, CaseInsensitiveCyrillic) {
 }
 
 // Source text is UTF-8; the literal yields the bytes the listings carry.
+// File names travel through UTF-16 unchanged, whatever 1251 lacks; bytes
+// that are no UTF-8 become U+FFFD rather than another name.
+TEST(CodePage, FileNamesThroughUtf16) {
+    struct Case {
+        std::string name;
+        std::u16string utf16;
+    };
+    const Case cases[] = {
+        {"/home/jos\xC3\xA9/orbisk", u"/home/jos\u00E9/orbisk"},
+        {"\xD0\xA4\xD0\xB8\xD0\xB4\xD0\xBE", u"\u0424\u0438\u0434\u043E"},  // Фидо
+        {"\xF0\x9F\x93\xBA tv", u"\U0001F4FA tv"},
+        {"", u""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(fileNameToUtf16(c.name), c.utf16) << c.name;
+        EXPECT_EQ(utf16ToFileName(c.utf16), c.name) << c.name;
+    }
+    for (const std::string bad : {"a\xE9b", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82"})
+        EXPECT_NE(fileNameToUtf16(bad).find(u'\uFFFD'), std::u16string::npos) << bad;
+    EXPECT_EQ(utf16ToFileName(std::u16string{u'x', char16_t{0xD800}, u'y'}), "x\xEF\xBF\xBDy") << "a lone surrogate";
+}
+
 TEST(Cp1251Literal, SourceTextBecomesWindows1251Bytes) {
     EXPECT_EQ(std::string("Орбиск"_cp1251), "\xCE\xF0\xE1\xE8\xF1\xEA");
     EXPECT_EQ(std::string("Ёё №«»"_cp1251), "\xA8\xB8 \xB9\xAB\xBB");

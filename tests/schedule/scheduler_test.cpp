@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "viewer/viewer.h"
 #include "base/codepage.h"
 #include "base/cp1251.h"
@@ -9,6 +12,7 @@
 #include "base/inifile.h"
 #include "base/ui.h"
 #include "support/listing_names.h"
+#include "schedule/atjob.h"
 #include "support/tempdir.h"
 
 namespace orbisk {
@@ -227,7 +231,7 @@ TEST_F(SchedulerTest, NetworkBackEndAndExternalLine) {
     ASSERT_EQ(net.jobs.size(), 1u);
     EXPECT_EQ(net.jobs[0].jobTime, 21u * 3'600'000u);
     EXPECT_EQ(net.jobs[0].daysOfMonth, 1u << 8);
-    EXPECT_EQ(utf16ToAnsi(net.jobs[0].command).rfind("'/opt/orbisk' '", 0), 0u);
+    EXPECT_EQ(utf16ToFileName(net.jobs[0].command).rfind("'/opt/orbisk' '", 0), 0u);
     // "Добавлена новая задача с индексом 17"
     EXPECT_EQ(notifier.shown.back(), kAdded + " с индексом 17"_cp1251);
     net.status = kErrorInvalidParameter;
@@ -282,6 +286,43 @@ TEST_F(SchedulerTest, ScheduleSettings) {
     EXPECT_FALSE(viewer.settings().runMe());
     EXPECT_EQ(viewer.settings().externalCommandLine(), "notify-send *MESSAGE");
     EXPECT_EQ(IniFile(dir / "Orbisk.ini").readString("Schedule", "ExternalCommandLine", ""), "notify-send *MESSAGE");
+}
+
+// Both back-ends, down to the job /bin/sh runs: the program sits in a
+// folder whose name 1251 cannot hold, and the job still starts it with the
+// reminder's three words. A stand-in `at` first on PATH keeps each job's
+// text (the task library spawns `at` by name too).
+TEST_F(SchedulerTest, JobStartsTheProgramInAFolder1251CannotName) {
+    const std::string bin = dir / "bin";
+    std::filesystem::create_directories(bin);
+    writeFile(bin + "/at", "#!/bin/sh\ncat > " + shellQuote(dir / "job.sh") +
+                               "\necho 'job 5 at Wed Dec  9 20:45:00 2026' >&2\n");
+    const std::string folder = dir / "Орбиск josé";
+    std::filesystem::create_directories(folder);
+    const std::string program = folder + "/orbisk";
+    writeFile(program, "#!/bin/sh\nprintf '%s\\n' \"$@\" > " + shellQuote(dir / "ran") + "\n");
+    for (const auto& p : {bin + "/at", program}) std::filesystem::permissions(p, std::filesystem::perms::owner_all);
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
+    ::setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+    TaskLibrary realLibrary(std::string(ORBISK_BINARY_DIR) + "/" + kTaskLibraryFileName);
+    AtNetScheduler realNet(clock);
+
+    for (const bool network : {false, true}) {
+        extraIni = network ? "[Schedule]\r\nNT40Scheduler=1\r\n" : "";
+        SetUp();
+        load();
+        std::filesystem::remove(dir / "job.sh");
+        std::filesystem::remove(dir / "ran");
+        ReminderScheduler s(viewer, notifier, dialogs, realLibrary, realNet, program);
+        ASSERT_TRUE(s.onReminder()) << network << " " << (notifier.shown.empty() ? "" : notifier.shown.back());
+        std::string ignored;
+        EXPECT_EQ(runProgram("/bin/sh", {dir / "job.sh"}, "", ignored), 0) << network << ignored;
+        ASSERT_TRUE(std::filesystem::exists(dir / "ran")) << network << " the program did not start";
+        EXPECT_EQ(test::readFile(dir / "ran"),
+                  ansiToUtf8("Врубай телек! В 21.00 будет идти 'News' $(id) по One!\n21.00\nOne\n"_cp1251))
+            << network;
+    }
+    ::setenv("PATH", oldPath.c_str(), 1);
 }
 
 }  // namespace
