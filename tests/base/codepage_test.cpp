@@ -77,7 +77,7 @@ TEST(CodePage, FileNamesThroughUtf16) {
         EXPECT_EQ(fileNameToUtf16(c.name), c.utf16) << c.name;
         EXPECT_EQ(utf16ToFileName(c.utf16), c.name) << c.name;
     }
-    for (const std::string bad : {"a\xE9b", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82"})
+    for (const std::string bad : {"a\xE9" "b", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82"})
         EXPECT_NE(fileNameToUtf16(bad).find(u'\uFFFD'), std::u16string::npos) << bad;
     EXPECT_EQ(utf16ToFileName(std::u16string{u'x', char16_t{0xD800}, u'y'}), "x\xEF\xBF\xBDy") << "a lone surrogate";
 }
