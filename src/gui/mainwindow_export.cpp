@@ -83,7 +83,7 @@ void MainWindow::onPrint() {
 void MainWindow::onSaveJtv() {
     runGuarded(this, [this] {
         std::string folder = viewer_->settings().jtvGuidePath();
-        if (!askJTVGuidePath(this, folder)) return;
+        if (!askJTVGuidePath(this, folder, ownNotifier_ ? nullptr : notifier_)) return;
         viewer_->settings().setJtvGuidePath(folder);
         JtvResult result;
         {

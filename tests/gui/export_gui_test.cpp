@@ -20,6 +20,7 @@
 #include "gui/weektabbar.h"
 #include "base/codepage.h"
 #include "base/cp1251.h"
+#include "config/identifier.h"
 #include "gui/dialogs/messagebasedialog.h"
 #include "gui/dialogs/jtvfolderdialog.h"
 #include "export/printtext.h"
@@ -266,6 +267,36 @@ TEST_F(ExportWindow, JtvExportAsksForTheFolderAndKeepsIt) {
     w->saveJtvAction->trigger();
     ASSERT_EQ(notifier.seen.size(), boxes + 1);
     EXPECT_NE(notifier.seen.back().find(kFirst), std::string::npos) << notifier.seen.back();
+}
+
+// The JTV folder crosses to the settings' 1251 as the message base does: a
+// Cyrillic folder is stored and written into, one that 1251 cannot name is
+// refused in the dialog, never stored mangled nor reported missing.
+TEST_F(ExportWindow, JtvFolderNamedInAnyCharacters) {
+    const std::string accented = dir / "josé";
+    const std::string cyrillic = dir / "Телегид";
+    fs::create_directory(accented);
+    fs::create_directory(cyrillic);
+    const std::size_t boxes = notifier.seen.size();
+    bool stayedOpen = false;
+    whenModal([&](QWidget* dialog) {
+        auto* query = qobject_cast<JtvFolderDialog*>(dialog);
+        ASSERT_NE(query, nullptr);
+        query->folderEdit()->setText(QString::fromStdString(accented));
+        QTest::mouseClick(query->okButton(), Qt::LeftButton);
+        stayedOpen = query->isVisible();
+        EXPECT_EQ(QApplication::focusWidget(), query->folderEdit()->edit());
+        query->folderEdit()->setText(QString::fromStdString(cyrillic));
+        QTest::mouseClick(query->okButton(), Qt::LeftButton);
+    });
+    w->saveJtvAction->trigger();
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_EQ(notifier.seen.size(), boxes + 1) << "one warning, no missing-folder error";
+    EXPECT_EQ(notifier.seen[boxes], std::string("Установки: "_cp1251) + kPathNotInCodePageText + " " + dir.str() + "/jos?");
+    EXPECT_EQ(w->state().settings().jtvGuidePath(), fileNameToAnsi(cyrillic));
+    EXPECT_NE(readFile(dir / "Orbisk.ini").find("JTVGuidePath=" + dir.str() + "/Телегид"_cp1251), std::string::npos);
+    EXPECT_TRUE(fs::exists(cyrillic + "/" + ansiToUtf8(kFirst) + ".pdt"));
+    EXPECT_TRUE(fs::is_empty(accented));
 }
 
 TEST(ExportWindowMsg, DeletesOldMessagesAfterYesAndReloads) {

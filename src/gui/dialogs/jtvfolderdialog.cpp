@@ -1,6 +1,7 @@
 #include "gui/dialogs/jtvfolderdialog.h"
 
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QVBoxLayout>
 
 #include "gui/dialogs/messagebasedialog.h"
@@ -24,10 +25,15 @@ JtvFolderDialog::JtvFolderDialog(QWidget* parent) : OptionsDialog(parent) {
     folderEdit_->setMinimumWidth(px(360));
 }
 
-bool askJTVGuidePath(QWidget* owner, std::string& folder) {
+bool JtvFolderDialog::canAccept() {
+    return !refuseNameOutsideCodePage(folderEdit_->edit());
+}
+
+bool askJTVGuidePath(QWidget* owner, std::string& folder, Notifier* notifier) {
     // Made once per owner and kept with it until the program ends.
     auto* dialog = owner ? owner->findChild<JtvFolderDialog*>(kDialogName, Qt::FindDirectChildrenOnly) : nullptr;
     if (!dialog) dialog = new JtvFolderDialog(owner);
+    dialog->setNotifier(notifier);
     dialog->folderEdit()->setText(toQString(folder));
     if (dialog->exec() != QDialog::Accepted) return false;
     folder = fromQString(dialog->folderEdit()->text());

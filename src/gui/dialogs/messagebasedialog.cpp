@@ -170,14 +170,7 @@ std::string MessageBaseDialog::composeIdentifier() const {
 
 bool MessageBaseDialog::canAccept() {
     PathEdit* field = visibleField();
-    // The settings file is 1251: a name it cannot hold would be stored
-    // mangled and never found again.
-    if (toQString(fromQString(field->text())) != field->text()) {
-        notify().show(kPathNotInCodePageText + std::string(" ") + fromQString(field->text()), kSettingsCaption,
-                      MsgIcon::Warning);
-        field->edit()->setFocus();
-        return false;
-    }
+    if (refuseNameOutsideCodePage(field->edit())) return false;
     const std::string warning = checkAreaPath(kind(), fromQString(field->text()));
     if (warning.empty()) return true;
     notify().show(warning, kSettingsCaption, MsgIcon::Warning);

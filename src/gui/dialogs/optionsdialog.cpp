@@ -2,10 +2,12 @@
 
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "config/identifier.h"
 #include "gui/guiutil.h"
 #include "gui/qtext.h"
 
@@ -46,6 +48,14 @@ void OptionsDialog::setNotifier(Notifier* notifier) {
 
 Notifier& OptionsDialog::notify() {
     return notifier_ ? *notifier_ : *ownNotifier_;
+}
+
+bool OptionsDialog::refuseNameOutsideCodePage(QLineEdit* edit) {
+    const std::string ansi = fromQString(edit->text());
+    if (toQString(ansi) == edit->text()) return false;
+    notify().show(kPathNotInCodePageText + std::string(" ") + ansi, kSettingsCaption, MsgIcon::Warning);
+    edit->setFocus();
+    return true;
 }
 
 void OptionsDialog::accept() {

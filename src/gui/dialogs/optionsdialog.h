@@ -9,6 +9,7 @@
 #include "base/ui.h"
 
 class QGroupBox;
+class QLineEdit;
 class QPushButton;
 class QVBoxLayout;
 
@@ -37,6 +38,10 @@ protected:
     virtual bool canAccept() { return true; }
     virtual bool canClose() { return true; }
     Notifier& notify();
+    // The settings file is 1251: a folder or file name it cannot hold would
+    // be stored mangled and never found again. Such a name in `edit` is
+    // refused with a warning and the focus goes back to it (true).
+    bool refuseNameOutsideCodePage(QLineEdit* edit);
 
     // The column above the buttons that holds the group box; a derived dialog
     // may add widgets beside or instead of it.
