@@ -37,6 +37,7 @@
 #include "base/timetext.h"
 #include "base/version.h"
 #include "config/config.h"
+#include "gui/dialogfocus.h"
 #include "gui/dialogs/settingsdialogs.h"
 #include "gui/filmgriddelegate.h"
 #include "gui/qtext.h"
@@ -163,6 +164,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent) : QMainWindow
     createMenus();
     new ReminderActions(*this);  // reminderAction, reminderSettingsAction
     guides_ = new GuideActions(*this);  // downloads, the guide's channel list
+    returnFocusAfterDialogs(this, [this] { focusView(); });
     loadAtStart();
 }
 

@@ -75,8 +75,21 @@ void OptionsDialog::setResizable(bool resizable) {
     setSizeGripEnabled(resizable);
 }
 
+void OptionsDialog::focusFirstField() {
+    // The frame's buttons come first in the focus chain (they are made
+    // before any field); the keyboard starts on the first field after them.
+    for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
+        if (w == okButton_ || w == cancelButton_ || !isAncestorOf(w)) continue;
+        if (w->isVisibleTo(this) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
 void OptionsDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    focusFirstField();
     // Centred on the desktop, not on the owner window.
     if (QScreen* s = screen()) {
         QRect frame = frameGeometry();

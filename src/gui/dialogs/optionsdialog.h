@@ -51,7 +51,10 @@ protected:
     // Resizable instead of fixed (the frame is fixed by default).
     void setResizable(bool resizable);
 
+    // Every showing starts on the first field, not on OK (also when the
+    // dialog is shown again after OK was pressed).
     void showEvent(QShowEvent* event) override;
+    void focusFirstField();
 
 private:
     QPushButton* okButton_;

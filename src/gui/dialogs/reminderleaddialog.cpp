@@ -81,7 +81,6 @@ void ReminderLeadDialog::showEvent(QShowEvent* event) {
     // The new sizes count before the dialog appears, not a layout pass later.
     optionsGroup()->layout()->activate();
     layout()->activate();
-    okButton()->setFocus();
     OptionsDialog::showEvent(event);
 }
 
