@@ -164,9 +164,12 @@ bool Config::loadConfig(ConfigPrompts& prompts) {
         }
     }
 
-    for (int i = 0; i < 4; ++i)
+    filmGridColumnsStored_ = false;
+    for (int i = 0; i < 4; ++i) {
         filmGridColumns_[static_cast<std::size_t>(i)] =
             ini_.readInteger(kFilmGrid, columnKey(i), kDefaultFilmGridColumns[static_cast<std::size_t>(i)]);
+        filmGridColumnsStored_ = filmGridColumnsStored_ || ini_.valueExists(kFilmGrid, columnKey(i));
+    }
 
     bool complete =
         !firstCaptionRow_.empty() && !lastCaptionRow_.empty() && !lastDayRow_.empty() && !timeFormat_.empty();
@@ -305,6 +308,7 @@ void Config::setExternalCommandLine(const std::string& commandLine) {
 void Config::setFilmGridColumns(const std::array<int, 4>& widths) {
     for (int i = 0; i < 4; ++i) ini_.writeInteger(kFilmGrid, columnKey(i), widths[static_cast<std::size_t>(i)]);
     filmGridColumns_ = widths;
+    filmGridColumnsStored_ = true;
 }
 
 }  // namespace orbisk

@@ -144,6 +144,9 @@ public:
     const std::vector<std::string>& kludges() const { return kludges_; }
     // FilmGrid
     const std::array<int, 4>& filmGridColumns() const { return filmGridColumns_; }
+    // Whether the file holds any FilmGrid width: false on a first start,
+    // when the window fits the columns to what it shows instead.
+    bool filmGridColumnsStored() const { return filmGridColumnsStored_; }
     // Day/month names, date and time formats, time separator.
     const FormatSettings& format() const { return format_; }
 
@@ -197,6 +200,7 @@ private:
     bool nt40Scheduler_ = false;
     std::vector<std::string> kludges_;
     std::array<int, 4> filmGridColumns_ = kDefaultFilmGridColumns;
+    bool filmGridColumnsStored_ = false;
     FormatSettings format_;
 };
 

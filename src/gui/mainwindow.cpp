@@ -39,6 +39,7 @@
 #include "config/config.h"
 #include "gui/dialogfocus.h"
 #include "gui/dialogs/settingsdialogs.h"
+#include "gui/filmgridcolumns.h"
 #include "gui/filmgriddelegate.h"
 #include "gui/qtext.h"
 #include "gui/guideactions.h"
@@ -171,6 +172,16 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent) : QMainWindow
 MainWindow::~MainWindow() {
     if (clockTimer) clockTimer->stop();
     if (filmTimer) filmTimer->stop();
+}
+
+QSize MainWindow::firstStartSize(const QRect& available) const {
+    // Most of the screen, with room for the window's frame and title bar:
+    // on 1280x800 a day of some 35 programmes shows without scrolling and
+    // the channel tabs fit. A larger screen gets what a day of 45 lines
+    // needs at the font's size, not all of it.
+    const int lines = fontMetrics().lineSpacing();
+    const int frame = 2 * lines + px(8);
+    return {std::min(available.width() - px(16), px(1240)), std::min(available.height() - frame, 52 * lines)};
 }
 
 int MainWindow::px(int pixelsAt96) const {
@@ -347,7 +358,9 @@ void MainWindow::createControls() {
     // Left column: week buttons around the week list, the clock at the bottom.
     auto* left = new QWidget(central);
     left->setObjectName(QStringLiteral("weekColumn"));
-    left->setFixedWidth(px(183));
+    // As wide as its widest part needs (the week list's captions, the
+    // buttons) in the font in use; the clock wraps into what is left.
+    left->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     auto* col = new QVBoxLayout(left);
     col->setContentsMargins(0, 0, 0, 0);
     col->setSpacing(px(1));
@@ -373,6 +386,7 @@ void MainWindow::createControls() {
     clockLabel->setWordWrap(true);
     clockLabel->setToolTip(u"Текущие дата и время"_s);
     clockLabel->setFrameShape(QFrame::StyledPanel);
+    clockLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     col->addWidget(prevWeekButton);
     col->addWidget(weekTabs);
     col->addWidget(nextWeekButton);
@@ -489,8 +503,8 @@ void MainWindow::createControls() {
             }
         },
         filmGrid));
-    for (int c = 0; c < 4; ++c)
-        filmGrid->setColumnWidth(c, Config::kDefaultFilmGridColumns[static_cast<std::size_t>(c)]);
+    filmColumns_ = new FilmGridColumns(filmGrid);
+    filmColumns_->setStored(Config::kDefaultFilmGridColumns);
     connect(filmGrid->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section) {
         if (section == FilmGridDelegate::kTitleColumn) adjustFilmRowHeights();
     });
@@ -520,13 +534,9 @@ void MainWindow::createControls() {
 
 void MainWindow::loadAtStart() {
     setWindowTitle(toQString(kAppTitle));
-    // A first start fills most of the screen, so that a day shows without
-    // scrolling on 1280x800 and every channel tab fits; a stored placement
-    // replaces it below.
-    resize(px(598), px(381));
+    // A stored placement replaces the first start's below.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QSize free = screen->availableGeometry().size();
-        resize(std::min(free.width() * 9 / 10, px(1180)), std::min(free.height() * 92 / 100, px(820)));
+        resize(firstStartSize(screen->availableGeometry()));
         move(screen->availableGeometry().center() - rect().center());
     }
     renderWeek();
@@ -583,6 +593,7 @@ void MainWindow::refreshListings() {
     if (!loaded) return;
     applyActionsFromConfig();
     applyFilmGridColumns();
+    weekTabs->setWidthSamples(toQStrings(viewer_->possibleDayCaptions()));
     updateClock();
     renderWeek();
     renderDayBody(!options_.startedWithArguments);
@@ -604,8 +615,12 @@ void MainWindow::applyActionsFromConfig() {
 }
 
 void MainWindow::applyFilmGridColumns() {
-    const auto& widths = viewer_->settings().filmGridColumns();
-    for (int c = 0; c < 4; ++c) filmGrid->setColumnWidth(c, widths[static_cast<std::size_t>(c)]);
+    const Config& config = viewer_->settings();
+    if (config.filmGridColumnsStored()) return filmColumns_->setStored(config.filmGridColumns());
+    QStringList names;
+    for (int index : viewer_->visibleChannels()) names << toQString(viewer_->channels().items(index).desc);
+    const QString separator(QChar(QLatin1Char(viewer_->timeSeparator())));
+    filmColumns_->fitTo(names, u"00"_s + separator + u"00-00"_s + separator + u"00"_s);
 }
 
 void MainWindow::setEnableWarning(bool value) {
@@ -1037,6 +1052,8 @@ int MainWindow::showReminder(const std::string& time, const std::string& channel
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (usable_) {
         runGuarded(this, [this] {
+            // Widths nobody chose stay unstored: the next start fits them again.
+            if (filmColumns_->fitting()) return;
             std::array<int, 4> widths{};
             for (int c = 0; c < 4; ++c) widths[static_cast<std::size_t>(c)] = filmGrid->columnWidth(c);
             viewer_->settings().setFilmGridColumns(widths);

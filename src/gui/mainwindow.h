@@ -32,6 +32,7 @@ namespace orbisk {
 
 class ConfigPrompts;
 class GuideActions;
+class FilmGridColumns;
 class ReminderRecord;
 class SettingsDialogs;
 class WeekTabBar;
@@ -158,6 +159,10 @@ public:
     QTimer* clockTimer = nullptr;
     QTimer* filmTimer = nullptr;
 
+    // The window's size on a first start (no stored placement) on a screen
+    // whose free area is `available`.
+    QSize firstStartSize(const QRect& available) const;
+
 public slots:
     // The program's name, version and settings file, in an information box.
     void onAbout();
@@ -231,6 +236,7 @@ private:
     ConfigPrompts* prompts_ = nullptr;
     std::unique_ptr<Viewer> viewer_;
     GuideActions* guides_ = nullptr;  // a child
+    FilmGridColumns* filmColumns_ = nullptr;
     bool usable_ = false;
     bool printing_ = false;
     bool schedulerAvailable_ = true;

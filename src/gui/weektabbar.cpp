@@ -1,5 +1,6 @@
 #include "gui/weektabbar.h"
 
+#include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -28,6 +29,7 @@ QString WeekTabBar::tabText(int index) const { return index >= 0 && index < 7 ? 
 void WeekTabBar::setTabText(int index, const QString& text) {
     if (index < 0 || index >= 7 || texts_[index] == text) return;
     texts_[index] = text;
+    if (samples_.isEmpty()) updateGeometry();
     update();
 }
 
@@ -48,8 +50,37 @@ int WeekTabBar::tabHeight() const {
     return std::max(scaled(this, 20), 2 * fontMetrics().lineSpacing() + scaled(this, 2 * kMargin + 2));
 }
 
-QSize WeekTabBar::sizeHint() const { return {scaled(this, 183), 7 * tabHeight()}; }
-QSize WeekTabBar::minimumSizeHint() const { return {scaled(this, 100), 7 * tabHeight()}; }
+void WeekTabBar::setWidthSamples(const QStringList& captions) {
+    samples_ = captions;
+    updateGeometry();
+}
+
+void WeekTabBar::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) updateGeometry();
+    QWidget::changeEvent(event);
+}
+
+int WeekTabBar::neededWidth() const {
+    QFont bold = font();
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    // The narrowest width at which a caption wraps into at most two lines:
+    // the better of its breaks at a blank, or the whole on one line.
+    auto twoLines = [&fm](const QString& text) {
+        int best = fm.horizontalAdvance(text);
+        for (qsizetype i = text.indexOf(QLatin1Char(' ')); i >= 0; i = text.indexOf(QLatin1Char(' '), i + 1))
+            best = std::min(best, std::max(fm.horizontalAdvance(text.left(i)), fm.horizontalAdvance(text.mid(i + 1))));
+        return best;
+    };
+    int text = 0;
+    for (const QStringList* list : {&samples_, &texts_})
+        for (const QString& caption : *list) text = std::max(text, twoLines(caption));
+    // Text layout measures in fractions of a pixel: one more keeps a line whole.
+    return scaled(this, kTextIndent + kMargin) + text + 1;
+}
+
+QSize WeekTabBar::sizeHint() const { return {std::max(scaled(this, 183), neededWidth()), 7 * tabHeight()}; }
+QSize WeekTabBar::minimumSizeHint() const { return {neededWidth(), 7 * tabHeight()}; }
 
 QRect WeekTabBar::tabRect(int index) const {
     if (index < 0 || index >= 7) return {};

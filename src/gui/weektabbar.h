@@ -22,6 +22,9 @@ public:
     QRect tabRect(int index) const;
     // Pictures for the selected and the other tabs.
     void setIcons(const QIcon& selected, const QIcon& normal);
+    // Every caption the tabs may show: the bar is as wide as the widest of
+    // them needs in two lines, in the bold font of the selected tab.
+    void setWidthSamples(const QStringList& captions);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -32,6 +35,7 @@ signals:
     void tabClicked(int index);
 
 protected:
+    void changeEvent(QEvent*) override;
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseMoveEvent(QMouseEvent*) override;
@@ -40,8 +44,10 @@ protected:
 private:
     int tabAt(const QPoint& p) const;
     int tabHeight() const;
+    int neededWidth() const;
 
     QStringList texts_;
+    QStringList samples_;
     int current_ = -1;
     int hot_ = -1;
     QIcon selectedIcon_;

@@ -130,6 +130,14 @@ bool Viewer::showToday() {
 
 // ---- Channels ---------------------------------------------------------------------
 
+std::vector<std::string> Viewer::possibleDayCaptions() const {
+    // A leap year meets every month on every day of the week.
+    std::vector<std::string> out{kNoProgrammeText};
+    for (DateTime d = encodeDate(2024, 1, 1); d < encodeDate(2025, 1, 1); d += 1)
+        out.push_back(formatShortDate(d, config_.format()));
+    return out;
+}
+
 std::vector<int> Viewer::visibleChannels() const {
     std::vector<int> tabs;
     for (int i = 0; i < channels_->count(); ++i)

@@ -117,6 +117,10 @@ public:
 
     // "dd MMMM, DDDD" of each day Monday ... Sunday, or kNoProgrammeText.
     const std::array<std::string, 7>& dayCaptions() const { return captions_; }
+    // Every caption a week tab can show with the configured names (each
+    // month with each day of the week, and kNoProgrammeText): what the week
+    // list measures its width by, so that no week clips.
+    std::vector<std::string> possibleDayCaptions() const;
     int shownDayIndex() const { return shownDayIndex_; }  // 0 = Monday
     bool shownDayHasText() const { return shownDayIndex_ >= 0 && hasText_[static_cast<std::size_t>(shownDayIndex_)]; }
     bool prevWeekEnabled() const { return prevWeek_; }  // some week ends before the day shown
