@@ -15,26 +15,13 @@
 #include <memory>
 #include <string>
 
+#include "fuzzfiles.h"
 #include "msgbase/fidomsgarea.h"
 #include "msgbase/messagearea.h"
 
 namespace {
 
-// Made once, removed at exit; kept on the heap so that it outlives the
-// exit handler that removes it.
-const std::string& workDir() {
-    static const std::string* dir = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orbisk-fuzz-fidomsg-XXXXXX").string();
-        if (!::mkdtemp(pattern.data())) std::abort();
-        auto* kept = new std::string(pattern);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(workDir(), ec);
-        });
-        return kept;
-    }();
-    return *dir;
-}
+const std::string& workDir() { return orbisk::fuzz::workFolder("fidomsg"); }
 
 void check(bool ok) {
     if (!ok) std::abort();
@@ -47,12 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::uint16_t maxLen = static_cast<std::uint16_t>(data[0] == 0xFF ? 65535 : data[0]);
     const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
     const std::string file = workDir() + "/1.msg";
-    if (FILE* f = std::fopen(file.c_str(), "wb")) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    } else {
-        return 0;
-    }
+    orbisk::fuzz::putFile(file, bytes);
     const std::size_t textLen = bytes.size() > 190 ? bytes.size() - 190 : 0;
     const std::size_t nul = bytes.size() > 190 ? bytes.find('\0', 190) : std::string::npos;
     const std::int64_t textEnd = nul == std::string::npos ? static_cast<std::int64_t>(std::max<std::size_t>(bytes.size(), 190))

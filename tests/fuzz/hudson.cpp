@@ -5,34 +5,24 @@
 //   information record (406) and the text file (the rest), zero-filled
 //   where the input runs out. Flags damage the file sizes so that the open
 //   checks see disagreeing files too.
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "fuzzfiles.h"
 #include "msgbase/hudsonarea.h"
 
 namespace {
 
 const std::string& dir() {
-    static const std::string dir = [] {
-        char pattern[] = "/tmp/orbisk-fuzz-hudson-XXXXXX";
-        if (!mkdtemp(pattern)) std::abort();
-        return std::string(pattern) + "/";
-    }();
+    static const std::string dir = orbisk::fuzz::workFolder("hudson") + "/";
     return dir;
 }
 
-void put(const std::string& name, const std::string& bytes) {
-    FILE* f = std::fopen((dir() + name).c_str(), "wb");
-    if (!f) std::abort();
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
+void put(const std::string& name, const std::string& bytes) { orbisk::fuzz::putFile(dir() + name, bytes); }
 
 std::string take(const std::uint8_t*& p, const std::uint8_t* end, std::size_t n) {
     std::string s(n, '\0');

@@ -6,15 +6,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-#include <stdlib.h>
-
+#include "fuzzfiles.h"
 #include "base/codepage.h"
 #include "base/inifile.h"
 
@@ -32,25 +30,7 @@ void check(bool ok, const char* what) {
     if (!ok) fail(what);
 }
 
-const std::string& dir() {
-    // tmpfs when there is one: every write is fsynced.
-    static const std::string dir = [] {
-        std::string pattern = std::filesystem::exists("/dev/shm") ? "/dev/shm/orbisk-fuzz-ini-XXXXXX"
-                                                                  : (std::filesystem::temp_directory_path() /
-                                                                     "orbisk-fuzz-ini-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) fail("mkdtemp");
-        return pattern;
-    }();
-    static const bool cleanup = [] {
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(dir, ec);
-        });
-        return true;
-    }();
-    (void)cleanup;
-    return dir;
-}
+const std::string& dir() { return orbisk::fuzz::workFolder("ini"); }
 
 // What reading gives for a written value: no CR/LF, blanks trimmed, one pair
 // of matching quotes removed, at most 2047 characters.
@@ -115,10 +95,7 @@ void sameExcept(const Snapshot& before, const IniFile& ini, std::string_view sec
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     const std::string path = dir() + "/Orbisk.ini";
-    {
-        std::ofstream f(path, std::ios::binary | std::ios::trunc);
-        f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
+    orbisk::fuzz::putFile(path, bytes);
     IniFile ini(path);
     (void)ini.readString("MAIN", "FIDOPath", "");
     (void)ini.readInteger("MSG", "DelFromBegin", 5);

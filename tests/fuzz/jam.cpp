@@ -7,46 +7,18 @@
 // Unless flag bit 0 is set, the .jhr part follows a sound 1024-byte base
 // header (base number 1), so that the fuzzer reaches the message headers.
 // Flag bit 1: delete the first message found, then walk again.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 
+#include "fuzzfiles.h"
 #include "msgbase/fileio.h"
 #include "msgbase/messagearea.h"
 
 namespace {
-
-const std::string& dir();
-
-void removeDir() {
-    for (const char* ext : {".jhr", ".jdx", ".jdt", ".jlr"}) ::unlink((dir() + "/area" + ext).c_str());
-    ::rmdir(dir().c_str());
-}
-
-const std::string& dir() {
-    static const std::string dir = [] {
-        char pattern[] = "/tmp/orbisk-fuzz-jam-XXXXXX";
-        if (!mkdtemp(pattern)) abort();
-        return std::string(pattern);
-    }();
-    static const bool cleanup = std::atexit(removeDir) == 0;
-    (void)cleanup;
-    return dir;
-}
-
-void put(const std::string& name, const std::uint8_t* data, std::size_t size) {
-    FILE* f = std::fopen(name.c_str(), "wb");
-    if (!f) abort();
-    if (size > 0 && std::fwrite(data, 1, size, f) != size) abort();
-    std::fclose(f);
-}
 
 std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
@@ -110,10 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         jhr[20] = 1;
     }
     jhr.append(reinterpret_cast<const char*>(data), hlen);
-    const std::string base = dir() + "/area";
-    put(base + ".jhr", reinterpret_cast<const std::uint8_t*>(jhr.data()), jhr.size());
-    put(base + ".jdx", data + hlen, xlen);
-    put(base + ".jdt", data + hlen + xlen, size - hlen - xlen);
+    const std::string base = orbisk::fuzz::workFolder("jam") + "/area";
+    orbisk::fuzz::putFile(base + ".jhr", jhr);
+    orbisk::fuzz::putFile(base + ".jdx", data + hlen, xlen);
+    orbisk::fuzz::putFile(base + ".jdt", data + hlen + xlen, size - hlen - xlen);
 
     std::unique_ptr<orbisk::MessageArea> area;
     if (!orbisk::openAreaByIdentifier(area, "J" + base)) return 0;

@@ -3,33 +3,16 @@
 // Every message goes through the whole read path; with flag bit 0 the first
 // message is deleted and the area walked again. Nothing may crash, hang,
 // read outside a buffer or take memory beyond the size of the files.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 
+#include "fuzzfiles.h"
 #include "msgbase/messagearea.h"
 
 namespace {
-
-const std::string& dir() {
-    static const std::string dir = [] {
-        std::string p = (std::filesystem::temp_directory_path() / "orbisk-fuzz-squish-XXXXXX").string();
-        if (!::mkdtemp(p.data())) std::abort();
-        return p;
-    }();
-    return dir;
-}
-
-void put(const std::string& name, const uint8_t* data, size_t size) {
-    std::ofstream f(name, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
 
 void walk(orbisk::MessageArea& a) {
     int messages = 0;
@@ -64,9 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     data += 3;
     size -= 3;
     if (indexLength > size) indexLength = size;
-    const std::string base = dir() + "/area";
-    put(base + ".sqi", data, indexLength);
-    put(base + ".sqd", data + indexLength, size - indexLength);
+    const std::string base = orbisk::fuzz::workFolder("squish") + "/area";
+    orbisk::fuzz::putFile(base + ".sqi", data, indexLength);
+    orbisk::fuzz::putFile(base + ".sqd", data + indexLength, size - indexLength);
 
     std::unique_ptr<orbisk::MessageArea> area;
     if (!orbisk::openAreaByIdentifier(area, "S" + base)) return 0;

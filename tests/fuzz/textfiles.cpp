@@ -6,10 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 
+#include "fuzzfiles.h"
 #include "config/config.h"
 #include "viewer/viewer.h"
 #include "base/cp1251.h"
@@ -19,8 +20,6 @@
 namespace {
 
 using orbisk::operator""_cp1251;
-
-const std::string& workFolder();
 
 class Silent : public orbisk::Notifier {
 public:
@@ -37,22 +36,16 @@ public:
 };
 
 const std::string& workFolder() {
-    // Never destroyed: the clean-up at exit still needs it.
     static const std::string& folder = *new std::string([] {
-        const auto dir = std::filesystem::temp_directory_path() / ("orbisk-fuzz-textfiles-" + std::to_string(getpid()));
-        std::filesystem::create_directories(dir);
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(workFolder(), ec);
-        });
-        std::ofstream ini(dir / "Orbisk.ini", std::ios::binary);
+        const std::string dir = orbisk::fuzz::workFolder("textfiles");
         // Day and month names in Windows-1251, as the files' captions would write them.
-        ini << "[MAIN]\r\nFIDOPath=I" << dir.string() << "\r\n[DAYS]\r\n"
+        std::ofstream ini(dir + "/Orbisk.ini", std::ios::binary);
+        ini << "[MAIN]\r\nFIDOPath=I" << dir << "\r\n[DAYS]\r\n"
             << "1=Воскресенье\r\n2=Понедельник\r\n3=Вторник\r\n4=Среда\r\n5=Четверг\r\n"_cp1251
             << "6=Пятница\r\n7=Суббота\r\n[MONTHS]\r\n"_cp1251
             << "1=января\r\n2=февраля\r\n3=марта\r\n4=апреля\r\n5=мая\r\n6=июня\r\n7=июля\r\n"_cp1251
             << "8=августа\r\n9=сентября\r\n10=октября\r\n11=ноября\r\n12=декабря\r\n"_cp1251;
-        return dir.string();
+        return dir;
     }());
     return folder;
 }
@@ -67,12 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int n = 1; n <= 7; ++n) {
         const std::string path = folder + "/" + std::to_string(n) + ".txt";
         if (start > input.size()) {
-            std::filesystem::remove(path);
+            ::unlink(path.c_str());
             continue;
         }
         std::size_t end = input.find('\0', start);
         if (end == std::string::npos) end = input.size();
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << input.substr(start, end - start);
+        orbisk::fuzz::putFile(path, std::string_view(input).substr(start, end - start));
         start = end + 1;
     }
 
