@@ -1,6 +1,9 @@
 // The program entry: single instance, the reminder box and its hand-over,
 // then the main window.
 #include <QApplication>
+#include <cstdio>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "base/error.h"
@@ -20,24 +23,40 @@ int main(int argc, char** argv) {
     std::vector<QString> args;
     for (int i = 1; i < argc; ++i) args.push_back(QString::fromLocal8Bit(argv[i]));
     int qtArgc = 1;
-    QApplication app(qtArgc, argv);
+    const std::unique_ptr<QApplication> app = makeApplication(qtArgc, argv);
 
     // 1. The instance lock; only another holder makes this the second instance.
     const std::string runtimeDir = runtimeFolder();
-    InstanceLock lock(runtimeDir);
-
-    // 2. A reminder start: keep its time and channel, show its text first.
+    std::optional<InstanceLock> lock(std::in_place, runtimeDir);
     ReminderRecord record;
-    if (args.size() == 3) {
-        record = ReminderRecord::fromArguments(fromQString(args[1]), fromQString(args[2]));
-        showReminderBox(args[0]);
-    }
+    if (args.size() == 3) record = ReminderRecord::fromArguments(fromQString(args[1]), fromQString(args[2]));
+
+    // The first instance listens at once: a start while this one is still
+    // starting (its reminder box, the first-run dialogs, the first load)
+    // waits until the window can show it, and so does this start's own record.
+    ReminderServer server(runtimeDir);
+    auto serve = [&] {
+        if (lock->owned()) server.listen();
+        server.postOwnRecord(record);
+    };
+    if (!lock->heldElsewhere()) serve();
+
+    // 2. A reminder start shows its text first.
+    if (args.size() == 3) showReminderBox(args[0]);
 
     // 3. Another instance runs: it shows the channel (or just comes to the
-    // front); this one ends either way.
-    if (lock.heldElsewhere()) {
-        handOverReminder(runtimeDir, record);
-        return 0;
+    // front); this one ends, unless that one ended first.
+    if (lock->heldElsewhere()) {
+        switch (handOverOrTakeOver(lock, runtimeDir, record)) {
+        case SecondStart::handedOver:
+            return 0;
+        case SecondStart::noAnswer:
+            std::fputs("Орбиск уже запущен, но не отвечает.\n", stderr);
+            return 0;
+        case SecondStart::nowFirst:
+            serve();
+            break;
+        }
     }
 
     // 4. The first instance.
@@ -71,12 +90,8 @@ int main(int argc, char** argv) {
     // The first-run prompts are the window's own settings dialogs.
     MainWindow window(std::move(options));
 
-    ReminderServer server(runtimeDir);
     server.setWindow(&window);
-    server.setHandler([&window](const ReminderRecord& r) { return window.showReminder(r); });
-    server.listen();
-    server.postOwnRecord(record);
-
     window.show();
-    return app.exec();
+    server.setHandler([&window](const ReminderRecord& r) { return window.showReminder(r); });
+    return app->exec();
 }

@@ -1,8 +1,9 @@
 #include "gui/singleinstance.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QLocalSocket>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 
@@ -114,9 +115,31 @@ bool ReminderServer::listen() {
     return server_.listen(socketPath());
 }
 
+void ReminderServer::setHandler(ReminderHandler handler) {
+    handler_ = std::move(handler);
+    scheduleHeld();
+}
+
 void ReminderServer::postOwnRecord(const ReminderRecord& record) {
-    QMetaObject::invokeMethod(
-        this, [this, record] { if (handler_) handler_(record); }, Qt::QueuedConnection);
+    held_.push_back({record, nullptr, 0, true});
+    scheduleHeld();
+}
+
+void ReminderServer::scheduleHeld() {
+    if (scheduled_ || !handler_ || held_.empty()) return;
+    scheduled_ = true;
+    QMetaObject::invokeMethod(this, [this] { handleHeld(); }, Qt::QueuedConnection);
+}
+
+void ReminderServer::handleHeld() {
+    scheduled_ = false;
+    // Popped before it is handled: a handler that runs a nested event loop
+    // may come back here for the rest.
+    while (handler_ && !held_.empty()) {
+        Held next = held_.front();
+        held_.pop_front();
+        handle(std::move(next));
+    }
 }
 
 void ReminderServer::accept() {
@@ -158,21 +181,40 @@ void ReminderServer::read(QLocalSocket* socket) {
     // as good as a process that can't be opened.
     const bool valid = record && pid != 0 && pid == socket->property("peerPid").toLongLong();
 
-    int result = 0;
-    QPointer<QLocalSocket> guard(socket);
-    if (valid) {
-        bringWindowToFront();
-        if (handler_) result = handler_(*record) != 0 ? 1 : 0;
-        emit recordHandled(*record, pid, result);
-    } else {
+    if (!valid) {
         emit requestRejected();
+        const char answer = 0;
+        socket->write(&answer, 1);
+        socket->flush();
+        socket->disconnectFromServer();
+        return;
     }
+    Held handedOver{*record, socket, static_cast<qint64>(pid), false};
+    if (handler_ && held_.empty()) {
+        handle(std::move(handedOver));
+        return;
+    }
+    // Still starting up: the sender waits in the queue, and the user sees
+    // whatever this instance shows meanwhile (its reminder box, a dialog).
+    held_.push_back(std::move(handedOver));
+    if (QWidget* shown = QApplication::activeModalWidget()) {
+        shown->raise();
+        shown->activateWindow();
+    }
+    scheduleHeld();
+}
+
+void ReminderServer::handle(Held held) {
+    if (!held.own) bringWindowToFront();
+    const int result = handler_ && handler_(held.record) != 0 ? 1 : 0;
+    if (held.own) return;
+    emit recordHandled(held.record, held.pid, result);
     // The handler may have run a nested event loop in which the peer left.
-    if (!guard) return;
+    if (!held.socket) return;
     const char answer = static_cast<char>(result);
-    socket->write(&answer, 1);
-    socket->flush();
-    socket->disconnectFromServer();
+    held.socket->write(&answer, 1);
+    held.socket->flush();
+    held.socket->disconnectFromServer();
 }
 
 void ReminderServer::reject(QLocalSocket* socket) {
@@ -190,7 +232,12 @@ void ReminderServer::bringWindowToFront() {
     window_->activateWindow();
 }
 
-std::optional<int> handOverReminder(const std::string& folder, const ReminderRecord& record, int timeoutMs) {
+namespace {
+
+// `connected` tells a running instance that went away before answering from
+// one that was never there.
+std::optional<int> exchange(const std::string& folder, const ReminderRecord& record, int timeoutMs, bool& connected) {
+    connected = false;
     if (folder.empty()) return std::nullopt;
     QLocalSocket socket;
     socket.connectToServer(socketPathIn(folder));
@@ -198,6 +245,7 @@ std::optional<int> handOverReminder(const std::string& folder, const ReminderRec
     // Only an instance of this same user gets the record.
     ucred cred{};
     if (!peerCredentials(socket.socketDescriptor(), cred) || cred.uid != geteuid()) return std::nullopt;
+    connected = true;
 
     QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs));
     socket.write(handOverRequest(QCoreApplication::applicationPid(), record));
@@ -212,6 +260,29 @@ std::optional<int> handOverReminder(const std::string& folder, const ReminderRec
     char answer = 0;
     socket.read(&answer, 1);
     return answer != 0 ? 1 : 0;
+}
+
+}  // namespace
+
+std::optional<int> handOverReminder(const std::string& folder, const ReminderRecord& record, int timeoutMs) {
+    bool connected = false;
+    return exchange(folder, record, timeoutMs, connected);
+}
+
+SecondStart handOverOrTakeOver(std::optional<InstanceLock>& lock, const std::string& folder,
+                               const ReminderRecord& record, int patienceMs) {
+    QDeadlineTimer patience(patienceMs);
+    for (;;) {
+        bool connected = false;
+        if (exchange(folder, record, -1, connected)) return SecondStart::handedOver;
+        // It went away without an answer, however long it had the record:
+        // give it the same patience to be gone.
+        if (connected) patience.setRemainingTime(patienceMs);
+        lock.emplace(folder);
+        if (!lock->heldElsewhere()) return SecondStart::nowFirst;
+        if (patience.hasExpired()) return SecondStart::noAnswer;
+        QThread::msleep(50);
+    }
 }
 
 }  // namespace orbisk

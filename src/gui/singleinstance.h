@@ -11,12 +11,19 @@
 // endian) and its 267-byte hand-over record, then waits for one byte: the
 // handler's result, 0 or 1. A malformed request gets 0 without reaching the
 // handler; a peer of another user is cut off without an answer.
+//
+// The first instance listens as soon as it holds the lock, long before its
+// window exists (its own reminder box, first-run dialogs and the first load
+// come in between): requests that arrive before there is a handler wait in
+// a queue, their senders waiting with them, and are handled in the order
+// they came once the window is there.
 #include <QByteArray>
 #include <QLocalServer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -69,7 +76,9 @@ public:
     explicit ReminderServer(const std::string& folder, QObject* parent = nullptr);
     ~ReminderServer() override;
 
-    void setHandler(ReminderHandler handler) { handler_ = std::move(handler); }
+    // Requests held so far are handled once the event loop runs, before
+    // any that come later.
+    void setHandler(ReminderHandler handler);
     // The window brought to the front when another instance hands over.
     void setWindow(QWidget* window) { window_ = window; }
 
@@ -81,6 +90,8 @@ public:
     // This instance's own record (a reminder start): handled like a handed
     // over one, once the event loop runs and the window exists.
     void postOwnRecord(const ReminderRecord& record);
+    // Records waiting for the handler.
+    int heldCount() const { return static_cast<int>(held_.size()); }
 
 signals:
     // After each request from another instance: the record handled and the
@@ -91,21 +102,48 @@ signals:
     void requestRejected();
 
 private:
+    // A record waiting for the handler; no socket for the own record.
+    struct Held {
+        ReminderRecord record;
+        QPointer<QLocalSocket> socket;
+        qint64 pid = 0;
+        bool own = false;
+    };
+
     void accept();
     void read(QLocalSocket* socket);
     void reject(QLocalSocket* socket);
+    void handle(Held held);
+    void handleHeld();
+    void scheduleHeld();
     void bringWindowToFront();
 
     std::string folder_;
     QLocalServer server_;
     ReminderHandler handler_;
     QPointer<QWidget> window_;
+    std::deque<Held> held_;
+    bool scheduled_ = false;
 };
 
 // The second instance's end: hands `record` to the instance running under
 // `folder` and waits until its handler is done (no limit when timeoutMs < 0).
 // The handler's result, or nullopt when no instance of this user answered.
 std::optional<int> handOverReminder(const std::string& folder, const ReminderRecord& record, int timeoutMs = -1);
+
+enum class SecondStart {
+    handedOver,  // the running instance took the record and answered
+    nowFirst,    // it ended first: `lock` is now this start's, go on as the first instance
+    noAnswer,    // it holds the lock but never listened within the patience
+};
+
+// What a start that found the lock held does. It hands `record` over and
+// waits for the answer however long the running instance takes to start up.
+// When there is nobody to talk to (the running instance is between taking
+// the lock and listening, or is ending) it tries the lock and the socket
+// again, for up to `patienceMs` in all.
+SecondStart handOverOrTakeOver(std::optional<InstanceLock>& lock, const std::string& folder,
+                               const ReminderRecord& record, int patienceMs = 3000);
 
 // The request as it travels: process id, then the record.
 QByteArray handOverRequest(qint64 pid, const ReminderRecord& record);

@@ -5,6 +5,9 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 #include "config/config.h"
 #include "gui/qtext.h"
@@ -30,6 +33,52 @@ void showTopBox(QMessageBox::Icon icon, const QString& caption, const QString& t
 }
 
 }  // namespace
+
+namespace {
+
+// What Qt says while the application is made: passed on once it stands,
+// dropped when Qt gives up for want of a screen.
+std::vector<std::pair<QtMsgType, QString>>& heldMessages() {
+    static std::vector<std::pair<QtMsgType, QString>> held;
+    return held;
+}
+
+void holdMessage(QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type != QtFatalMsg) {
+        heldMessages().emplace_back(type, text);
+        return;
+    }
+    // Qt gives up only when no platform plugin could start: no screen.
+    std::fprintf(stderr, "%s\n", noScreenText().toLocal8Bit().constData());
+    std::_Exit(1);
+}
+
+}  // namespace
+
+QString noScreenText() {
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool named = (x && *x) || (wayland && *wayland);
+    return named ? QStringLiteral("Орбиск: нет связи с экраном %1, окно показать негде. "
+                                  "Без экрана работает orbisk-cli.")
+                       .arg(QString::fromLocal8Bit(x && *x ? x : wayland))
+                 : QStringLiteral("Орбиск: нет экрана (не заданы DISPLAY и WAYLAND_DISPLAY), окно показать негде. "
+                                  "Без экрана работает orbisk-cli.");
+}
+
+std::unique_ptr<QApplication> makeApplication(int& argc, char** argv) {
+    const QtMessageHandler previous = qInstallMessageHandler(holdMessage);
+    auto app = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const auto& [type, text] : heldMessages()) {
+        if (previous)
+            previous(type, QMessageLogContext(), text);
+        else
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    }
+    heldMessages().clear();
+    return app;
+}
 
 void showReminderBox(const QString& text) {
     showTopBox(QMessageBox::Information, QStringLiteral("Внимание!"), text);

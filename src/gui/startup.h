@@ -2,9 +2,11 @@
 // The pieces of the program entry that are more than one line: the reminder
 // box, the missing-file box, the icon. main.cpp strings them together in the
 // start-up order, with the settings file that findConfigFile finds.
+#include <QApplication>
 #include <QIcon>
 #include <QString>
 #include <QTranslator>
+#include <memory>
 #include <string>
 
 #include "config/config.h"  // findConfigFile, kIniEnvironment
@@ -12,6 +14,14 @@
 class QMessageBox;
 
 namespace orbisk {
+
+// The application object. Where there is no screen to show a window on (no
+// DISPLAY or WAYLAND_DISPLAY, or one that does not answer) the process ends
+// here with exit code 1 and says so in one plain line on stderr, instead of
+// Qt's abort and its advice to reinstall.
+std::unique_ptr<QApplication> makeApplication(int& argc, char** argv);
+// That line.
+QString noScreenText();
 
 // Called with each start-up box (reminder, missing file) just before it is
 // shown; null in the program. A test build of the program links a unit that

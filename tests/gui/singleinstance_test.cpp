@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QElapsedTimer>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -331,6 +333,82 @@ TEST(SingleInstanceTest, OwnRecordWaitsForTheEventLoopAndWindowComesToTheFront) 
     EXPECT_FALSE(window.isMinimized());
     EXPECT_TRUE(window.isMaximized()) << "brought back as it was before";
     EXPECT_TRUE(window.isVisible());
+}
+
+// Before the window exists there is no handler: requests wait, their
+// senders with them, and are handled in the order they came (this
+// instance's own record first) once the handler is set.
+TEST(SingleInstanceTest, RequestsBeforeTheWindowWaitAndKeepTheirOrder) {
+    TempDir dir;
+    ReminderServer server(dir.str());
+    ASSERT_TRUE(server.listen());
+    const ReminderRecord own = ReminderRecord::fromArguments("08.00", "Own");
+    server.postOwnRecord(own);
+    const ReminderRecord sent[] = {ReminderRecord::fromArguments("09.00", kChannel),
+                                   ReminderRecord::fromArguments("10.00", "Other")};
+    std::atomic<int> answers[2] = {-9, -9};
+    std::vector<std::thread> senders;
+    for (int i = 0; i < 2; ++i) {
+        senders.emplace_back([&, i] { answers[i] = handOverReminder(dir.str(), sent[i], 15000).value_or(-1); });
+        // One after the other, so that the order they came in is known.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.heldCount() == i + 2; }, 10000));
+    }
+    QTest::qWait(200);
+    EXPECT_EQ(answers[0], -9) << "the sender waits";
+    EXPECT_EQ(answers[1], -9);
+
+    std::vector<ReminderRecord> handled;
+    server.setHandler([&](const ReminderRecord& r) { return handled.push_back(r), r.reminderChannel() == kChannel; });
+    EXPECT_TRUE(handled.empty()) << "handled from the event loop, not inside setHandler";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers[0] != -9 && answers[1] != -9; }, 10000));
+    for (auto& t : senders) t.join();
+    EXPECT_EQ(answers[0], 1);
+    EXPECT_EQ(answers[1], 0);
+    ASSERT_EQ(handled.size(), 3u);
+    EXPECT_EQ(handled[0], own);
+    EXPECT_EQ(handled[1], sent[0]);
+    EXPECT_EQ(handled[2], sent[1]);
+    EXPECT_EQ(server.heldCount(), 0);
+}
+
+// A start that finds the lock held: it waits out a running instance that is
+// not listening yet, and takes over from one that ends.
+TEST(SingleInstanceTest, SecondStartWaitsForTheListenerOrTakesOver) {
+    TempDir dir;
+    const ReminderRecord record = ReminderRecord::fromArguments("21.30", kChannel);
+    auto running = std::make_unique<InstanceLock>(dir.str());
+    ASSERT_TRUE(running->owned());
+    auto server = std::make_unique<ReminderServer>(dir.str());
+    server->setHandler(knowsOneChannel);
+
+    // Listening a moment after the start found the lock held.
+    QTimer::singleShot(300, [&] { server->listen(); });
+    std::optional<InstanceLock> lock(std::in_place, dir.str());
+    ASSERT_TRUE(lock->heldElsewhere());
+    std::atomic<int> outcome{-1};
+    std::thread start([&] { outcome = static_cast<int>(handOverOrTakeOver(lock, dir.str(), record, 5000)); });
+    const bool done = QTest::qWaitFor([&] { return outcome != -1; }, 15000);
+    start.join();
+    ASSERT_TRUE(done);
+    EXPECT_EQ(outcome, static_cast<int>(SecondStart::handedOver));
+
+    // Nobody ever listens: it gives up after its patience.
+    server.reset();
+    QElapsedTimer waited;
+    waited.start();
+    lock.emplace(dir.str());
+    EXPECT_EQ(handOverOrTakeOver(lock, dir.str(), record, 400), SecondStart::noAnswer);
+    EXPECT_GE(waited.elapsed(), 400);
+
+    // The running one ends: the lock is this start's.
+    QTimer::singleShot(300, [&] { running.reset(); });
+    outcome = -1;
+    std::thread again([&] { outcome = static_cast<int>(handOverOrTakeOver(lock, dir.str(), record, 5000)); });
+    const bool ended = QTest::qWaitFor([&] { return outcome != -1; }, 15000);
+    again.join();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(outcome, static_cast<int>(SecondStart::nowFirst));
+    EXPECT_TRUE(lock->owned());
 }
 
 TEST(StartupTest, ReminderBoxAndConfigPath) {

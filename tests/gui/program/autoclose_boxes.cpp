@@ -1,14 +1,20 @@
 // Linked into the test build of the program (orbisk_autoclose): its start-up
-// boxes close themselves as soon as they are shown.
+// boxes close themselves as soon as they are shown, or after
+// ORBISK_AUTOCLOSE_AFTER_MS milliseconds, so that a test can catch the
+// program while it is still starting.
 #include <QMessageBox>
 #include <QTimer>
+#include <cstdlib>
 
 #include "gui/startup.h"
 
 namespace {
 
 const bool installed = [] {
-    orbisk::startupBoxShown = [](QMessageBox& box) { QTimer::singleShot(0, &box, [&box] { box.accept(); }); };
+    orbisk::startupBoxShown = [](QMessageBox& box) {
+        const char* after = std::getenv("ORBISK_AUTOCLOSE_AFTER_MS");
+        QTimer::singleShot(after ? std::atoi(after) : 0, &box, [&box] { box.accept(); });
+    };
     return true;
 }();
 
