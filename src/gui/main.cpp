@@ -1,7 +1,6 @@
 // The program entry: single instance, the reminder box and its hand-over,
 // then the main window.
 #include <QApplication>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -51,8 +50,8 @@ int main(int argc, char** argv) {
         case SecondStart::handedOver:
             return 0;
         case SecondStart::noAnswer:
-            std::fputs("Орбиск уже запущен, но не отвечает.\n", stderr);
-            return 0;
+            showStartupErrorBox(noAnswerText());
+            return 1;
         case SecondStart::nowFirst:
             serve();
             break;

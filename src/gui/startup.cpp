@@ -88,6 +88,15 @@ void showConfigMissingBox(const std::string& ansiText) {
     showTopBox(QMessageBox::Critical, toQString(kAppTitle), toQString(ansiText));
 }
 
+void showStartupErrorBox(const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    showTopBox(QMessageBox::Critical, toQString(kAppTitle), text);
+}
+
+QString noAnswerText() {
+    return QStringLiteral("Орбиск уже запущен, но не отвечает.");
+}
+
 QTranslator* installQtTranslations() {
     // The window is Russian whatever the locale, and so are Qt's own texts.
     auto* translator = new QTranslator(QCoreApplication::instance());

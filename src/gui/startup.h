@@ -38,6 +38,12 @@ void showReminderBox(const QString& text);
 // when dismissed.
 void showConfigMissingBox(const std::string& ansiText);
 
+// A start that can't go on, told in a box (caption "Орбиск", error icon, no
+// owner) and on stderr. Returns when dismissed.
+void showStartupErrorBox(const QString& text);
+// The text when another instance holds the lock but never answers.
+QString noAnswerText();
+
 // Qt's own texts (the standard buttons Yes, No, Cancel, the file dialogs) in
 // Russian, as the rest of the window: Qt's translations installed on the
 // system (qt6-translations-l10n). The translator belongs to the application

@@ -118,21 +118,25 @@ TEST(HandOverProcessTest, SecondInstanceHandsItsRecordOverAndWaits) {
     }
 }
 
-TEST(HandOverProcessTest, SecondInstanceWithoutAWindowEndsSilently) {
+// The lock is held but nobody ever answers: the start says so and fails
+// instead of ending as if its reminder had been shown.
+TEST(HandOverProcessTest, SecondInstanceWithoutAnAnsweringInstanceSaysSo) {
     if (!QFile::exists(kProgram)) GTEST_SKIP() << "orbisk not built";
     TempDir dir;
     const std::string folder = dir / "orbisk";
     std::filesystem::create_directory(folder);
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-    InstanceLock running(folder);  // an instance that has no window (yet)
+    InstanceLock running(folder);  // an instance that never listens
     ASSERT_TRUE(running.owned());
     QProcess second;
     prepare(second, dir);
     second.setArguments({QStringLiteral("Pora!"), QStringLiteral("21.30"), toQString(kChannel)});
     second.start();
     ASSERT_TRUE(finished(second));
-    EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(second.readAllStandardError());
+    EXPECT_TRUE(err.contains(noAnswerText())) << err.toStdString();
 }
 
 TEST(HandOverProcessTest, MissingConfigurationEndsTheFirstInstance) {
