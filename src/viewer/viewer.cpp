@@ -46,12 +46,14 @@ bool Viewer::refreshListings(ConfigPrompts& prompts, bool startedWithArguments) 
     WeekIndex previousWeeks = std::move(weeks_);
     const DateTime previousDate = shownDate_;
     weeks_.clear();
+    programmes_.clear();
     shownDate_ = 0;
     channels_.reset();
     channels_ = std::make_unique<ChannelList>(config_);
     currentIndex_ = -1;
     if (!config_.loadConfig(prompts)) return false;
     config_.setGlobalDateParams();
+    reloadFavourites();
 
     StructureWarning warning(notifier_, config_.enableWarning(), structureWarningShown_);
     // The identifier is kept in 1251, as the settings file holds it; the
@@ -276,6 +278,7 @@ std::vector<FilmRow> Viewer::filmRows(DateTime t) const {
             const std::string& line = channel.lines[n];
             row.title = line.size() > kTitleStart ? line.substr(kTitleStart, kMaxTitle) : std::string{};
             row.time = channel.times[n] + "-" + (n + 1 < channel.times.size() ? channel.times[n + 1] : kUnknownEnd);
+            row.favourite = favourites_.matchesLine(line, channels_->timeLength());
         }
         rows.push_back(std::move(row));
     }

@@ -17,6 +17,7 @@
 #include "listing/channellist.h"
 #include "listing/loaders.h"
 #include "listing/weekindex.h"
+#include "viewer/programmesearch.h"
 
 namespace orbisk {
 
@@ -33,6 +34,7 @@ struct FilmRow {
     std::string title;  // column "Фильм": the line from its seventh character, at most 500; empty when nothing runs
     std::string time;  // column "Время": "19.30-21.00", "01.00-???" for the last programme; empty when nothing runs
     int entry = -1;    // the running entry, -1 when none
+    bool favourite = false;  // a favourite marks the running programme
 };
 
 // The progress strip under the day view, in listing minutes (a time before
@@ -185,6 +187,27 @@ public:
     // an empty cell, "-???" or a time that cannot be read.
     static std::optional<double> filmProgress(std::string_view timeCell, DateTime gridTime, char timeSeparator);
 
+    // ---- Search and favourites (viewer_search.cpp) ---------------------------
+    //
+    // Every programme of the load, parsed at the first use after a refresh.
+    const ProgrammeIndex& programmes();
+    // The showings whose titles hold every word, between two listing days
+    // (0: no bound), on one channel (a display name; empty: all shown ones).
+    std::vector<Showing> search(std::string_view words, DateTime from, DateTime to, std::string_view channel);
+    // The favourites of the settings file, read at each refresh and again
+    // when reloadFavourites is called after the list changed.
+    const FavouriteMatcher& favourites() const { return favourites_; }
+    void reloadFavourites();
+    // The entries of the current channel that a favourite marks.
+    std::vector<bool> favouriteEntries() const;
+    // The showings a favourite marks in the week (Monday to Sunday) holding `date`.
+    std::vector<Showing> favouriteShowings(DateTime date);
+    // The moment a showing starts (a time after midnight on the next date).
+    static DateTime showingStart(const Showing& showing);
+    // Shows the showing's day and channel with its programme picked, as a
+    // reminder's hand-over does; false when its channel is not shown there.
+    bool openShowing(const Showing& showing);
+
 private:
     int entryAt(DateTime t) const;
     // Selects the first shown channel named `desc`; false when there is none.
@@ -209,6 +232,8 @@ private:
     bool nextWeek_ = false;
     std::string filmGridTime_ = "?\?-?\?-?\?";  // "??-??-??": no build yet
     DateTime filmGridDate_ = 0;
+    ProgrammeIndex programmes_;
+    FavouriteMatcher favourites_;
 };
 
 }  // namespace orbisk
