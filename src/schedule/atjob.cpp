@@ -43,6 +43,10 @@ std::string desktopEnvironmentLines() {
     // job's program would otherwise look beside itself.
     if (const char* ini = std::getenv(kIniEnvironment); ini && *ini)
         lines += std::string(kIniEnvironment) + '=' + shellQuote(ini) + "; export " + kIniEnvironment + '\n';
+    // What the job reminds of, for the list of queued reminders: a comment,
+    // so the shell never reads it (its value holds no line break).
+    if (const char* tag = std::getenv("ORBISK_REMINDER"); tag && *tag)
+        lines += std::string("#ORBISK_REMINDER=") + tag + '\n';
     return lines;
 }
 

@@ -21,7 +21,9 @@ std::string shellQuote(std::string_view text);
 inline constexpr const char* kDesktopVariables[] = {"DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR",
                                                      "DBUS_SESSION_BUS_ADDRESS"};
 // "NAME='value'; export NAME" lines for those of them set now, and for the
-// settings file variable (ORBISK_INI) when it is set.
+// settings file variable (ORBISK_INI) when it is set; then, while
+// ORBISK_REMINDER is set, the comment line "#ORBISK_REMINDER=<value>" that
+// names the reminder (queuedreminders.h).
 std::string desktopEnvironmentLines();
 
 // The programs behind the queue (tests put stand-ins in their place).

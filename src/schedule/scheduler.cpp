@@ -2,6 +2,8 @@
 
 #include "viewer/viewer.h"
 #include "base/codepage.h"
+#include "base/timetext.h"
+#include "schedule/queuedreminders.h"
 #include "base/cp1251.h"
 #include "base/datetime.h"
 #include "base/ui.h"
@@ -18,6 +20,8 @@ constexpr const char* kWithIndexText = " с индексом "_cp1251;
 constexpr const char* kAddFailedText = "Ошибка добавления в расписание"_cp1251;
 constexpr const char* kPassedText = "Время напоминания уже прошло"_cp1251;
 constexpr const char* kNotRunningTail = ". Возможно, служба расписания не запущена"_cp1251;
+constexpr const char* kFiresText = ". Напоминание сработает "_cp1251;
+constexpr const char* kAtText = " в "_cp1251;
 
 }  // namespace
 
@@ -34,6 +38,12 @@ ReminderPlan ReminderScheduler::prepare() const {
     const Config& config = viewer_.settings();
     ReminderPlan plan;
     plan.programme = pickProgramme(viewer_.channels().current(), viewer_.showTime(), config.format());
+    fillCommand(plan);
+    return plan;
+}
+
+void ReminderScheduler::fillCommand(ReminderPlan& plan) const {
+    const Config& config = viewer_.settings();
     // Both back-ends get the program apart from its arguments: its path is
     // file-system bytes that 1251 may not hold, while the run line with the
     // path in it is only what the settings dialog shows.
@@ -41,12 +51,32 @@ ReminderPlan ReminderScheduler::prepare() const {
     plan.command = expandReminderMacros(plan.programme.title, plan.programme.timeText, plan.programme.channel,
                                         config.scheduleMessage(),
                                         getRunLine(config.runMe(), false, config.externalCommandLine(), {}));
-    return plan;
 }
 
 ReminderPlan ReminderScheduler::plan(int leadMinutes) const {
     ReminderPlan plan = prepare();
-    plan.run = reminderRunTime(viewer_.shownDate(), plan.programme.time, leadMinutes);
+    plan.day = viewer_.shownDate();
+    plan.run = reminderRunTime(plan.day, plan.programme.time, leadMinutes);
+    return plan;
+}
+
+ReminderPlan ReminderScheduler::planFor(const Showing& showing, int leadMinutes) const {
+    const Config& config = viewer_.settings();
+    // A channel of its own holding the one line: the programme is read from
+    // it exactly as from the day view.
+    Channel channel;
+    channel.desc = showing.channel;
+    channel.name = showing.name;
+    channel.timeSeparator = config.format().timeSeparator;
+    channel.lines = {showing.line};
+    channel.times = {showing.time};
+    DateTime start = 0;
+    tryStrToTime(showing.time, channel.timeSeparator, start);
+    ReminderPlan plan;
+    plan.programme = pickProgramme(&channel, start, config.format());
+    fillCommand(plan);
+    plan.day = showing.date;
+    plan.run = reminderRunTime(plan.day, plan.programme.time, leadMinutes);
     return plan;
 }
 
@@ -64,40 +94,62 @@ bool ReminderScheduler::libraryReady() {
     return false;
 }
 
-bool ReminderScheduler::submit(const ReminderPlan& plan) {
+SubmitOutcome ReminderScheduler::submitJob(const ReminderPlan& plan) {
     const Config& config = viewer_.settings();
     const RunMoment& r = plan.run;
+    SubmitOutcome outcome;
     // `at` would run a passed moment at once and the network record would
     // wait for the same day of next month: both for a programme that is over.
     if (r.date + r.time <= viewer_.clock().now()) {
-        notifier_.show(kPassedText, kScheduleCaption, MsgIcon::Error);
-        return false;
+        outcome.failure = kPassedText;
+        return outcome;
     }
+    const ReminderTagScope tag(
+        {plan.day, plan.programme.timeText, plan.programme.channel, plan.programme.title, r.date + r.time});
     if (config.nt40Scheduler()) {
         std::uint32_t jobId = 0;
         std::string answer;
         const std::uint32_t status = net_.jobAdd(fillAtInfo(r, plan.program, plan.command), jobId, answer);
         if (status == kNerrSuccess) {
-            notifier_.show(kAddedText + std::string(kWithIndexText) + std::to_string(jobId), kScheduleCaption,
-                           MsgIcon::Information);
-            return true;
+            outcome.added = true;
+            outcome.jobId = std::to_string(jobId);
+            return outcome;
         }
         // The queue's own answer says more than a guess about the service.
-        std::string text = kAddFailedText;
-        text += answer.empty() ? std::string(kNotRunningTail) + " (" + std::to_string(status) + ")" : ":\n" + answer;
-        notifier_.show(text, kScheduleCaption, MsgIcon::Error);
+        outcome.failure = kAddFailedText;
+        outcome.failure +=
+            answer.empty() ? std::string(kNotRunningTail) + " (" + std::to_string(status) + ")" : ":\n" + answer;
+        return outcome;
+    }
+    if (library_.addTask(plan.program, plan.command, r.year, r.month, r.day, r.hour, r.minute) != 0) {
+        outcome.added = true;
+        return outcome;
+    }
+    outcome.failure = std::string(kAddFailedText) + kNotRunningTail;
+    const std::string answer = library_.lastAnswer();
+    if (!answer.empty()) outcome.failure += "\n" + answer;
+    return outcome;
+}
+
+bool ReminderScheduler::submit(const ReminderPlan& plan) {
+    const Config& config = viewer_.settings();
+    const RunMoment& r = plan.run;
+    if (r.date + r.time <= viewer_.clock().now()) {
+        notifier_.show(kPassedText, kScheduleCaption, MsgIcon::Error);
         return false;
     }
-    if (!libraryReady()) return false;
-    if (library_.addTask(plan.program, plan.command, r.year, r.month, r.day, r.hour, r.minute) != 0) {
-        notifier_.show(kAddedText, kScheduleCaption, MsgIcon::Information);
-        return true;
+    if (!config.nt40Scheduler() && !libraryReady()) return false;
+    const SubmitOutcome outcome = submitJob(plan);
+    if (!outcome.added) {
+        notifier_.show(outcome.failure, kScheduleCaption, MsgIcon::Error);
+        return false;
     }
-    std::string text = std::string(kAddFailedText) + kNotRunningTail;
-    const std::string answer = library_.lastAnswer();
-    if (!answer.empty()) text += "\n" + answer;
-    notifier_.show(text, kScheduleCaption, MsgIcon::Error);
-    return false;
+    std::string text = kAddedText;
+    if (!outcome.jobId.empty()) text += kWithIndexText + outcome.jobId;
+    text += kFiresText + formatDateTime("dd.mm.yyyy", r.date, config.format()) + kAtText +
+            formatTime(r.time, config.format());
+    notifier_.show(text, kScheduleCaption, MsgIcon::Information);
+    return true;
 }
 
 bool ReminderScheduler::onReminder() {
@@ -106,7 +158,8 @@ bool ReminderScheduler::onReminder() {
     ReminderPlan plan = prepare();
     int minutes = config.timeShift();
     if (!dialogs_.askLeadTime(reminderPrompt(plan.programme), minutes)) return false;
-    plan.run = reminderRunTime(viewer_.shownDate(), plan.programme.time, minutes);
+    plan.day = viewer_.shownDate();
+    plan.run = reminderRunTime(plan.day, plan.programme.time, minutes);
     return submit(plan);
 }
 

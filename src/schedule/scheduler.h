@@ -50,6 +50,7 @@ private:
 // A reminder worked out, before it is submitted.
 struct ReminderPlan {
     ReminderProgramme programme;
+    DateTime day = 0;  // the listing day the programme is shown on
     // The program the job starts, as the file system names it; empty when
     // the job runs the user's own command line.
     std::string program;
@@ -58,6 +59,15 @@ struct ReminderPlan {
     std::string command;
     RunMoment run;
 };
+
+// What the queue said to one job, before any box.
+struct SubmitOutcome {
+    bool added = false;
+    std::string failure;  // Windows-1251, the box's text when not added
+    std::string jobId;    // the number the network back-end gave, if any
+};
+
+struct Showing;
 
 class ReminderScheduler {
 public:
@@ -71,11 +81,18 @@ public:
     // With the run moment for `leadMinutes` (outside 0..59 throws).
     ReminderPlan plan(int leadMinutes) const;
 
+    // A showing's reminder, from its own listing day, channel and time.
+    ReminderPlan planFor(const Showing& showing, int leadMinutes) const;
+
     // The task library's addTask is ready; when not, the error box said why.
     bool libraryReady();
     // Hands the job to the configured back-end and shows the outcome; true
     // when it was added.
     bool submit(const ReminderPlan& plan);
+    // The same without a box (the caller reports); the job carries the
+    // showing it reminds of, for the list of queued reminders. A passed
+    // moment is not submitted.
+    SubmitOutcome submitJob(const ReminderPlan& plan);
 
     // The action "Добавить в расписание": true when a job was added. Errors
     // that stop it (nothing running, the lead) are thrown.
@@ -84,6 +101,9 @@ public:
     bool onReminderSettings();
 
 private:
+    // The job's program and its quoted command for the plan's programme.
+    void fillCommand(ReminderPlan& plan) const;
+
     Viewer& viewer_;
     Notifier& notifier_;
     ScheduleDialogs& dialogs_;

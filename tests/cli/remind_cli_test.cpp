@@ -160,7 +160,9 @@ TEST(RemindCli, SubmitsThroughEitherBackEnd) {
         ASSERT_EQ(lines.size(), 2u);
         // With the index on the network back-end.
         const std::string added_text = "Расписание: Добавлена новая задача";
-        EXPECT_EQ(lines[1], network ? added_text + " с индексом " + added[0] : added_text);
+        EXPECT_EQ(lines[1].rfind(network ? added_text + " с индексом " + added[0] + ". " : added_text + ". ", 0), 0u)
+            << lines[1];
+        EXPECT_NE(lines[1].find(". Напоминание сработает "), std::string::npos) << lines[1];
     }
 }
 

@@ -262,7 +262,7 @@ TEST(ScheduleActions, MainWindowAddsAndEdits) {
     EXPECT_NE(library.calls[0].find("/opt/orbisk|'"), std::string::npos);
     EXPECT_NE(library.calls[0].find("' '21.00' 'One'|2026-12-9 20:50"), std::string::npos) << library.calls[0];
     ASSERT_EQ(notifier.shown.size(), 1u);
-    EXPECT_EQ(notifier.shown[0], "Расписание: Добавлена новая задача"_cp1251);
+    EXPECT_EQ(notifier.shown[0], "Расписание: Добавлена новая задача. Напоминание сработает 09.12.2026 в 20.50"_cp1251);
 
     // A double click in the day view asks as well; Cancel submits nothing.
     {

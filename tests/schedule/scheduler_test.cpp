@@ -146,7 +146,8 @@ TEST_F(SchedulerTest, TaskLibraryBackEnd) {
     EXPECT_EQ(library.calls[0],
               "/opt/orbisk|'Врубай телек! В 21.00 будет идти '\\''News'\\'' $(id) по One!' "_cp1251
               "'21.00' 'One'|2026-12-09 20:45"_cp1251);
-    EXPECT_EQ(notifier.shown, std::vector<std::string>{kAdded});
+    // The confirmation names the moment the reminder fires.
+    EXPECT_EQ(notifier.shown, std::vector<std::string>{kAdded + ". Напоминание сработает 09.12.2026 в 20.45"_cp1251});
     EXPECT_EQ(viewer.settings().timeShift(), 15) << "the lead chosen is not stored";
 
     // The programme after midnight, lead 15: 23:55 on the day shown.
@@ -233,7 +234,7 @@ TEST_F(SchedulerTest, NetworkBackEndAndExternalLine) {
     EXPECT_EQ(net.jobs[0].daysOfMonth, 1u << 8);
     EXPECT_EQ(utf16ToFileName(net.jobs[0].command).rfind("'/opt/orbisk' '", 0), 0u);
     // "Добавлена новая задача с индексом 17"
-    EXPECT_EQ(notifier.shown.back(), kAdded + " с индексом 17"_cp1251);
+    EXPECT_EQ(notifier.shown.back(), kAdded + " с индексом 17. Напоминание сработает 09.12.2026 в 21.00"_cp1251);
     net.status = kErrorInvalidParameter;
     net.answer = "too long";
     EXPECT_FALSE(s.onReminder());
