@@ -15,6 +15,7 @@
 #include "base/version.h"
 #include "cli/cmd_export.h"
 #include "cli/cmd_remind.h"
+#include "cli/cmd_search.h"
 #include "cli/cmd_xmltv.h"
 #include "cli/common.h"
 #include "cli/demo.h"
@@ -38,6 +39,9 @@ constexpr char kUsage[] =
     "       orbisk-cli [--ini FILE] xmltv YYYY-MM-DD [--out FILE]\n"
     "       orbisk-cli [--ini FILE] remind YYYY-MM-DD CHANNEL HH:MM [--lead MINUTES] [--dry-run]\n"
     "       orbisk-cli [--ini FILE] init [--base IDENTIFIER]\n"
+    "       orbisk-cli [--ini FILE] search WORDS... [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--channel NAME]\n"
+    "       orbisk-cli [--ini FILE] favourites [--week YYYY-MM-DD] | --add TEXT | --remove TEXT\n"
+    "       orbisk-cli reminders [--cancel ID]\n"
     "       orbisk-cli --version | --help\n"
     "FILE: $ORBISK_INI, else Orbisk.ini beside the program, else\n"
     "$XDG_CONFIG_HOME/orbisk/Orbisk.ini (~/.config/orbisk/Orbisk.ini).\n"
@@ -226,6 +230,7 @@ int run(const std::vector<std::string>& argv) {
         return 1;
     }
     if (command == "demo") return demo(parseOptions(rest, {"--out", "--date", "--format"}, 0));
+    if (command == "reminders") return remindersCommand(rest);
     const ConfigLookup lookup = findConfigFile(ini);
     if (command == "init") return init(lookup, parseOptions(rest, {"--base"}, 0));
     if (!lookup.found) throw Error(configMissingText(lookup) + "\n" + "(orbisk-cli init)");
@@ -246,6 +251,8 @@ int run(const std::vector<std::string>& argv) {
     if (command == "xmltv") return xmltvCommand(ini, rest);
     if (command == "delete-old") return deleteOldCommand(ini, rest);
     if (command == "remind") return remindCommand(ini, rest);
+    if (command == "search") return searchCommand(ini, rest);
+    if (command == "favourites") return favouritesCommand(ini, rest);
     badArgument(kUnknownCommandText, command);
 }
 
