@@ -1,5 +1,7 @@
 #include "gui/filmgriddelegate.h"
 
+#include <QColor>
+#include <QFont>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -31,8 +33,11 @@ void FilmGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->save();
     painter->fillRect(option.rect, option.palette.color(QPalette::Base));
     if (column == kTitleColumn) {
-        painter->setPen(option.palette.color(QPalette::Text));
-        painter->setFont(option.font);
+        // A favourite's title keeps the colour and font its item was given.
+        const QVariant colour = index.data(Qt::ForegroundRole);
+        const QVariant font = index.data(Qt::FontRole);
+        painter->setPen(colour.isValid() ? colour.value<QColor>() : option.palette.color(QPalette::Text));
+        painter->setFont(font.isValid() ? font.value<QFont>() : option.font);
         painter->drawText(option.rect.adjusted(2, 1, -2, -1), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
                           index.data(Qt::DisplayRole).toString());
     } else if (fraction_) {

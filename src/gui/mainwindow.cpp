@@ -40,10 +40,12 @@
 #include "gui/dialogfocus.h"
 #include "gui/dialogs/settingsdialogs.h"
 #include "gui/filmgridcolumns.h"
+#include "gui/favouritemarks.h"
 #include "gui/filmgriddelegate.h"
 #include "gui/qtext.h"
 #include "gui/guideactions.h"
 #include "gui/reminderactions.h"
+#include "gui/searchactions.h"
 #include "gui/weektabbar.h"
 #include "viewer/reminderrecord.h"
 
@@ -166,6 +168,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent) : QMainWindow
     new ReminderActions(*this);  // reminderAction, reminderSettingsAction
     guides_ = new GuideActions(*this);  // downloads, the guide's channel list
     returnFocusAfterDialogs(this, [this] { focusView(); });
+    new SearchActions(*this);    // search, favourites, the list of reminders
     loadAtStart();
 }
 
@@ -814,6 +817,7 @@ void MainWindow::showChannelDay() {
                 if (r.start >= block.position() && r.start < block.position() + block.length())
                     mergeFormat(doc, r, navy);
         }
+        markFavouriteLines(doc, dayText_, viewer_->favouriteEntries(), timeLength(), current, darkPage);
         QTextCursor caret(doc);
         caret.setPosition(current >= 0 ? dayText_.line(current).start : 0);
         dayView->setTextCursor(caret);
@@ -984,6 +988,7 @@ void MainWindow::refreshFilmGrid() {
         cell(r, 1, row.title);
         cell(r, 2, row.time);
         cell(r, 3, std::string());
+        markFavouriteRow(filmGrid, r, row.favourite);
     }
     adjustFilmRowHeights();
     filmGrid->viewport()->update();

@@ -9,6 +9,7 @@
 #include "gui/dialogs/schedulesettingsdialog.h"
 #include "gui/guiutil.h"
 #include "gui/mainwindow.h"
+#include "schedule/favouritereminders.h"
 
 namespace orbisk {
 
@@ -45,6 +46,13 @@ void ReminderActions::onReminder() {
 
 void ReminderActions::onReminderSettings() {
     runGuarded(&window_, [this] { scheduler().onReminderSettings(); });
+}
+
+void ReminderActions::onFavouriteReminders() {
+    runGuarded(&window_, [this] {
+        ReminderScheduler s = scheduler();
+        orbisk::onFavouriteReminders(s, window_.state(), *this, window_.messages());
+    });
 }
 
 ReminderLeadDialog& ReminderActions::leadDialog() {

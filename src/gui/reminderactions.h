@@ -29,6 +29,8 @@ public:
     // The handlers; errors that stop them go to the general error box.
     void onReminder();
     void onReminderSettings();
+    // Reminders for the coming favourite showings of the week shown.
+    void onFavouriteReminders();
 
     ReminderLeadDialog& leadDialog();
     ScheduleSettingsDialog& scheduleSettings();

@@ -182,6 +182,8 @@ public:
     // True when the grid must be built for `t`: the time, to the minute in
     // timeFormat, or the day shown changed since the last true answer.
     bool filmGridStale(DateTime t);
+    // The next filmGridStale answers true (the favourites changed).
+    void forgetFilmGrid() { filmGridTime_ = "?\?-?\?-?\?"; }
     // The elapsed part (0..1 for a running programme, outside when the grid
     // time is outside it) of a "start-end" time cell at `gridTime`; none for
     // an empty cell, "-???" or a time that cannot be read.
