@@ -57,16 +57,26 @@ bool holdsPhrase(std::string_view text, std::string_view phrase) {
 
 // ---- Matching ----------------------------------------------------------------------
 
-std::string foldForSearch(std::string_view text) {
+namespace {
+
+// Appends the folded text to `out`; the blanks at its ends are dropped.
+void appendFolded(std::string& out, std::string_view text) {
     const auto& table = foldTable();
-    std::string out;
-    out.reserve(text.size());
+    const std::size_t start = out.size();
     for (char c : text) {
         const char f = table[static_cast<unsigned char>(c)];
-        if (f == ' ' && (out.empty() || out.back() == ' ')) continue;
+        if (f == ' ' && (out.size() == start || out.back() == ' ')) continue;
         out += f;
     }
-    if (!out.empty() && out.back() == ' ') out.pop_back();
+    if (out.size() > start && out.back() == ' ') out.pop_back();
+}
+
+}  // namespace
+
+std::string foldForSearch(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    appendFolded(out, text);
     return out;
 }
 
@@ -141,15 +151,15 @@ void ProgrammeIndex::build(const WeekIndex& weeks, const Config& config) {
                 // What was parsed before the failure is what the day view shows.
             }
             for (int c = 0; c < day.count(); ++c) {
-                const Channel& channel = day.items(c);
+                Channel& channel = day.items(c);
                 const auto [it, added] = ids.try_emplace(channel.name, static_cast<int>(names_.size()));
                 if (added) names_.push_back(channel.name);
                 for (std::size_t e = 0; e < channel.lines.size(); ++e) {
                     Entry entry;
                     entry.date = date;
                     entry.channel = it->second;
-                    entry.time = channel.times[e];
-                    entry.line = channel.lines[e];
+                    entry.time = std::move(channel.times[e]);
+                    entry.line = std::move(channel.lines[e]);
                     DateTime t = 0;
                     entry.minutes = tryStrToTime(entry.time, separator, t) ? listingMinutes(t) : kUnreadableMinutes;
                     entries_.push_back(std::move(entry));
@@ -164,12 +174,15 @@ void ProgrammeIndex::build(const WeekIndex& weeks, const Config& config) {
         return a.line < b.line;
     });
     const std::size_t timeLength = timeFormat.size();
+    std::size_t bytes = 1;
+    for (const Entry& entry : entries_) bytes += entry.line.size() + 1;
+    folded_.reserve(bytes);
     folded_.assign(1, '\n');
     starts_.reserve(entries_.size());
     for (Entry& entry : entries_) {
         entry.folded = static_cast<std::uint32_t>(folded_.size());
         starts_.push_back(entry.folded);
-        folded_ += foldForSearch(titleOf(entry.line, timeLength));
+        appendFolded(folded_, titleOf(entry.line, timeLength));
         folded_ += '\n';
     }
     built_ = true;
@@ -214,22 +227,41 @@ Showing ProgrammeIndex::showing(const Entry& entry, const std::vector<ChannelSet
     return Showing{entry.date, entry.time, settings[c].desc, entry.line, names_[c], entry.minutes};
 }
 
-void ProgrammeIndex::sortShowings(std::vector<Showing>& showings) const {
+std::vector<Showing> ProgrammeIndex::showings(std::vector<std::uint32_t>& hits,
+                                              const std::vector<ChannelSetting>& settings) const {
     // The index is in listing-name order; display names may order otherwise.
-    std::stable_sort(showings.begin(), showings.end(), [](const Showing& a, const Showing& b) {
-        if (a.date != b.date) return a.date < b.date;
-        if (a.minutes != b.minutes) return a.minutes < b.minutes;
-        if (a.channel != b.channel) return a.channel < b.channel;
-        return a.line < b.line;
+    // Only the numbers are sorted, by each channel's place among the names.
+    std::vector<std::uint32_t> byName(settings.size());
+    for (std::size_t i = 0; i < byName.size(); ++i) byName[i] = static_cast<std::uint32_t>(i);
+    std::sort(byName.begin(), byName.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return settings[a].desc < settings[b].desc; });
+    std::vector<std::uint32_t> rank(settings.size());
+    for (std::size_t i = 0; i < byName.size(); ++i)
+        rank[byName[i]] = i > 0 && settings[byName[i]].desc == settings[byName[i - 1]].desc ? rank[byName[i - 1]]
+                                                                                              : static_cast<std::uint32_t>(i);
+    std::sort(hits.begin(), hits.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const Entry& x = entries_[a];
+        const Entry& y = entries_[b];
+        if (x.date != y.date) return x.date < y.date;
+        if (x.minutes != y.minutes) return x.minutes < y.minutes;
+        const auto rx = rank[static_cast<std::size_t>(x.channel)], ry = rank[static_cast<std::size_t>(y.channel)];
+        if (rx != ry) return rx < ry;
+        // The index holds one channel's entries of a time in line order.
+        if (x.channel != y.channel && x.line != y.line) return x.line < y.line;
+        return a < b;
     });
+    std::vector<Showing> out;
+    out.reserve(hits.size());
+    for (const std::uint32_t e : hits) out.push_back(showing(entries_[e], settings));
+    return out;
 }
 
 std::vector<Showing> ProgrammeIndex::search(const SearchQuery& query,
                                             const std::vector<ChannelSetting>& settings) const {
-    std::vector<Showing> found;
-    if (query.words.empty() || settings.size() != names_.size()) return found;
+    std::vector<std::uint32_t> found;
+    if (query.words.empty() || settings.size() != names_.size()) return {};
     const auto [lo, hi] = dayRange(query.from, query.to);
-    if (lo >= hi) return found;
+    if (lo >= hi) return {};
     // The longest word is the rarest: it is looked for in the one text, the
     // others only in the titles it hits.
     const auto anchor = std::max_element(query.words.begin(), query.words.end(),
@@ -246,24 +278,22 @@ std::vector<Showing> ProgrammeIndex::search(const SearchQuery& query,
         if (channel.hide) continue;
         if (!query.channel.empty() && !ansiSameText(channel.desc, query.channel)) continue;
         if (!holdsAllWords(title, query.words)) continue;
-        found.push_back(showing(entry, settings));
+        found.push_back(static_cast<std::uint32_t>(e));
     }
-    sortShowings(found);
-    return found;
+    return showings(found, settings);
 }
 
 std::vector<Showing> ProgrammeIndex::favourites(const FavouriteMatcher& matcher, DateTime from, DateTime to,
                                                 const std::vector<ChannelSetting>& settings) const {
-    std::vector<Showing> found;
-    if (matcher.empty() || settings.size() != names_.size()) return found;
+    std::vector<std::uint32_t> found;
+    if (matcher.empty() || settings.size() != names_.size()) return {};
     const auto [lo, hi] = dayRange(from, to);
     for (std::size_t e = lo; e < hi; ++e) {
         const Entry& entry = entries_[e];
         if (settings[static_cast<std::size_t>(entry.channel)].hide) continue;
-        if (matcher.matchesFolded(foldedTitle(e))) found.push_back(showing(entry, settings));
+        if (matcher.matchesFolded(foldedTitle(e))) found.push_back(static_cast<std::uint32_t>(e));
     }
-    sortShowings(found);
-    return found;
+    return showings(found, settings);
 }
 
 }  // namespace orbisk

@@ -108,7 +108,8 @@ private:
     std::size_t entryAt(std::size_t offset) const;
     Showing showing(const Entry& entry, const std::vector<ChannelSetting>& settings) const;
     std::string_view foldedTitle(std::size_t entry) const;
-    void sortShowings(std::vector<Showing>& showings) const;
+    // The entries `hits` as showings, in date, time, display name order.
+    std::vector<Showing> showings(std::vector<std::uint32_t>& hits, const std::vector<ChannelSetting>& settings) const;
 
     std::vector<std::string> names_;  // listing names of the channels
     std::vector<Entry> entries_;      // by date, then time
