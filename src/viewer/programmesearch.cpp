@@ -134,9 +134,12 @@ void ProgrammeIndex::clear() {
 }
 
 void ProgrammeIndex::build(const WeekIndex& weeks, const Config& config) {
+    build(weeks, config.timeFormat(), config.format().timeSeparator, config.firstCaptionRow());
+}
+
+void ProgrammeIndex::build(const WeekIndex& weeks, std::string_view timeFormat, char separator,
+                           std::string_view firstCaptionRow) {
     clear();
-    const std::string timeFormat = config.timeFormat();
-    const char separator = config.format().timeSeparator;
     std::map<std::string, int> ids;
     for (const auto& week : weeks.items) {
         for (std::size_t slot = 0; slot < week->days.size() && slot < 7; ++slot) {
@@ -146,7 +149,7 @@ void ProgrammeIndex::build(const WeekIndex& weeks, const Config& config) {
             // channel the user renames or hides later is found as it is then.
             ChannelList day(nullptr, timeFormat, separator);
             try {
-                parseDayText(day, week->days[slot], week->fromFiles, config.firstCaptionRow());
+                parseDayText(day, week->days[slot], week->fromFiles, firstCaptionRow);
             } catch (const Error&) {
                 // What was parsed before the failure is what the day view shows.
             }

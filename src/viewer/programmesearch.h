@@ -79,9 +79,14 @@ class ProgrammeIndex {
 public:
     // Parses every day with text, as the day view would show it.
     void build(const WeekIndex& weeks, const Config& config);
+    // The same with the settings the parse needs given one by one.
+    void build(const WeekIndex& weeks, std::string_view timeFormat, char timeSeparator,
+               std::string_view firstCaptionRow);
     void clear();
     bool built() const { return built_; }
     std::size_t size() const { return entries_.size(); }
+    // The channels of the load: what channelSettings answers for, in order.
+    std::size_t channelCount() const { return names_.size(); }
 
     // The channels' display names and hidden flags as the settings file holds
     // them now (the user may have changed them since the load).
