@@ -124,8 +124,9 @@ bool SearchActions::openShowing(const Showing& showing) {
 
 void SearchActions::remindShowing(const Showing& showing) {
     ReminderActions* actions = reminders();
-    if (!actions || !window_.reminderAction->isEnabled()) return;
-    if (openShowing(showing)) actions->onReminder();
+    // The showing's channel page is in front after the jump, so the action
+    // is off only when no scheduler was found at start.
+    if (actions && openShowing(showing) && window_.reminderAction->isEnabled()) actions->onReminder();
 }
 
 void SearchActions::onSearch() {
