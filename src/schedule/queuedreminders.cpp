@@ -38,11 +38,16 @@ std::string isoMoment(DateTime moment) {
     return isoDate(dateOf(moment + 0.5 / 86400.0)) + ' ' + text;
 }
 
+// No job of `at` runs before 1970; earlier years would also be dates before
+// the zero of DateTime, whose fractions do not read as times of day.
+constexpr int kFirstYear = 1970;
+
 bool readDate(std::string_view text, DateTime& date) {
     int y, m, d;
     char tail;
     const std::string s(text);
-    return std::sscanf(s.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) == 3 && tryEncodeDate(y, m, d, date);
+    return std::sscanf(s.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) == 3 && y >= kFirstYear &&
+           tryEncodeDate(y, m, d, date);
 }
 
 bool readMoment(std::string_view text, DateTime& moment) {
@@ -50,7 +55,8 @@ bool readMoment(std::string_view text, DateTime& moment) {
     char tail;
     const std::string s(text);
     DateTime date, time;
-    if (std::sscanf(s.c_str(), "%4d-%2d-%2d %2d:%2d%c", &y, &m, &d, &h, &mi, &tail) != 5) return false;
+    if (std::sscanf(s.c_str(), "%4d-%2d-%2d %2d:%2d%c", &y, &m, &d, &h, &mi, &tail) != 5 || y < kFirstYear)
+        return false;
     if (!tryEncodeDate(y, m, d, date) || !tryEncodeTime(h, mi, 0, 0, time)) return false;
     moment = date + time;
     return true;

@@ -35,6 +35,7 @@ TEST(ReminderTag, ReadsBackFromTheJobTextItIsWrittenInto) {
     EXPECT_EQ(back->runs, tag.runs);
     EXPECT_FALSE(tagOfJobText("#!/bin/sh\nORBISK_REMINDER=x; export ORBISK_REMINDER\n"));
     EXPECT_FALSE(parseReminderTag("2027-01-04\t00.15\tOne\tNews"));
+    EXPECT_FALSE(parseReminderTag("1013-01-04\t00.15\tOne\tNews\t1013-01-05 00:05"));
 }
 
 class SilentNotifier : public Notifier {
