@@ -34,19 +34,21 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-void append(StringList& day, std::string_view text) {
-    StringList lines = splitLines(text);
-    day.insert(day.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+// Adds the lines of `text` (splitLines rules) to `lines`.
+void appendLines(StringList& lines, std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const char* q = p;
+        while (q < end && *q != '\r' && *q != '\n') ++q;
+        lines.emplace_back(p, static_cast<std::size_t>(q - p));
+        if (q == end) break;
+        p = q + (*q == '\r' && q + 1 < end && q[1] == '\n' ? 2 : 1);
+    }
 }
 
-void dropFront(StringList& lines, int count) {
-    const auto n = std::min<std::size_t>(lines.size(), static_cast<std::size_t>(std::max(count, 0)));
-    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(n));
-}
-
-void dropBack(StringList& lines, int count) {
-    const auto n = std::min<std::size_t>(lines.size(), static_cast<std::size_t>(std::max(count, 0)));
-    lines.resize(lines.size() - n);
+std::size_t clampedCount(int count, std::size_t size) {
+    return std::min<std::size_t>(size, static_cast<std::size_t>(std::max(count, 0)));
 }
 
 }  // namespace
@@ -60,16 +62,7 @@ void StructureWarning::raise() {
 
 StringList splitLines(std::string_view text) {
     StringList lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
-            break;
-        }
-        lines.emplace_back(text.substr(start, end - start));
-        start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-    }
+    appendLines(lines, text);
     return lines;
 }
 
@@ -85,26 +78,27 @@ void Week::buildDays(const DayLayout& layout, StructureWarning* warning) {
 
     int day = 0;
     std::int64_t prev = messages.front().partNo;
+    const BodyLines none;
     for (std::size_t k = 0; k < messages.size(); ++k) {
         ListingMessage& msg = messages[k];
-        StringList lines = msg.lines ? std::move(*msg.lines) : StringList{};
-        msg.lines.reset();
+        const BodyLines& lines = msg.lines ? *msg.lines : none;
+        // The lines that take part, [from, to), cut from the message's text
+        // without copying it.
+        std::size_t from = 0, to = lines.size();
         bool inSequence;
         if (k == 0) {
-            auto caption = std::find_if(lines.begin(), lines.end(), [&](const std::string& line) {
-                return startsWith(line, layout.firstCaptionRow);
-            });
-            lines.erase(lines.begin(), caption);
-            if (!fromFiles) dropBack(lines, layout.delFromEnd);
+            while (from < to && !startsWith(lines[from], layout.firstCaptionRow)) ++from;
+            if (!fromFiles) to -= clampedCount(layout.delFromEnd, to - from);
             inSequence = msg.partNo == 1;
         } else {
             inSequence = static_cast<std::int64_t>(msg.partNo) == prev + 1;
             if (!fromFiles) {
-                if (inSequence) dropFront(lines, layout.delFromBegin);
-                dropBack(lines, layout.delFromEnd);
+                if (inSequence) from = clampedCount(layout.delFromBegin, to);
+                to -= clampedCount(layout.delFromEnd, to - from);
             }
         }
-        const bool goOn = distributeText(lines, inSequence, day, layout, warning);
+        const bool goOn = distributeText(lines.joined(from, to), inSequence, day, layout, warning);
+        msg.lines.reset();
         if (k > 0 && !goOn) break;
         prev = msg.partNo;
     }
@@ -114,12 +108,17 @@ void Week::buildDays(const DayLayout& layout, StructureWarning* warning) {
 
 bool Week::distributeText(const StringList& lines, bool inSequence, int& day, const DayLayout& layout,
                            StructureWarning* warning) {
-    while (days.size() < 7) days.emplace_back();
     std::string text;
     for (const auto& line : lines) {
         text += line;
         text += kCrLf;
     }
+    return distributeText(std::string_view(text), inSequence, day, layout, warning);
+}
+
+bool Week::distributeText(std::string_view text, bool inSequence, int& day, const DayLayout& layout,
+                           StructureWarning* warning) {
+    while (days.size() < 7) days.emplace_back();
     const std::string captionMark = std::string(kCrLf) + layout.firstCaptionRow;
 
     if (!inSequence) {
@@ -130,7 +129,7 @@ bool Week::distributeText(const StringList& lines, bool inSequence, int& day, co
         if (!startsWith(text, layout.firstCaptionRow)) {
             const auto caption = text.find(captionMark);
             if (caption == std::string::npos) return true;
-            text.erase(0, caption + kCrLf.size());
+            text.remove_prefix(caption + kCrLf.size());
         }
         // The caption line names the day: "<day name>. <day> <month> ..."
         const auto lineBreak = text.find(kCrLf);
@@ -138,7 +137,7 @@ bool Week::distributeText(const StringList& lines, bool inSequence, int& day, co
             const auto from = lineBreak + kCrLf.size();
             const auto dot = text.find('.', from);
             const std::string_view dayName =
-                dot == std::string::npos ? std::string_view{} : trim(std::string_view(text).substr(from, dot - from));
+                dot == std::string::npos ? std::string_view{} : trim(text.substr(from, dot - from));
             for (int i = 1; i <= 7 && !dayName.empty(); ++i) {
                 if (ansiSameText(dayName, layout.days[i])) {
                     day = i == 1 ? 6 : i - 2;
@@ -151,11 +150,11 @@ bool Week::distributeText(const StringList& lines, bool inSequence, int& day, co
     if (day < 0 || day >= 7) return false;
     const auto marker = text.find(std::string(kCrLf) + layout.lastDayRow);
     if (marker == std::string::npos) {
-        append(days[static_cast<std::size_t>(day)], text);
+        appendLines(days[static_cast<std::size_t>(day)], text);
     } else {
-        append(days[static_cast<std::size_t>(day)], std::string_view(text).substr(0, marker));
+        appendLines(days[static_cast<std::size_t>(day)], text.substr(0, marker));
         if (day == 6) return false;
-        const std::string_view rest = std::string_view(text).substr(marker);
+        const std::string_view rest = text.substr(marker);
         const auto caption = rest.find(captionMark);
         ++day;
         // Without a caption row after the marker the next day starts with an

@@ -6,6 +6,46 @@
 
 namespace orbisk {
 
+// ---- Body lines --------------------------------------------------------------
+
+BodyLines::BodyLines(const StringList& lines) {
+    std::size_t total = 0;
+    for (const auto& line : lines) total += line.size() + 2;
+    text_.reserve(total);
+    ends_.reserve(lines.size());
+    for (const auto& line : lines) push_back(line);
+}
+
+void BodyLines::push_back(std::string_view line) {
+    text_.append(line);
+    text_.append("\r\n", 2);
+    ends_.push_back(text_.size());
+}
+
+std::string_view BodyLines::operator[](std::size_t i) const {
+    const std::size_t from = start(i);
+    return std::string_view(text_).substr(from, ends_[i] - 2 - from);
+}
+
+std::string_view BodyLines::joined(std::size_t from, std::size_t to) const {
+    if (from >= to) return {};
+    return std::string_view(text_).substr(start(from), ends_[to - 1] - start(from));
+}
+
+StringList BodyLines::toList() const {
+    StringList list;
+    list.reserve(size());
+    for (std::size_t i = 0; i < size(); ++i) list.emplace_back((*this)[i]);
+    return list;
+}
+
+bool operator==(const BodyLines& a, const StringList& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < b.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
 // ---- Descriptors ---------------------------------------------------------
 
 ListingMessage ListingMessage::create(std::int32_t msgNum, std::string_view subject) {

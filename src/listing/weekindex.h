@@ -35,10 +35,33 @@ std::string readBodyLine(MessageArea& area, int maxLength, const StringList& klu
 
 // ---- Descriptors ---------------------------------------------------------
 
+// The body lines of one message in one buffer, each line followed by CR LF:
+// the days are cut from this text as it stands, and a listing costs one
+// growing buffer rather than an allocation per line.
+class BodyLines {
+public:
+    BodyLines() = default;
+    BodyLines(const StringList& lines);  // NOLINT(google-explicit-constructor): filed as a list
+    void push_back(std::string_view line);
+    std::size_t size() const { return ends_.size(); }
+    bool empty() const { return ends_.empty(); }
+    // Line i without its CR LF.
+    std::string_view operator[](std::size_t i) const;
+    // Lines [from, to) as one text, each followed by CR LF.
+    std::string_view joined(std::size_t from, std::size_t to) const;
+    StringList toList() const;
+    friend bool operator==(const BodyLines& a, const StringList& b);
+
+private:
+    std::size_t start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
+    std::string text_;
+    std::vector<std::size_t> ends_;  // offset after each line's CR LF
+};
+
 struct ListingMessage {
     bool isListing = false;
     // The body lines until the days are built; none before and after.
-    std::optional<StringList> lines;
+    std::optional<BodyLines> lines;
     std::int32_t partNo = 0;
     std::int32_t partCount = 0;
     std::int32_t msgNum = 0;
@@ -84,6 +107,9 @@ public:
     // `day`, which it advances. False: the week's remaining messages are not
     // distributed.
     bool distributeText(const StringList& lines, bool inSequence, int& day, const DayLayout& layout,
+                        StructureWarning* warning);
+    // The same for the lines joined as one text, each followed by CR LF.
+    bool distributeText(std::string_view text, bool inSequence, int& day, const DayLayout& layout,
                         StructureWarning* warning);
 };
 

@@ -1,0 +1,232 @@
+// The load of an echo area of each storage kind as a refresh does it
+// (loadFromArea: every header, the listings' bodies filed under their weeks,
+// buildAll), against plain read() of the same files in the same run, with
+// the peak memory of a process that does nothing but that load.
+//
+// Each area is written through the kind's own write side: every tenth
+// message a listing part of about 8 KB with its dating line ("=?koi8-r?"),
+// the others chat of 1-3 KB; the listings run over several years of weeks.
+// Default: 10,000 messages per kind. --large: the largest area a user keeps
+// (65,535 JAM and Squish, 32,000 Hudson; *.MSG stays at 10,000).
+// Warm cache; the ms columns are medians of the repetitions, wall time and
+// the process's CPU time (the latter swings less on a shared machine).
+// Peak RSS is ru_maxrss of a child process that runs one load.
+//
+// Usage: bench_load_table [--large] [--reps N] [--kinds msg,squish,jam,hudson]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/cp1251.h"
+#include "base/datetime.h"
+#include "base/ui.h"
+#include "benchutil.h"
+#include "listing/loaders.h"
+#include "msgbase/messagearea.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using bench::Clock;
+using orbisk::MessageArea;
+using orbisk::operator""_cp1251;
+
+struct Kind {
+    const char* name;
+    char letter;
+};
+
+const Kind kKinds[] = {{"msg", 'F'}, {"squish", 'S'}, {"jam", 'J'}, {"hudson", 'H'}};
+
+class Silent : public orbisk::Notifier {
+public:
+    void show(const std::string&, const std::string&, orbisk::MsgIcon) override {}
+    orbisk::Answer ask(const std::string&, const std::string&, orbisk::MsgIcon, orbisk::Buttons) override {
+        return orbisk::Answer::No;
+    }
+};
+
+std::string twoDigits(int v) { return {static_cast<char>('0' + v / 10 % 10), static_cast<char>('0' + v % 10)}; }
+
+// The identifier of the area a kind keeps in `dir`.
+std::string identifier(const Kind& kind, const std::string& dir) {
+    switch (kind.letter) {
+        case 'F': return "F" + dir;
+        case 'H': return "H001" + dir + "/";
+        default: return std::string(1, kind.letter) + dir + "/tvlist";
+    }
+}
+
+void writeArea(const Kind& kind, const std::string& dir, int count) {
+    std::unique_ptr<MessageArea> area;
+    const std::string id = identifier(kind, dir);
+    if (!orbisk::createAreaForIdentifier(area, id) || area->createArea() != 0 || area->openArea() != 0) {
+        std::fprintf(stderr, "cannot create the area %s\n", id.c_str());
+        std::exit(1);
+    }
+    const bool locked = kind.letter != 'F' && area->lockArea();
+    unsigned seed = 1;
+    const orbisk::DateTime first = orbisk::encodeDate(2021, 1, 4);  // a Monday
+    int listings = 0;
+    for (int i = 1; i <= count; ++i) {
+        const bool listing = i % 10 == 0;
+        area->startNewMessage();
+        area->setFromName("Ivan Petrov");
+        area->setToName("All");
+        area->setDateTime(first + i / 10.0);
+        area->setOrigAddress({2, 5020, 1, 0});
+        area->setDestAddress({2, 5020, 9999, 0});
+        area->setMailKind(1);
+        area->writeKludgeLine("\x01MSGID: 2:5020/1 " + std::to_string(10000000 + i));
+        std::size_t size = 1024 + (static_cast<std::size_t>(i) * 7919) % 2048;
+        if (listing) {
+            // A seven-part weekly mailing, one part a day, week after week.
+            const int part = listings % 7 + 1;
+            const orbisk::DateTime monday = first + 7 * (listings / 7);
+            int y, m, d;
+            orbisk::decodeDate(monday + part - 1, y, m, d);
+            ++listings;
+            area->setSubject("Телепрограмма на неделю [" + std::to_string(part) + "/7]"_cp1251);
+            area->writeTextLine("From: tv@tvlist.example");
+            area->writeTextLine("Subject: =?koi8-r?B?9MXMxdDSz8fSwc3NwQ==?= " + twoDigits(d) + "." + twoDigits(m) + "." +
+                                std::to_string(y));
+            area->writeTextLine("");
+            size = 8192;
+        } else {
+            area->setSubject("Re: вопрос о погоде "_cp1251 + std::to_string(i));
+        }
+        for (std::size_t written = 0; written < size;) {
+            const std::size_t len = std::min<std::size_t>(20 + seed % 50, size - written);
+            const std::string l = bench::line(seed, len);
+            area->writeTextLine(l);
+            written += l.size() + 1;
+        }
+        area->writeKludgeLine("SEEN-BY: 5020/1 9999");
+        if (area->saveMessage() != 0) {
+            std::fprintf(stderr, "save %d failed\n", i);
+            std::exit(1);
+        }
+    }
+    if (locked) area->unlockArea();
+    orbisk::closeAreaAndFree(area);
+}
+
+std::vector<std::string> filesOf(const std::string& dir) {
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.is_regular_file()) files.push_back(e.path().string());
+    return files;
+}
+
+// Each file through a reused 1 MB buffer: the least a reader of the bytes does.
+std::size_t plainRead(const std::vector<std::string>& files, std::vector<char>& buf) {
+    std::size_t total = 0;
+    for (const auto& name : files) {
+        const int fd = ::open(name.c_str(), O_RDONLY);
+        if (fd < 0) continue;
+        for (ssize_t n; (n = ::read(fd, buf.data(), buf.size())) > 0;) total += static_cast<std::size_t>(n);
+        ::close(fd);
+    }
+    return total;
+}
+
+struct Loaded {
+    std::size_t weeks = 0, others = 0;
+};
+
+Loaded load(const std::string& id) {
+    Silent silent;
+    const orbisk::FixedClock clock(orbisk::encodeDate(2026, 12, 9));
+    orbisk::LoadEnv env(silent, clock);
+    env.kludges = {"SEEN-BY", "PATH:"};
+    orbisk::WeekIndex weeks;
+    orbisk::OtherMessages others;
+    orbisk::loadFromArea(id, weeks, others, env);
+    return {weeks.items.size(), others.size()};
+}
+
+// Peak RSS (MB) of a fresh process that runs one load of `id`.
+double peakRss(const std::string& id) {
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    std::vector<char*> argv = {const_cast<char*>(self.c_str()), const_cast<char*>("--load-once"),
+                               const_cast<char*>(id.c_str()), nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--load-once") == 0) {
+        load(argv[2]);
+        return 0;
+    }
+    bool large = false;
+    int reps = 7;
+    std::string only;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--large") == 0) large = true;
+        else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--kinds") == 0 && i + 1 < argc) only = argv[++i];
+        else {
+            std::fprintf(stderr, "usage: bench_load_table [--large] [--reps N] [--kinds msg,squish,jam,hudson]\n");
+            return 2;
+        }
+    }
+    std::string root = (fs::temp_directory_path() / "orbisk-bench-table-XXXXXX").string();
+    if (!::mkdtemp(root.data())) return 1;
+
+    std::printf("%-7s %9s %7s %9s %9s %6s %9s %9s %6s %9s %7s\n", "kind", "messages", "MB", "ms", "read ms", "ratio",
+                "cpu ms", "read cpu", "ratio", "peak RSS", "weeks");
+    std::vector<char> buf(1 << 20);
+    for (const Kind& kind : kKinds) {
+        if (!only.empty() && only.find(kind.name) == std::string::npos) continue;
+        const int count = !large || kind.letter == 'F' ? 10000 : kind.letter == 'H' ? 32000 : 65535;
+        const std::string dir = root + "/" + kind.name;
+        fs::create_directories(dir);
+        writeArea(kind, dir, count);
+        const std::string id = identifier(kind, dir);
+        const std::vector<std::string> files = filesOf(dir);
+
+        Loaded got = load(id);  // warm the cache
+        std::size_t bytes = plainRead(files, buf);
+        std::vector<double> wall, cpu, readWall, readCpu;
+        for (int r = 0; r < reps; ++r) {
+            auto t0 = Clock::now();
+            double c0 = bench::cpuSeconds();
+            got = load(id);
+            wall.push_back(bench::seconds(t0, Clock::now()));
+            cpu.push_back(bench::cpuSeconds() - c0);
+            t0 = Clock::now();
+            c0 = bench::cpuSeconds();
+            bytes = plainRead(files, buf);
+            readWall.push_back(bench::seconds(t0, Clock::now()));
+            readCpu.push_back(bench::cpuSeconds() - c0);
+        }
+        const double l = bench::median(wall) * 1e3, p = bench::median(readWall) * 1e3;
+        const double lc = bench::median(cpu) * 1e3, pc = bench::median(readCpu) * 1e3;
+        std::printf("%-7s %9zu %7.1f %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f %6.1f MB %7zu\n", kind.name,
+                    static_cast<std::size_t>(count), static_cast<double>(bytes) / 1e6, l, p, l / p,
+                    lc, pc, lc / pc, peakRss(id), got.weeks);
+        std::fflush(stdout);
+        fs::remove_all(dir);
+    }
+    fs::remove_all(root);
+    return 0;
+}
