@@ -42,6 +42,9 @@ char fromUnicode(char32_t u) {
 std::string oemToAnsi(std::string_view s) { return mapAll(s, kOemToAnsiFull); }
 std::string ansiToOem(std::string_view s) { return mapAll(s, kAnsiToOemFull); }
 char ansiToOemChar(char c) { return static_cast<char>(map(kAnsiToOem, static_cast<unsigned char>(c))); }
+void oemToAnsiInPlace(std::string& s) {
+    for (char& c : s) c = static_cast<char>(kOemToAnsiFull.to[static_cast<unsigned char>(c)]);
+}
 char oemToAnsiChar(char c) { return static_cast<char>(map(kOemToAnsi, static_cast<unsigned char>(c))); }
 std::string koi8BytesToAnsi(std::string_view s) { return mapAll(s, kKoi8ToAnsiFull); }
 

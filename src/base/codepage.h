@@ -13,6 +13,8 @@ std::string oemToAnsi(std::string_view s);   // 866 -> 1251
 std::string ansiToOem(std::string_view s);   // 1251 -> 866
 char ansiToOemChar(char c);
 char oemToAnsiChar(char c);
+// 866 -> 1251 in place, so a reused buffer keeps its capacity.
+void oemToAnsiInPlace(std::string& s);
 
 // KOI8-R -> 1251 by code page only (no letter substitutions).
 std::string koi8BytesToAnsi(std::string_view s);

@@ -32,6 +32,8 @@ bool isKludgeLine(std::string_view line, const StringList& kludges);
 // characters, kludge lines skipped. An empty line is never skipped, and a
 // kludge line that ends the text is returned.
 std::string readBodyLine(MessageArea& area, int maxLength, const StringList& kludges);
+// The same into `line`, whose capacity is kept from line to line.
+void readBodyLine(MessageArea& area, int maxLength, const StringList& kludges, std::string& line);
 
 // ---- Descriptors ---------------------------------------------------------
 

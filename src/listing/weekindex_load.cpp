@@ -24,10 +24,15 @@ bool isKludgeLine(std::string_view line, const StringList& kludges) {
 }
 
 std::string readBodyLine(MessageArea& area, int maxLength, const StringList& kludges) {
-    const auto length = static_cast<std::uint16_t>(std::clamp(maxLength, 0, 0xFFFF));
-    std::string line = area.readTextLineNoKludge(length);
-    while (!line.empty() && isKludgeLine(line, kludges) && !area.atTextEnd()) line = area.readTextLineNoKludge(length);
+    std::string line;
+    readBodyLine(area, maxLength, kludges, line);
     return line;
+}
+
+void readBodyLine(MessageArea& area, int maxLength, const StringList& kludges, std::string& line) {
+    const auto length = static_cast<std::uint16_t>(std::clamp(maxLength, 0, 0xFFFF));
+    area.readTextLineNoKludgeInto(line, length);
+    while (!line.empty() && isKludgeLine(line, kludges) && !area.atTextEnd()) area.readTextLineNoKludgeInto(line, length);
 }
 
 // ---- Filing messages -------------------------------------------------------
@@ -36,14 +41,18 @@ void Week::addMessage(MessageArea& area, const StringList& kludges) {
     ListingMessage d = ListingMessage::create(area.getMessageNumber(), area.getSubject());
     d.identity = identityOfLoaded(area);
     d.lines.emplace();
-    while (!area.atTextEnd()) d.lines->push_back(readBodyLine(area, kBodyLineLength, kludges));
+    thread_local std::string line;  // one buffer for every line of a load
+    while (!area.atTextEnd()) {
+        readBodyLine(area, kBodyLineLength, kludges, line);
+        d.lines->push_back(line);
+    }
     messages.push_back(std::move(d));
 }
 
 bool WeekIndex::addMessage(MessageArea& area, const StringList& kludges, const Clock& clock) {
-    std::string line;
+    thread_local std::string line;
     do {
-        line = readBodyLine(area, kBodyLineLength, kludges);
+        readBodyLine(area, kBodyLineLength, kludges, line);
         if (line.find(kDatingMark) != std::string::npos) break;
     } while (!area.atTextEnd());
     if (line.find(kDatingMark) == std::string::npos) return false;

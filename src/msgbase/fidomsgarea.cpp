@@ -517,11 +517,10 @@ bool FidoMsgArea::atTextEnd() { return textEnded_ || textPos_ >= textEnd_; }
 // window instead of through readChar byte by byte: the text of every
 // listing message passes through here. The tests and the fuzz target hold
 // it to the shared reader line for line.
-std::string FidoMsgArea::readTextLine(std::uint16_t maxLen) {
+void FidoMsgArea::readLineInto(std::string& line, std::uint16_t maxLen) {
     const std::size_t cap = std::clamp<std::size_t>(maxLen, 1, kReadLineCap);
     bool skipSpace = lastLineWrapped_;  // this call continues a wrapped line
     lastLineWrapped_ = true;
-    std::string& line = lineBuffer_;
     line.clear();
     std::size_t cutLen = 0;    // length up to and including the last space
     std::int64_t cutPos = -1;  // cursor after that space
@@ -541,7 +540,9 @@ std::string FidoMsgArea::readTextLine(std::uint16_t maxLen) {
                     !std::memchr(w, '\0', len)) {
                     textPos_ += static_cast<std::int64_t>(len) + 1;
                     lastLineWrapped_ = false;
-                    return oemToAnsi(std::string_view(w, len));
+                    line.assign(w, len);
+                    oemToAnsiInPlace(line);
+                    return;
                 }
             }
         }
@@ -591,7 +592,17 @@ std::string FidoMsgArea::readTextLine(std::uint16_t maxLen) {
         textPos_ = p;
         if (done) break;
     }
-    return oemToAnsi(line);
+    oemToAnsiInPlace(line);
+}
+
+std::string FidoMsgArea::readTextLine(std::uint16_t maxLen) {
+    std::string line;
+    readLineInto(line, maxLen);
+    return line;
+}
+
+void FidoMsgArea::readTextLineNoKludgeInto(std::string& line, std::uint16_t maxLen) {
+    skipControlLines(line, [&](std::string& l) { readLineInto(l, maxLen); });
 }
 
 std::int64_t FidoMsgArea::getTextPosition() { return textPos_; }

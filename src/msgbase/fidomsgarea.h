@@ -79,6 +79,7 @@ public:
     bool atTextEnd() override;
     // maxLen above 254 counts as 254.
     std::string readTextLine(std::uint16_t maxLen) override;
+    void readTextLineNoKludgeInto(std::string& line, std::uint16_t maxLen) override;
     std::string getFromName() override;
     std::string getToName() override;
     std::string getSubject() override;
@@ -144,6 +145,8 @@ public:
     std::string messageFileName(MsgNumber n) const;
 
 private:
+    // readTextLine into `line`, whose capacity is kept.
+    void readLineInto(std::string& line, std::uint16_t maxLen);
     enum : std::uint8_t { kNoName = 0, kLowerName = 1, kUpperName = 2, kOtherName = 3 };
 
     bool testBit(MsgNumber n) const;
@@ -183,7 +186,6 @@ private:
     std::int64_t textPos_ = kHeaderSize;
     std::int64_t textEnd_ = 0;
     bool textEnded_ = false;
-    std::string lineBuffer_;
 
     FidoAddress dest_, orig_;
     std::uint16_t defaultZone_ = 1;

@@ -656,7 +656,7 @@ void HudsonArea::setTextPosition(std::int64_t position) {
 
 // The rules of MessageArea::readTextLine, step for step, over text_ (which
 // holds no NUL, so the end of the text is its end).
-std::string HudsonArea::readTextLine(std::uint16_t maxLen) {
+void HudsonArea::readLineInto(std::string& out, std::uint16_t maxLen) {
     const std::size_t cap = std::clamp<std::size_t>(maxLen, 1, 255);
     bool skipSpace = lastLineWrapped_;
     lastLineWrapped_ = true;
@@ -679,7 +679,8 @@ std::string HudsonArea::readTextLine(std::uint16_t maxLen) {
                 mapBytes(line, text + pos, k, table.data());
                 textPos_ = pos + k + 1;
                 lastLineWrapped_ = false;
-                return std::string(line, k);
+                out.assign(line, k);
+                return;
             }
         }
     }
@@ -718,7 +719,17 @@ std::string HudsonArea::readTextLine(std::uint16_t maxLen) {
         }
     }
     textPos_ = pos;
-    return std::string(line, len);
+    out.assign(line, len);
+}
+
+std::string HudsonArea::readTextLine(std::uint16_t maxLen) {
+    std::string line;
+    readLineInto(line, maxLen);
+    return line;
+}
+
+void HudsonArea::readTextLineNoKludgeInto(std::string& line, std::uint16_t maxLen) {
+    skipControlLines(line, [&](std::string& l) { readLineInto(l, maxLen); });
 }
 
 // --- Writing ---

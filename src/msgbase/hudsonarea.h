@@ -90,6 +90,7 @@ public:
     // The shared line rules (maxLen at most 255), run straight over the
     // loaded text rather than character by character through the table.
     std::string readTextLine(std::uint16_t maxLen) override;
+    void readTextLineNoKludgeInto(std::string& line, std::uint16_t maxLen) override;
 
     std::string getFromName() override;
     std::string getToName() override;
@@ -153,6 +154,8 @@ public:
     bool isOpen() const { return open_; }
 
 private:
+    // readTextLine into `line`, whose capacity is kept.
+    void readLineInto(std::string& line, std::uint16_t maxLen);
     enum FileId { kInfo, kIdx, kToIdx, kHdr, kTxt, kFileCount };
 
     bool boardValid() const { return board_ >= 1 && board_ <= kMaxBoard; }

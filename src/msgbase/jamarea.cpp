@@ -548,24 +548,23 @@ char JamArea::readChar() {
 
 // Same result as the shared reader (the tests compare the two), without a
 // virtual call per character: a listing text is read in a few microseconds.
-std::string JamArea::readTextLine(std::uint16_t maxLen) {
+void JamArea::readLineInto(std::string& line, std::uint16_t maxLen) {
     const auto cap = static_cast<std::int64_t>(std::max<std::uint16_t>(maxLen, 1));
-    if (ended_ || lastLineWrapped_ || pos_ < textOffset_ || pos_ > textLast_)
-        return MessageArea::readTextLine(maxLen);
+    if (ended_ || lastLineWrapped_ || pos_ < textOffset_ || pos_ > textLast_) return readSharedLine(line, maxLen);
     // The line's characters and the one after them.
     const std::int64_t need = std::min(pos_ + cap, textLast_);
     if (pos_ < txtStart_ || need >= txtStart_ + static_cast<std::int64_t>(txtValid_)) {
         fillTextWindow();
         if (pos_ < txtStart_ || need >= txtStart_ + static_cast<std::int64_t>(txtValid_))
-            return MessageArea::readTextLine(maxLen);
+            return readSharedLine(line, maxLen);
     }
     const char* p = reinterpret_cast<const char*>(txtWin_.data()) + (pos_ - txtStart_);
     const char* ansi = txtAnsi_.data() + (pos_ - txtStart_);
     const std::int64_t avail = need - pos_ + 1;
     const auto i = static_cast<std::int64_t>(findLineEnd(p, static_cast<std::size_t>(avail)));
     if (i < avail) {
-        if (p[i] == '\n') return MessageArea::readTextLine(maxLen);
-        std::string line(ansi, static_cast<std::size_t>(i));
+        if (p[i] == '\n') return readSharedLine(line, maxLen);
+        line.assign(ansi, static_cast<std::size_t>(i));
         if (p[i] == '\r') {
             pos_ += i + 1;
             lastLineWrapped_ = false;
@@ -574,14 +573,25 @@ std::string JamArea::readTextLine(std::uint16_t maxLen) {
             ended_ = true;
             lastLineWrapped_ = true;
         }
-        return line;
+        return;
     }
     if (need == textLast_ && avail <= cap) {  // the rest of the text, without CR
         pos_ += avail;
         lastLineWrapped_ = true;
-        return std::string(ansi, static_cast<std::size_t>(avail));
+        line.assign(ansi, static_cast<std::size_t>(avail));
+        return;
     }
-    return MessageArea::readTextLine(maxLen);
+    readSharedLine(line, maxLen);
+}
+
+std::string JamArea::readTextLine(std::uint16_t maxLen) {
+    std::string line;
+    readLineInto(line, maxLen);
+    return line;
+}
+
+void JamArea::readTextLineNoKludgeInto(std::string& line, std::uint16_t maxLen) {
+    skipControlLines(line, [&](std::string& l) { readLineInto(l, maxLen); });
 }
 
 bool JamArea::atTextEnd() { return ended_ || (pos_ >= 0 && (pos_ < textOffset_ || pos_ > textLast_)); }

@@ -99,6 +99,7 @@ public:
     // lies whole in the text window and ends in CR, NUL or the text end
     // within maxLen. Any other line goes to MessageArea::readTextLine.
     std::string readTextLine(std::uint16_t maxLen) override;
+    void readTextLineNoKludgeInto(std::string& line, std::uint16_t maxLen) override;
     std::string getFromName() override;
     std::string getToName() override;
     std::string getSubject() override;
@@ -159,6 +160,8 @@ public:
     ResultCode lastIoResult() const { return lastIo_; }
 
 private:
+    // readTextLine into `line`, whose capacity is kept.
+    void readLineInto(std::string& line, std::uint16_t maxLen);
     std::string fileName(const char* ext) const;
     std::int64_t baseNumber() const;
     std::int64_t highNumber() const;

@@ -226,12 +226,10 @@ struct SpanText {
 //    whose length-counted blocks could otherwise pass a NUL on as an
 //    ordinary character).
 template <class Text>
-std::string readLine(Text& t, std::size_t cap, bool& wrapped) {
+void readLine(Text& t, std::size_t cap, bool& wrapped, std::string& line) {
     bool skipSpace = wrapped;  // this call continues a wrapped line
     wrapped = true;
-    // The OEM line is gathered in a buffer that keeps its capacity, so a
-    // line costs one allocation (the converted copy) rather than two.
-    thread_local std::string line;
+    // The OEM line is gathered in the caller's buffer and converted there.
     line.clear();
     std::size_t cutLen = 0;    // length up to and including the last space
     std::int64_t cutPos = -1;  // cursor after that space
@@ -287,7 +285,7 @@ std::string readLine(Text& t, std::size_t cap, bool& wrapped) {
             cutPos = t.pos();
         }
     }
-    return oemToAnsi(line);
+    oemToAnsiInPlace(line);
 }
 
 }  // namespace
@@ -295,18 +293,28 @@ std::string readLine(Text& t, std::size_t cap, bool& wrapped) {
 std::string_view MessageArea::textSpan() { return {}; }
 
 std::string MessageArea::readTextLine(std::uint16_t maxLen) {
+    std::string line;
+    readSharedLine(line, maxLen);
+    return line;
+}
+
+void MessageArea::readSharedLine(std::string& line, std::uint16_t maxLen) {
     const std::size_t cap = std::max<std::size_t>(maxLen, 1);
     const std::string_view span = textSpan();
     if (span.data() == nullptr) {
         VirtualText t{*this};
-        return readLine(t, cap, lastLineWrapped_);
+        readLine(t, cap, lastLineWrapped_, line);
+        return;
     }
     SpanText t{span, static_cast<std::size_t>(std::clamp<std::int64_t>(getTextPosition(), 0, static_cast<std::int64_t>(span.size()))),
                atTextEnd()};
-    std::string line = readLine(t, cap, lastLineWrapped_);
+    readLine(t, cap, lastLineWrapped_, line);
     setTextPosition(t.pos());
     if (t.ended && !atTextEnd()) readChar();  // the kind notes the NUL that ended it
-    return line;
+}
+
+void MessageArea::readTextLineNoKludgeInto(std::string& line, std::uint16_t maxLen) {
+    line = readTextLineNoKludge(maxLen);
 }
 
 namespace {

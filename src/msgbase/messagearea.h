@@ -115,6 +115,10 @@ public:
     virtual std::string readTextLine(std::uint16_t maxLen);      // shared
     // Next line that is not a control line (^A); see messagearea.cpp.
     virtual std::string readTextLineNoKludge(std::uint16_t maxLen);  // (*) shared
+    // readTextLineNoKludge into `line`, whose capacity is kept from call to
+    // call: a load reads every listing line through here. The base assigns
+    // readTextLineNoKludge; a kind overrides it to read without a new string.
+    virtual void readTextLineNoKludgeInto(std::string& line, std::uint16_t maxLen);  // (*)
     virtual bool getLastLineWrapped();                           // shared
     virtual std::string getFromName();
     virtual std::string getToName();
@@ -192,6 +196,20 @@ protected:
     // atTextEnd is true). A view with a null data() (the default) means
     // the kind has no such block and is read through readChar.
     virtual std::string_view textSpan();
+    // The shared rules of readTextLine, the line written into `line`.
+    void readSharedLine(std::string& line, std::uint16_t maxLen);
+    // The control-line rule of readTextLineNoKludge over a kind's own line
+    // reader, readLine(line), that follows the readTextLine rules.
+    template <class ReadLine>
+    void skipControlLines(std::string& line, ReadLine readLine) {
+        readLine(line);
+        bool control = !line.empty() && line[0] == '\x01';
+        while (control && !atTextEnd()) {
+            const bool wrapped = getLastLineWrapped();
+            readLine(line);
+            control = wrapped || (!line.empty() && line[0] == '\x01');
+        }
+    }
     // Notes a call of an operation the kind leaves out.
     void noteUnimplemented(const char* operation) { lastUnimplementedCall_ = operation; }
     // Stored OEM subject -> ANSI without leading "RE:" prefixes.

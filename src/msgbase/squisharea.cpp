@@ -581,6 +581,10 @@ std::string_view SquishArea::textSpan() {
     return text_.empty() ? std::string_view(&kEmpty, 0) : std::string_view(text_.data(), text_.size());
 }
 
+void SquishArea::readTextLineNoKludgeInto(std::string& line, std::uint16_t maxLen) {
+    skipControlLines(line, [&](std::string& l) { readSharedLine(l, maxLen); });
+}
+
 bool SquishArea::atTextEnd() { return textEnded_ || textPos_ >= text_.size(); }
 std::int64_t SquishArea::getTextPosition() { return static_cast<std::int64_t>(textPos_); }
 

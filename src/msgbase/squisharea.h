@@ -96,6 +96,7 @@ public:
 
     char readChar() override;
     bool atTextEnd() override;
+    void readTextLineNoKludgeInto(std::string& line, std::uint16_t maxLen) override;
     std::string getFromName() override;
     std::string getToName() override;
     std::string getSubject() override;
