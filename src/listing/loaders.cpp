@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fstream>
@@ -88,6 +89,8 @@ void loadFromArea(const std::string& identifier, WeekIndex& weeks, OtherMessages
         weeks.clear();
         MessageArea& a = *area;
         a.locateFrom(1);
+        // Most messages of an echo area are chat: its list takes its room once.
+        otherMsgs.reserve(static_cast<std::size_t>(std::clamp(a.countMessages(), 0, 65535)));
         while (a.isLocated()) {
             a.loadHeader();
             // A header that cannot be read may be this week's listing: it is
@@ -97,12 +100,14 @@ void loadFromArea(const std::string& identifier, WeekIndex& weeks, OtherMessages
                 continue;
             }
             const MsgNumber number = a.getMessageNumber();
-            ListingMessage desc = ListingMessage::create(number, a.getSubject());
+            std::string subject = a.getSubject();
+            ListingMessage desc = ListingMessage::create(number, subject);
             if (desc.isListing) {
                 a.startText();
                 weeks.addMessage(a, env.kludges, env.today);
             } else {
-                desc.identity = identityOfLoaded(a);
+                // identityOfLoaded, without converting the subject twice.
+                desc.identity = {number, std::move(subject), a.getDateTime(), a.getIdentityKey()};
                 otherMsgs.push_back({std::to_string(number), std::move(desc)});
             }
             a.locateNext();

@@ -19,7 +19,12 @@ BodyLines::BodyLines(const StringList& lines) {
 void BodyLines::push_back(std::string_view line) {
     text_.append(line);
     text_.append("\r\n", 2);
-    ends_.push_back(text_.size());
+    ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+}
+
+void BodyLines::shrinkToFit() {
+    text_.shrink_to_fit();
+    ends_.shrink_to_fit();
 }
 
 std::string_view BodyLines::operator[](std::size_t i) const {

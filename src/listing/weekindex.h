@@ -52,12 +52,16 @@ public:
     // Lines [from, to) as one text, each followed by CR LF.
     std::string_view joined(std::size_t from, std::size_t to) const;
     StringList toList() const;
+    // Gives back what growing left unused: a load holds every listing's
+    // lines until the days are built.
+    void shrinkToFit();
     friend bool operator==(const BodyLines& a, const StringList& b);
 
 private:
     std::size_t start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
     std::string text_;
-    std::vector<std::size_t> ends_;  // offset after each line's CR LF
+    // Offset after each line's CR LF; a message's text stays far below 4 GB.
+    std::vector<std::uint32_t> ends_;
 };
 
 struct ListingMessage {

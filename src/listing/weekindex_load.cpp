@@ -46,6 +46,7 @@ void Week::addMessage(MessageArea& area, const StringList& kludges) {
         readBodyLine(area, kBodyLineLength, kludges, line);
         d.lines->push_back(line);
     }
+    d.lines->shrinkToFit();
     messages.push_back(std::move(d));
 }
 
