@@ -90,8 +90,12 @@ void loadFromArea(const std::string& identifier, WeekIndex& weeks, OtherMessages
         MessageArea& a = *area;
         a.locateFrom(1);
         // Most messages of an echo area are chat: its list takes its room once.
-        otherMsgs.reserve(static_cast<std::size_t>(std::clamp(a.countMessages(), 0, 65535)));
+        const std::int32_t count = std::clamp(a.countMessages(), 0, 65535);
+        otherMsgs.reserve(static_cast<std::size_t>(count));
+        if (env.progress) env.progress->total.store(count, std::memory_order_relaxed);
+        std::int32_t done = 0;
         while (a.isLocated()) {
+            if (env.progress) env.progress->done.store(++done, std::memory_order_relaxed);
             a.loadHeader();
             // A header that cannot be read may be this week's listing: it is
             // neither shown nor ever taken for a message to delete.
@@ -144,7 +148,9 @@ std::string findDayFile(const std::string& folder, int n) {
 void loadFromFiles(const std::string& folder, WeekIndex& weeks, OtherMessages& otherMsgs, const LoadEnv& env) {
     otherMsgs.clear();
     weeks.clear();
+    if (env.progress) env.progress->total.store(7, std::memory_order_relaxed);
     for (int n = 1; n <= 7; ++n) {
+        if (env.progress) env.progress->done.store(n, std::memory_order_relaxed);
         const std::string path = findDayFile(folder, n);
         std::string bytes;
         if (path.empty() || !readWholeFile(path, bytes)) continue;

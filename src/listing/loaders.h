@@ -2,6 +2,8 @@
 // Loading the listing source named by MAIN/fidoPath into the week index:
 // the messages of an echo area ("F", "H", "J", "S" ...) or the internet text
 // files 1.txt ... 7.txt of a folder ("I").
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,14 @@ struct OtherMessage {
 // In area order.
 using OtherMessages = std::vector<OtherMessage>;
 
+// How far a load got, for a window that shows it while another thread
+// loads: messages (or text files) read of those the source holds; a total
+// of 0 is not known yet.
+struct LoadProgress {
+    std::atomic<std::int32_t> done{0};
+    std::atomic<std::int32_t> total{0};
+};
+
 // Everything a load reads from outside besides the source itself.
 struct LoadEnv {
     LoadEnv(Notifier& notifier, const Clock& clock) : messages(notifier), today(clock) {}
@@ -41,6 +51,7 @@ struct LoadEnv {
     const Clock& today;                  // the year of dates that carry none
     StructureWarning* warning = nullptr;  // null: no warning
     GuideOptions guide;                   // an XMLTV guide ("X")
+    LoadProgress* progress = nullptr;     // null: nobody watches
 };
 
 // loadFromFiles when the identifier begins with "I" (upper case only),

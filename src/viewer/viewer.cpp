@@ -27,6 +27,11 @@ bool textMinutes(std::string_view text, char separator, int& minutes) {
     return true;
 }
 
+bool readsGuide(const Config& config) {
+    const std::string& id = config.fidoPath();
+    return !id.empty() && id[0] == kGuideLetter;
+}
+
 }  // namespace
 
 Viewer::Viewer(const std::string& iniPath, Notifier& notifier, const Clock& clock)
@@ -39,6 +44,14 @@ DateTime Viewer::listingToday() const {
 }
 
 bool Viewer::refreshListings(ConfigPrompts& prompts, bool startedWithArguments) {
+    const std::unique_ptr<ListingLoad> load = beginRefresh(prompts);
+    if (!load) return false;
+    load->run();
+    finishRefresh(*load, startedWithArguments);
+    return true;
+}
+
+std::unique_ptr<ListingLoad> Viewer::beginRefresh(ConfigPrompts& prompts) {
     // What the last load found is no ground for deleting anything once the
     // load that would replace it has begun (and may fail, or read another base).
     listingsLoaded_ = false;
@@ -51,29 +64,33 @@ bool Viewer::refreshListings(ConfigPrompts& prompts, bool startedWithArguments) 
     channels_.reset();
     channels_ = std::make_unique<ChannelList>(config_);
     currentIndex_ = -1;
-    if (!config_.loadConfig(prompts)) return false;
+    if (!config_.loadConfig(prompts)) return nullptr;
     config_.setGlobalDateParams();
     reloadFavourites();
-
-    StructureWarning warning(notifier_, config_.enableWarning(), structureWarningShown_);
-    // The identifier is kept in 1251, as the settings file holds it; the
-    // loaders open file-system names.
-    const std::string identifier = ansiToFileName(config_.fidoPath());
-    LoadEnv env(config_, notifier_, clock_, &warning);
-    env.guide.keepEveryChannel = guideOptions_.keepEveryChannel;
-    env.guide.downloader = guideOptions_.downloader;
-    env.guide.cacheFolder = guideOptions_.cacheFolder;
-    try {
-        loadListings(identifier, weeks_, otherMsgs_, env);
-    } catch (...) {
-        // A guide that cannot be read now (a bad download, a broken file)
-        // leaves the days it gave before on the screen.
-        if (!identifier.empty() && identifier[0] == kGuideLetter && !previousWeeks.items.empty()) {
-            weeks_ = std::move(previousWeeks);
-            showDay(previousDate);
-        }
-        throw;
+    // A guide that cannot be read now (a bad download, a broken file) leaves
+    // the days it gave before on the screen; other sources start afresh.
+    if (readsGuide(config_)) {
+        previousWeeks_ = std::move(previousWeeks);
+        previousDate_ = previousDate;
     }
+    return std::make_unique<ListingLoad>(config_, clock_, structureWarningShown_, guideOptions_);
+}
+
+void Viewer::finishRefresh(ListingLoad& load, bool startedWithArguments) {
+    for (const auto& notice : load.held_.notices) notifier_.show(notice.text, notice.caption, notice.icon);
+    load.held_.notices.clear();
+    structureWarningShown_ = load.warningShown_;
+    WeekIndex previousWeeks = std::move(previousWeeks_);
+    previousWeeks_.clear();
+    if (load.error_) {
+        if (!previousWeeks.items.empty()) {
+            weeks_ = std::move(previousWeeks);
+            showDay(previousDate_);
+        }
+        std::rethrow_exception(load.error_);
+    }
+    weeks_ = std::move(load.weeks_);
+    otherMsgs_ = std::move(load.otherMsgs_);
     listingsLoaded_ = true;
 
     showDay(listingToday());
@@ -89,7 +106,6 @@ bool Viewer::refreshListings(ConfigPrompts& prompts, bool startedWithArguments) 
         } catch (const Error&) {
         }
     }
-    return true;
 }
 
 // ---- Showing a day --------------------------------------------------------------

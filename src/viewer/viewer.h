@@ -18,6 +18,7 @@
 #include "listing/loaders.h"
 #include "listing/weekindex.h"
 #include "viewer/programmesearch.h"
+#include "viewer/listingload.h"
 
 namespace orbisk {
 
@@ -100,6 +101,15 @@ public:
     // started with arguments, the picked time moved to the programme running
     // now. Errors (configuration not writable, the loaders') end it there.
     bool refreshListings(ConfigPrompts& prompts, bool startedWithArguments);
+    // The same in three steps, so that the load may run on another thread:
+    // beginRefresh does everything before the load and returns it (null when
+    // loadConfig said no); the caller runs it, anywhere, and hands it to
+    // finishRefresh on this object's thread, which takes its index and
+    // messages, shows the boxes the load raised, then today as
+    // refreshListings does, or throws the load's error. In between the
+    // viewer shows an empty index.
+    std::unique_ptr<ListingLoad> beginRefresh(ConfigPrompts& prompts);
+    void finishRefresh(ListingLoad& load, bool startedWithArguments);
     // Today's listing date: the calendar date, or the day before until 04:30.
     DateTime listingToday() const;
 
@@ -219,6 +229,9 @@ private:
     const Clock& clock_;
     Config config_;
     WeekIndex weeks_;
+    // A guide's days from before a refresh, until the refresh is finished.
+    WeekIndex previousWeeks_;
+    DateTime previousDate_ = 0;
     OtherMessages otherMsgs_;
     std::unique_ptr<ChannelList> channels_;
     DateTime shownDate_ = 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "base/codepage.h"
 #include "base/error.h"
 #include "base/ui.h"
@@ -344,6 +346,43 @@ TEST_F(ViewerTest, RefreshFailures) {
     EXPECT_TRUE(viewer.weeks().items.empty());
     EXPECT_EQ(viewer.shownDate(), 0.0);
     EXPECT_EQ(viewer.channels().count(), 0);
+}
+
+// The window loads on a thread of its own: the viewer hands the load out
+// and takes it back; what it then shows equals a refresh in one piece, and
+// the load's boxes reach the viewer's notifier only when it is taken back.
+TEST_F(ViewerTest, LoadOnAnotherThreadShowsWhatARefreshShows) {
+    RecordingNotifier otherNotifier;
+    Viewer whole{dir / "Orbisk.ini", otherNotifier, clock};
+    ASSERT_TRUE(whole.refreshListings(prompts, false));
+
+    std::unique_ptr<ListingLoad> load = viewer.beginRefresh(prompts);
+    ASSERT_TRUE(load);
+    std::thread([&] { load->run(); }).join();
+    EXPECT_TRUE(notifier.shown.empty());
+    EXPECT_EQ(load->progress().done.load(), 7);
+    EXPECT_EQ(load->progress().total.load(), 7);
+    viewer.finishRefresh(*load, false);
+
+    EXPECT_EQ(notifier.shown, otherNotifier.shown);
+    EXPECT_TRUE(viewer.structureWarningShown());
+    EXPECT_TRUE(viewer.listingsLoaded());
+    ASSERT_EQ(viewer.weeks().items.size(), whole.weeks().items.size());
+    for (std::size_t w = 0; w < whole.weeks().items.size(); ++w)
+        EXPECT_EQ(viewer.weeks().items[w]->days, whole.weeks().items[w]->days);
+    EXPECT_EQ(viewer.shownDate(), whole.shownDate());
+    EXPECT_EQ(viewer.dayCaptions(), whole.dayCaptions());
+    EXPECT_EQ(viewer.showTime(), whole.showTime());
+    EXPECT_EQ(viewer.currentIndex(), whole.currentIndex());
+
+    // A load that fails throws when it is taken back, and nothing counts as loaded.
+    test::writeListingIni(dir / "Orbisk.ini", "Z" + dir.str());
+    load = viewer.beginRefresh(prompts);
+    ASSERT_TRUE(load);
+    load->run();
+    EXPECT_THROW(viewer.finishRefresh(*load, false), Error);
+    EXPECT_FALSE(viewer.listingsLoaded());
+    EXPECT_TRUE(viewer.weeks().items.empty());
 }
 
 }  // namespace
