@@ -37,6 +37,7 @@
 #include "base/timetext.h"
 #include "base/version.h"
 #include "config/config.h"
+#include "gui/backgroundload.h"
 #include "gui/dialogfocus.h"
 #include "gui/dialogs/settingsdialogs.h"
 #include "gui/filmgridcolumns.h"
@@ -573,13 +574,19 @@ void MainWindow::refreshListings() {
         WaitCursor wait;
         textShown_ = false;
         PromptsWithCursor prompts(*prompts_);
-        if (!viewer_->refreshListings(prompts, options_.startedWithArguments)) {
+        const std::unique_ptr<ListingLoad> load = viewer_->beginRefresh(prompts);
+        if (!load) {
             if (options_.quit)
                 options_.quit();
             else
                 endProcessNow(0);
             return;
         }
+        if (load->readsGuide())
+            load->run();
+        else
+            runLoadInBackground(this, *load);
+        viewer_->finishRefresh(*load, options_.startedWithArguments);
         loaded = true;
     } catch (...) {
         // Show what the refresh got to before it failed: the settings read,
