@@ -192,5 +192,35 @@ TEST(Weeks, TextFilesFormOneWeek) {
     EXPECT_TRUE(weeks.dayHasText(encodeDate(2024, 6, 3)));
 }
 
+// A message's lines are kept as one text, each line followed by CR LF, and
+// the days are cut from runs of it.
+TEST(Weeks, BodyLinesCutRunsOfTheJoinedText) {
+    struct Case {
+        StringList lines;
+        std::size_t from, to;
+        std::string run;
+    };
+    const Case cases[] = {
+        {{}, 0, 0, ""},
+        {{""}, 0, 1, "\r\n"},
+        {{"a", "", "b c"}, 0, 3, "a\r\n\r\nb c\r\n"},
+        {{"a", "", "b c"}, 1, 3, "\r\nb c\r\n"},
+        {{"a", "", "b c"}, 2, 2, ""},
+        {{"a", "", "b c"}, 3, 1, ""},
+    };
+    for (const auto& c : cases) {
+        const BodyLines body(c.lines);
+        EXPECT_EQ(body.size(), c.lines.size());
+        EXPECT_EQ(body, c.lines);
+        EXPECT_EQ(body.toList(), c.lines);
+        EXPECT_EQ(body.joined(c.from, c.to), c.run);
+    }
+    BodyLines grown;
+    for (const char* line : {"x", "", "yz"}) grown.push_back(line);
+    grown.shrinkToFit();
+    EXPECT_EQ(grown, (StringList{"x", "", "yz"}));
+    EXPECT_FALSE(grown == (StringList{"x", "", "y"}));
+}
+
 }  // namespace
 }  // namespace orbisk
