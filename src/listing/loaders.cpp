@@ -56,7 +56,13 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     std::ifstream f(path, std::ios::binary);
     if (!f) return false;
-    bytes.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    // One read of the size the file has; a file that grows meanwhile is
+    // read on to its end.
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    f.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(f.gcount()));
+    if (f.bad()) return false;
+    if (f) bytes.append(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
     return !f.bad();
 }
 
