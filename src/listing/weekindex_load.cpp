@@ -18,8 +18,10 @@ constexpr std::string_view kDatingMark = "=?koi8-r?";
 // ---- Body lines --------------------------------------------------------
 
 bool isKludgeLine(std::string_view line, const StringList& kludges) {
+    // Every body line passes here: the first byte settles most of them.
     for (const auto& prefix : kludges)
-        if (!prefix.empty() && line.substr(0, prefix.size()) == prefix) return true;
+        if (!prefix.empty() && !line.empty() && line[0] == prefix[0] && line.substr(0, prefix.size()) == prefix)
+            return true;
     return false;
 }
 
