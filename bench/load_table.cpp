@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,12 +26,14 @@
 #include <string>
 #include <vector>
 
+#include "base/codepage.h"
 #include "base/cp1251.h"
 #include "base/datetime.h"
 #include "base/ui.h"
 #include "benchutil.h"
 #include "listing/loaders.h"
 #include "msgbase/messagearea.h"
+#include "viewer/viewer.h"
 
 namespace {
 
@@ -55,6 +58,39 @@ public:
 };
 
 std::string twoDigits(int v) { return {static_cast<char>('0' + v / 10 % 10), static_cast<char>('0' + v % 10)}; }
+
+// 1 = Sunday ... 7 = Saturday, as the captions write them.
+const char* const kDayNames[8] = {"",
+                                  "Воскресенье"_cp1251,
+                                  "Понедельник"_cp1251,
+                                  "Вторник"_cp1251,
+                                  "Среда"_cp1251,
+                                  "Четверг"_cp1251,
+                                  "Пятница"_cp1251,
+                                  "Суббота"_cp1251};
+
+// The day of a listing part: caption blocks of ten channels with their
+// programmes, about `size` bytes.
+void writeDay(MessageArea& area, orbisk::DateTime day, std::size_t size, unsigned& seed) {
+    int y, m, d;
+    orbisk::decodeDate(day, y, m, d);
+    const std::string caption = std::string(kDayNames[orbisk::dayOfWeek(day)]) + ". " + std::to_string(d) + " " +
+                                "декабря"_cp1251 + " ";
+    const std::size_t perChannel = size / 10;
+    for (int channel = 1; channel <= 10; ++channel) {
+        area.writeTextLine("======");
+        area.writeTextLine(caption + "Канал "_cp1251 + std::to_string(channel));
+        area.writeTextLine("======");
+        int minutes = 6 * 60;
+        for (std::size_t written = 0; written < perChannel;) {
+            const std::string l = twoDigits(minutes / 60 % 24) + "." + twoDigits(minutes % 60) + " " +
+                                  bench::line(seed, 20 + seed % 40);
+            area.writeTextLine(l);
+            written += l.size() + 1;
+            minutes += 25 + static_cast<int>(seed % 60);
+        }
+    }
+}
 
 // The identifier of the area a kind keeps in `dir`.
 std::string identifier(const Kind& kind, const std::string& dir) {
@@ -104,12 +140,16 @@ void writeArea(const Kind& kind, const std::string& dir, int count, const Sizes&
             area->writeTextLine("From: tv@tvlist.example");
             area->writeTextLine("Subject: =?koi8-r?B?9MXMxdDSz8fSwc3NwQ==?= " + twoDigits(d) + "." + twoDigits(m) + "." +
                                 std::to_string(y));
-            area->writeTextLine("");
-            size = sizes.listing;
+            // What the layout cuts from every part after the first.
+            for (const char* l : {"", "Программа на неделю"_cp1251, "Часть"_cp1251, "", ""}) area->writeTextLine(l);
+            writeDay(*area, monday + part - 1, sizes.listing, seed);
+            area->writeTextLine("---");
+            area->writeTextLine(" * Origin: tv (2:5020/1)");
+            size = 0;
         } else {
             area->setSubject("Re: вопрос о погоде "_cp1251 + std::to_string(i));
         }
-        for (std::size_t written = 0; written < size;) {
+        for (std::size_t written = 0; written < size;) {  // chat
             const std::size_t len = std::min<std::size_t>(20 + seed % 50, size - written);
             const std::string l = bench::line(seed, len);
             area->writeTextLine(l);
@@ -153,10 +193,53 @@ Loaded load(const std::string& id) {
     const orbisk::FixedClock clock(orbisk::encodeDate(2026, 12, 9));
     orbisk::LoadEnv env(silent, clock);
     env.kludges = {"SEEN-BY", "PATH:"};
+    for (int i = 1; i <= 7; ++i) env.layout.days[i] = kDayNames[i];
     orbisk::WeekIndex weeks;
     orbisk::OtherMessages others;
     orbisk::loadFromArea(id, weeks, others, env);
     return {weeks.items.size(), others.size()};
+}
+
+class NoPrompts : public orbisk::ConfigPrompts {
+public:
+    bool editMessageBase(orbisk::Config&) override { return false; }
+    bool editMessageParams(orbisk::Config&) override { return false; }
+};
+
+// What the window asks of the viewer after a refresh of the area: a switch
+// to another day of the week shown, and the grid of what runs now.
+void windowFigures(const std::string& id, const std::string& dir, int reps) {
+    static const char* const kMonths[] = {"января", "февраля", "марта", "апреля", "мая", "июня", "июля",
+                                          "августа", "сентября", "октября", "ноября", "декабря"};
+    std::string ini = "[MAIN]\r\nFIDOPath=" + id + "\r\n[MSG]\r\nKludges Count=2\r\nKludge1=SEEN-BY\r\n"
+                      "Kludge2=PATH:\r\n[DAYS]\r\n";
+    for (int i = 1; i <= 7; ++i) ini += std::to_string(i) + "=" + kDayNames[i] + "\r\n";
+    ini += "[MONTHS]\r\n";
+    for (int i = 1; i <= 12; ++i) ini += std::to_string(i) + "=" + orbisk::utf8ToAnsi(kMonths[i - 1]) + "\r\n";
+    const std::string iniPath = dir + "/Orbisk.ini";
+    if (FILE* f = std::fopen(iniPath.c_str(), "wb")) {
+        std::fwrite(ini.data(), 1, ini.size(), f);
+        std::fclose(f);
+    }
+    Silent silent;
+    const orbisk::FixedClock clock(orbisk::encodeDate(2026, 12, 9) + orbisk::encodeTime(21, 10));
+    NoPrompts prompts;
+    orbisk::Viewer viewer(iniPath, silent, clock);
+    const auto t0 = Clock::now();
+    viewer.refreshListings(prompts, true);
+    const double refresh = bench::seconds(t0, Clock::now()) * 1e3;
+    std::vector<double> day, grid;
+    std::size_t rows = 0;
+    for (int r = 0; r < reps * 7; ++r) {
+        auto t = Clock::now();
+        viewer.showWeekDay((viewer.shownDayIndex() + 1) % 7);
+        day.push_back(bench::seconds(t, Clock::now()) * 1e3);
+        t = Clock::now();
+        rows = viewer.filmRows(clock.now() - std::trunc(clock.now())).size();
+        grid.push_back(bench::seconds(t, Clock::now()) * 1e3);
+    }
+    std::printf("        window: refresh %.1f ms; day switch %.2f ms, grid of %zu channels %.2f ms (medians of %d)\n",
+                refresh, bench::median(day), rows, bench::median(grid), reps * 7);
 }
 
 // The peak RSS of this process in kB (VmHWM). A child's ru_maxrss would not
@@ -245,6 +328,7 @@ int main(int argc, char** argv) {
         std::printf("%-7s %9zu %7.1f %9.1f %9.1f %6.2f %9.1f %9.1f %6.2f %6.1f MB %7zu\n", kind.name,
                     static_cast<std::size_t>(count), static_cast<double>(bytes) / 1e6, l, p, l / p,
                     lc, pc, lc / pc, peakRss(id), got.weeks);
+        windowFigures(id, dir, reps);
         if (kind.letter == 'F') {
             // What a user compares with: cat over the folder's files.
             std::vector<double> cat;
