@@ -55,7 +55,9 @@ std::string id(int board, const std::string& dir) {
 void generate(const std::string& dir) {
     std::unique_ptr<MessageArea> areas[kBoards];
     for (int b = 0; b < kBoards; ++b) {
-        if (!orbisk::openAreaByIdentifier(areas[b], id(b + 1, dir))) {
+        // Opening never makes a base: the first board creates the files.
+        if (!orbisk::createAreaForIdentifier(areas[b], id(b + 1, dir)) || areas[b]->createArea() != 0 ||
+            areas[b]->openArea() != 0) {
             std::fprintf(stderr, "cannot create the base in %s\n", dir.c_str());
             std::exit(1);
         }

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fuzzfiles.h"
 #include "msgbase/fidomsgarea.h"
@@ -92,10 +93,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     area->startText();
     lines = 0;
+    std::vector<std::string> read;
     while (!area->atTextEnd()) {
-        area->readTextLineNoKludge(maxLen);
+        read.push_back(area->readTextLineNoKludge(maxLen));
         check(++lines <= textLen + 2);
     }
+    // The load's road, into one reused buffer, gives the same lines.
+    area->startText();
+    std::string buffer;
+    for (const auto& line : read) {
+        area->readTextLineNoKludgeInto(buffer, maxLen);
+        check(buffer == line);
+    }
+    check(area->atTextEnd());
     area->locateNext();
     check(!area->isLocated());
     orbisk::closeAreaAndFree(shared);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "fuzzfiles.h"
 #include "msgbase/hudsonarea.h"
@@ -45,10 +46,20 @@ void readAll(orbisk::HudsonArea& a) {
     (void)a.isPrivate();
     a.startText();
     int lines = 0;
+    std::vector<std::string> read;
     while (!a.atTextEnd()) {
         const std::string line = a.readTextLineNoKludge(lines % 3 ? 255 : 30);
         if (line.size() > 255 || ++lines > 200000) std::abort();
+        read.push_back(line);
     }
+    // The load's road, into one reused buffer, gives the same lines.
+    a.startText();
+    std::string buffer;
+    for (std::size_t n = 0; n < read.size(); ++n) {
+        a.readTextLineNoKludgeInto(buffer, n % 3 ? 255 : 30);
+        if (buffer != read[n]) std::abort();
+    }
+    if (!a.atTextEnd()) std::abort();
 }
 
 }  // namespace

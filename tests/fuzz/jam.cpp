@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fuzzfiles.h"
 #include "msgbase/fileio.h"
@@ -35,7 +36,15 @@ void readText(orbisk::MessageArea& a, std::uint16_t maxLen) {
         shared += a.MessageArea::readTextLine(maxLen) + (a.getLastLineWrapped() ? "\x01w\n" : "\n");
     if (fast != shared) abort();
     a.startText();
-    for (int i = 0; i < 3000 && !a.atTextEnd(); ++i) a.readTextLineNoKludge(maxLen);
+    std::vector<std::string> read;
+    for (int i = 0; i < 3000 && !a.atTextEnd(); ++i) read.push_back(a.readTextLineNoKludge(maxLen));
+    // The load's road, into one reused buffer, gives the same lines.
+    a.startText();
+    std::string buffer;
+    for (const auto& line : read) {
+        a.readTextLineNoKludgeInto(buffer, maxLen);
+        if (buffer != line) abort();
+    }
 }
 
 void walk(orbisk::MessageArea& a, bool deleteFirst) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fuzzfiles.h"
 #include "msgbase/messagearea.h"
@@ -28,10 +29,20 @@ void walk(orbisk::MessageArea& a) {
         (void)a.getDestAddress();
         (void)a.isEcho();
         a.startText();
+        std::vector<std::string> read;
         for (int lines = 0; !a.atTextEnd(); ++lines) {
             const std::string line = a.readTextLineNoKludge(static_cast<std::uint16_t>(1 + lines % 255));
             if (line.size() > 255 || lines > (1 << 20)) std::abort();
+            read.push_back(line);
         }
+        // The load's road, into one reused buffer, gives the same lines.
+        a.startText();
+        std::string buffer;
+        for (std::size_t n = 0; n < read.size(); ++n) {
+            a.readTextLineNoKludgeInto(buffer, static_cast<std::uint16_t>(1 + n % 255));
+            if (buffer != read[n]) std::abort();
+        }
+        if (!a.atTextEnd()) std::abort();
         a.locateNext();
     }
     (void)a.getHighestExisting();
