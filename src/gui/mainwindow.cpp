@@ -30,6 +30,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "base/codepage.h"
 #include "base/cp1251.h"
@@ -582,13 +583,18 @@ void MainWindow::refreshListings() {
                 endProcessNow(0);
             return;
         }
-        if (load->readsGuide())
+        if (load->readsGuide()) {
             load->run();
-        else
+        } else {
+            loading_ = true;
             runLoadInBackground(this, *load);
+            loading_ = false;
+        }
         viewer_->finishRefresh(*load, options_.startedWithArguments);
         loaded = true;
     } catch (...) {
+        loading_ = false;
+        reminderAfterLoad_.reset();  // no index to show it in
         // Show what the refresh got to before it failed: the settings read,
         // the emptied index, a day whose parse broke off.
         try {
@@ -610,6 +616,10 @@ void MainWindow::refreshListings() {
     focusView();
     clockTimer->start();
     if (guides_) guides_->afterRefresh();
+    if (reminderAfterLoad_) {
+        const auto [time, channel] = *std::exchange(reminderAfterLoad_, std::nullopt);
+        showReminder(time, channel);
+    }
 }
 
 void MainWindow::applyActionsFromConfig() {
@@ -1047,6 +1057,10 @@ int MainWindow::showReminder(const ReminderRecord& record) {
 
 int MainWindow::showReminder(const std::string& time, const std::string& channel) {
     if (!usable_) return 0;
+    if (loading_) {
+        reminderAfterLoad_.emplace(time, channel);
+        return 1;
+    }
     try {
         if (!viewer_->openChannel(channel, time)) return 0;
     } catch (const Error&) {

@@ -239,6 +239,10 @@ private:
     FilmGridColumns* filmColumns_ = nullptr;
     bool usable_ = false;
     bool printing_ = false;
+    // A load runs away from the window's thread: a hand-over that comes
+    // meanwhile would open a channel in the emptied index, so it waits.
+    bool loading_ = false;
+    std::optional<std::pair<std::string, std::string>> reminderAfterLoad_;  // time, channel
     bool schedulerAvailable_ = true;
     // The text view holds the current channel's lines (not emptied for a
     // day without text).
