@@ -15,6 +15,7 @@
 #include "viewer/viewer.h"
 #include "base/ui.h"
 #include "benchutil.h"
+#include "quiet.h"
 #include "msgbase/messagearea.h"
 
 namespace {
@@ -22,19 +23,8 @@ namespace {
 namespace fs = std::filesystem;
 using bench::Clock;
 
-class Silent : public orbisk::Notifier {
-public:
-    void show(const std::string&, const std::string&, orbisk::MsgIcon) override {}
-    orbisk::Answer ask(const std::string&, const std::string&, orbisk::MsgIcon, orbisk::Buttons) override {
-        return orbisk::Answer::No;
-    }
-};
-
-class NoPrompts : public orbisk::ConfigPrompts {
-public:
-    bool editMessageBase(orbisk::Config&) override { return false; }
-    bool editMessageParams(orbisk::Config&) override { return false; }
-};
+using bench::Silent;
+using bench::NoPrompts;
 
 void addOtherMessages(const std::string& area, int count) {
     std::unique_ptr<orbisk::MessageArea> a;

@@ -31,6 +31,7 @@
 #include "base/datetime.h"
 #include "base/ui.h"
 #include "benchutil.h"
+#include "quiet.h"
 #include "listing/loaders.h"
 #include "msgbase/messagearea.h"
 #include "viewer/viewer.h"
@@ -49,13 +50,7 @@ struct Kind {
 
 const Kind kKinds[] = {{"msg", 'F'}, {"squish", 'S'}, {"jam", 'J'}, {"hudson", 'H'}};
 
-class Silent : public orbisk::Notifier {
-public:
-    void show(const std::string&, const std::string&, orbisk::MsgIcon) override {}
-    orbisk::Answer ask(const std::string&, const std::string&, orbisk::MsgIcon, orbisk::Buttons) override {
-        return orbisk::Answer::No;
-    }
-};
+using bench::Silent;
 
 std::string twoDigits(int v) { return {static_cast<char>('0' + v / 10 % 10), static_cast<char>('0' + v % 10)}; }
 
@@ -199,12 +194,7 @@ Loaded load(const std::string& id) {
     orbisk::loadFromArea(id, weeks, others, env);
     return {weeks.items.size(), others.size()};
 }
-
-class NoPrompts : public orbisk::ConfigPrompts {
-public:
-    bool editMessageBase(orbisk::Config&) override { return false; }
-    bool editMessageParams(orbisk::Config&) override { return false; }
-};
+using bench::NoPrompts;
 
 // What the window asks of the viewer after a refresh of the area: a switch
 // to another day of the week shown, and the grid of what runs now.

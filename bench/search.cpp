@@ -14,6 +14,7 @@
 #include "base/cp1251.h"
 #include "base/ui.h"
 #include "benchutil.h"
+#include "quiet.h"
 #include "config/config.h"
 #include "listing/bodyparse.h"
 #include "viewer/viewer.h"
@@ -27,19 +28,8 @@ constexpr int kWeeks = 4;
 constexpr int kChannels = 60;
 constexpr int kProgrammes = 50;
 
-class Silent : public orbisk::Notifier {
-public:
-    void show(const std::string&, const std::string&, orbisk::MsgIcon) override {}
-    orbisk::Answer ask(const std::string&, const std::string&, orbisk::MsgIcon, orbisk::Buttons) override {
-        return orbisk::Answer::No;
-    }
-};
-
-class NoPrompts : public orbisk::ConfigPrompts {
-public:
-    bool editMessageBase(orbisk::Config&) override { return false; }
-    bool editMessageParams(orbisk::Config&) override { return false; }
-};
+using bench::Silent;
+using bench::NoPrompts;
 
 const char* const kTitles[] = {
     "Новости"_cp1251,         "Вести недели"_cp1251,    "Х/ф \"Место встречи изменить нельзя\""_cp1251,

@@ -20,6 +20,7 @@
 #include "base/error.h"
 #include "base/ui.h"
 #include "benchutil.h"
+#include "quiet.h"
 #include "listing/xmltvsource.h"
 #include "viewer/viewer.h"
 
@@ -39,11 +40,7 @@ public:
     Answer ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::No; }
 };
 
-class NoPrompts : public ConfigPrompts {
-public:
-    bool editMessageBase(Config&) override { return false; }
-    bool editMessageParams(Config&) override { return false; }
-};
+using bench::NoPrompts;
 
 std::string channelName(int c) { return "Канал " + std::to_string(c); }
 
