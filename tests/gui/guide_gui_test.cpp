@@ -34,12 +34,14 @@
 #include "listing/xmltvsource.h"
 #include "support/listing_names.h"
 #include "support/tempdir.h"
+#include "support/whenmodal.h"
 #include "support/zoneguard.h"
 
 namespace orbisk {
 namespace {
 
 using test::TempDir;
+using test::whenModal;
 using test::writeFile;
 
 struct Boxes : Notifier {
@@ -47,26 +49,6 @@ struct Boxes : Notifier {
     void show(const std::string& text, const std::string&, MsgIcon) override { seen.push_back(ansiToUtf8(text)); }
     Answer ask(const std::string&, const std::string&, MsgIcon, Buttons) override { return Answer::Cancel; }
 };
-
-// Runs `drive` on the next modal widget of type T; fails when none shows.
-template <typename T>
-void whenModal(std::function<void(T*)> drive) {
-    auto* timer = new QTimer;
-    auto waited = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, waited, drive] {
-        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            drive(w);
-        } else if (++*waited > 500) {
-            timer->stop();
-            timer->deleteLater();
-            ADD_FAILURE() << "no " << T::staticMetaObject.className() << " appeared";
-            if (QWidget* other = QApplication::activeModalWidget()) other->close();
-        }
-    });
-    timer->start(20);
-}
 
 std::vector<std::string> itemTexts(QListWidget* list, bool visibleOnly) {
     std::vector<std::string> out;

@@ -20,6 +20,7 @@
 #include "export/xmltv.h"
 #include "support/listing_names.h"
 #include "support/tempdir.h"
+#include "support/whenmodal.h"
 
 namespace orbisk {
 namespace {
@@ -27,6 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::readFile;
 using test::TempDir;
+using test::whenModal;
 using test::writeFile;
 
 const DateTime kMonday = encodeDate(2026, 12, 7);
@@ -41,27 +43,6 @@ struct QuietNotifier : Notifier {
         return Answer::Cancel;
     }
 };
-
-// Runs `drive` on the next modal widget of type T; fails the test when none
-// shows within five seconds.
-template <typename T>
-void whenModal(std::function<void(T*)> drive) {
-    auto* timer = new QTimer;
-    auto waited = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, waited, drive] {
-        if (auto* w = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            drive(w);
-        } else if (++*waited > 250) {
-            timer->stop();
-            timer->deleteLater();
-            ADD_FAILURE() << "no " << T::staticMetaObject.className() << " appeared";
-            if (QWidget* other = QApplication::activeModalWidget()) other->close();
-        }
-    });
-    timer->start(20);
-}
 
 // The name typed into the dialog's name field (selectFile leaves that
 // field alone while it has the focus).
