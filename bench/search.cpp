@@ -85,8 +85,9 @@ int main() {
         auto week = std::make_unique<orbisk::Week>(monday + 7 * w);
         week->days.resize(7);
         for (auto& day : week->days) {
-            day = dayText(seed);
-            for (const auto& l : day) titles += l + '\n';
+            const orbisk::StringList text = dayText(seed);
+            for (const auto& l : text) titles += l + '\n';
+            day = text;
             lines += kChannels * kProgrammes;
         }
         viewer.weeks().items.push_back(std::move(week));

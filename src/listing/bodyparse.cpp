@@ -34,19 +34,6 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-// Adds the lines of `text` (splitLines rules) to `lines`.
-void appendLines(StringList& lines, std::string_view text) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p < end) {
-        const char* q = p;
-        while (q < end && *q != '\r' && *q != '\n') ++q;
-        lines.emplace_back(p, static_cast<std::size_t>(q - p));
-        if (q == end) break;
-        p = q + (*q == '\r' && q + 1 < end && q[1] == '\n' ? 2 : 1);
-    }
-}
-
 std::size_t clampedCount(int count, std::size_t size) {
     return std::min<std::size_t>(size, static_cast<std::size_t>(std::max(count, 0)));
 }
@@ -62,7 +49,7 @@ void StructureWarning::raise() {
 
 StringList splitLines(std::string_view text) {
     StringList lines;
-    appendLines(lines, text);
+    forEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 
@@ -82,6 +69,8 @@ void Week::buildDays(const DayLayout& layout, StructureWarning* warning) {
     for (std::size_t k = 0; k < messages.size(); ++k) {
         ListingMessage& msg = messages[k];
         const BodyLines& lines = msg.lines ? *msg.lines : none;
+        // The days keep pieces of this text, not copies of its lines.
+        const DayLines::SharedText text = msg.lines ? msg.lines->share() : nullptr;
         // The lines that take part, [from, to), cut from the message's text
         // without copying it.
         std::size_t from = 0, to = lines.size();
@@ -97,7 +86,7 @@ void Week::buildDays(const DayLayout& layout, StructureWarning* warning) {
                 to -= clampedCount(layout.delFromEnd, to - from);
             }
         }
-        const bool goOn = distributeText(lines.joined(from, to), inSequence, day, layout, warning);
+        const bool goOn = distributeText(text, lines.joined(from, to), inSequence, day, layout, warning);
         msg.lines.reset();
         if (k > 0 && !goOn) break;
         prev = msg.partNo;
@@ -106,18 +95,8 @@ void Week::buildDays(const DayLayout& layout, StructureWarning* warning) {
     for (auto& msg : messages) msg.lines.reset();
 }
 
-bool Week::distributeText(const StringList& lines, bool inSequence, int& day, const DayLayout& layout,
-                           StructureWarning* warning) {
-    std::string text;
-    for (const auto& line : lines) {
-        text += line;
-        text += kCrLf;
-    }
-    return distributeText(std::string_view(text), inSequence, day, layout, warning);
-}
-
-bool Week::distributeText(std::string_view text, bool inSequence, int& day, const DayLayout& layout,
-                           StructureWarning* warning) {
+bool Week::distributeText(const DayLines::SharedText& owner, std::string_view text, bool inSequence, int& day,
+                          const DayLayout& layout, StructureWarning* warning) {
     while (days.size() < 7) days.emplace_back();
     const std::string captionMark = std::string(kCrLf) + layout.firstCaptionRow;
 
@@ -150,17 +129,18 @@ bool Week::distributeText(std::string_view text, bool inSequence, int& day, cons
     if (day < 0 || day >= 7) return false;
     const auto marker = text.find(std::string(kCrLf) + layout.lastDayRow);
     if (marker == std::string::npos) {
-        appendLines(days[static_cast<std::size_t>(day)], text);
+        days[static_cast<std::size_t>(day)].append(owner, text);
     } else {
-        appendLines(days[static_cast<std::size_t>(day)], text.substr(0, marker));
+        days[static_cast<std::size_t>(day)].append(owner, text.substr(0, marker));
         if (day == 6) return false;
         const std::string_view rest = text.substr(marker);
         const auto caption = rest.find(captionMark);
         ++day;
         // Without a caption row after the marker the next day starts with an
         // empty line and the marker line itself.
-        days[static_cast<std::size_t>(day)] =
-            splitLines(caption == std::string_view::npos ? rest.substr(1) : rest.substr(caption + kCrLf.size()));
+        DayLines& next = days[static_cast<std::size_t>(day)];
+        next = DayLines();
+        next.append(owner, caption == std::string_view::npos ? rest.substr(1) : rest.substr(caption + kCrLf.size()));
     }
     ++day;
     return true;
@@ -182,12 +162,20 @@ void parseDay(std::unique_ptr<ChannelList>& channels, const WeekIndex& weeks, Da
     channels.reset();
     channels = std::make_unique<ChannelList>(config);
     const Week* week = weeks.findWeek(date);
-    const StringList* day = week ? week->getDay(date) : nullptr;
-    parseDayText(*channels, day ? *day : StringList{}, week && week->fromFiles, config.firstCaptionRow());
+    const DayLines* day = week ? week->getDay(date) : nullptr;
+    parseDayText(*channels, day ? *day : DayLines{}, week && week->fromFiles, config.firstCaptionRow());
 }
 
-
 void parseDayText(ChannelList& channels, const StringList& day, bool fromFiles, std::string_view firstCaptionRow) {
+    parseDayLines(channels, std::vector<std::string_view>(day.begin(), day.end()), fromFiles, firstCaptionRow);
+}
+
+void parseDayText(ChannelList& channels, const DayLines& day, bool fromFiles, std::string_view firstCaptionRow) {
+    parseDayLines(channels, day.lines(), fromFiles, firstCaptionRow);
+}
+
+void parseDayLines(ChannelList& channels, const std::vector<std::string_view>& day, bool fromFiles,
+                   std::string_view firstCaptionRow) {
     try {
         const std::size_t n = day.size();
         std::size_t i = 0;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/names.h"
 #include "listing/weekindex.h"
@@ -57,7 +58,10 @@ StringList splitLines(std::string_view text);
 // Fills `channels` (a fresh list) from the text of one day: a channel per
 // caption block, its programme lines as entries. normalize(fromFiles) runs
 // at the end also when the parse was interrupted by an error.
+void parseDayText(ChannelList& channels, const DayLines& day, bool fromFiles, std::string_view firstCaptionRow);
 void parseDayText(ChannelList& channels, const StringList& day, bool fromFiles, std::string_view firstCaptionRow);
+void parseDayLines(ChannelList& channels, const std::vector<std::string_view>& day, bool fromFiles,
+                   std::string_view firstCaptionRow);
 
 // Main-window operation: `channels` is replaced by a new list on the
 // configuration file, filled from the text of the day that holds `date`

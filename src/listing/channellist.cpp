@@ -131,10 +131,10 @@ int ChannelList::addChannel(const std::string& name) {
     return current_->index;
 }
 
-int ChannelList::addLine(const std::string& line) {
+int ChannelList::addLine(std::string_view line) {
     if (!current_) return -1;
-    current_->lines.push_back(line);
-    current_->times.push_back(line.substr(0, timeLength_));
+    current_->lines.emplace_back(line);
+    current_->times.emplace_back(line.substr(0, timeLength_));
     return current_->entryCount() - 1;
 }
 

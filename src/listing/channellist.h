@@ -78,7 +78,7 @@ public:
     // Appends an entry to the current channel; its time text is the first
     // timeLength() characters. Returns the entry's index, or -1 when no
     // channel is selected.
-    int addLine(const std::string& line);
+    int addLine(std::string_view line);
     bool isProgrammeLine(std::string_view line) const;
     // Post-parse cleaning of every channel's entries (message or file week).
     void normalize(bool fromFiles);

@@ -1,5 +1,6 @@
 #include "listing/weekindex.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "listing/subject.h"
@@ -17,6 +18,10 @@ BodyLines::BodyLines(const StringList& lines) {
 }
 
 void BodyLines::push_back(std::string_view line) {
+    if (shared_) {
+        text_ = *shared_;
+        shared_.reset();
+    }
     text_.append(line);
     text_.append("\r\n", 2);
     ends_.push_back(static_cast<std::uint32_t>(text_.size()));
@@ -27,14 +32,22 @@ void BodyLines::shrinkToFit() {
     ends_.shrink_to_fit();
 }
 
+std::shared_ptr<const std::string> BodyLines::share() {
+    if (!shared_) {
+        shared_ = std::make_shared<const std::string>(std::move(text_));
+        text_.clear();
+    }
+    return shared_;
+}
+
 std::string_view BodyLines::operator[](std::size_t i) const {
     const std::size_t from = start(i);
-    return std::string_view(text_).substr(from, ends_[i] - 2 - from);
+    return text().substr(from, ends_[i] - 2 - from);
 }
 
 std::string_view BodyLines::joined(std::size_t from, std::size_t to) const {
     if (from >= to) return {};
-    return std::string_view(text_).substr(start(from), ends_[to - 1] - start(from));
+    return text().substr(start(from), ends_[to - 1] - start(from));
 }
 
 StringList BodyLines::toList() const {
@@ -49,6 +62,50 @@ bool operator==(const BodyLines& a, const StringList& b) {
     for (std::size_t i = 0; i < b.size(); ++i)
         if (a[i] != b[i]) return false;
     return true;
+}
+
+// ---- Day texts -----------------------------------------------------------
+
+DayLines::DayLines(const StringList& lines) {
+    std::string text;
+    for (const auto& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    append(std::move(text));
+}
+
+void DayLines::append(SharedText owner, std::string_view piece) {
+    if (!piece.empty()) pieces_.push_back({std::move(owner), piece});
+}
+
+void DayLines::append(std::string text) {
+    auto owner = std::make_shared<const std::string>(std::move(text));
+    const std::string_view piece(*owner);
+    append(std::move(owner), piece);
+}
+
+std::size_t DayLines::size() const {
+    std::size_t n = 0;
+    for (const Piece& piece : pieces_) forEachLine(piece.text, [&](std::string_view) { ++n; });
+    return n;
+}
+
+std::vector<std::string_view> DayLines::lines() const {
+    std::vector<std::string_view> out;
+    for (const Piece& piece : pieces_) forEachLine(piece.text, [&](std::string_view line) { out.push_back(line); });
+    return out;
+}
+
+StringList DayLines::toList() const {
+    StringList out;
+    for (const Piece& piece : pieces_) forEachLine(piece.text, [&](std::string_view line) { out.emplace_back(line); });
+    return out;
+}
+
+bool operator==(const DayLines& a, const StringList& b) {
+    const std::vector<std::string_view> lines = a.lines();
+    return std::equal(lines.begin(), lines.end(), b.begin(), b.end());
 }
 
 // ---- Descriptors ---------------------------------------------------------
@@ -85,14 +142,14 @@ Week::Week(DateTime aDate) {
 
 bool Week::contains(DateTime aDate) const { return startDate <= aDate && aDate <= endDate; }
 
-const StringList* Week::getDay(DateTime aDate) const {
+const DayLines* Week::getDay(DateTime aDate) const {
     if (!contains(aDate)) return nullptr;
     const auto slot = static_cast<std::size_t>(std::trunc(aDate - startDate));
     return slot < days.size() ? &days[slot] : nullptr;
 }
 
 bool Week::dayHasText(DateTime aDate) const {
-    const StringList* day = getDay(aDate);
+    const DayLines* day = getDay(aDate);
     return day && !day->empty();
 }
 
@@ -111,7 +168,7 @@ Week* WeekIndex::findWeek(DateTime aDate) const {
     return nullptr;
 }
 
-const StringList* WeekIndex::getDay(DateTime aDate) const {
+const DayLines* WeekIndex::getDay(DateTime aDate) const {
     const Week* week = findWeek(aDate);
     return week ? week->getDay(aDate) : nullptr;
 }

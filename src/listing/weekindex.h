@@ -35,6 +35,21 @@ std::string readBodyLine(MessageArea& area, int maxLength, const StringList& klu
 // The same into `line`, whose capacity is kept from line to line.
 void readBodyLine(MessageArea& area, int maxLength, const StringList& kludges, std::string& line);
 
+// Calls `f` with each line of `text`: a line ends at CR LF, LF or CR; a
+// final line break adds no empty line.
+template <class F>
+void forEachLine(std::string_view text, F f) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const char* q = p;
+        while (q < end && *q != '\r' && *q != '\n') ++q;
+        f(std::string_view(p, static_cast<std::size_t>(q - p)));
+        if (q == end) break;
+        p = q + (*q == '\r' && q + 1 < end && q[1] == '\n' ? 2 : 1);
+    }
+}
+
 // ---- Descriptors ---------------------------------------------------------
 
 // The body lines of one message in one buffer, each line followed by CR LF:
@@ -55,13 +70,46 @@ public:
     // Gives back what growing left unused: a load holds every listing's
     // lines until the days are built.
     void shrinkToFit();
+    // The text, from now on shared with the day texts cut from it; a later
+    // push_back copies it first.
+    std::shared_ptr<const std::string> share();
     friend bool operator==(const BodyLines& a, const StringList& b);
 
 private:
     std::size_t start(std::size_t i) const { return i == 0 ? 0 : ends_[i - 1]; }
+    std::string_view text() const { return shared_ ? std::string_view(*shared_) : std::string_view(text_); }
     std::string text_;
+    std::shared_ptr<const std::string> shared_;
     // Offset after each line's CR LF; a message's text stays far below 4 GB.
     std::vector<std::uint32_t> ends_;
+};
+
+// The text of one day: pieces of the week's message texts, each read as
+// splitLines reads a text, held where the messages' text lies rather than
+// copied line by line. Years of listings fold into the same weeks, so this
+// is most of what a load keeps. Its lines hold no CR or LF.
+class DayLines {
+public:
+    using SharedText = std::shared_ptr<const std::string>;
+
+    DayLines() = default;
+    DayLines(const StringList& lines);  // NOLINT(google-explicit-constructor): a day given as lines
+    // Adds the lines of `piece`, which lies within `*owner`.
+    void append(SharedText owner, std::string_view piece);
+    void append(std::string text);
+    bool empty() const { return pieces_.empty(); }
+    std::size_t size() const;
+    std::vector<std::string_view> lines() const;
+    StringList toList() const;
+    friend bool operator==(const DayLines& a, const StringList& b);
+    friend bool operator==(const DayLines& a, const DayLines& b) { return a.lines() == b.lines(); }
+
+private:
+    struct Piece {
+        SharedText owner;
+        std::string_view text;
+    };
+    std::vector<Piece> pieces_;
 };
 
 struct ListingMessage {
@@ -92,13 +140,13 @@ public:
     DateTime endDate = 0;    // startDate + 6, the Sunday
     std::vector<ListingMessage> messages;
     // Slot 0 = Monday ... 6 = Sunday; empty until buildDays.
-    std::vector<StringList> days;
+    std::vector<DayLines> days;
     bool fromFiles = false;
 
     bool contains(DateTime aDate) const;
     // The text of the day of `aDate`, or null outside the week or before the
     // days were built.
-    const StringList* getDay(DateTime aDate) const;
+    const DayLines* getDay(DateTime aDate) const;
     bool dayHasText(DateTime aDate) const;
 
     // Files the area's current message, whose text has been read up to and
@@ -109,14 +157,11 @@ public:
     // Spreads the messages over the seven day texts and releases their `lines`.
     // Every descriptor keeps partNo and msgNum.
     void buildDays(const DayLayout& layout, StructureWarning* warning);
-    // Adds one message's text to the days, starting at the current day slot
-    // `day`, which it advances. False: the week's remaining messages are not
-    // distributed.
-    bool distributeText(const StringList& lines, bool inSequence, int& day, const DayLayout& layout,
-                        StructureWarning* warning);
-    // The same for the lines joined as one text, each followed by CR LF.
-    bool distributeText(std::string_view text, bool inSequence, int& day, const DayLayout& layout,
-                        StructureWarning* warning);
+    // Adds one message's text (lines each followed by CR LF, lying within
+    // `*owner`) to the days, starting at the current day slot `day`, which
+    // it advances. False: the week's remaining messages are not distributed.
+    bool distributeText(const DayLines::SharedText& owner, std::string_view text, bool inSequence, int& day,
+                        const DayLayout& layout, StructureWarning* warning);
 };
 
 // ---- The index -----------------------------------------------------------------
@@ -128,7 +173,7 @@ public:
 
     void clear() { items.clear(); }
     Week* findWeek(DateTime aDate) const;
-    const StringList* getDay(DateTime aDate) const;
+    const DayLines* getDay(DateTime aDate) const;
     bool dayHasText(DateTime aDate) const;
 
     // Files one listing message of the area, its text started: the body is

@@ -158,22 +158,33 @@ public:
                    std::tie(b.listingDate, b.channel, b.minutes, b.seq);
         });
         const Entry* previous = nullptr;
-        StringList* day = nullptr;
+        DayLines* day = nullptr;
+        std::string text;  // the day's text, handed over whole
+        const auto addLine = [&text](std::string_view line) {
+            text += line;
+            text += "\r\n";
+        };
         for (const Entry& e : entries_) {
-            const bool newBlock = !previous || previous->listingDate != e.listingDate || previous->channel != e.channel;
+            const bool newDay = !previous || previous->listingDate != e.listingDate;
+            const bool newBlock = newDay || previous->channel != e.channel;
             if (!newBlock && previous->minutes == e.minutes) continue;
-            if (newBlock) {
-                const DateTime date = e.listingDate;
+            const DateTime date = e.listingDate;
+            if (newDay) {
+                if (day) day->append(std::move(text));
+                text.clear();
                 Week& week = weeks.ensureWeek(date);
                 week.days.resize(7);
                 day = &week.days[static_cast<std::size_t>(date - week.startDate)];
-                day->push_back(env.layout.firstCaptionRow);
-                day->push_back(captionLine(date, byOrder[static_cast<std::size_t>(e.channel)]->name, env));
-                day->emplace_back(kClosingRow);
             }
-            day->push_back(e.line);
+            if (newBlock) {
+                addLine(env.layout.firstCaptionRow);
+                addLine(captionLine(date, byOrder[static_cast<std::size_t>(e.channel)]->name, env));
+                addLine(kClosingRow);
+            }
+            addLine(e.line);
             previous = &e;
         }
+        if (day) day->append(std::move(text));
     }
 
     int skipped() const { return skipped_; }

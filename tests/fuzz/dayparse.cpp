@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& m : week.messages) check(!m.lines.has_value());
 
     for (int d = 0; d < 7; ++d) {
-        const StringList* day = week.getDay(week.startDate + d);
+        const DayLines* day = week.getDay(week.startDate + d);
         check(day == &week.days[static_cast<std::size_t>(d)]);
         ChannelList channels(nullptr, "HH.MM", '.');
         try {

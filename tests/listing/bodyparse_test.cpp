@@ -300,7 +300,7 @@ TEST(ParseDay, CaptionBlocksMakeChannels) {
     EXPECT_EQ(noCaptions.count(), 0);
 
     ChannelList empty(nullptr, "HH.MM", '.');
-    parseDayText(empty, {}, false, "======");
+    parseDayText(empty, StringList{}, false, "======");
     EXPECT_EQ(empty.count(), 0);
 }
 

@@ -38,7 +38,7 @@ struct Kind {
 class EchoArea : public ::testing::TestWithParam<Kind> {};
 
 // The day's distinct channel names, readable in a failure message.
-std::string channelsOf(const StringList* day) {
+std::string channelsOf(const DayLines* day) {
     std::set<std::string> names;
     if (day) {
         ChannelList channels(nullptr, "HH.MM", '.');

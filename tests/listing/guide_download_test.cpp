@@ -199,7 +199,7 @@ TEST(GuideDownload, AnAddressLoadsAndOfflineShowsTheCopyWithANotice) {
     OtherMessages other;
 
     loadFromGuide(url, weeks, other, env);
-    const StringList online = *weeks.getDay(encodeDate(2026, 12, 8));
+    const StringList online = weeks.getDay(encodeDate(2026, 12, 8))->toList();
     EXPECT_EQ(online.back(), "10.00 Новости"_cp1251);
     EXPECT_EQ(guideChannelNames(url, cache.str()), std::vector<std::string>{"C"});
     EXPECT_TRUE(notifier.shown.empty());

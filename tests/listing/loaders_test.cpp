@@ -253,7 +253,7 @@ TEST_F(Loaders, TextFiles) {
                                         "", "07.00 B"}));
     // File 3 does not follow file 1: its day comes from its caption.
     ASSERT_EQ(week.days[2].size(), 4u);
-    EXPECT_EQ(week.days[2][3], "9.30News");
+    EXPECT_EQ(week.days[2].lines()[3], "9.30News");
     EXPECT_TRUE(week.days[1].empty());
     EXPECT_TRUE(warningShown);
 

@@ -59,7 +59,7 @@ TEST(Weeks, WeekStartsOnTheMondayOnOrBefore) {
     EXPECT_EQ(week.getDay(encodeDate(2024, 6, 5)), nullptr);  // days not built yet
     EXPECT_FALSE(week.dayHasText(encodeDate(2024, 6, 5)));
     week.buildDays(DayLayout{}, nullptr);
-    week.days[6].push_back("sunday");
+    week.days[6] = StringList{"sunday"};
     EXPECT_EQ(week.getDay(encodeDate(2024, 6, 9)), &week.days[6]);
     EXPECT_EQ(week.getDay(encodeDate(2024, 6, 3)), &week.days[0]);
     EXPECT_EQ(week.getDay(encodeDate(2024, 6, 10)), nullptr);

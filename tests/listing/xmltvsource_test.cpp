@@ -82,7 +82,7 @@ protected:
     // window parses it.
     std::vector<std::string> shown(DateTime date) const {
         std::vector<std::string> out;
-        const StringList* day = weeks.getDay(date);
+        const DayLines* day = weeks.getDay(date);
         if (!day) return out;
         ChannelList channels(nullptr, "HH.MM", '.');
         parseDayText(channels, *day, false, env.layout.firstCaptionRow);
@@ -171,7 +171,7 @@ TEST_F(GuideSource, ProgrammesBecomeListingDaysOfTheKeptChannels) {
                   "Первый канал: 06.00 Новости | 07.00 Утро? Выпуск 3 | 09.00 Сериал. Cafe «Ёлки» — 2 | 02.00 Ночной эфир |",
                   "Россия 1: 04.30 Первая в сутках | 05.00 Весь день |"}));
     // The caption line names the day and date as the listings do.
-    const StringList& day = *weeks.getDay(encodeDate(2026, 12, 8));
+    const StringList day = weeks.getDay(encodeDate(2026, 12, 8))->toList();
     EXPECT_EQ(day[1], "Вторник. 8 декабря. Первый канал"_cp1251);
     ASSERT_EQ(weeks.items.size(), 1u);
     EXPECT_EQ(weeks.items[0]->startDate, encodeDate(2026, 12, 7));
