@@ -1,6 +1,8 @@
 #include "base/codepage.h"
 #include "base/cp1251.h"
 
+#include <cstring>
+
 namespace orbisk {
 namespace {
 #include "base/codepage_tables.inc"
@@ -26,6 +28,33 @@ std::string mapAll(std::string_view s, const FullTable& table) {
 }
 
 constexpr FullTable kOemToAnsiFull = widen(kOemToAnsi);
+
+// 866 keeps its Cyrillic letters in two runs, A..p at 0x80 and r..ja at
+// 0xE0, which 1251 keeps in one from 0xC0: what oemLetters relies on.
+constexpr bool lettersAreTwoRuns() {
+    for (int c = 0; c < 256; ++c) {
+        const int to = kOemToAnsiFull.to[c];
+        if (c < 0x80 && to != c) return false;
+        if (c >= 0x80 && c < 0xB0 && to != c + 0x40) return false;
+        if (c >= 0xE0 && c < 0xF0 && to != c + 0x10) return false;
+    }
+    return true;
+}
+static_assert(lettersAreTwoRuns());
+
+// 16 bytes of ASCII and Cyrillic letters by arithmetic, with no look-up per
+// byte (the compiler vectorises it); false, with nothing written, when the
+// block holds anything else.
+inline bool oemLetters(unsigned char* dst, const unsigned char* src) {
+    unsigned char b[16];
+    std::memcpy(b, src, 16);
+    bool other = false;
+    for (unsigned char c : b) other |= static_cast<unsigned char>(c - 0xB0) < 0x30 || c >= 0xF0;
+    if (other) return false;
+    for (unsigned char& c : b) c = static_cast<unsigned char>(c + (c >= 0xE0 ? 0x10 : c >= 0x80 ? 0x40 : 0));
+    std::memcpy(dst, b, 16);
+    return true;
+}
 constexpr FullTable kAnsiToOemFull = widen(kAnsiToOem);
 constexpr FullTable kKoi8ToAnsiFull = widen(kKoi8ToAnsi);
 
@@ -39,11 +68,23 @@ char fromUnicode(char32_t u) {
 }
 }  // namespace
 
-std::string oemToAnsi(std::string_view s) { return mapAll(s, kOemToAnsiFull); }
+std::string oemToAnsi(std::string_view s) {
+    std::string out(s.size(), '\0');
+    oemToAnsiBytes(out.data(), s.data(), s.size());
+    return out;
+}
 std::string ansiToOem(std::string_view s) { return mapAll(s, kAnsiToOemFull); }
 char ansiToOemChar(char c) { return static_cast<char>(map(kAnsiToOem, static_cast<unsigned char>(c))); }
-void oemToAnsiInPlace(std::string& s) {
-    for (char& c : s) c = static_cast<char>(kOemToAnsiFull.to[static_cast<unsigned char>(c)]);
+void oemToAnsiInPlace(std::string& s) { oemToAnsiBytes(s.data(), s.data(), s.size()); }
+
+void oemToAnsiBytes(char* dst, const char* src, std::size_t n) {
+    auto* d = reinterpret_cast<unsigned char*>(dst);
+    const auto* p = reinterpret_cast<const unsigned char*>(src);
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16)
+        if (!oemLetters(d + i, p + i))
+            for (std::size_t k = i; k < i + 16; ++k) d[k] = kOemToAnsiFull.to[p[k]];
+    for (; i < n; ++i) d[i] = kOemToAnsiFull.to[p[i]];
 }
 char oemToAnsiChar(char c) { return static_cast<char>(map(kOemToAnsi, static_cast<unsigned char>(c))); }
 std::string koi8BytesToAnsi(std::string_view s) { return mapAll(s, kKoi8ToAnsiFull); }

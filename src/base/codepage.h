@@ -15,6 +15,8 @@ char ansiToOemChar(char c);
 char oemToAnsiChar(char c);
 // 866 -> 1251 in place, so a reused buffer keeps its capacity.
 void oemToAnsiInPlace(std::string& s);
+// n bytes from src to dst (the same place, or apart) from 866 to 1251.
+void oemToAnsiBytes(char* dst, const char* src, std::size_t n);
 
 // KOI8-R -> 1251 by code page only (no letter substitutions).
 std::string koi8BytesToAnsi(std::string_view s);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <new>
 
 #include "base/codepage.h"
@@ -308,6 +309,23 @@ void MessageArea::readSharedLine(std::string& line, std::uint16_t maxLen) {
     }
     SpanText t{span, static_cast<std::size_t>(std::clamp<std::int64_t>(getTextPosition(), 0, static_cast<std::int64_t>(span.size()))),
                atTextEnd()};
+    // The common line, a CR within maxLen + 1 bytes and no LF or NUL before
+    // it, is taken whole; a continuation that opens with the space to skip
+    // is not.
+    if (!t.ended && t.at < span.size() && !(lastLineWrapped_ && span[t.at] == ' ')) {
+        const char* p = span.data() + t.at;
+        const std::size_t reach = std::min(span.size() - t.at, cap + 1);
+        if (const void* cr = std::memchr(p, '\r', reach)) {
+            const auto k = static_cast<std::size_t>(static_cast<const char*>(cr) - p);
+            if (!std::memchr(p, '\n', k) && !std::memchr(p, '\0', k)) {
+                line.resize(k);
+                oemToAnsiBytes(line.data(), p, k);
+                lastLineWrapped_ = false;
+                setTextPosition(t.pos() + static_cast<std::int64_t>(k + 1));
+                return;
+            }
+        }
+    }
     readLine(t, cap, lastLineWrapped_, line);
     setTextPosition(t.pos());
     if (t.ended && !atTextEnd()) readChar();  // the kind notes the NUL that ended it

@@ -29,6 +29,24 @@ TEST(CodePage, EveryByteKeepsTheLength) {
     EXPECT_EQ(utf8ToAnsi(ansiToUtf8(all)), all);
 }
 
+// Long texts convert sixteen bytes at a time by arithmetic when they hold
+// only letters: each byte, wherever it stands in such a block, must convert
+// as it does alone.
+TEST(CodePage, LongTextsConvertAsEachByteAlone) {
+    for (int c = 0; c < 256; ++c) {
+        for (std::size_t at : {0u, 7u, 15u, 16u, 31u, 40u}) {
+            std::string oem(41, '\xA0');  // "а" in 866
+            oem[at] = static_cast<char>(c);
+            std::string expected(41, '\xE0');
+            expected[at] = oemToAnsiChar(static_cast<char>(c));
+            ASSERT_EQ(oemToAnsi(oem), expected) << "byte " << c << " at " << at;
+            std::string inPlace = oem;
+            oemToAnsiInPlace(inPlace);
+            ASSERT_EQ(inPlace, expected) << "byte " << c << " at " << at;
+        }
+    }
+}
+
 TEST(CodePage, MissingCharactersBecomeLookAlikes) {
     EXPECT_EQ(oemToAnsi("\xC4\xB3\xC5"), "-|+");  // box drawing
     EXPECT_EQ(ansiToOem("—«»"_cp1251), "-\"\"");  // dash and guillemets
