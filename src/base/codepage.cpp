@@ -1,6 +1,7 @@
 #include "base/codepage.h"
 #include "base/cp1251.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace orbisk {
@@ -28,6 +29,8 @@ std::string mapAll(std::string_view s, const FullTable& table) {
 }
 
 constexpr FullTable kOemToAnsiFull = widen(kOemToAnsi);
+constexpr FullTable kAnsiToOemFull = widen(kAnsiToOem);
+constexpr FullTable kKoi8ToAnsiFull = widen(kKoi8ToAnsi);
 
 // 866 keeps its Cyrillic letters in two runs, A..p at 0x80 and r..ja at
 // 0xE0, which 1251 keeps in one from 0xC0: what oemLetters relies on.
@@ -42,21 +45,25 @@ constexpr bool lettersAreTwoRuns() {
 }
 static_assert(lettersAreTwoRuns());
 
-// 16 bytes of ASCII and Cyrillic letters by arithmetic, with no look-up per
-// byte (the compiler vectorises it); false, with nothing written, when the
-// block holds anything else.
+// 16 bytes of ASCII and Cyrillic letters by arithmetic on one vector, with
+// no look-up per byte; false, with nothing written, when the block holds
+// anything else.
+using Bytes16 = unsigned char __attribute__((vector_size(16)));
+
 inline bool oemLetters(unsigned char* dst, const unsigned char* src) {
-    unsigned char b[16];
-    std::memcpy(b, src, 16);
-    bool other = false;
-    for (unsigned char c : b) other |= static_cast<unsigned char>(c - 0xB0) < 0x30 || c >= 0xF0;
-    if (other) return false;
-    for (unsigned char& c : b) c = static_cast<unsigned char>(c + (c >= 0xE0 ? 0x10 : c >= 0x80 ? 0x40 : 0));
-    std::memcpy(dst, b, 16);
+    Bytes16 c;
+    std::memcpy(&c, src, 16);
+    const Bytes16 other = reinterpret_cast<Bytes16>(static_cast<Bytes16>(c - 0xB0) < 0x30) |
+                          reinterpret_cast<Bytes16>(c >= 0xF0);
+    std::uint64_t halves[2];
+    std::memcpy(halves, &other, 16);
+    if ((halves[0] | halves[1]) != 0) return false;
+    const Bytes16 late = reinterpret_cast<Bytes16>(c >= 0xE0);
+    const Bytes16 early = reinterpret_cast<Bytes16>(c >= 0x80) & ~late;
+    c += (late & 0x10) | (early & 0x40);
+    std::memcpy(dst, &c, 16);
     return true;
 }
-constexpr FullTable kAnsiToOemFull = widen(kAnsiToOem);
-constexpr FullTable kKoi8ToAnsiFull = widen(kKoi8ToAnsi);
 
 char16_t toUnicode(unsigned char c) { return c < 0x80 ? c : kAnsiToUnicode[c - 0x80]; }
 
