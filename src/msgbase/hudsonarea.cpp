@@ -74,22 +74,6 @@ void put16(std::uint8_t* p, std::uint16_t v) {
     p[1] = static_cast<std::uint8_t>(v >> 8);
 }
 
-// OEM -> ANSI, one byte at a time, for the line reader's inner loop.
-const std::array<char, 256>& oemToAnsiTable() {
-    static const std::array<char, 256> table = [] {
-        std::array<char, 256> t{};
-        for (int i = 0; i < 256; ++i) t[static_cast<std::size_t>(i)] = oemToAnsiChar(static_cast<char>(i));
-        return t;
-    }();
-    return table;
-}
-
-// dst[i] = table[src[i]]; restrict keeps the table base in a register
-// (a char store may otherwise alias it).
-void mapBytes(char* __restrict dst, const char* __restrict src, std::size_t n, const char* __restrict table) {
-    for (std::size_t i = 0; i < n; ++i) dst[i] = table[static_cast<unsigned char>(src[i])];
-}
-
 // A decimal field of a stored date or time: blanks around it allowed,
 // at most four digits.
 bool parseField(std::string_view s, int& value, std::size_t& digits) {
@@ -667,7 +651,6 @@ void HudsonArea::readLineInto(std::string& out, std::uint16_t maxLen) {
     bool haveCut = false;
     const char* const text = text_.data();
     const std::size_t size = text_.size();
-    const auto& table = oemToAnsiTable();
     std::size_t pos = textPos_;
     // The common line: a CR within maxLen + 1 characters, no LF before it
     // and no space to drop at its start. It is taken whole.
@@ -676,10 +659,10 @@ void HudsonArea::readLineInto(std::string& out, std::uint16_t maxLen) {
         if (const void* cr = std::memchr(text + pos, '\r', reach)) {
             const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(cr) - (text + pos));
             if (!std::memchr(text + pos, '\n', k)) {
-                mapBytes(line, text + pos, k, table.data());
+                out.resize(k);
+                oemToAnsiBytes(out.data(), text + pos, k);
                 textPos_ = pos + k + 1;
                 lastLineWrapped_ = false;
-                out.assign(line, k);
                 return;
             }
         }
@@ -708,17 +691,18 @@ void HudsonArea::readLineInto(std::string& out, std::uint16_t maxLen) {
                     skipSpace = false;
                     continue;
                 }
-                line[len++] = table[static_cast<unsigned char>(c)];
+                line[len++] = c;
                 cutLen = len;
                 cutPos = pos;
                 haveCut = true;
                 continue;
             }
             skipSpace = false;
-            line[len++] = table[static_cast<unsigned char>(c)];
+            line[len++] = c;
         }
     }
     textPos_ = pos;
+    oemToAnsiBytes(line, line, len);
     out.assign(line, len);
 }
 
