@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "config/config.h"
 #include "base/codepage.h"
@@ -27,6 +28,13 @@ constexpr std::string_view kCrLf = "\r\n";
 bool startsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// text.find(needle) through memmem: a mark that opens with CR LF would have
+// find compare at every line of a listing.
+std::size_t findMark(std::string_view text, std::string_view needle) {
+    const void* at = ::memmem(text.data(), text.size(), needle.data(), needle.size());
+    return at ? static_cast<std::size_t>(static_cast<const char*>(at) - text.data()) : std::string_view::npos;
+}
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && isBlankOrControl(s.front())) s.remove_prefix(1);
@@ -106,7 +114,7 @@ bool Week::distributeText(const DayLines::SharedText& owner, std::string_view te
         // one (the first message, cut to it, and every text file) keeps its
         // first block rather than losing it to the search for a line break.
         if (!startsWith(text, layout.firstCaptionRow)) {
-            const auto caption = text.find(captionMark);
+            const auto caption = findMark(text, captionMark);
             if (caption == std::string::npos) return true;
             text.remove_prefix(caption + kCrLf.size());
         }
@@ -127,14 +135,14 @@ bool Week::distributeText(const DayLines::SharedText& owner, std::string_view te
     }
 
     if (day < 0 || day >= 7) return false;
-    const auto marker = text.find(std::string(kCrLf) + layout.lastDayRow);
+    const auto marker = findMark(text, std::string(kCrLf) + layout.lastDayRow);
     if (marker == std::string::npos) {
         days[static_cast<std::size_t>(day)].append(owner, text);
     } else {
         days[static_cast<std::size_t>(day)].append(owner, text.substr(0, marker));
         if (day == 6) return false;
         const std::string_view rest = text.substr(marker);
-        const auto caption = rest.find(captionMark);
+        const auto caption = findMark(rest, captionMark);
         ++day;
         // Without a caption row after the marker the next day starts with an
         // empty line and the marker line itself.

@@ -656,15 +656,13 @@ void HudsonArea::readLineInto(std::string& out, std::uint16_t maxLen) {
     // and no space to drop at its start. It is taken whole.
     if (!textEnded_ && pos < size && !(skipSpace && text[pos] == ' ')) {
         const std::size_t reach = std::min(size - pos, cap + 1);
-        if (const void* cr = std::memchr(text + pos, '\r', reach)) {
-            const std::size_t k = static_cast<std::size_t>(static_cast<const char*>(cr) - (text + pos));
-            if (!std::memchr(text + pos, '\n', k)) {
-                out.resize(k);
-                oemToAnsiBytes(out.data(), text + pos, k);
-                textPos_ = pos + k + 1;
-                lastLineWrapped_ = false;
-                return;
-            }
+        const std::size_t k = findLineEnd(text + pos, reach);
+        if (k < reach && text[pos + k] == '\r') {
+            out.resize(k);
+            oemToAnsiBytes(out.data(), text + pos, k);
+            textPos_ = pos + k + 1;
+            lastLineWrapped_ = false;
+            return;
         }
     }
     if (!textEnded_) {

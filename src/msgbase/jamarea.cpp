@@ -76,22 +76,6 @@ std::string fieldText(const std::uint8_t* p, std::size_t len, std::size_t cap) {
     return std::string(reinterpret_cast<const char*>(p), len);
 }
 
-// Index of the first CR, LF or NUL in p[0, n), n when there is none. Eight
-// bytes at a time: a word without any byte below 14 holds none of them.
-std::size_t findLineEnd(const char* p, std::size_t n) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t x;
-        std::memcpy(&x, p + i, 8);
-        if (((x - kOnes * 14) & ~x & kHigh) == 0) continue;
-        for (std::size_t k = i; k < i + 8; ++k)
-            if (p[k] == '\r' || p[k] == '\n' || p[k] == '\0') return k;
-    }
-    for (; i < n; ++i)
-        if (p[i] == '\r' || p[i] == '\n' || p[i] == '\0') return i;
-    return n;
-}
 
 bool readWhole(FileHandle& f, std::int64_t offset, void* out, std::size_t count) {
     std::size_t got = 0;

@@ -315,15 +315,13 @@ void MessageArea::readSharedLine(std::string& line, std::uint16_t maxLen) {
     if (!t.ended && t.at < span.size() && !(lastLineWrapped_ && span[t.at] == ' ')) {
         const char* p = span.data() + t.at;
         const std::size_t reach = std::min(span.size() - t.at, cap + 1);
-        if (const void* cr = std::memchr(p, '\r', reach)) {
-            const auto k = static_cast<std::size_t>(static_cast<const char*>(cr) - p);
-            if (!std::memchr(p, '\n', k) && !std::memchr(p, '\0', k)) {
-                line.resize(k);
-                oemToAnsiBytes(line.data(), p, k);
-                lastLineWrapped_ = false;
-                setTextPosition(t.pos() + static_cast<std::int64_t>(k + 1));
-                return;
-            }
+        const std::size_t k = findLineEnd(p, reach);
+        if (k < reach && p[k] == '\r') {
+            line.resize(k);
+            oemToAnsiBytes(line.data(), p, k);
+            lastLineWrapped_ = false;
+            setTextPosition(t.pos() + static_cast<std::int64_t>(k + 1));
+            return;
         }
     }
     readLine(t, cap, lastLineWrapped_, line);

@@ -3,6 +3,7 @@
 // Byte strings; case rules are ASCII only. Code-page work is in
 // base/codepage.h (oemToAnsi, ansiToOem, ansiToOemChar).
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -32,5 +33,22 @@ std::string extractWord(std::string_view s, int n);
 // Removes "RE:" (any case) and the blanks after it, as long as the text
 // starts with it: "Re: RE:  News" -> "News"; "Reply" stays.
 std::string stripReplyPrefixes(std::string_view s);
+
+// Index of the first CR, LF or NUL in p[0, n), n when there is none. Eight
+// bytes at a time: a word without any byte below 14 holds none of them.
+inline std::size_t findLineEnd(const char* p, std::size_t n) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, p + i, 8);
+        if (((x - kOnes * 14) & ~x & kHigh) == 0) continue;
+        for (std::size_t k = i; k < i + 8; ++k)
+            if (p[k] == '\r' || p[k] == '\n' || p[k] == '\0') return k;
+    }
+    for (; i < n; ++i)
+        if (p[i] == '\r' || p[i] == '\n' || p[i] == '\0') return i;
+    return n;
+}
 
 }  // namespace orbisk
