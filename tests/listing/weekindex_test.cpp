@@ -222,5 +222,29 @@ TEST(Weeks, BodyLinesCutRunsOfTheJoinedText) {
     EXPECT_FALSE(grown == (StringList{"x", "", "y"}));
 }
 
+// A day holds pieces of its messages' texts: they stay readable after the
+// messages are gone, each piece splits on its own, and a message that grows
+// after sharing its text does not change what the day shows.
+TEST(Weeks, DayLinesKeepPiecesOfSharedTexts) {
+    DayLines day;
+    {
+        BodyLines body(StringList{"a", "b"});  // short enough to sit inside the string object
+        const auto text = body.share();
+        day.append(text, body.joined(0, 2));
+        day.append(text, body.joined(1, 1));  // empty: no line
+        body.push_back("c");
+        EXPECT_EQ(body, (StringList{"a", "b", "c"}));
+        EXPECT_EQ(*text, "a\r\nb\r\n");
+    }
+    day.append(std::string("x\ny\rz\r\n\r\n"));
+    const StringList expected{"a", "b", "x", "y", "z", ""};
+    EXPECT_EQ(day, expected);
+    EXPECT_EQ(day.size(), expected.size());
+    EXPECT_EQ(day.toList(), expected);
+    EXPECT_EQ(DayLines(expected), expected);
+    EXPECT_TRUE(DayLines().empty());
+    EXPECT_TRUE(DayLines(StringList{}).empty());
+}
+
 }  // namespace
 }  // namespace orbisk
