@@ -32,6 +32,8 @@ bool isBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
 // text.find(needle) through memmem: a mark that opens with CR LF would have
 // find compare at every line of a listing.
 std::size_t findMark(std::string_view text, std::string_view needle) {
+    if (needle.empty()) return 0;
+    if (needle.size() > text.size()) return std::string_view::npos;  // and an empty text's data may be null
     const void* at = ::memmem(text.data(), text.size(), needle.data(), needle.size());
     return at ? static_cast<std::size_t>(static_cast<const char*>(at) - text.data()) : std::string_view::npos;
 }
