@@ -24,6 +24,8 @@ bool ListingLoad::readsGuide() const {
 }
 
 void ListingLoad::run() {
+    // Before the load, so that it reuses the memory.
+    retired_ = {};
     try {
         loadListings(identifier_, weeks_, otherMsgs_, env_);
     } catch (...) {

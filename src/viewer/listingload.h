@@ -12,6 +12,7 @@
 #include "listing/bodyparse.h"
 #include "listing/loaders.h"
 #include "listing/weekindex.h"
+#include "viewer/programmesearch.h"
 
 namespace orbisk {
 
@@ -25,8 +26,8 @@ public:
     ListingLoad(const ListingLoad&) = delete;
     ListingLoad& operator=(const ListingLoad&) = delete;
 
-    // The load itself, on any thread, once. Throws nothing: an error is kept
-    // for finishRefresh.
+    // The load itself, on any thread, once; it first frees what the viewer
+    // showed before. Throws nothing: an error is kept for finishRefresh.
     void run();
     // How far run() got, readable from any thread while it runs.
     const LoadProgress& progress() const { return progress_; }
@@ -53,7 +54,15 @@ private:
         std::vector<Notice> notices;
     };
 
+    // What the viewer showed before this load, freed when it runs.
+    struct Retired {
+        WeekIndex weeks;
+        OtherMessages otherMsgs;
+        ProgrammeIndex programmes;
+    };
+
     std::string identifier_;
+    Retired retired_;
     HeldNotices held_;
     bool warningShown_;
     StructureWarning warning_;

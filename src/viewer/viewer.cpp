@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "base/codepage.h"
 #include "base/error.h"
@@ -55,11 +56,11 @@ std::unique_ptr<ListingLoad> Viewer::beginRefresh(ConfigPrompts& prompts) {
     // What the last load found is no ground for deleting anything once the
     // load that would replace it has begun (and may fail, or read another base).
     listingsLoaded_ = false;
-    otherMsgs_.clear();
-    WeekIndex previousWeeks = std::move(weeks_);
+    // What was shown is freed by the load, on its thread: the index of a
+    // large area takes tens of milliseconds to free.
+    ListingLoad::Retired retired{std::exchange(weeks_, {}), std::exchange(otherMsgs_, {}),
+                                 std::exchange(programmes_, {})};
     const DateTime previousDate = shownDate_;
-    weeks_.clear();
-    programmes_.clear();
     shownDate_ = 0;
     channels_.reset();
     channels_ = std::make_unique<ChannelList>(config_);
@@ -70,16 +71,20 @@ std::unique_ptr<ListingLoad> Viewer::beginRefresh(ConfigPrompts& prompts) {
     // A guide that cannot be read now (a bad download, a broken file) leaves
     // the days it gave before on the screen; other sources start afresh.
     if (readsGuide(config_)) {
-        previousWeeks_ = std::move(previousWeeks);
+        previousWeeks_ = std::move(retired.weeks);
         previousDate_ = previousDate;
     }
-    return std::make_unique<ListingLoad>(config_, clock_, structureWarningShown_, guideOptions_);
+    auto load = std::make_unique<ListingLoad>(config_, clock_, structureWarningShown_, guideOptions_);
+    load->retired_ = std::move(retired);
+    return load;
 }
 
 void Viewer::finishRefresh(ListingLoad& load, bool startedWithArguments) {
     for (const auto& notice : load.held_.notices) notifier_.show(notice.text, notice.caption, notice.icon);
     load.held_.notices.clear();
     structureWarningShown_ = load.warningShown_;
+    // A search made while the load was away indexed the empty week index.
+    programmes_.clear();
     WeekIndex previousWeeks = std::move(previousWeeks_);
     previousWeeks_.clear();
     if (load.error_) {

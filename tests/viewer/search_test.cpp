@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <thread>
+
 #include "base/codepage.h"
 #include "base/cp1251.h"
 #include "base/ui.h"
 #include "config/favourites.h"
 #include "support/listing_names.h"
 #include "support/tempdir.h"
+#include "viewer/listingload.h"
 #include "viewer/programmesearch.h"
 #include "viewer/viewer.h"
 
@@ -155,6 +159,21 @@ TEST_F(SearchTest, OpeningAShowingPicksItsDayChannelAndProgramme) {
     EXPECT_EQ(viewer.channels().current()->name, "Bee");
     EXPECT_EQ(viewer.showTimeEntry(), 1);
     EXPECT_EQ(Viewer::showingStart(found[0]), at(2026, 12, 8, 0, 30));
+}
+
+// The window's refresh hands the load to a thread of its own, and the load
+// takes away what was searched before.
+TEST_F(SearchTest, ARefreshOnAnotherThreadSearchesTheNewLoad) {
+    ASSERT_EQ(viewer.search("утро"_cp1251, 0, 0, "").size(), 1u);
+    writeFile(dir / "3.txt", dayFile(4, 9, {{"Bee", "06.00 Зарядка", "21.00 Новости"}}));
+    const std::unique_ptr<ListingLoad> load = viewer.beginRefresh(prompts);
+    ASSERT_TRUE(load);
+    EXPECT_TRUE(viewer.search("новости"_cp1251, 0, 0, "").empty());
+    std::thread([&] { load->run(); }).join();
+    viewer.finishRefresh(*load, false);
+    EXPECT_TRUE(viewer.search("утро"_cp1251, 0, 0, "").empty());
+    EXPECT_EQ(rows(viewer.search("зарядка"_cp1251, 0, 0, "")),
+              (std::vector<std::string>{"9 06.00 Bee 06.00 Зарядка"_cp1251}));
 }
 
 TEST_F(SearchTest, FavouritesMarkTheDayTheGridAndTheWeek) {
