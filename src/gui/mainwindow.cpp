@@ -48,6 +48,7 @@
 #include "gui/guideactions.h"
 #include "gui/reminderactions.h"
 #include "gui/searchactions.h"
+#include "gui/tabrefill.h"
 #include "gui/weektabbar.h"
 #include "viewer/reminderrecord.h"
 
@@ -739,12 +740,13 @@ void MainWindow::onWeekTabClicked(int index) {
 
 void MainWindow::rebuildChannelTabs() {
     const QSignalBlocker block(channelTabs);
-    while (channelTabs->count() > 0) channelTabs->removeTab(channelTabs->count() - 1);
     const ChannelList& channels = viewer_->channels();
-    for (int index : viewer_->visibleChannels()) {
-        const int tab = channelTabs->addTab(toQString(channels.items(index).desc));
-        channelTabs->setTabData(tab, index);
-    }
+    const std::vector<int> visible = viewer_->visibleChannels();
+    QStringList names;
+    for (int index : visible) names << toQString(channels.items(index).desc);
+    setTabTexts(channelTabs, names);
+    for (int tab = 0; tab < channelTabs->count(); ++tab)
+        channelTabs->setTabData(tab, visible[static_cast<std::size_t>(tab)]);
     if (channelTabs->count() > 0) {
         const int tab = viewer_->currentTab();
         channelTabs->setCurrentIndex(tab >= 0 ? tab : 0);
