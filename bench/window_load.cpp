@@ -22,7 +22,10 @@
 // for the next minute. Medians of the repetitions; the gaps are the longest
 // of all.
 //
-// Usage: bench_window_load [--reps N] [--kinds squish,jam,hudson]
+// --each also prints every refresh on stderr: its times, the longest gaps
+// with the CPU time of the window's thread and of the whole process in them.
+//
+// Usage: bench_window_load [--reps N] [--kinds squish,jam,hudson] [--each]
 #include <time.h>
 
 #include <QAction>
@@ -176,8 +179,7 @@ Gap longestGap(const std::vector<Stamp>& times, const Marks& m) {
     for (std::size_t i = 1; i < t.size(); ++i)
         if (t[i].wall - t[i - 1].wall > g.ms)
             g = {t[i].wall - t[i - 1].wall, t[i].cpu - t[i - 1].cpu, t[i].processCpu - t[i - 1].processCpu,
-                 t[i - 1].wall - m.start.wall,
-                 phaseOf(t[i - 1].wall, t[i].wall, m)};
+                 t[i - 1].wall - m.start.wall, phaseOf(t[i - 1].wall, t[i].wall, m)};
     return g;
 }
 
@@ -196,7 +198,7 @@ struct Row {
     int channels = 0, boxes = 0;
 };
 
-Row measure(const std::string& iniPath, int reps) {
+Row measure(const std::string& iniPath, int reps, bool each) {
     CountingNotifier notifier;
     // The evening of 9 December 2026, when a programme runs on every channel.
     orbisk::FixedClock clock(orbisk::encodeDate(2026, 12, 9) + orbisk::encodeTime(21, 10));
@@ -241,7 +243,7 @@ Row measure(const std::string& iniPath, int reps) {
         const Gap turn = longestGap(ticker.turns, m), paint = longestGap(ticker.paints, m);
         if (turn.ms > row.turn.ms) row.turn = turn;
         if (paint.ms > row.paint.ms) row.paint = paint;
-        if (std::getenv("ORBISK_BENCH_EACH"))
+        if (each)
             std::fprintf(stderr,
                          "refresh %.1f returned %.1f loop %.1f box %.1f turn %.1f (cpu %.1f, process %.1f) @%.1f %s paint %.1f "
                          "(cpu %.1f) @%.1f %s\n",
@@ -299,14 +301,17 @@ Row measure(const std::string& iniPath, int reps) {
 
 int main(int argc, char** argv) {
     int reps = 5;
+    bool each = false;
     std::string only;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc)
             reps = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--kinds") == 0 && i + 1 < argc)
             only = argv[++i];
+        else if (std::strcmp(argv[i], "--each") == 0)
+            each = true;
         else {
-            std::fprintf(stderr, "usage: bench_window_load [--reps N] [--kinds squish,jam,hudson]\n");
+            std::fprintf(stderr, "usage: bench_window_load [--reps N] [--kinds squish,jam,hudson] [--each]\n");
             return 2;
         }
     }
@@ -326,7 +331,7 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(dir);
         bench::writeArea(kind, dir, count, sizes);
         const std::string id = bench::identifier(kind, dir);
-        const Row row = measure(bench::writeSettings(id, dir), reps);
+        const Row row = measure(bench::writeSettings(id, dir), reps, each);
         char progress[32];
         if (row.progressAt >= 0)
             std::snprintf(progress, sizeof progress, "%.0f ms", row.progressAt);
