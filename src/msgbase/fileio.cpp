@@ -200,6 +200,25 @@ bool readBlock(FileHandle& f, void* buffer, std::size_t count, std::size_t& got)
     });
 }
 
+bool readBlockAt(FileHandle& f, std::int64_t offset, void* buffer, std::size_t count, std::size_t& got) {
+    got = 0;
+    if (!f.isOpen()) return done(kIoInvalidHandle);
+    if (offset < 0) return done(kIoInvalidParameter);
+    auto* p = static_cast<char*>(buffer);
+    return retrying([&]() -> std::uint16_t {
+        while (got < count) {
+            ssize_t n = ::pread(f.fd(), p + got, count - got, static_cast<off_t>(offset) + static_cast<off_t>(got));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return ioResultFromErrno(errno);
+            }
+            if (n == 0) break;
+            got += static_cast<std::size_t>(n);
+        }
+        return 0;
+    });
+}
+
 bool writeBlock(FileHandle& f, const void* buffer, std::size_t count) {
     if (!f.isOpen()) return done(kIoInvalidHandle);
     const auto* p = static_cast<const char*>(buffer);

@@ -97,6 +97,9 @@ bool createTruncate(FileHandle& f, const std::string& name, int mode);
 // Reads up to count bytes; `got` < count only at the end of the file, which
 // is not an error.
 bool readBlock(FileHandle& f, void* buffer, std::size_t count, std::size_t& got);
+// readBlock at `offset` without moving the file position (pread): one
+// system call where a seek and a read took two.
+bool readBlockAt(FileHandle& f, std::int64_t offset, void* buffer, std::size_t count, std::size_t& got);
 // Writes all count bytes; a write that cannot go on gives 101.
 bool writeBlock(FileHandle& f, const void* buffer, std::size_t count);
 bool seekFile(FileHandle& f, std::int64_t offset);

@@ -270,8 +270,7 @@ void HudsonArea::setInfoWord(std::size_t offset, std::uint16_t value) { put16(&i
 
 bool HudsonArea::readRecord(FileId id, std::int64_t record, std::size_t size, void* buffer) {
     std::size_t got = 0;
-    if (!seekFile(files_[id], record * static_cast<std::int64_t>(size)) ||
-        !readBlock(files_[id], buffer, size, got)) {
+    if (!readBlockAt(files_[id], record * static_cast<std::int64_t>(size), buffer, size, got)) {
         status_ = lastIoError ? lastIoError : kIoGeneralFailure;
         return false;
     }
@@ -320,8 +319,7 @@ bool HudsonArea::readWindow(std::int64_t start) {
     winCount_ = 0;
     winValid_ = true;
     std::size_t got = 0;
-    if (!seekFile(files_[kIdx], start * static_cast<std::int64_t>(kIdxSize)) ||
-        !readBlock(files_[kIdx], window_.data(), window_.size(), got)) {
+    if (!readBlockAt(files_[kIdx], start * static_cast<std::int64_t>(kIdxSize), window_.data(), window_.size(), got)) {
         status_ = kHudsonIndexRead;
         return false;
     }
@@ -483,8 +481,8 @@ void HudsonArea::loadHeader() {
         hdrWindow_.resize(kHeaderWindowRecords * kHdrSize);
         hdrValid_ = false;
         std::size_t got = 0;
-        if (!seekFile(files_[kHdr], record_ * static_cast<std::int64_t>(kHdrSize)) ||
-            !readBlock(files_[kHdr], hdrWindow_.data(), hdrWindow_.size(), got)) {
+        if (!readBlockAt(files_[kHdr], record_ * static_cast<std::int64_t>(kHdrSize), hdrWindow_.data(),
+                         hdrWindow_.size(), got)) {
             status_ = lastIoError ? lastIoError : kIoGeneralFailure;
             return;
         }
@@ -589,15 +587,16 @@ void HudsonArea::startText() {
     status_ = 0;
     std::size_t remaining = headerWord(kHNumBlocks);
     if (remaining == 0) return;
-    if (!seekFile(files_[kTxt], static_cast<std::int64_t>(headerWord(kHStartBlock)) * kBlockSize)) {
+    if (!files_[kTxt].isOpen()) {
         status_ = kHudsonTextSeek;
         return;
     }
+    std::int64_t offset = static_cast<std::int64_t>(headerWord(kHStartBlock)) * kBlockSize;
     blockBuf_.resize(kTextChunkBlocks * kBlockSize);
     while (remaining > 0) {
         const std::size_t want = std::min(remaining, kTextChunkBlocks);
         std::size_t got = 0;
-        if (!readBlock(files_[kTxt], blockBuf_.data(), want * kBlockSize, got)) {
+        if (!readBlockAt(files_[kTxt], offset, blockBuf_.data(), want * kBlockSize, got)) {
             status_ = lastIoError ? lastIoError : kIoGeneralFailure;
             return;
         }
@@ -618,6 +617,7 @@ void HudsonArea::startText() {
             return;
         }
         remaining -= want;
+        offset += static_cast<std::int64_t>(got);
     }
 }
 

@@ -79,7 +79,7 @@ std::string fieldText(const std::uint8_t* p, std::size_t len, std::size_t cap) {
 
 bool readWhole(FileHandle& f, std::int64_t offset, void* out, std::size_t count) {
     std::size_t got = 0;
-    if (!seekFile(f, offset) || !readBlock(f, out, count, got)) return false;
+    if (!readBlockAt(f, offset, out, count, got)) return false;
     if (got < count) {
         lastIoError = kIoShortRead;
         return false;
@@ -223,8 +223,8 @@ bool JamArea::indexRecord(std::int64_t n, std::uint32_t& crc, std::int32_t& offs
         idxStart_ = std::max<std::int64_t>(k - 30, 0);
         idxCount_ = 0;
         std::size_t got = 0;
-        if (seekFile(idx_, idxStart_ * static_cast<std::int64_t>(kIndexRecordSize)) &&
-            readBlock(idx_, idxWin_.data(), idxWin_.size(), got))
+        if (readBlockAt(idx_, idxStart_ * static_cast<std::int64_t>(kIndexRecordSize), idxWin_.data(), idxWin_.size(),
+                        got))
             idxCount_ = static_cast<std::int64_t>(got / kIndexRecordSize);
         lastIo_ = lastIoError;
         refreshIndexSize();
@@ -243,7 +243,7 @@ std::size_t JamArea::readHeaderBytes(std::int64_t offset, std::size_t count, std
         hdrCacheStart_ = offset;
         hdrCacheValid_ = 0;
         std::size_t got = 0;
-        if (seekFile(hdr_, offset) && readBlock(hdr_, hdrCache_.data(), hdrCache_.size(), got)) hdrCacheValid_ = got;
+        if (readBlockAt(hdr_, offset, hdrCache_.data(), hdrCache_.size(), got)) hdrCacheValid_ = got;
         lastIo_ = lastIoError;
     }
     const auto from = static_cast<std::size_t>(offset - hdrCacheStart_);
@@ -491,7 +491,7 @@ void JamArea::fillTextWindow() {
     const auto want = static_cast<std::size_t>(
         std::clamp<std::int64_t>(textLast_ + 1 - txtStart_, 1, static_cast<std::int64_t>(txtWin_.size())));
     std::size_t got = 0;
-    if (seekFile(txt_, txtStart_) && readBlock(txt_, txtWin_.data(), want, got)) txtValid_ = got;
+    if (readBlockAt(txt_, txtStart_, txtWin_.data(), want, got)) txtValid_ = got;
     lastIo_ = lastIoError;
     // The conversion keeps every byte in place, so lines can be cut from the
     // converted window; one call per window instead of one per line.

@@ -252,13 +252,10 @@ bool SquishArea::readData(std::int64_t offset, void* dst, std::size_t n, std::si
         got = n;
         return true;
     }
-    if (n >= kWindow / 2) {
-        if (!seekFile(data_, offset)) return false;
-        return readBlock(data_, dst, n, got);
-    }
+    if (n >= kWindow / 2) return readBlockAt(data_, offset, dst, n, got);
     dropWindow();
     std::size_t filled = 0;
-    if (!seekFile(data_, offset) || !readBlock(data_, window_.data(), kWindow, filled)) return false;
+    if (!readBlockAt(data_, offset, window_.data(), kWindow, filled)) return false;
     winStart_ = offset;
     winLength_ = filled;
     got = std::min(n, filled);
