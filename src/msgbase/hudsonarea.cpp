@@ -502,9 +502,9 @@ void HudsonArea::loadHeader() {
 std::uint16_t HudsonArea::headerWord(std::size_t offset) const { return get16(&header_[offset]); }
 void HudsonArea::setHeaderWord(std::size_t offset, std::uint16_t value) { put16(&header_[offset], value); }
 
-std::string HudsonArea::headerString(std::size_t offset, std::size_t maxLen) const {
+std::string_view HudsonArea::headerString(std::size_t offset, std::size_t maxLen) const {
     const std::size_t len = std::min<std::size_t>(header_[offset], maxLen);
-    return std::string(reinterpret_cast<const char*>(&header_[offset + 1]), len);
+    return std::string_view(reinterpret_cast<const char*>(&header_[offset + 1]), len);
 }
 
 void HudsonArea::setHeaderString(std::size_t offset, std::size_t maxLen, const std::string& ansi) {
@@ -556,8 +556,8 @@ bool HudsonArea::isRead() { return headerWord(kHTimesRead) != 0; }
 // "MM-DD-YY" and "HH:NN"; 0 when the date is no date, the date alone when
 // only the time is bad.
 DateTime HudsonArea::getDateTime() {
-    const std::string date = headerString(kHPostDate, 8);
-    const std::string time = headerString(kHPostTime, 5);
+    const std::string_view date = headerString(kHPostDate, 8);
+    const std::string_view time = headerString(kHPostTime, 5);
     std::string_view f[3];
     int month = 0, day = 0, year = 0;
     std::size_t digits = 0, yearDigits = 0;

@@ -176,7 +176,7 @@ private:
     bool netAttr(std::uint8_t bit) const;
     std::uint16_t headerWord(std::size_t offset) const;
     void setHeaderWord(std::size_t offset, std::uint16_t value);
-    std::string headerString(std::size_t offset, std::size_t maxLen) const;
+    std::string_view headerString(std::size_t offset, std::size_t maxLen) const;
     void setHeaderString(std::size_t offset, std::size_t maxLen, const std::string& ansi);
     std::uint16_t infoWord(std::size_t offset) const;
     void setInfoWord(std::size_t offset, std::uint16_t value);

@@ -163,8 +163,10 @@ std::vector<DeleteAnswer> deleteEachIfUnchanged(MessageArea& area, const std::ve
     return answers;
 }
 
+// "RE:" and blanks are the same bytes in 866 and 1251, and no other 866 byte
+// becomes one of them: the prefixes go before the one conversion.
 std::string MessageArea::cleanSubject(std::string_view oemSubject) {
-    return stripReplyPrefixes(oemToAnsi(oemSubject));
+    return oemToAnsi(withoutReplyPrefixes(oemSubject));
 }
 
 namespace {

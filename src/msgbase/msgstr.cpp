@@ -79,12 +79,14 @@ std::string extractWord(std::string_view s, int n) {
     return {};
 }
 
-std::string stripReplyPrefixes(std::string_view s) {
-    while (s.size() >= 3 && upperStr(s.substr(0, 3)) == "RE:") {
+std::string_view withoutReplyPrefixes(std::string_view s) {
+    while (s.size() >= 3 && lowerAscii(s[0]) == 'r' && lowerAscii(s[1]) == 'e' && s[2] == ':') {
         s.remove_prefix(3);
         while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
     }
-    return std::string(s);
+    return s;
 }
+
+std::string stripReplyPrefixes(std::string_view s) { return std::string(withoutReplyPrefixes(s)); }
 
 }  // namespace orbisk

@@ -33,6 +33,8 @@ std::string extractWord(std::string_view s, int n);
 // Removes "RE:" (any case) and the blanks after it, as long as the text
 // starts with it: "Re: RE:  News" -> "News"; "Reply" stays.
 std::string stripReplyPrefixes(std::string_view s);
+// The same as a view into s.
+std::string_view withoutReplyPrefixes(std::string_view s);
 
 // Index of the first CR, LF or NUL in p[0, n), n when there is none. Eight
 // bytes at a time: a word without any byte below 14 holds none of them.

@@ -363,11 +363,11 @@ std::uint16_t SquishArea::mh16(std::size_t off) const { return get16(&msgHeader_
 void SquishArea::setMh32(std::size_t off, std::uint32_t v) { put32(&msgHeader_[off], v); }
 void SquishArea::setMh16(std::size_t off, std::uint16_t v) { put16(&msgHeader_[off], v); }
 
-std::string SquishArea::mhString(std::size_t off, std::size_t maxLen) const {
+std::string_view SquishArea::mhString(std::size_t off, std::size_t maxLen) const {
     const char* p = reinterpret_cast<const char*>(&msgHeader_[off]);
     std::size_t n = 0;
     while (n < maxLen && p[n] != '\0') ++n;
-    return std::string(p, n);
+    return std::string_view(p, n);
 }
 
 void SquishArea::setMhString(std::size_t off, std::size_t fieldSize, const std::string& ansi) {

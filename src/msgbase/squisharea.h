@@ -206,7 +206,7 @@ private:
     std::uint16_t mh16(std::size_t off) const;
     void setMh32(std::size_t off, std::uint32_t v);
     void setMh16(std::size_t off, std::uint16_t v);
-    std::string mhString(std::size_t off, std::size_t maxLen) const;
+    std::string_view mhString(std::size_t off, std::size_t maxLen) const;
     void setMhString(std::size_t off, std::size_t fieldSize, const std::string& ansi);
     void setAttr(std::uint32_t bit, bool on);
     bool attr(std::uint32_t bit) const { return (mh32(squish::kMhAttr) & bit) != 0; }
