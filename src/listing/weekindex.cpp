@@ -27,6 +27,12 @@ void BodyLines::push_back(std::string_view line) {
     ends_.push_back(static_cast<std::uint32_t>(text_.size()));
 }
 
+void BodyLines::clear() {
+    text_.clear();
+    ends_.clear();
+    shared_.reset();
+}
+
 void BodyLines::shrinkToFit() {
     text_.shrink_to_fit();
     ends_.shrink_to_fit();

@@ -70,6 +70,8 @@ public:
     // Gives back what growing left unused: a load holds every listing's
     // lines until the days are built.
     void shrinkToFit();
+    // Empty, keeping the room it has.
+    void clear();
     // The text, from now on shared with the day texts cut from it; a later
     // push_back copies it first.
     std::shared_ptr<const std::string> share();

@@ -42,13 +42,17 @@ void readBodyLine(MessageArea& area, int maxLength, const StringList& kludges, s
 void Week::addMessage(MessageArea& area, const StringList& kludges) {
     ListingMessage d = ListingMessage::create(area.getMessageNumber(), area.getSubject());
     d.identity = identityOfLoaded(area);
-    d.lines.emplace();
     thread_local std::string line;  // one buffer for every line of a load
+    // Gathered where the room is kept from message to message, then copied
+    // once at its size: growing each message's own text would allocate and
+    // copy it again at every doubling.
+    thread_local BodyLines gathered;
+    gathered.clear();
     while (!area.atTextEnd()) {
         readBodyLine(area, kBodyLineLength, kludges, line);
-        d.lines->push_back(line);
+        gathered.push_back(line);
     }
-    d.lines->shrinkToFit();
+    d.lines.emplace(gathered);
     messages.push_back(std::move(d));
 }
 
