@@ -182,13 +182,18 @@ bool createTruncate(FileHandle& f, const std::string& name, int mode) {
     return openWith(f, name, flags | O_CREAT | O_TRUNC);
 }
 
-bool readBlock(FileHandle& f, void* buffer, std::size_t count, std::size_t& got) {
+namespace {
+
+// Reads until `count` bytes or the end of the file, through
+// readSome(destination, length, bytes so far): read or pread.
+template <class ReadSome>
+bool readFully(FileHandle& f, void* buffer, std::size_t count, std::size_t& got, ReadSome readSome) {
     got = 0;
     if (!f.isOpen()) return done(kIoInvalidHandle);
     auto* p = static_cast<char*>(buffer);
     return retrying([&]() -> std::uint16_t {
         while (got < count) {
-            ssize_t n = ::read(f.fd(), p + got, count - got);
+            const ssize_t n = readSome(p + got, count - got, got);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 return ioResultFromErrno(errno);
@@ -200,22 +205,20 @@ bool readBlock(FileHandle& f, void* buffer, std::size_t count, std::size_t& got)
     });
 }
 
+}  // namespace
+
+bool readBlock(FileHandle& f, void* buffer, std::size_t count, std::size_t& got) {
+    return readFully(f, buffer, count, got,
+                     [&](char* p, std::size_t n, std::size_t) { return ::read(f.fd(), p, n); });
+}
+
 bool readBlockAt(FileHandle& f, std::int64_t offset, void* buffer, std::size_t count, std::size_t& got) {
-    got = 0;
-    if (!f.isOpen()) return done(kIoInvalidHandle);
-    if (offset < 0) return done(kIoInvalidParameter);
-    auto* p = static_cast<char*>(buffer);
-    return retrying([&]() -> std::uint16_t {
-        while (got < count) {
-            ssize_t n = ::pread(f.fd(), p + got, count - got, static_cast<off_t>(offset) + static_cast<off_t>(got));
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return ioResultFromErrno(errno);
-            }
-            if (n == 0) break;
-            got += static_cast<std::size_t>(n);
-        }
-        return 0;
+    if (f.isOpen() && offset < 0) {
+        got = 0;
+        return done(kIoInvalidParameter);
+    }
+    return readFully(f, buffer, count, got, [&](char* p, std::size_t n, std::size_t before) {
+        return ::pread(f.fd(), p, n, static_cast<off_t>(offset) + static_cast<off_t>(before));
     });
 }
 
