@@ -65,6 +65,7 @@ constexpr std::size_t infoBoardOffset(int board) { return 6 + 2 * static_cast<st
 
 constexpr std::size_t kLastReadRecord = 2 * HudsonArea::kMaxBoard;  // per user
 constexpr std::size_t kTextChunkBlocks = 64;  // blocks per read
+constexpr std::size_t kTextWindow = 256 * 256;   // bytes: 256 blocks
 
 const char* const kFileNames[] = {"msginfo.bbs", "msgidx.bbs", "msgtoidx.bbs", "msghdr.bbs", "msgtxt.bbs"};
 
@@ -112,6 +113,7 @@ void HudsonArea::destroy() {
     closeArea();
     std::string().swap(text_);
     std::vector<char>().swap(blockBuf_);
+    std::vector<char>().swap(textWindow_);
     std::vector<std::uint8_t>().swap(hdrWindow_);
     std::string().swap(newText_);
     composing_ = false;
@@ -182,6 +184,7 @@ ResultCode HudsonArea::openArea() {
     record_ = -1;
     current_ = 0;
     winValid_ = false;
+    dropTextWindow();
     header_.fill(0);
     return 0;
 }
@@ -202,6 +205,7 @@ ResultCode HudsonArea::closeArea() {
     located_ = false;
     winValid_ = false;
     hdrValid_ = false;
+    dropTextWindow();
     return rc;
 }
 
@@ -244,6 +248,7 @@ bool HudsonArea::lockArea() {
         return false;
     }
     locked_ = true;
+    dropTextWindow();  // another writer may have been at the texts
     return true;
 }
 
@@ -284,6 +289,7 @@ bool HudsonArea::readRecord(FileId id, std::int64_t record, std::size_t size, vo
 
 bool HudsonArea::writeRecord(FileId id, std::int64_t record, std::size_t size, const void* buffer) {
     hdrValid_ = false;
+    dropTextWindow();
     if (!seekFile(files_[id], record * static_cast<std::int64_t>(size)) || !writeBlock(files_[id], buffer, size)) {
         status_ = lastIoError ? lastIoError : kIoGeneralFailure;
         return false;
@@ -377,6 +383,7 @@ void HudsonArea::locateFrom(MsgNumber n) {
     record_ = -1;
     winValid_ = false;  // see what other writers did since
     hdrValid_ = false;
+    dropTextWindow();
     walk(true, static_cast<std::int64_t>(n) - 1);
 }
 
@@ -395,6 +402,7 @@ std::int32_t HudsonArea::getPosition() { return static_cast<std::int32_t>(record
 void HudsonArea::setPosition(std::int32_t position) {
     located_ = false;
     hdrValid_ = false;
+    dropTextWindow();
     record_ = position < 0 ? -1 : position;
     std::uint16_t number = 0;
     std::uint8_t board = 0;
@@ -439,6 +447,7 @@ void HudsonArea::findAddressedFirst(const std::string& name, const std::string& 
     finding_ = true;
     winValid_ = false;
     hdrValid_ = false;
+    dropTextWindow();
     findAddressed(-1);
 }
 
@@ -592,6 +601,46 @@ void HudsonArea::startText() {
         return;
     }
     std::int64_t offset = static_cast<std::int64_t>(headerWord(kHStartBlock)) * kBlockSize;
+    // Each block: a length byte, then that many characters; the text ends
+    // at its first NUL. A cut last block gives what it has. True at the NUL.
+    const auto appendBlocks = [this](const char* blocks, std::size_t got) {
+        for (std::size_t at = 0; at < got; at += kBlockSize) {
+            const std::size_t avail = std::min(got - at, kBlockSize) - 1;
+            const std::size_t len = std::min<std::size_t>(static_cast<unsigned char>(blocks[at]), avail);
+            const char* p = blocks + at + 1;
+            if (const void* nul = std::memchr(p, '\0', len)) {
+                text_.append(p, static_cast<const char*>(nul));
+                return true;
+            }
+            text_.append(p, len);
+        }
+        return false;
+    };
+    // A listing lies a few blocks of chat after the one before: one read of
+    // the window serves the texts of several.
+    const std::size_t bytes = remaining * kBlockSize;
+    if (bytes <= kTextWindow) {
+        const auto inWindow = [&] {
+            return textWindowValid_ && offset >= textWindowStart_ &&
+                   offset + static_cast<std::int64_t>(bytes) <= textWindowStart_ + static_cast<std::int64_t>(textWindowLength_);
+        };
+        if (!inWindow()) {
+            dropTextWindow();
+            textWindow_.resize(kTextWindow);
+            std::size_t got = 0;
+            if (!readBlockAt(files_[kTxt], offset, textWindow_.data(), textWindow_.size(), got)) {
+                status_ = lastIoError ? lastIoError : kIoGeneralFailure;
+                return;
+            }
+            textWindowStart_ = offset;
+            textWindowLength_ = got;
+            textWindowValid_ = true;
+        }
+        const auto from = static_cast<std::size_t>(offset - textWindowStart_);
+        const std::size_t got = std::min(bytes, textWindowLength_ - from);
+        if (!appendBlocks(textWindow_.data() + from, got) && got < bytes) status_ = kHudsonTextShort;
+        return;
+    }
     blockBuf_.resize(kTextChunkBlocks * kBlockSize);
     while (remaining > 0) {
         const std::size_t want = std::min(remaining, kTextChunkBlocks);
@@ -600,18 +649,7 @@ void HudsonArea::startText() {
             status_ = lastIoError ? lastIoError : kIoGeneralFailure;
             return;
         }
-        // Each block: a length byte, then that many characters; the
-        // text ends at its first NUL. A cut last block gives what it has.
-        for (std::size_t at = 0; at < got; at += kBlockSize) {
-            const std::size_t avail = std::min(got - at, kBlockSize) - 1;
-            const std::size_t len = std::min<std::size_t>(static_cast<unsigned char>(blockBuf_[at]), avail);
-            const char* p = &blockBuf_[at + 1];
-            if (const void* nul = std::memchr(p, '\0', len)) {
-                text_.append(p, static_cast<const char*>(nul));
-                return;
-            }
-            text_.append(p, len);
-        }
+        if (appendBlocks(blockBuf_.data(), got)) return;
         if (got < want * kBlockSize) {
             status_ = kHudsonTextShort;
             return;
@@ -619,6 +657,11 @@ void HudsonArea::startText() {
         remaining -= want;
         offset += static_cast<std::int64_t>(got);
     }
+}
+
+void HudsonArea::dropTextWindow() {
+    textWindowValid_ = false;
+    textWindowLength_ = 0;
 }
 
 char HudsonArea::readChar() {
@@ -806,6 +849,7 @@ ResultCode HudsonArea::saveMessage() {
         data[b * kBlockSize] = static_cast<char>(len);
         std::memcpy(&data[b * kBlockSize + 1], newText_.data() + from, len);
     }
+    dropTextWindow();
     if (blocks > 0 && (!seekFile(files_[kTxt], startBlock * static_cast<std::int64_t>(kBlockSize)) ||
                        !writeBlock(files_[kTxt], data.data(), data.size())))
         return fail(lastIoError ? lastIoError : kIoDiskWrite);

@@ -215,6 +215,13 @@ private:
     // NUL, in the OEM code page.
     std::string text_;
     std::vector<char> blockBuf_;
+    // MSGTXT.BBS from textWindowStart_, read ahead for the next texts;
+    // dropped whenever the base may have changed under it.
+    std::vector<char> textWindow_;
+    std::int64_t textWindowStart_ = 0;
+    std::size_t textWindowLength_ = 0;
+    bool textWindowValid_ = false;
+    void dropTextWindow();
     std::size_t textPos_ = 0;
     bool textEnded_ = false;
 
