@@ -239,6 +239,34 @@ TEST(HudsonRead, LongTextsAreReadWholeAndShortTextFilesEndTheText) {
     EXPECT_EQ(a->status(), kHudsonTextShort);
 }
 
+// Texts are read ahead through a window: one that another writer changed
+// since is read again once the walk starts afresh or the base is locked.
+TEST(HudsonRead, TextsChangedByAnotherWriterAreReadAgain) {
+    TempDir dir;
+    const auto base = [](const std::string& second) {
+        return buildHudson({message(1, 1, "first\r"), message(2, 1, second)});
+    };
+    test::writeHudson(dir, base("old text\r"));
+    auto a = openBoard(dir, 1);
+    a->locateFrom(1);
+    a->loadHeader();
+    EXPECT_EQ(readLines(*a), (std::vector<std::string>{"first"}));
+    a->locateNext();
+    a->loadHeader();
+    EXPECT_EQ(readLines(*a), (std::vector<std::string>{"old text"}));
+
+    test::writeFile(dir / "MSGTXT.BBS", base("new text\r").txt);  // the same blocks rewritten
+    a->locateFrom(2);
+    a->loadHeader();
+    EXPECT_EQ(readLines(*a), (std::vector<std::string>{"new text"}));
+
+    test::writeFile(dir / "MSGTXT.BBS", base("one more\r").txt);
+    ASSERT_TRUE(a->lockArea());
+    a->loadHeader();
+    EXPECT_EQ(readLines(*a), (std::vector<std::string>{"one more"}));
+    a->unlockArea();
+}
+
 // The kind runs the shared line rules over its buffer; they must give what
 // the shared reader gives character by character, lines, wrap flags and
 // end alike.
