@@ -99,7 +99,10 @@ bool isHeaderOffset(std::int64_t offset) { return offset >= static_cast<std::int
 }  // namespace
 
 JamArea::JamArea()
-    : idxWin_(kIndexWindowRecords * kIndexRecordSize), hdrCache_(kHeaderCache), txtWin_(kTextWindow) {}
+    : idxWin_(kIndexWindowRecords * kIndexRecordSize),
+      hdrCache_(kHeaderCache),
+      txtWin_(kTextWindow),
+      txtAnsi_(kTextWindow) {}
 
 JamArea::~JamArea() { destroy(); }
 
@@ -495,7 +498,7 @@ void JamArea::fillTextWindow() {
     lastIo_ = lastIoError;
     // The conversion keeps every byte in place, so lines can be cut from the
     // converted window; one call per window instead of one per line.
-    txtAnsi_ = oemToAnsi(std::string_view(reinterpret_cast<const char*>(txtWin_.data()), txtValid_));
+    oemToAnsiBytes(txtAnsi_.data(), reinterpret_cast<const char*>(txtWin_.data()), txtValid_);
 }
 
 char JamArea::readChar() {

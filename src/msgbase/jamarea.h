@@ -205,7 +205,7 @@ private:
     std::int64_t loadedOffset_ = -1;
 
     std::vector<std::uint8_t> txtWin_;  // text window
-    std::string txtAnsi_;               // the same bytes converted to ANSI
+    std::vector<char> txtAnsi_;         // the same bytes converted to ANSI
     std::int64_t txtStart_ = 0;
     std::size_t txtValid_ = 0;
     std::int64_t txtSize_ = 0;  // text file size, as last asked
