@@ -33,11 +33,6 @@ void BodyLines::clear() {
     shared_.reset();
 }
 
-void BodyLines::shrinkToFit() {
-    text_.shrink_to_fit();
-    ends_.shrink_to_fit();
-}
-
 std::shared_ptr<const std::string> BodyLines::share() {
     if (!shared_) {
         shared_ = std::make_shared<const std::string>(std::move(text_));

@@ -67,9 +67,6 @@ public:
     // Lines [from, to) as one text, each followed by CR LF.
     std::string_view joined(std::size_t from, std::size_t to) const;
     StringList toList() const;
-    // Gives back what growing left unused: a load holds every listing's
-    // lines until the days are built.
-    void shrinkToFit();
     // Empty, keeping the room it has.
     void clear();
     // The text, from now on shared with the day texts cut from it; a later
