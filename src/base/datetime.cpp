@@ -1,6 +1,7 @@
 #include "base/datetime.h"
 
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 
 #include "base/error.h"
@@ -74,6 +75,14 @@ std::int64_t timeMSecs(DateTime t) {
 
 void decodeDate(DateTime t, int& y, int& m, int& d) {
     civilFromDays(static_cast<std::int64_t>(std::trunc(t)), y, m, d);
+}
+
+std::string isoDate(DateTime t) {
+    int y, m, d;
+    decodeDate(t, y, m, d);
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d", y, m, d);
+    return text;
 }
 
 void decodeTime(DateTime t, int& h, int& m, int& s, int& ms) {

@@ -3,6 +3,7 @@
 // of day. A date has no fraction, a time of day no whole part, and 0 stands
 // for "no date". Day-of-week numbers: 1 = Sunday ... 7 = Saturday.
 #include <cstdint>
+#include <string>
 
 namespace orbisk {
 
@@ -23,6 +24,8 @@ bool tryEncodeTime(int h, int m, int s, int ms, DateTime& out);
 DateTime encodeTime(int h, int m, int s = 0, int ms = 0);  // throws on a bad time
 
 void decodeDate(DateTime t, int& y, int& m, int& d);
+// "YYYY-MM-DD", as the command line's JSON and the queued reminders write dates.
+std::string isoDate(DateTime t);
 void decodeTime(DateTime t, int& h, int& m, int& s, int& ms);
 int dayOfWeek(DateTime t);  // 1 = Sunday
 DateTime dateOf(DateTime t);

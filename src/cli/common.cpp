@@ -93,13 +93,6 @@ DateTime parseTime(const std::string& text) {
     return time;
 }
 
-std::string isoDate(DateTime date) {
-    int y, m, d;
-    decodeDate(date, y, m, d);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-    return buf;
-}
 
 void print(const json& j) {
     std::cout << j.dump(-1, ' ', false, json::error_handler_t::replace) << '\n' << std::flush;

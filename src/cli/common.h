@@ -49,7 +49,6 @@ void refresh(Viewer& viewer);
 [[noreturn]] void badArgument(const char* what, const std::string& arg);
 DateTime parseDate(const std::string& text);  // YYYY-MM-DD
 DateTime parseTime(const std::string& text);  // HH:MM
-std::string isoDate(DateTime date);
 inline std::string toUtf8(const std::string& ansi) {
     return ansiToUtf8(ansi);
 }

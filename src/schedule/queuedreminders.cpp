@@ -22,14 +22,6 @@ std::string oneLine(std::string_view text) {
     return out;
 }
 
-std::string isoDate(DateTime date) {
-    int y, m, d;
-    decodeDate(date, y, m, d);
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d", y, m, d);
-    return text;
-}
-
 std::string isoMoment(DateTime moment) {
     int h, mi, s, ms;
     decodeTime(moment + 0.5 / 86400.0, h, mi, s, ms);
