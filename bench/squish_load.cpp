@@ -1,9 +1,8 @@
 // Reading a Squish area the way the program does, against reading the same
 // files whole with plain read().
 //
-// The area: 10,000 messages written through the kind's write side under one
-// lock, every tenth an 8 KB listing part (subject "TV listing ..."), the
-// others 1-3 KB. Timed, warm cache, median of the repetitions:
+// The area: bench_load_table's (bench/echoarea.h), 10,000 messages, every
+// tenth an 8 KB listing part, the others 1-3 KB. Timed, warm cache, median of the repetitions:
 //   squish  openAreaByIdentifier; every message located, its header loaded
 //           and its subject taken; the text of the 1,000 listing parts read
 //           line by line (kludge lines left out, maxLen 255); closed
@@ -22,59 +21,19 @@
 #include <vector>
 
 #include "benchutil.h"
-#include "base/datetime.h"
+#include "echoarea.h"
+#include "listing/subject.h"
 #include "msgbase/messagearea.h"
 
 namespace {
 
 using bench::Clock;
-using bench::line;
 using bench::median;
 using bench::seconds;
 namespace fs = std::filesystem;
 using orbisk::MessageArea;
 
 constexpr int kMessages = 10000;
-constexpr int kListingEvery = 10;
-
-void generate(const std::string& base) {
-    std::unique_ptr<MessageArea> area;
-    if (!orbisk::createAreaForIdentifier(area, "S" + base) || area->createArea() != 0 || area->openArea() != 0 ||
-        !area->lockArea()) {
-        std::fprintf(stderr, "cannot create the area %s\n", base.c_str());
-        std::exit(1);
-    }
-    unsigned seed = 1;
-    const orbisk::DateTime when = orbisk::encodeDate(2026, 3, 9) + orbisk::encodeTime(18, 5);
-    for (int i = 1; i <= kMessages; ++i) {
-        const bool listing = i % kListingEvery == 0;
-        area->startNewMessage();
-        area->setFromName("Ivan Petrov");
-        area->setToName("All");
-        area->setSubject(listing ? "TV listing " + std::to_string(i / kListingEvery) + "/3"
-                                 : "Other talk " + std::to_string(i));
-        area->setDateTime(when);
-        area->setOrigAddress({2, 5020, 1, 0});
-        area->setDestAddress({2, 5020, 9999, 0});
-        area->writeKludgeLine("\x01MSGID: 2:5020/1 " + std::to_string(10000000 + i));
-        const std::size_t size = listing ? 8192 : 1024 + (static_cast<std::size_t>(i) * 7919) % 2048;
-        std::size_t written = 0;
-        while (written < size) {
-            const std::size_t len = std::min<std::size_t>(20 + seed % 50, size - written);
-            const std::string l = line(seed, len);
-            area->writeTextLine(l);
-            written += l.size() + 1;
-        }
-        if (area->saveMessage() != 0) {
-            std::fprintf(stderr, "save %d failed\n", i);
-            std::exit(1);
-        }
-    }
-    if (!area->unlockArea() || !orbisk::closeAreaAndFree(area)) {
-        std::fprintf(stderr, "cannot close the area\n");
-        std::exit(1);
-    }
-}
 
 struct Walk {
     int messages = 0, listings = 0;
@@ -94,7 +53,8 @@ Walk readArea(const std::string& base, bool texts = true) {
         ++w.messages;
         (void)area->getMessageNumber();
         const std::string subject = area->getSubject();
-        if (texts && subject.compare(0, 10, "TV listing") == 0) {
+        std::int32_t part = 0, parts = 0;
+        if (texts && orbisk::isListingSubject(subject, part, parts)) {
             ++w.listings;
             area->startText();
             while (!area->atTextEnd()) {
@@ -140,7 +100,7 @@ int main(int argc, char** argv) {
     const std::string base = dir + "/tvlist";
 
     const auto g0 = Clock::now();
-    generate(base);
+    bench::writeArea(bench::kKinds[1], dir, kMessages, {});
     const auto g1 = Clock::now();
     const std::vector<std::string> files = {base + ".sqd", base + ".sqi"};
     std::printf("generated %d messages in %.2f s: %.1f MB data, %.1f KB index\n", kMessages, seconds(g0, g1),
